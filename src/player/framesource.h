@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace zorvane {
+
+enum class ReaderErrorKind {
+    CannotOpen,    // missing, unreadable, not a container FFmpeg can demux
+    NotSupported,  // no video stream, no decoder, or sizes beyond what we accept
+    DecodeFailed,  // the stream broke while decoding a frame that should exist
+};
+
+class ReaderError : public std::runtime_error {
+public:
+    ReaderError(ReaderErrorKind kind, const std::string &message)
+        : std::runtime_error(message), m_kind(kind) {}
+    ReaderErrorKind kind() const noexcept { return m_kind; }
+
+private:
+    ReaderErrorKind m_kind;
+};
+
+// Tightly packed RGB24 rows, top row first.
+struct RgbImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+};
+
+// Frames of one video, addressed by their index in presentation order.
+// Every index from 0 to frameCount() - 1 yields exactly that frame,
+// whatever the order of the requests.
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+    virtual int frameCount() const = 0;
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+    virtual double frameTimeMs(int index) const = 0;
+    virtual RgbImage frameRgb(int index) = 0;
+};
+
+// Opens a file with the FFmpeg-based reader. Throws ReaderError.
+std::unique_ptr<FrameSource> openFrameSource(const std::string &path);
+
+} // namespace zorvane
