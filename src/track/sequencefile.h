@@ -1,5 +1,6 @@
 #pragma once
 
+#include "numbertext.h"
 #include "pointtrack.h"
 
 #include <cstdint>
@@ -33,27 +34,11 @@ private:
     SequenceErrorKind m_kind;
 };
 
-// How the user's locale writes numbers; separators are UTF-8 text, since
-// some locales group digits with a narrow no-break space.
-struct NumberFormat {
-    std::string decimalSeparator = ".";
-    std::string groupSeparator; // empty: digits are not grouped
-};
-
 inline constexpr std::string_view proposedSequenceName = "Sequence.txt";
 
 // What the save command needs before it shows its dialog: storage and at
 // least two frames.
 bool hasSequenceToSave(const PointTrack &track);
-
-// The step text as the user's locale reads it: blanks around, a sign,
-// grouped digits, a fraction, an exponent. Nothing when it is not a finite
-// number.
-std::optional<double> parseStep(std::string_view text, const NumberFormat &format);
-
-// Shortest general form: at most 15 significant digits, no trailing zeros,
-// an exponent only for very large or very small values.
-std::string formatMilliseconds(double value, std::string_view decimalSeparator);
 
 // Writes the whole track, or nothing: the previous file stays as it was on
 // any failure. Throws SequenceError (NothingToSave, StepNotNumber,
@@ -62,7 +47,7 @@ void saveSequence(const std::filesystem::path &path, const PointTrack &track,
                   std::string_view stepText, const NumberFormat &format);
 
 struct SequenceLoad {
-    std::int32_t upperBound = 0;  // the file's first number, 0 when unreadable
+    std::int32_t upperBound = 0;  // the first number; 0 when unreadable, below 0 loads nothing
     std::int32_t framesRead = 0;  // data lines found, at most upperBound + 1
     bool stoppedEarly = false;    // a line too long for a sequence, or a read error
 };

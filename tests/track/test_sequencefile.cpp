@@ -123,6 +123,7 @@ TEST(StepText, ReadsNumbersTheWayTheLocaleWritesThem)
     EXPECT_EQ(parseStep("40,5", commaFormat), 40.5);
     EXPECT_EQ(parseStep("1\u202F000,5", commaFormat), 1000.5);
     EXPECT_EQ(parseStep(",5", commaFormat), 0.5);
+    EXPECT_EQ(parseStep("12 345,5", commaFormat), 12345.5) << "users type a plain space";
     for (const char *text : {"", "  ", "abc", "40ms", "1e", "1e999", "--4", "inf", "nan", "0x10", ",", "4 0", "1..5"})
         EXPECT_FALSE(parseStep(text, dotFormat).has_value()) << text;
     EXPECT_FALSE(parseStep("40.5", commaFormat).has_value()) << "a dot is no decimal separator here";
