@@ -81,8 +81,12 @@ void ReplacingFile::openTemporaryBeside(const std::filesystem::path &target, mod
     if (m_fd < 0)
         throwErrno(errno, target.string());
     m_temporary = name.data();
-    if (::fchmod(m_fd, mode) != 0)
-        throwErrno(errno, target.string());
+    if (::fchmod(m_fd, mode) != 0) {
+        const int error = errno;
+        // The destructor does not run for a constructor that throws.
+        discard();
+        throwErrno(error, target.string());
+    }
 }
 
 void ReplacingFile::write(std::string_view bytes)
