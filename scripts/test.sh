@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test.
+# Installs what is missing, builds, fuzzes the readers briefly and runs
+# every test.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/deps.sh"
+"$root/scripts/deps.sh" --with-fuzz
 "$root/scripts/build.sh"
+"$root/scripts/fuzz.sh" smoke
 build=${ZORVANE_BUILD_DIR:-$root/build}
 cd "$build"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)"

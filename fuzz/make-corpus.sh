@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Makes the seed corpora of the fuzz targets under the given folder:
+# probe/ and reader/ get small real videos made with the ffmpeg tool (and a
+# few signature-only files), sequence/ gets sequence files written here.
+# Nothing made here is committed; running it again remakes what is missing.
+set -euo pipefail
+out=${1:?usage: make-corpus.sh FOLDER}
+mkdir -p "$out/probe" "$out/reader" "$out/sequence"
+
+# Tiny sizes and few frames: the fuzzer mutates whole files, and small
+# seeds keep every execution fast.
+source_video=(-f lavfi -i "testsrc=size=32x24:rate=25:duration=0.2")
+
+video() {
+  local name=$1
+  shift
+  [ -s "$out/reader/$name" ] && return 0
+  ffmpeg -nostdin -y -loglevel error "${source_video[@]}" "$@" "$out/reader/partial-$name"
+  mv "$out/reader/partial-$name" "$out/reader/$name"
+}
+
+video mjpeg.avi      -c:v mjpeg -pix_fmt yuvj420p -q:v 10 -f avi
+video rawvideo.avi   -c:v rawvideo -pix_fmt bgr24 -f avi
+video cinepak.avi    -c:v cinepak -f avi
+video mpeg4.avi      -c:v mpeg4 -vtag XVID -f avi
+video mpeg1.mpg      -c:v mpeg1video -f mpeg
+video mpeg2.vob      -c:v mpeg2video -f vob
+video elementary.m1v -c:v mpeg1video -f mpeg1video
+video wmv2.wmv       -c:v wmv2 -f asf
+video msmpeg4.wmv    -c:v msmpeg4 -f asf
+video mpeg4.mp4      -c:v mpeg4 -f mp4
+video mpeg4.mkv      -c:v mpeg4 -f matroska
+video mpeg2.ts       -c:v mpeg2video -f mpegts
+video sizes.avi      -c:v mjpeg -pix_fmt yuvj420p -s 48x36 -f avi
+video still.avi      -frames:v 1 -c:v mjpeg -pix_fmt yuvj420p -f avi
+
+# The probe reads headers only: the same videos, plus files that carry just
+# a signature the type detection knows.
+cp -n "$out/reader/"* "$out/probe/"
+[ -s "$out/probe/tone.wav" ] ||
+  ffmpeg -nostdin -y -loglevel error -f lavfi -i "sine=duration=0.05" -f wav "$out/probe/tone.wav"
+printf 'RIFF\x04\x00\x00\x00CDXA' >"$out/probe/cdxa"
+printf '.RMF\x00\x00\x00\x12' >"$out/probe/realmedia"
+printf 'MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60' >"$out/probe/midi"
+
+seq_dir=$out/sequence
+printf ' 2 \r\n0\t0\t0\r\n40\t120\t85\r\n80\t0\t0\r\n' >"$seq_dir/example.txt"
+printf ' 3 \n0\t-5\t7\n40\t2147483647\t-2147483648\n' >"$seq_dir/short-lf.txt"
+printf ' 4 \r0,5\t1\t2\r1,5\t3\t4\r2,5\t5\t6\r3,5\t7\t8\r4,5\t9\t10\r' >"$seq_dir/comma-cr.txt"
+printf '\xEF\xBB\xBF 1 \r\n0  12.5  13.5\r\n1e3\t-0\t+7\r\n' >"$seq_dir/bom-spaces.txt"
+printf ' 10000000 \r\n0\t1\t1\r\n' >"$seq_dir/largest.txt"
+printf ' -3 \r\n0\t1\t1\r\n' >"$seq_dir/negative.txt"
+printf 'x\r\n0\t1\t1\r\n' >"$seq_dir/no-count.txt"
+{
+  printf ' 200 \r\n'
+  for frame in $(seq 0 200); do printf '%d\t%d\t%d\r\n' $((frame * 40)) $((frame * 3)) $((frame * 2)); done
+} >"$seq_dir/long.txt"

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (fuzz/, clang with address and undefined-behaviour
+# sanitizers) into build-fuzz/, makes the seed corpora and runs every target.
+#
+#   scripts/fuzz.sh smoke [TARGET...]          about a minute per target
+#   scripts/fuzz.sh long [SECONDS] [TARGET...] default 1800 s per target
+#   scripts/fuzz.sh slowest TARGET             replays its corpus, slowest first
+#
+# Exits non-zero when any target reports a crash, hang, leak, memory blow-up
+# or sanitizer error; the input that caused it is kept under
+# build-fuzz/findings/TARGET/ and the log under build-fuzz/logs/.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${ZORVANE_FUZZ_BUILD_DIR:-$root/build-fuzz}
+all_targets=(fuzz_sequence)
+
+# Per-input time limit in seconds, and the largest input the fuzzer makes.
+declare -A timeout=([fuzz_probe]=2 [fuzz_sequence]=2 [fuzz_reader]=8)
+declare -A max_len=([fuzz_probe]=65536 [fuzz_sequence]=8192 [fuzz_reader]=65536)
+declare -A seeds=([fuzz_probe]=probe [fuzz_sequence]=sequence [fuzz_reader]=reader)
+
+mode=${1:-smoke}
+shift || true
+case $mode in
+  smoke) seconds=60 ;;
+  long)
+    seconds=1800
+    if [[ ${1:-} =~ ^[0-9]+$ ]]; then seconds=$1; shift; fi ;;
+  slowest) ;;
+  *) echo "usage: $0 smoke|long [SECONDS]|slowest [TARGET...]" >&2; exit 2 ;;
+esac
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && targets=("${all_targets[@]}")
+for target in "${targets[@]}"; do
+  [ -n "${timeout[$target]:-}" ] || { echo "unknown fuzz target: $target" >&2; exit 2; }
+done
+
+cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$build" --target "${targets[@]}" >/dev/null
+"$root/fuzz/make-corpus.sh" "$build/seeds"
+
+# The targets write each input to a scratch file here; a crashing run
+# cannot clean up after itself, so the whole folder goes at exit. No dot in
+# its path: the probe reads a dotless path whole as its extension.
+scratch=$(mktemp -d /dev/shm/zorvane-fuzz-run-XXXXXX 2>/dev/null || mktemp -d /tmp/zorvane-fuzz-run-XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+export TMPDIR=$scratch
+# A smaller quarantine than the default 256 MiB, so that the memory limit
+# measures the readers rather than freed blocks the sanitizer holds back.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=64:detect_leaks=1}
+
+fuzz_options() {
+  local target=$1
+  local options=(-timeout="${timeout[$target]}" -rss_limit_mb=512 -malloc_limit_mb=512
+                 -max_len="${max_len[$target]}")
+  [ -f "$root/fuzz/${seeds[$target]}.dict" ] && options+=(-dict="$root/fuzz/${seeds[$target]}.dict")
+  echo "${options[@]}"
+}
+
+stat() {
+  sed -n "s/^stat::$1: *//p" "$2" | tail -n 1
+}
+
+run_target() {
+  local target=$1 corpus=$build/corpus/$1 findings=$build/findings/$1 log=$build/logs/$1.log
+  mkdir -p "$corpus" "$findings" "$build/logs"
+  local status=0
+  # shellcheck disable=SC2046
+  "$build/$target" $(fuzz_options "$target") -max_total_time="$seconds" -print_final_stats=1 \
+    -artifact_prefix="$findings/" "$corpus" "$build/seeds/${seeds[$target]}" >"$log" 2>&1 || status=$?
+  printf '%-14s %s executions in %s s, peak %s MiB, slowest input %s s, corpus %s files\n' \
+    "$target" "$(stat number_of_executed_units "$log")" "$seconds" "$(stat peak_rss_mb "$log")" \
+    "$(stat slowest_unit_time_sec "$log")" "$(find "$corpus" -type f | wc -l)"
+  if [ $status -ne 0 ]; then
+    echo "$target: FINDING (exit $status), see $log and $findings/" >&2
+    grep -E '^(==[0-9]+==ERROR|SUMMARY|.*runtime error)' "$log" | head -n 5 >&2 || true
+    return 1
+  fi
+}
+
+replay_slowest() {
+  local target=$1 corpus=$build/corpus/$1 log=$build/logs/$1-replay.log
+  [ -d "$corpus" ] || { echo "no corpus for $target yet" >&2; return 1; }
+  # shellcheck disable=SC2046
+  find "$corpus" "$build/seeds/${seeds[$target]}" -type f -print0 |
+    xargs -0 -n 200 "$build/$target" $(fuzz_options "$target") >"$log" 2>&1
+  sed -n 's/^Executed \(.*\) in \([0-9]*\) ms$/\2 ms  \1/p' "$log" | sort -rn | head -n 5
+}
+
+if [ "$mode" = slowest ]; then
+  for target in "${targets[@]}"; do replay_slowest "$target"; done
+  exit 0
+fi
+
+failed=0
+for target in "${targets[@]}"; do
+  run_target "$target" || failed=1
+done
+exit $failed
