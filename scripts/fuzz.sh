@@ -64,12 +64,12 @@ stat() {
 run_target() {
   local target=$1 corpus=$build/corpus/$1 findings=$build/findings/$1 log=$build/logs/$1.log
   mkdir -p "$corpus" "$findings" "$build/logs"
-  local status=0
+  local status=0 started=$SECONDS
   # shellcheck disable=SC2046
   "$build/$target" $(fuzz_options "$target") -max_total_time="$seconds" -print_final_stats=1 \
     -artifact_prefix="$findings/" "$corpus" "$build/seeds/${seeds[$target]}" >"$log" 2>&1 || status=$?
   printf '%-14s %s executions in %s s, peak %s MiB, slowest input %s s, corpus %s files\n' \
-    "$target" "$(stat number_of_executed_units "$log")" "$seconds" "$(stat peak_rss_mb "$log")" \
+    "$target" "$(stat number_of_executed_units "$log")" "$((SECONDS - started))" "$(stat peak_rss_mb "$log")" \
     "$(stat slowest_unit_time_sec "$log")" "$(find "$corpus" -type f | wc -l)"
   if [ $status -ne 0 ]; then
     echo "$target: FINDING (exit $status), see $log and $findings/" >&2

@@ -87,8 +87,12 @@ bool FieldReader::next(Line &line)
 
 int FieldReader::nextByte()
 {
-    if (m_pos == m_size && !refill())
-        return -1;
+    // A loop, not a test: a first block holding only the byte order mark
+    // leaves nothing to return once the mark is skipped.
+    while (m_pos == m_size) {
+        if (!refill())
+            return -1;
+    }
     return static_cast<unsigned char>(m_buffer[m_pos++]);
 }
 
