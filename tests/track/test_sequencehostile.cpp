@@ -65,3 +65,19 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Finding> &info) { return std::string(info.param.what); });
 
 } // namespace
+
+TEST(SequenceHostileSizes, SparseFileLargerThanMemoryStopsAfterOneOverlongLine)
+{
+    const fs::path path = fs::temp_directory_path() / ("zorvane-sparse-" + std::to_string(::getpid()) + ".txt");
+    std::ofstream(path, std::ios::binary) << " 3 \r\n0\t1\t2\r\n";
+    fs::resize_file(path, std::uintmax_t{8} << 30); // a hole of zeros, no disk used
+    PointTrack track;
+    const SequenceLoad load = loadSequence(path, track);
+    fs::remove(path);
+    EXPECT_EQ(load.upperBound, 3);
+    EXPECT_EQ(load.framesRead, 1);
+    EXPECT_TRUE(load.stoppedEarly);
+    EXPECT_EQ(track.upperBound(), 3);
+    EXPECT_EQ(track.at(0), (TrackPoint{1, 2}));
+    EXPECT_EQ(track.at(1), TrackPoint{});
+}
