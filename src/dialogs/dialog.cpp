@@ -1,6 +1,7 @@
 #include "dialog.h"
 
 #include "programicon.h"
+#include "dialogfont.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -16,6 +17,7 @@ Dialog::Dialog(QWidget *parent)
     setObjectName("Dialog");
     setWindowTitle("Aide");
     setWindowIcon(programIcon());
+    setFont(dialogFont());
     setGeometry(184, 250, 242, 149);
     setFixedSize(242, 149);
 

@@ -3,6 +3,7 @@
 #include "desktopregistry.h"
 #include "desktopservices.h"
 #include "programicon.h"
+#include "dialogfont.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -26,6 +27,7 @@ frmAbout::frmAbout(AboutServices services, QWidget *parent)
     setObjectName("frmAbout");
     setWindowTitle("About Zorvane");
     setWindowIcon(programIcon());
+    setFont(dialogFont());
     setGeometry(156, 129, 382, 112);
     setFixedSize(382, 112);
     createControls();
