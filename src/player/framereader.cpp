@@ -88,12 +88,14 @@ public:
         if (!copy)
             throw ReaderError(ReaderErrorKind::DecodeFailed, "out of memory while caching a frame");
         const std::size_t bytes = frameBytes(copy.get());
+        // Room is made first so the cache never holds more than its budget;
+        // a single frame larger than the budget is still kept, alone.
+        while (!m_uses.empty() && m_bytes + bytes > m_budget)
+            erase(m_uses.back());
         m_uses.push_front(index);
         m_entries.emplace(index, Entry{std::move(copy), bytes, m_uses.begin()});
         m_bytes += bytes;
         m_peak = std::max(m_peak, m_bytes);
-        while (m_bytes > m_budget && m_entries.size() > 1)
-            erase(m_uses.back());
     }
 
     std::size_t bytes() const { return m_bytes; }

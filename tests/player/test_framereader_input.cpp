@@ -162,6 +162,22 @@ TEST(FrameReaderBadInput, FramesOutsideTheVideoAreRefused)
     }
 }
 
+TEST(FrameReaderCache, StaysWithinItsBudgetAndStillServesExactFrames)
+{
+    constexpr std::size_t kBudget = 256 * 1024;
+    FrameReader reader(mjpegClip().string(), kBudget);
+    for (int index = 0; index < reader.frameCount(); ++index)
+        reader.frameRgb(index);
+    EXPECT_LE(reader.cachePeakBytes(), kBudget);
+    EXPECT_LE(reader.cacheBytes(), kBudget);
+    // Several frames fit: the budget limits the cache, it does not disable it.
+    EXPECT_GT(reader.cacheBytes(), kBudget / 2);
+    for (int index : {59, 58, 3, 30}) {
+        const RgbImage image = reader.frameRgb(index);
+        EXPECT_EQ(readFrameIndex(image.pixels.data(), image.width, image.height), index);
+    }
+}
+
 TEST(MediaPlayerOnFrameReader, LengthAndMovesFollowTheFile)
 {
     MediaPlayer player(openFrameSource);
