@@ -11,6 +11,7 @@ extern "C" {
 #include <cmath>
 #include <filesystem>
 #include <list>
+#include <mutex>
 #include <unordered_map>
 
 namespace zorvane {
@@ -530,7 +531,10 @@ FrameReader::FrameReader(const std::string &path, std::size_t cacheBudgetBytes)
         m_impl->fail(ReaderErrorKind::CannotOpen, "cannot open (it is a folder)");
     if (!m_impl->packet || !m_impl->frame)
         m_impl->fail(ReaderErrorKind::CannotOpen, "out of memory");
-    av_log_set_level(AV_LOG_FATAL);
+    // Damaged files make FFmpeg log per packet; failures reach callers as
+    // typed errors instead, and command-line users get one line.
+    static std::once_flag quietLog;
+    std::call_once(quietLog, [] { av_log_set_level(AV_LOG_QUIET); });
     m_impl->openDemuxer();
     m_impl->fromPackets = m_impl->scanPackets();
     m_impl->openDemuxer();
