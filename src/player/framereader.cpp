@@ -180,6 +180,7 @@ struct FrameReader::Impl {
         throw ReaderError(kind, path + ": " + reason);
     }
 
+    void checkRegularFile() const;
     void openDemuxer();
     void openDecoder(const AVCodec *decoder);
     void checkVideoStream(const AVStream *st) const;
@@ -198,13 +199,34 @@ struct FrameReader::Impl {
     RgbImage toRgb(const AVFrame *decoded);
 };
 
+// Devices and pipes could stream forever; only regular files are read.
+void FrameReader::Impl::checkRegularFile() const
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(std::filesystem::path(path), error);
+    if (status.type() == std::filesystem::file_type::not_found)
+        fail(ReaderErrorKind::CannotOpen, "cannot open (no such file)");
+    if (status.type() == std::filesystem::file_type::directory)
+        fail(ReaderErrorKind::CannotOpen, "cannot open (it is a folder)");
+    if (error)
+        fail(ReaderErrorKind::CannotOpen, "cannot open (" + error.message() + ")");
+    if (status.type() != std::filesystem::file_type::regular)
+        fail(ReaderErrorKind::CannotOpen, "cannot open (not a regular file)");
+}
+
 void FrameReader::Impl::openDemuxer()
 {
     live = false;
     codec.reset();
     format.reset();
     AVFormatContext *context = nullptr;
-    int result = avformat_open_input(&context, path.c_str(), nullptr, nullptr);
+    // The path is a file name, never a protocol ("pipe:", "concat:", ...),
+    // and playlists inside the file may not reach beyond local files.
+    const std::string url = "file:" + path;
+    AVDictionary *options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    int result = avformat_open_input(&context, url.c_str(), nullptr, &options);
+    av_dict_free(&options);
     if (result < 0)
         fail(ReaderErrorKind::CannotOpen, "cannot open (" + avErrorText(result) + ")");
     format.reset(context);
@@ -526,9 +548,7 @@ RgbImage FrameReader::Impl::toRgb(const AVFrame *decoded)
 FrameReader::FrameReader(const std::string &path, std::size_t cacheBudgetBytes)
     : m_impl(std::make_unique<Impl>(path, cacheBudgetBytes))
 {
-    std::error_code error;
-    if (std::filesystem::is_directory(std::filesystem::path(path), error))
-        m_impl->fail(ReaderErrorKind::CannotOpen, "cannot open (it is a folder)");
+    m_impl->checkRegularFile();
     if (!m_impl->packet || !m_impl->frame)
         m_impl->fail(ReaderErrorKind::CannotOpen, "out of memory");
     // Damaged files make FFmpeg log per packet; failures reach callers as

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <random>
 
@@ -101,10 +103,29 @@ TEST(FrameReaderBadInput, AudioOnlyFileHasNoVideo)
     EXPECT_EQ(errorKindOpening(file), ReaderErrorKind::NotSupported);
 }
 
-TEST(FrameReaderBadInput, FolderAndMissingPathCannotBeOpened)
+TEST(FrameReaderBadInput, FoldersDevicesPipesAndMissingPathsCannotBeOpened)
 {
     EXPECT_EQ(errorKindOpening(scratchDir()), ReaderErrorKind::CannotOpen);
     EXPECT_EQ(errorKindOpening(scratchDir() / "no-such-file.avi"), ReaderErrorKind::CannotOpen);
+    // Endless sources: reading them would never finish.
+    EXPECT_EQ(errorKindOpening("/dev/zero"), ReaderErrorKind::CannotOpen);
+    const fs::path fifo = scratchDir() / "fifo.avi";
+    fs::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(errorKindOpening(fifo), ReaderErrorKind::CannotOpen);
+}
+
+TEST(FrameReaderBadInput, NamesThatLookLikeProtocolsAreFileNames)
+{
+    const fs::path name = "cache:zorvane-clip.avi";
+    fs::copy_file(mjpegClip(), name, fs::copy_options::overwrite_existing);
+    try {
+        FrameReader reader(name.string());
+        EXPECT_EQ(reader.frameCount(), 60);
+    } catch (const ReaderError &error) {
+        ADD_FAILURE() << error.what();
+    }
+    fs::remove(name);
 }
 
 TEST(FrameReaderBadInput, AbsurdFrameSizesAreRefused)
