@@ -99,6 +99,13 @@ public:
         m_peak = std::max(m_peak, m_bytes);
     }
 
+    void clear()
+    {
+        m_entries.clear();
+        m_uses.clear();
+        m_bytes = 0;
+    }
+
     std::size_t bytes() const { return m_bytes; }
     std::size_t peakBytes() const { return m_peak; }
 
@@ -161,6 +168,7 @@ struct FrameReader::Impl {
     bool fromPackets = false;
     // Timestamps could not tell frames apart: frames are counted from the start.
     bool byOrdinal = false;
+    bool timesFromStamps = true;
     std::vector<std::int64_t> stamps; // presentation order, strictly increasing
     std::vector<int> keyframes;       // ascending frame indices
     int frames = 0;
@@ -192,6 +200,7 @@ struct FrameReader::Impl {
     void feedPacket();
     int identify(const AVFrame *decoded);
     bool decodeForwardTo(int target);
+    void switchToOrdinal();
     bool seekToKeyframe(std::size_t keyPosition);
     bool decodeFromStart(int target);
     const AVFrame *decodedFrame(int index);
@@ -349,6 +358,7 @@ void FrameReader::Impl::scanByDecoding()
         fail(ReaderErrorKind::DecodeFailed, "no frame could be decoded");
     frames = static_cast<int>(found.size());
     byOrdinal = !increasing;
+    timesFromStamps = increasing;
     stamps = std::move(found);
     keyframes = std::move(keys);
 }
@@ -361,7 +371,7 @@ void FrameReader::Impl::computeRate()
         rate = st->r_frame_rate;
     if (rate.num > 0 && rate.den > 0)
         fps = av_q2d(rate);
-    if (!byOrdinal && frames > 1) {
+    if (timesFromStamps && frames > 1) {
         const double spanSeconds = (stamps.back() - stamps.front()) * av_q2d(timeBase);
         if (spanSeconds > 0 && (fps <= 0 || !std::isfinite(fps)))
             fps = (frames - 1) / spanSeconds;
@@ -442,7 +452,13 @@ bool FrameReader::Impl::decodeForwardTo(int target)
             trusted = true;
             trustFrom = index;
         }
-        if (!trusted || index < trustFrom || index < 0) {
+        const bool known = index >= 0;
+        if (trusted && !fromPackets && !byOrdinal && (!known || (lastAccepted >= 0 && index != lastAccepted + 1))) {
+            av_frame_unref(frame.get());
+            switchToOrdinal();
+            return false;
+        }
+        if (!trusted || !known || index < trustFrom) {
             av_frame_unref(frame.get());
             continue;
         }
@@ -453,6 +469,15 @@ bool FrameReader::Impl::decodeForwardTo(int target)
             return index == target;
     }
     return false;
+}
+
+// Timestamps of a file indexed by decoding did not come back the same after a
+// seek: from now on frames are told apart by their rank from the start only.
+void FrameReader::Impl::switchToOrdinal()
+{
+    byOrdinal = true;
+    cache.clear();
+    live = false;
 }
 
 bool FrameReader::Impl::seekToKeyframe(std::size_t keyPosition)
@@ -495,27 +520,24 @@ const AVFrame *FrameReader::Impl::decodedFrame(int index)
 {
     if (const AVFrame *cached = cache.find(index))
         return cached;
-    if (byOrdinal) {
-        if (live && lastAccepted < index && decodeForwardTo(index))
+    if (!byOrdinal) {
+        int keyPosition = keyPositionAtOrBefore(index);
+        const bool pastItsKeyframe =
+            keyPosition >= 0 && keyframes[static_cast<std::size_t>(keyPosition)] <= lastAccepted;
+        constexpr int kShortHop = 16;
+        if (live && trusted && lastAccepted < index && (pastItsKeyframe || index - lastAccepted <= kShortHop)
+            && decodeForwardTo(index))
             return cache.find(index);
-        if (decodeFromStart(index))
-            return cache.find(index);
-        fail(ReaderErrorKind::DecodeFailed, "frame " + std::to_string(index) + " could not be decoded");
-    }
 
-    int keyPosition = keyPositionAtOrBefore(index);
-    const bool pastItsKeyframe = keyPosition >= 0 && keyframes[static_cast<std::size_t>(keyPosition)] <= lastAccepted;
-    constexpr int kShortHop = 16;
-    if (live && trusted && lastAccepted < index && (pastItsKeyframe || index - lastAccepted <= kShortHop)
-        && decodeForwardTo(index))
+        // A seek may land late (open-GOP leading frames, MPEG-PS/TS
+        // timestamp seeks): each miss retries one keyframe earlier.
+        constexpr int kSeekAttempts = 3;
+        for (int attempt = 0; attempt < kSeekAttempts && keyPosition >= 0 && !byOrdinal; ++attempt, --keyPosition) {
+            if (seekToKeyframe(static_cast<std::size_t>(keyPosition)) && decodeForwardTo(index))
+                return cache.find(index);
+        }
+    } else if (live && lastAccepted < index && decodeForwardTo(index)) {
         return cache.find(index);
-
-    // A seek may land late (open-GOP leading frames, MPEG-PS/TS timestamp
-    // seeks): each miss retries one keyframe earlier.
-    constexpr int kSeekAttempts = 3;
-    for (int attempt = 0; attempt < kSeekAttempts && keyPosition >= 0; ++attempt, --keyPosition) {
-        if (seekToKeyframe(static_cast<std::size_t>(keyPosition)) && decodeForwardTo(index))
-            return cache.find(index);
     }
     if (decodeFromStart(index))
         return cache.find(index);
@@ -579,7 +601,7 @@ double FrameReader::frameTimeMs(int index) const
 {
     if (index < 0 || index >= m_impl->frames)
         return 0;
-    if (m_impl->byOrdinal)
+    if (!m_impl->timesFromStamps)
         return index * 1000.0 / m_impl->fps;
     const auto &stamps = m_impl->stamps;
     return (stamps[static_cast<std::size_t>(index)] - stamps.front()) * av_q2d(m_impl->timeBase) * 1000.0;
