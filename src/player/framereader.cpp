@@ -482,6 +482,9 @@ void FrameReader::Impl::switchToOrdinal()
 
 bool FrameReader::Impl::seekToKeyframe(std::size_t keyPosition)
 {
+    // A failed reopen (file gone since) leaves nothing to seek in.
+    if (!format || !codec)
+        return false;
     const std::int64_t stamp = stamps[static_cast<std::size_t>(keyframes[keyPosition])];
     if (av_seek_frame(format.get(), stream, stamp, AVSEEK_FLAG_BACKWARD) < 0)
         return false;

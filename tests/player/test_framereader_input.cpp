@@ -183,6 +183,27 @@ TEST(FrameReaderBadInput, FramesOutsideTheVideoAreRefused)
     }
 }
 
+TEST(FrameReaderBadInput, FileRemovedWhileOpenGivesTypedErrorsOrExactFrames)
+{
+    const fs::path source = generateIndexedVideo(
+        "h264.ts", 200, 192, 128, {"-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "50", "-pix_fmt", "yuv420p"});
+    const fs::path file = scratchDir() / "vanishing.ts";
+    fs::copy_file(source, file, fs::copy_options::overwrite_existing);
+    FrameReader reader(file.string(), 1);
+    fs::remove(file);
+    int typedErrors = 0;
+    for (int index : {0, 150, 3, 199, 0}) {
+        try {
+            const RgbImage image = reader.frameRgb(index);
+            EXPECT_EQ(readFrameIndex(image.pixels.data(), image.width, image.height), index);
+        } catch (const ReaderError &) {
+            ++typedErrors;
+        }
+    }
+    // Frame 0 of this file needs a fresh open, which must now fail.
+    EXPECT_GT(typedErrors, 0);
+}
+
 TEST(FrameReaderCache, StaysWithinItsBudgetAndStillServesExactFrames)
 {
     constexpr std::size_t kBudget = 256 * 1024;
