@@ -149,6 +149,48 @@ int sourceRange(const AVFrame *frame)
     }
 }
 
+// Gives frames that came out without a timestamp (typically the last one,
+// flushed at the end) a value between their neighbours. False when the
+// result does not order the frames strictly.
+bool fillMissingStamps(std::vector<std::int64_t> &stamps)
+{
+    std::vector<std::size_t> known;
+    for (std::size_t i = 0; i < stamps.size(); ++i)
+        if (stamps[i] != AV_NOPTS_VALUE)
+            known.push_back(i);
+    if (known.empty())
+        return false;
+    long double step = 1;
+    if (known.size() > 1)
+        step = std::max<long double>(1, static_cast<long double>(stamps[known.back()] - stamps[known.front()])
+                                            / static_cast<long double>(known.back() - known.front()));
+    constexpr long double kLimit = 9.0e18L;
+    for (std::size_t i = 0; i < stamps.size(); ++i) {
+        if (stamps[i] != AV_NOPTS_VALUE)
+            continue;
+        const auto next = std::upper_bound(known.begin(), known.end(), i);
+        long double value = 0;
+        if (next != known.begin() && next != known.end()) {
+            const std::size_t before = *std::prev(next);
+            const std::size_t after = *next;
+            value = stamps[before] + static_cast<long double>(stamps[after] - stamps[before]) * (i - before)
+                                         / static_cast<long double>(after - before);
+        } else if (next != known.begin()) {
+            const std::size_t before = *std::prev(next);
+            value = stamps[before] + step * static_cast<long double>(i - before);
+        } else {
+            value = stamps[*next] - step * static_cast<long double>(*next - i);
+        }
+        if (value > kLimit || value < -kLimit)
+            return false;
+        stamps[i] = static_cast<std::int64_t>(value);
+    }
+    for (std::size_t i = 1; i < stamps.size(); ++i)
+        if (stamps[i] <= stamps[i - 1])
+            return false;
+    return true;
+}
+
 } // namespace
 
 struct FrameReader::Impl {
@@ -339,17 +381,13 @@ void FrameReader::Impl::scanByDecoding()
 {
     std::vector<std::int64_t> found;
     std::vector<int> keys;
-    bool increasing = true;
     live = true;
     inputDone = false;
     waitingForKey = false;
     while (nextDecodedFrame()) {
-        const std::int64_t stamp = frame->best_effort_timestamp;
-        if (stamp == AV_NOPTS_VALUE || (!found.empty() && stamp <= found.back()))
-            increasing = false;
         if (frame->key_frame)
             keys.push_back(static_cast<int>(found.size()));
-        found.push_back(stamp);
+        found.push_back(frame->best_effort_timestamp);
         av_frame_unref(frame.get());
         if (found.size() > static_cast<std::size_t>(kMaxFrames))
             fail(ReaderErrorKind::NotSupported, "more than " + std::to_string(kMaxFrames) + " frames");
@@ -357,8 +395,8 @@ void FrameReader::Impl::scanByDecoding()
     if (found.empty())
         fail(ReaderErrorKind::DecodeFailed, "no frame could be decoded");
     frames = static_cast<int>(found.size());
-    byOrdinal = !increasing;
-    timesFromStamps = increasing;
+    timesFromStamps = fillMissingStamps(found);
+    byOrdinal = !timesFromStamps;
     stamps = std::move(found);
     keyframes = std::move(keys);
 }
@@ -435,6 +473,9 @@ int FrameReader::Impl::identify(const AVFrame *decoded)
     if (byOrdinal)
         return ordinal++;
     const std::int64_t stamp = decoded->best_effort_timestamp;
+    // Once a session is anchored, frames come out in presentation order.
+    if (stamp == AV_NOPTS_VALUE)
+        return trusted && lastAccepted >= 0 && lastAccepted + 1 < frames ? lastAccepted + 1 : -1;
     auto found = std::lower_bound(stamps.begin(), stamps.end(), stamp);
     if (found == stamps.end() || *found != stamp)
         return -1;
