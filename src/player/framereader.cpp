@@ -149,6 +149,12 @@ int sourceRange(const AVFrame *frame)
     }
 }
 
+// Hostile files may put timestamps at both ends of the 64-bit range.
+double stampSpan(std::int64_t from, std::int64_t to)
+{
+    return static_cast<double>(static_cast<long double>(to) - static_cast<long double>(from));
+}
+
 // Gives frames that came out without a timestamp (typically the last one,
 // flushed at the end) a value between their neighbours. False when the
 // result does not order the frames strictly.
@@ -410,7 +416,7 @@ void FrameReader::Impl::computeRate()
     if (rate.num > 0 && rate.den > 0)
         fps = av_q2d(rate);
     if (timesFromStamps && frames > 1) {
-        const double spanSeconds = (stamps.back() - stamps.front()) * av_q2d(timeBase);
+        const double spanSeconds = stampSpan(stamps.front(), stamps.back()) * av_q2d(timeBase);
         if (spanSeconds > 0 && (fps <= 0 || !std::isfinite(fps)))
             fps = (frames - 1) / spanSeconds;
     }
@@ -648,7 +654,7 @@ double FrameReader::frameTimeMs(int index) const
     if (!m_impl->timesFromStamps)
         return index * 1000.0 / m_impl->fps;
     const auto &stamps = m_impl->stamps;
-    return (stamps[static_cast<std::size_t>(index)] - stamps.front()) * av_q2d(m_impl->timeBase) * 1000.0;
+    return stampSpan(stamps.front(), stamps[static_cast<std::size_t>(index)]) * av_q2d(m_impl->timeBase) * 1000.0;
 }
 
 std::int64_t FrameReader::durationMs() const
