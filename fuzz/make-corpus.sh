@@ -33,6 +33,8 @@ video mpeg4.mkv      -c:v mpeg4 -f matroska
 video mpeg2.ts       -c:v mpeg2video -f mpegts
 video sizes.avi      -c:v mjpeg -pix_fmt yuvj420p -s 48x36 -f avi
 video still.avi      -frames:v 1 -c:v mjpeg -pix_fmt yuvj420p -f avi
+# Found by fuzzing: a colour matrix number outside FFmpeg's list.
+video colorspace215.mpg -c:v mpeg2video -colorspace 215 -f mpeg
 
 # The probe reads headers only: the same videos, plus files that carry just
 # a signature the type detection knows.

@@ -12,12 +12,13 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ZORVANE_FUZZ_BUILD_DIR:-$root/build-fuzz}
-all_targets=(fuzz_sequence)
+all_targets=(fuzz_sequence fuzz_reader)
 
 # Per-input time limit in seconds, and the largest input the fuzzer makes.
 declare -A timeout=([fuzz_probe]=2 [fuzz_sequence]=2 [fuzz_reader]=8)
 declare -A max_len=([fuzz_probe]=65536 [fuzz_sequence]=8192 [fuzz_reader]=65536)
 declare -A seeds=([fuzz_probe]=probe [fuzz_sequence]=sequence [fuzz_reader]=reader)
+declare -A dict=([fuzz_probe]=probe [fuzz_sequence]=sequence [fuzz_reader]=probe)
 
 mode=${1:-smoke}
 shift || true
@@ -53,7 +54,7 @@ fuzz_options() {
   local target=$1
   local options=(-timeout="${timeout[$target]}" -rss_limit_mb=512 -malloc_limit_mb=512
                  -max_len="${max_len[$target]}")
-  [ -f "$root/fuzz/${seeds[$target]}.dict" ] && options+=(-dict="$root/fuzz/${seeds[$target]}.dict")
+  options+=(-dict="$root/fuzz/${dict[$target]}.dict")
   echo "${options[@]}"
 }
 

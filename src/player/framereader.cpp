@@ -9,9 +9,11 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <list>
 #include <mutex>
+#include <type_traits>
 #include <unordered_map>
 
 namespace zorvane {
@@ -133,9 +135,20 @@ private:
     std::list<int> m_uses; // most recent first
 };
 
+// Decoders copy these fields from the bitstream unchecked, so they may
+// hold numbers outside their enums; reading them as the enum would be
+// undefined, so they are read as the integers they are.
+template <typename Enum>
+int storedValue(const Enum &field)
+{
+    std::underlying_type_t<Enum> value;
+    std::memcpy(&value, &field, sizeof value);
+    return static_cast<int>(value);
+}
+
 int sourceRange(const AVFrame *frame)
 {
-    if (frame->color_range == AVCOL_RANGE_JPEG)
+    if (storedValue(frame->color_range) == AVCOL_RANGE_JPEG)
         return 1;
     switch (frame->format) {
     case AV_PIX_FMT_YUVJ420P:
@@ -197,12 +210,54 @@ bool fillMissingStamps(std::vector<std::int64_t> &stamps)
     return true;
 }
 
+// Counts what the demuxer reads in small steps without handing out a
+// packet: in junk it resynchronises byte by byte, and gigabytes of junk (a
+// sparse or half-copied file) would take minutes. Past the limit reading
+// is interrupted, which ends the file there. Large reads (big packets) and
+// seeks are not counted, so whole videos of any size still read through.
+class ResyncLimit {
+public:
+    static constexpr std::int64_t kMaxScannedBytes = std::int64_t{64} << 20;
+
+    void attach(const AVFormatContext *context)
+    {
+        m_context = context;
+        restart();
+    }
+    void restart()
+    {
+        m_scanned = 0;
+        m_lastPosition = -1;
+    }
+    static int interrupt(void *opaque) { return static_cast<ResyncLimit *>(opaque)->exceeded() ? 1 : 0; }
+
+private:
+    static constexpr std::int64_t kSmallStep = std::int64_t{1} << 20;
+
+    bool exceeded()
+    {
+        const AVIOContext *io = m_context ? m_context->pb : nullptr;
+        if (!io)
+            return false;
+        const std::int64_t step = io->pos - m_lastPosition;
+        if (m_lastPosition >= 0 && step > 0 && step <= kSmallStep)
+            m_scanned += step;
+        m_lastPosition = io->pos;
+        return m_scanned > kMaxScannedBytes;
+    }
+
+    const AVFormatContext *m_context = nullptr;
+    std::int64_t m_scanned = 0;
+    std::int64_t m_lastPosition = -1;
+};
+
 } // namespace
 
 struct FrameReader::Impl {
     explicit Impl(std::string filePath, std::size_t budget) : path(std::move(filePath)), cache(budget) {}
 
     std::string path;
+    ResyncLimit resync; // declared before format, whose reads call it
     FormatPtr format;
     CodecPtr codec;
     PacketPtr packet{av_packet_alloc()};
@@ -275,8 +330,13 @@ void FrameReader::Impl::openDemuxer()
 {
     live = false;
     codec.reset();
+    resync.attach(nullptr);
     format.reset();
-    AVFormatContext *context = nullptr;
+    AVFormatContext *context = avformat_alloc_context();
+    if (!context)
+        fail(ReaderErrorKind::CannotOpen, "out of memory");
+    context->interrupt_callback = {&ResyncLimit::interrupt, &resync};
+    resync.attach(context);
     // The path is a file name, never a protocol ("pipe:", "concat:", ...),
     // and playlists inside the file may not reach beyond local files.
     const std::string url = "file:" + path;
@@ -284,8 +344,10 @@ void FrameReader::Impl::openDemuxer()
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     int result = avformat_open_input(&context, url.c_str(), nullptr, &options);
     av_dict_free(&options);
-    if (result < 0)
+    if (result < 0) {
+        resync.attach(nullptr); // freed by the failed open
         fail(ReaderErrorKind::CannotOpen, "cannot open (" + avErrorText(result) + ")");
+    }
     format.reset(context);
     result = avformat_find_stream_info(context, nullptr);
     if (result < 0)
@@ -354,6 +416,7 @@ bool FrameReader::Impl::scanPackets()
     bool first = true;
     while (av_read_frame(format.get(), packet.get()) >= 0) {
         PacketRelease release(packet.get());
+        resync.restart();
         if (packet->stream_index != stream || (packet->flags & AV_PKT_FLAG_DISCARD))
             continue;
         const bool key = packet->flags & AV_PKT_FLAG_KEY;
@@ -461,6 +524,7 @@ void FrameReader::Impl::feedPacket()
             return;
         }
         PacketRelease release(packet.get());
+        resync.restart();
         if (packet->stream_index != stream)
             continue;
         if (waitingForKey) {
@@ -533,7 +597,10 @@ bool FrameReader::Impl::seekToKeyframe(std::size_t keyPosition)
     if (!format || !codec)
         return false;
     const std::int64_t stamp = stamps[static_cast<std::size_t>(keyframes[keyPosition])];
-    if (av_seek_frame(format.get(), stream, stamp, AVSEEK_FLAG_BACKWARD) < 0)
+    resync.restart();
+    const int sought = av_seek_frame(format.get(), stream, stamp, AVSEEK_FLAG_BACKWARD);
+    resync.restart();
+    if (sought < 0)
         return false;
     avcodec_flush_buffers(codec.get());
     live = true;
@@ -602,7 +669,9 @@ RgbImage FrameReader::Impl::toRgb(const AVFrame *decoded)
     scaler.reset(context);
     if (!context)
         fail(ReaderErrorKind::DecodeFailed, "cannot convert the frame's pixel format to RGB");
-    const int space = decoded->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : decoded->colorspace;
+    const int stored = storedValue(decoded->colorspace);
+    const bool known = stored >= 0 && stored < AVCOL_SPC_NB && stored != AVCOL_SPC_UNSPECIFIED;
+    const int space = known ? stored : SWS_CS_DEFAULT;
     const int *coefficients = sws_getCoefficients(space);
     sws_setColorspaceDetails(context, coefficients, sourceRange(decoded), sws_getCoefficients(SWS_CS_DEFAULT), 1,
                              0, 1 << 16, 1 << 16);

@@ -1,0 +1,87 @@
+// Opens arbitrary bytes as a video, then reads a few frames in an order
+// drawn from the input, including indices just outside the video.
+#include "framesource.h"
+#include "scratchfile.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+using namespace zorvane;
+
+namespace {
+
+// The player opens any file as AVI video; FFmpeg still looks at the
+// content first, so the name mostly matters for formats without a
+// signature.
+constexpr std::array names{"input.avi", "input.mpg", "input.wmv", "input.mp4"};
+constexpr int framesRead = 4;
+
+[[noreturn]] void fail(const char *what)
+{
+    std::fprintf(stderr, "reader invariant broken: %s\n", what);
+    std::abort();
+}
+
+std::vector<int> requestOrder(int frameCount, std::uint64_t seed)
+{
+    std::mt19937_64 random(seed);
+    std::vector<int> order;
+    for (int i = 0; i < framesRead; ++i) {
+        switch (random() % 4) {
+        case 0: order.push_back(frameCount - 1); break;
+        case 1: order.push_back(0); break;
+        default: order.push_back(static_cast<int>(random() % static_cast<std::uint64_t>(frameCount)));
+        }
+    }
+    order.push_back(random() % 2 ? frameCount : -1);
+    return order;
+}
+
+void checkFrame(const FrameSource &source, const RgbImage &image)
+{
+    if (image.width != source.width() || image.height != source.height())
+        fail("a frame's size differs from the video's");
+    if (image.pixels.size() != static_cast<std::size_t>(image.width) * image.height * 3)
+        fail("a frame's pixels do not fill its size");
+}
+
+void readFrames(FrameSource &source, std::uint64_t seed)
+{
+    const int count = source.frameCount();
+    for (const int index : requestOrder(count, seed)) {
+        const bool inside = index >= 0 && index < count;
+        if (!std::isfinite(source.frameTimeMs(index)))
+            fail("a frame time is not a number");
+        try {
+            const RgbImage image = source.frameRgb(index);
+            if (!inside)
+                fail("a frame outside the video was returned");
+            checkFrame(source, image);
+        } catch (const ReaderError &error) {
+            if (error.kind() != ReaderErrorKind::DecodeFailed)
+                fail("reading a frame failed with an opening error");
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const std::uint64_t seed = fuzz::inputHash(data, size);
+    const std::filesystem::path file = fuzz::ScratchFolder::instance().write(names[seed % names.size()], data, size);
+    std::unique_ptr<FrameSource> source;
+    try {
+        source = openFrameSource(file.string());
+    } catch (const ReaderError &) {
+        return 0;
+    }
+    if (source->frameCount() <= 0 || source->width() <= 0 || source->height() <= 0)
+        fail("an opened video without frames or size");
+    readFrames(*source, seed >> 8);
+    return 0;
+}

@@ -1,0 +1,137 @@
+// Files whose headers lie about their size, files larger than memory, and
+// inputs the fuzzer found faults with.
+#include "framereader.h"
+#include "media.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+using namespace zorvane;
+using zorvane::testing::generateIndexedVideo;
+using zorvane::testing::mediaDir;
+using zorvane::testing::readFrameIndex;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path hostileDir()
+{
+    const fs::path dir = mediaDir() / "hostile";
+    fs::create_directories(dir);
+    return dir;
+}
+
+std::string readBytes(const fs::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+fs::path writeBytes(const std::string &name, const std::string &bytes)
+{
+    const fs::path file = hostileDir() / name;
+    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return file;
+}
+
+// Overwrites the little-endian 32-bit field `offset` bytes into the data
+// of the first chunk with this FourCC.
+void patchChunkField(std::string &avi, const char *fourCC, std::size_t offset, std::uint32_t value)
+{
+    const std::size_t chunk = avi.find(fourCC);
+    ASSERT_NE(chunk, std::string::npos) << fourCC;
+    for (int i = 0; i < 4; ++i)
+        avi[chunk + 8 + offset + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+ReaderErrorKind errorKindOpening(const fs::path &file, std::string *message = nullptr)
+{
+    try {
+        FrameReader reader(file.string());
+    } catch (const ReaderError &error) {
+        if (message)
+            *message = error.what();
+        return error.kind();
+    }
+    ADD_FAILURE() << file << " opened";
+    return ReaderErrorKind::DecodeFailed;
+}
+
+void expectExactFrames(const fs::path &file, int frames)
+{
+    FrameReader reader(file.string());
+    ASSERT_EQ(reader.frameCount(), frames) << file;
+    for (int index : {frames - 1, 0, frames / 2}) {
+        const RgbImage image = reader.frameRgb(index);
+        EXPECT_EQ(readFrameIndex(image.pixels.data(), image.width, image.height), index) << file;
+    }
+}
+
+fs::path mjpegClip()
+{
+    return generateIndexedVideo("hostile-mjpeg.avi", 12, 192, 128,
+                                {"-c:v", "mjpeg", "-q:v", "3", "-pix_fmt", "yuvj420p"});
+}
+
+TEST(ReaderHostileHeaders, FrameSizeOfSixtyThousandSquaredIsRefused)
+{
+    std::string avi = readBytes(generateIndexedVideo("hostile-raw.avi", 4, 192, 128,
+                                                     {"-c:v", "rawvideo", "-pix_fmt", "bgr24"}));
+    patchChunkField(avi, "avih", 32, 60000); // dwWidth
+    patchChunkField(avi, "avih", 36, 60000); // dwHeight
+    patchChunkField(avi, "strf", 4, 60000);  // biWidth
+    patchChunkField(avi, "strf", 8, 60000);  // biHeight
+    std::string message;
+    EXPECT_EQ(errorKindOpening(writeBytes("60000x60000.avi", avi), &message), ReaderErrorKind::NotSupported);
+    EXPECT_NE(message.find("60000x60000"), std::string::npos) << message;
+}
+
+TEST(ReaderHostileHeaders, ClaimedFrameCountsAreIgnoredForTheRealOnes)
+{
+    for (const std::uint32_t claimed : {0x80000000u, 0x7FFFFFFFu, 0xFFFFFFFFu, 0u}) {
+        std::string avi = readBytes(mjpegClip());
+        patchChunkField(avi, "avih", 16, claimed); // dwTotalFrames
+        patchChunkField(avi, "strh", 32, claimed); // dwLength
+        SCOPED_TRACE(claimed);
+        expectExactFrames(writeBytes("claims-frames.avi", avi), 12);
+    }
+}
+
+TEST(ReaderHostileSizes, SparseFileOfEightGibibytesEndsWhereItsVideoDoes)
+{
+    const fs::path sparse = hostileDir() / "sparse-tail.avi";
+    fs::copy_file(mjpegClip(), sparse, fs::copy_options::overwrite_existing);
+    fs::resize_file(sparse, std::uintmax_t{8} << 30); // zeros that take no disk
+    expectExactFrames(sparse, 12);
+    fs::remove(sparse);
+
+    const fs::path zeros = hostileDir() / "sparse-zeros.avi";
+    std::ofstream(zeros, std::ios::binary).close();
+    fs::resize_file(zeros, std::uintmax_t{8} << 30);
+    EXPECT_EQ(errorKindOpening(zeros), ReaderErrorKind::CannotOpen);
+    fs::remove(zeros);
+}
+
+TEST(ReaderHostileSizes, RawVideoLargerThanTheResyncLimitReadsWhole)
+{
+    // 80 frames of 900 KiB: each packet is read in small steps, and the
+    // whole file is larger than what may be skipped between packets.
+    const fs::path raw = generateIndexedVideo("hostile-large-raw.avi", 80, 640, 480,
+                                              {"-c:v", "rawvideo", "-pix_fmt", "bgr24"});
+    ASSERT_GT(fs::file_size(raw), std::uintmax_t{70} << 20);
+    expectExactFrames(raw, 80);
+}
+
+TEST(ReaderFuzzRegressions, ColourMatrixOutsideFFmpegsListStillConverts)
+{
+    // The decoder passes the bitstream's number through; it was read as an
+    // enum value that does not exist.
+    expectExactFrames(generateIndexedVideo("colorspace215.mpg", 6, 192, 128,
+                                           {"-c:v", "mpeg2video", "-q:v", "2", "-colorspace", "215", "-f", "mpeg"}),
+                      6);
+}
+
+} // namespace
