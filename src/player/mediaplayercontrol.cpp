@@ -231,6 +231,8 @@ bool MediaPlayerControl::play()
 void MediaPlayerControl::pause()
 {
     m_playTimer.stop();
+    m_ahead = QImage();
+    m_aheadIndex = -1;
     if (!m_playing)
         return;
     m_playing = false;
@@ -249,17 +251,21 @@ bool MediaPlayerControl::moveTo(int frame)
 
 bool MediaPlayerControl::showFrame(int frame)
 {
-    QImage image;
-    try {
-        image = toImage(m_player.source()->frameRgb(frame));
-    } catch (const ReaderError &) {
-        return false;
-    }
+    const QImage image = decodeFrame(frame);
     if (image.isNull())
         return false;
     if (m_display)
         m_display->setFrame(image);
     return true;
+}
+
+QImage MediaPlayerControl::decodeFrame(int frame)
+{
+    try {
+        return toImage(m_player.source()->frameRgb(frame));
+    } catch (const ReaderError &) {
+        return {};
+    }
 }
 
 double MediaPlayerControl::msSincePlayStart() const
@@ -290,20 +296,34 @@ void MediaPlayerControl::playDueFrame()
     if (!m_playing || !m_player.isOpen())
         return;
     const int due = dueFrame(msSincePlayStart());
-    if (!showFrame(due)) {
+    const QImage image = due == m_aheadIndex ? m_ahead : decodeFrame(due);
+    m_ahead = QImage();
+    m_aheadIndex = -1;
+    if (image.isNull()) {
         pause();
         return;
+    }
+    if (m_display) {
+        m_display->setFrame(image);
+        // On screen now, not after the next frame has been decoded.
+        m_display->repaint();
     }
     m_stats.skipped += due - position() - 1;
     m_stats.shown += 1;
     m_player.seek(due);
     const double lateness = msSincePlayStart() - (m_player.source()->frameTimeMs(due) - m_playStartMs);
     m_stats.worstLatenessMs = std::max(m_stats.worstLatenessMs, lateness);
-    if (due >= length() - 1)
+    if (due >= length() - 1) {
         pause();
-    else
-        scheduleNextFrame();
+        emit framePlayed();
+        return;
+    }
     emit framePlayed();
+    if (!m_playing)
+        return;
+    m_ahead = decodeFrame(due + 1);
+    m_aheadIndex = m_ahead.isNull() ? -1 : due + 1;
+    scheduleNextFrame();
 }
 
 void MediaPlayerControl::onButton(Button which)

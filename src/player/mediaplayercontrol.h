@@ -72,6 +72,7 @@ private:
     void pause();
     bool moveTo(int frame);
     bool showFrame(int frame);
+    QImage decodeFrame(int frame);
     void scheduleNextFrame();
     void playDueFrame();
     int dueFrame(double elapsedMs) const;
@@ -91,6 +92,9 @@ private:
     std::chrono::steady_clock::time_point m_playStart;
     double m_playStartMs = 0.0;
     PlaybackStats m_stats;
+    // The next frame, decoded while waiting for its time to come.
+    int m_aheadIndex = -1;
+    QImage m_ahead;
 };
 
 } // namespace zorvane
