@@ -6,6 +6,7 @@
 #include "videodisplay.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -16,6 +17,17 @@ namespace {
 
 constexpr int clientWidth = 349;
 constexpr int clientHeight = 311;
+
+// The controls were designed for a small 8-point face; ours is wider, so a
+// caption that would not fit its box gets a smaller size instead of clipping.
+void fitCaption(QLabel *label)
+{
+    QFont font = label->font();
+    while (font.pixelSize() > 7 && QFontMetrics(font).horizontalAdvance(label->text()) > label->width()) {
+        font.setPixelSize(font.pixelSize() - 1);
+        label->setFont(font);
+    }
+}
 
 constexpr std::uint32_t colour(int red, int green, int blue)
 {
@@ -30,6 +42,9 @@ Form1::Form1(MediaPlayer::Opener opener, QWidget *parent)
 {
     setWindowTitle(QStringLiteral("Zorvane"));
     m_client = new QWidget(this);
+    QFont small = m_client->font();
+    small.setPixelSize(11);
+    m_client->setFont(small);
     setCentralWidget(m_client);
     m_mmControl1 = new MediaPlayerControl(std::move(opener), m_client);
     createControls();
@@ -49,6 +64,7 @@ void Form1::createControls()
     m_label3 = new QLabel(QStringLiteral("Pas (ms):"), m_client);
     m_label3->setObjectName(QStringLiteral("Label3"));
     m_label3->setGeometry(248, 8, 49, 17);
+    fitCaption(m_label3);
 
     m_text1 = new QLineEdit(QStringLiteral("33"), m_client);
     m_text1->setObjectName(QStringLiteral("Text1"));
