@@ -1,5 +1,4 @@
 #include "commondialog.h"
-#include "programicon.h"
 #include "videoarea.h"
 
 #include <QApplication>
@@ -37,18 +36,6 @@ TEST(CommonDialog, TurnsPipeFiltersIntoQtFilters)
     EXPECT_EQ(CommonDialog::toQtFilter(QStringLiteral("Sequence|*.txt;*.dat|Tous (*.*)|*.*")),
               QStringLiteral("Sequence (*.txt *.dat);;Tous (*.*)"));
     EXPECT_EQ(CommonDialog::toQtFilter(QString()), QString());
-}
-
-TEST(ProgramIcon, IsOurThirtyTwoPixelDrawingWithTheRedMarker)
-{
-    const QIcon icon = programIcon();
-    ASSERT_FALSE(icon.isNull());
-    ASSERT_TRUE(icon.availableSizes().contains(QSize(32, 32)));
-    const QImage image = icon.pixmap(32, 32).toImage();
-    EXPECT_EQ(image.pixelColor(26, 21).red(), 255);
-    EXPECT_EQ(image.pixelColor(26, 21).green(), 0);
-    EXPECT_EQ(image.pixelColor(16, 1).alpha(), 0) << "transparent outside the film";
-    EXPECT_EQ(image.pixelColor(16, 16).alpha(), 255);
 }
 
 int main(int argc, char **argv)
