@@ -146,6 +146,8 @@ QString MediaPlayerControl::deviceType() const { return QString::fromStdString(m
 
 void MediaPlayerControl::setDisplayWindow(VideoDisplay *display) { m_display = display; }
 
+VideoDisplay *MediaPlayerControl::displayWindow() const { return m_display; }
+
 void MediaPlayerControl::setFileName(const QString &name) { m_player.setFileName(name.toStdString()); }
 
 QString MediaPlayerControl::fileName() const { return QString::fromStdString(m_player.fileName()); }

@@ -39,7 +39,7 @@ public:
     void setDeviceType(const QString &type);
     QString deviceType() const;
     void setDisplayWindow(VideoDisplay *display);
-    VideoDisplay *displayWindow() const { return m_display; }
+    VideoDisplay *displayWindow() const;
     void setFileName(const QString &name);
     QString fileName() const;
 
