@@ -16,16 +16,19 @@ namespace {
 
 constexpr int firstOptionId = 24;
 
-QImage toImage(const RgbImage &rgb)
+// Wraps the decoded pixels without copying them.
+QImage toImage(RgbImage &&rgb)
 {
-    QImage image(rgb.width, rgb.height, QImage::Format_RGB888);
-    const size_t rowBytes = static_cast<size_t>(rgb.width) * 3;
-    if (image.isNull() || rgb.pixels.size() < rowBytes * static_cast<size_t>(rgb.height))
+    const qsizetype rowBytes = static_cast<qsizetype>(rgb.width) * 3;
+    if (rgb.width <= 0 || rgb.height <= 0
+        || rgb.pixels.size() < static_cast<size_t>(rowBytes) * static_cast<size_t>(rgb.height))
         return {};
-    for (int y = 0; y < rgb.height; ++y)
-        std::memcpy(image.scanLine(y), rgb.pixels.data() + rowBytes * static_cast<size_t>(y), rowBytes);
-    return image;
+    auto *pixels = new std::vector<std::uint8_t>(std::move(rgb.pixels));
+    return QImage(pixels->data(), rgb.width, rgb.height, rowBytes, QImage::Format_RGB888,
+                  [](void *owned) { delete static_cast<std::vector<std::uint8_t> *>(owned); }, pixels);
 }
+
+constexpr int prefetchDepth = 4;
 
 QPainterPath triangle(qreal left, qreal right, bool pointingRight)
 {
@@ -223,8 +226,12 @@ bool MediaPlayerControl::play()
         return true;
     m_playing = true;
     m_stats = {};
+    m_playFirst = position();
+    m_playTimes.clear();
+    for (int frame = m_playFirst; frame < length(); ++frame)
+        m_playTimes.push_back(m_player.source()->frameTimeMs(frame));
+    m_prefetcher = std::make_unique<FramePrefetcher>(*m_player.source(), position() + 1, length() - 1, prefetchDepth);
     m_playStart = std::chrono::steady_clock::now();
-    m_playStartMs = m_player.source()->frameTimeMs(position());
     scheduleNextFrame();
     updateButtons();
     return true;
@@ -233,8 +240,8 @@ bool MediaPlayerControl::play()
 void MediaPlayerControl::pause()
 {
     m_playTimer.stop();
-    m_ahead = QImage();
-    m_aheadIndex = -1;
+    // Joins the decoding thread before anyone else uses the source.
+    m_prefetcher.reset();
     if (!m_playing)
         return;
     m_playing = false;
@@ -270,6 +277,11 @@ QImage MediaPlayerControl::decodeFrame(int frame)
     }
 }
 
+double MediaPlayerControl::playTimeMs(int frame) const
+{
+    return m_playTimes[static_cast<size_t>(frame - m_playFirst)] - m_playTimes.front();
+}
+
 double MediaPlayerControl::msSincePlayStart() const
 {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - m_playStart).count();
@@ -277,55 +289,46 @@ double MediaPlayerControl::msSincePlayStart() const
 
 void MediaPlayerControl::scheduleNextFrame()
 {
-    const double dueAt = m_player.source()->frameTimeMs(position() + 1) - m_playStartMs;
-    const double wait = dueAt - msSincePlayStart();
+    const double wait = playTimeMs(position() + 1) - msSincePlayStart();
     m_playTimer.start(std::max(0, static_cast<int>(std::ceil(wait))));
 }
 
 int MediaPlayerControl::dueFrame(double elapsedMs) const
 {
-    const FrameSource *source = m_player.source();
     const int last = length() - 1;
     int frame = position() + 1;
     // A frame whose successor is already due is late: pass over it.
-    while (frame < last && source->frameTimeMs(frame + 1) - m_playStartMs <= elapsedMs)
+    while (frame < last && playTimeMs(frame + 1) <= elapsedMs)
         ++frame;
     return frame;
 }
 
 void MediaPlayerControl::playDueFrame()
 {
-    if (!m_playing || !m_player.isOpen())
+    if (!m_playing || !m_prefetcher)
         return;
     const int due = dueFrame(msSincePlayStart());
-    const QImage image = due == m_aheadIndex ? m_ahead : decodeFrame(due);
-    m_ahead = QImage();
-    m_aheadIndex = -1;
+    std::optional<RgbImage> decoded = m_prefetcher->take(due);
+    const QImage image = decoded ? toImage(std::move(*decoded)) : QImage();
     if (image.isNull()) {
         pause();
         return;
     }
     if (m_display) {
         m_display->setFrame(image);
-        // On screen now, not after the next frame has been decoded.
+        // On screen now, so that the lateness below is what the user sees.
         m_display->repaint();
     }
     m_stats.skipped += due - position() - 1;
     m_stats.shown += 1;
     m_player.seek(due);
-    const double lateness = msSincePlayStart() - (m_player.source()->frameTimeMs(due) - m_playStartMs);
+    const double lateness = msSincePlayStart() - playTimeMs(due);
     m_stats.worstLatenessMs = std::max(m_stats.worstLatenessMs, lateness);
-    if (due >= length() - 1) {
+    if (due >= length() - 1)
         pause();
-        emit framePlayed();
-        return;
-    }
+    else
+        scheduleNextFrame();
     emit framePlayed();
-    if (!m_playing)
-        return;
-    m_ahead = decodeFrame(due + 1);
-    m_aheadIndex = m_ahead.isNull() ? -1 : due + 1;
-    scheduleNextFrame();
 }
 
 void MediaPlayerControl::onButton(Button which)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "frameprefetcher.h"
 #include "mediaplayer.h"
 
 #include <QPointer>
@@ -9,6 +10,8 @@
 
 #include <array>
 #include <chrono>
+#include <memory>
+#include <vector>
 
 class QToolButton;
 
@@ -77,6 +80,7 @@ private:
     void playDueFrame();
     int dueFrame(double elapsedMs) const;
     double msSincePlayStart() const;
+    double playTimeMs(int frame) const;
     void onButton(Button which);
     void updateButtons();
     void createButtons();
@@ -90,11 +94,12 @@ private:
     QTimer m_playTimer;
     bool m_playing = false;
     std::chrono::steady_clock::time_point m_playStart;
-    double m_playStartMs = 0.0;
     PlaybackStats m_stats;
-    // The next frame, decoded while waiting for its time to come.
-    int m_aheadIndex = -1;
-    QImage m_ahead;
+    // Presentation times of the frames from the start of playback on, read
+    // once so that playback does not query the source while it decodes.
+    std::vector<double> m_playTimes;
+    int m_playFirst = 0;
+    std::unique_ptr<FramePrefetcher> m_prefetcher;
 };
 
 } // namespace zorvane

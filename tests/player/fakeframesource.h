@@ -4,6 +4,7 @@
 
 #include <QColor>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -41,7 +42,7 @@ public:
     int failingFrame = -1;
     int slowFrame = -1;
     int slowFrameDelayMs = 0;
-    int decoded = 0;
+    std::atomic<int> decoded = 0;
 
 private:
     int m_frames;

@@ -251,9 +251,10 @@ TEST(MediaPlayerControl, PlaybackSkipsLateFramesInsteadOfDrifting)
     ASSERT_TRUE(rig.control.setCommand(QStringLiteral("Play")));
     ASSERT_TRUE(waitUntil([&] { return !rig.control.isPlaying(); }));
     const PlaybackStats &stats = rig.control.playbackStats();
-    EXPECT_GE(stats.skipped, 5) << "150 ms late at 20 ms a frame";
+    // Frame 3 takes until 150 ms at least; frames 4 to 6 are due by then.
+    EXPECT_GE(stats.skipped, 3);
     EXPECT_EQ(stats.shown + stats.skipped, 15);
-    EXPECT_EQ(std::count(positions.begin(), positions.end(), 3), 0) << "the late frame was shown anyway";
+    EXPECT_EQ(std::count(positions.begin(), positions.end(), 5), 0) << "a frame due while frame 3 decoded was shown";
     ASSERT_FALSE(positions.empty());
     EXPECT_EQ(positions.back(), 15);
     EXPECT_EQ(rig.shown(), FakeFrameSource::colourOf(15));
