@@ -181,20 +181,6 @@ TEST_F(Form1Test, ClicksOnThePictureReachTheClickHandler)
     EXPECT_EQ(player->position(), 1);
 }
 
-TEST_F(Form1Test, PictureShowsTheOpenedFrameFromItsInnerCorner)
-{
-    auto *player = control<MediaPlayerControl>("MMControl1");
-    auto *picture = control<VideoDisplay>("Picture1");
-    player->setFileName(QStringLiteral("clip.avi"));
-    ASSERT_TRUE(player->setCommand(QStringLiteral("Open")));
-    ASSERT_TRUE(player->setCommand(QStringLiteral("step")));
-    const QImage shot = picture->grab().toImage();
-    const QPoint origin = picture->contentsRect().topLeft();
-    EXPECT_EQ(shot.pixelColor(origin), FakeFrameSource::colourOf(1));
-    EXPECT_EQ(shot.pixelColor(origin + QPoint(63, 47)), FakeFrameSource::colourOf(1));
-    EXPECT_EQ(shot.pixelColor(origin + QPoint(64, 47)), QColor(64, 64, 64)) << "the frame is 64 wide";
-}
-
 TEST_F(Form1Test, PlayerNotificationsRepaintThePicture)
 {
     auto *player = control<MediaPlayerControl>("MMControl1");
