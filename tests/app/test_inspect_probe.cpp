@@ -12,154 +12,97 @@ using namespace zorvane;
 
 namespace {
 
-// Header bytes of a RIFF AVI with the main header size and format code set.
-std::string aviBytes(std::int32_t width, std::int32_t height, const std::string &formatCode)
+// A RIFF AVI header with the main header's size and a format code.
+std::string aviBytes(std::int32_t width, std::int32_t height, const std::string &code)
 {
-    std::string bytes(300, '\0');
-    bytes.replace(0, 4, "RIFF");
-    bytes.replace(8, 4, "AVI ");
-    const auto putInt32 = [&bytes](std::size_t offset, std::int32_t value) {
-        for (int i = 0; i < 4; ++i)
-            bytes[offset + static_cast<std::size_t>(i)] = static_cast<char>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xff);
-    };
-    putInt32(64, width);
-    putInt32(68, height);
-    bytes.replace(188, 4, formatCode);
-    return bytes;
+    std::string bytes(200, '\0');
+    bytes.replace(0, 12, "RIFF\0\0\0\0AVI ", 12);
+    for (int i = 0; i < 4; ++i) {
+        bytes[64 + i] = static_cast<char>((width >> (8 * i)) & 0xff);
+        bytes[68 + i] = static_cast<char>((height >> (8 * i)) & 0xff);
+    }
+    return bytes.replace(188, 4, code);
 }
-
-struct CommandResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 class InspectProbe : public ::testing::Test {
 protected:
-    InspectProbe() { std::filesystem::create_directories(m_dir); }
     ~InspectProbe() override { std::filesystem::remove_all(m_dir); }
 
     std::string write(const std::string &name, const std::string &bytes) const
     {
-        const std::filesystem::path file = m_dir / name;
-        std::ofstream(file, std::ios::binary) << bytes;
-        return file.string();
+        std::filesystem::create_directories(m_dir);
+        std::ofstream(m_dir / name, std::ios::binary) << bytes;
+        return (m_dir / name).string();
     }
+    std::string shown(const std::string &name) const { return (m_dir / name).string(); }
 
-    CommandResult run(const std::vector<std::string> &args)
+    int run(const std::vector<std::string> &args)
     {
-        std::ostringstream out;
-        std::ostringstream err;
-        CommandResult result;
-        result.status = runProbeCommand(args, out, err, [this](const std::string &path) {
+        std::ostringstream out, err;
+        const int status = runProbeCommand(args, out, err, [this](const std::string &path) {
             m_asked.push_back(path);
             return m_reply;
         });
-        result.out = out.str();
-        result.err = err.str();
-        return result;
+        m_out = out.str();
+        m_err = err.str();
+        return status;
     }
 
     std::filesystem::path m_dir = std::filesystem::temp_directory_path() / ("zorvane-inspect-" + std::to_string(getpid()));
-    std::string m_reply;
+    std::string m_reply, m_out, m_err;
     std::vector<std::string> m_asked;
 };
 
 } // namespace
 
-TEST_F(InspectProbe, PrintsOneTabSeparatedLinePerFile)
+TEST_F(InspectProbe, OneLinePerFileAndExitOneWhenAnyFails)
 {
     const std::string avi = write("clip.avi", aviBytes(320, 240, "cvid"));
     const std::string mp3 = write("track.mp3", "ID3");
-    const CommandResult result = run({avi, mp3});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, avi + "\tavi\t\"cvid \"\t320\t240\t0\t0\n" + mp3 + "\tmp3\t\"AUDIO\"\t1\t1\t0\t0\n");
-    EXPECT_EQ(result.err, "");
-}
-
-TEST_F(InspectProbe, FailedFilesPrintAnErrorLineAndExitOne)
-{
-    const std::string missing = (m_dir / "missing.avi").string();
-    const std::string avi = write("clip.avi", aviBytes(640, 480, "MJPG"));
-    const CommandResult result = run({missing, avi});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, missing + "\terror\tcannot open file: No such file or directory\n" + avi
-                              + "\tavi\t\"MJPG \"\t640\t480\t0\t0\n");
+    EXPECT_EQ(run({avi, mp3}), 0);
+    EXPECT_EQ(m_out, avi + "\tavi\t\"cvid \"\t320\t240\t0\t0\n" + mp3 + "\tmp3\t\"AUDIO\"\t1\t1\t0\t0\n");
+    EXPECT_EQ(m_err, "");
 
     m_reply = "12";
     const std::string mov = write("clip.mov", "moov");
-    const CommandResult badReply = run({mov});
-    EXPECT_EQ(badReply.status, 1);
-    EXPECT_EQ(badReply.out.rfind(mov + "\terror\t", 0), 0u) << badReply.out;
-    EXPECT_EQ(badReply.out.find("QTMOV"), std::string::npos);
+    EXPECT_EQ(run({shown("missing.avi"), avi, mov}), 1);
+    EXPECT_EQ(m_out, shown("missing.avi") + "\terror\tcannot open file: No such file or directory\n" + avi
+                         + "\tavi\t\"cvid \"\t320\t240\t0\t0\n" + mov
+                         + "\terror\tdisplayed-size reply without a space: 12\n");
 }
 
-TEST_F(InspectProbe, FallbackIsAskedPerFileUnlessDisabled)
+TEST_F(InspectProbe, DisplayedSizeIsAskedPerFileUnlessDisabled)
 {
     const std::string mov = write("clip.mov", "moov");
     const std::string avi = write("clip.avi", aviBytes(320, 240, "cvid"));
     m_reply = "0 0 480 270";
-    CommandResult result = run({mov, avi});
-    EXPECT_EQ(result.out, mov + "\tmov\t\"QTMOV\"\t480\t270\t0\t0\n" + avi + "\tavi\t\"cvid \"\t320\t240\t0\t0\n");
+    EXPECT_EQ(run({mov, avi}), 0);
+    EXPECT_EQ(m_out, mov + "\tmov\t\"QTMOV\"\t480\t270\t0\t0\n" + avi + "\tavi\t\"cvid \"\t320\t240\t0\t0\n");
     EXPECT_EQ(m_asked, std::vector<std::string>{mov});
-
-    m_asked.clear();
-    result = run({"--no-fallback", mov});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, mov + "\tmov\t\"QTMOV\"\t0\t0\t0\t0\n");
-    EXPECT_TRUE(m_asked.empty());
+    EXPECT_EQ(run({"--no-fallback", mov}), 0);
+    EXPECT_EQ(m_out, mov + "\tmov\t\"QTMOV\"\t0\t0\t0\t0\n");
+    EXPECT_EQ(m_asked.size(), 1u);
 }
 
-TEST_F(InspectProbe, CodecBytesAreEscaped)
+TEST_F(InspectProbe, CodecPathAndTagAreEscaped)
 {
     const std::string avi = write("odd.avi", aviBytes(320, 240, "\"\\\t\xe9"));
-    const CommandResult result = run({avi});
-    EXPECT_EQ(result.out, avi + "\tavi\t\"\\\"\\\\\\t\\xe9 \"\t320\t240\t0\t0\n");
-
-    EXPECT_EQ(escapeCodec("WMV3X"), "WMV3X");
-    EXPECT_EQ(escapeCodec("a\nb\r"), "a\\nb\\r");
-    EXPECT_EQ(escapeCodec(std::string("\x01\x7f\x80\xff", 4)), "\\x01\\x7f\\x80\\xff");
-    EXPECT_EQ(escapeCodec("?    "), "?    ");
+    const std::string cut = write("two\nlines\t.a\tb", "plain");
+    const std::string accented = write("vidéo.avi", aviBytes(2, 2, "\r\n\x01\x7f"));
+    EXPECT_EQ(run({avi, cut, accented}), 0);
+    EXPECT_EQ(m_out, avi + "\tavi\t\"\\\"\\\\\\t\\xe9 \"\t320\t240\t0\t0\n" + shown("two\\nlines\\t.a\\tb")
+                         + "\ta\\tb\t\"?    \"\t1\t1\t0\t0\n" + accented + "\tavi\t\"\\r\\n\\x01\\x7f \"\t2\t2\t0\t0\n");
+    EXPECT_EQ(escapeField("C:\\video"), "C:\\\\video");
 }
 
-TEST_F(InspectProbe, PathsStayOnTheirLine)
+TEST_F(InspectProbe, UsageErrorsExitTwo)
 {
-    const std::string broken = write("two\nlines\t.mov", "moov");
-    const std::string accented = write("vidéo.mov", "moov");
-    const CommandResult result = run({"--no-fallback", broken, accented});
-    const std::string brokenShown = (m_dir / "two\\nlines\\t.mov").string();
-    EXPECT_EQ(result.out, brokenShown + "\tmov\t\"QTMOV\"\t0\t0\t0\t0\n" + accented + "\tmov\t\"QTMOV\"\t0\t0\t0\t0\n");
-    EXPECT_EQ(escapeField("C:\\video\x01"), "C:\\\\video\\x01");
-}
-
-TEST_F(InspectProbe, TagFromTheExtensionIsEscapedToo)
-{
-    const std::string path = write("clip.a\tb", "plain");
-    const CommandResult result = run({"--no-fallback", path});
-    EXPECT_EQ(result.out, (m_dir / "clip.a\\tb").string() + "\ta\\tb\t\"?    \"\t1\t1\t0\t0\n");
-}
-
-TEST_F(InspectProbe, UsageErrors)
-{
-    CommandResult result = run({});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("usage: zorvane-inspect probe"), std::string::npos);
-    EXPECT_EQ(result.out, "");
-
-    result = run({"--no-fallback"});
-    EXPECT_EQ(result.status, 2);
-
-    result = run({"--verbose", write("a.mov", "moov")});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("--verbose"), std::string::npos);
-    EXPECT_EQ(result.out, "");
-
+    for (const std::vector<std::string> &args : {std::vector<std::string>{}, {"--no-fallback"}, {"--verbose", "a.mov"}}) {
+        EXPECT_EQ(run(args), 2);
+        EXPECT_NE(m_err.find("usage: zorvane-inspect probe"), std::string::npos);
+        EXPECT_EQ(m_out, "");
+    }
     // After "--" a name starting with a dash is a file.
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(m_dir);
-    write("-dash.mov", "moov");
-    result = run({"--no-fallback", "--", "-dash.mov"});
-    std::filesystem::current_path(previous);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, "-dash.mov\tmov\t\"QTMOV\"\t0\t0\t0\t0\n");
+    EXPECT_EQ(run({"--", "-missing.avi"}), 1);
+    EXPECT_EQ(m_out.rfind("-missing.avi\terror\t", 0), 0u);
 }

@@ -4,138 +4,70 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
-
 using namespace zorvane;
 
 namespace {
 
 template <typename Call>
-ProbeErrorKind failureOf(Call call)
+void expectFailure(Call call, ProbeErrorKind kind, const std::string &input)
 {
     try {
-        call();
-        ADD_FAILURE() << "no error raised";
+        call(input);
+        ADD_FAILURE() << "no error for " << input;
     } catch (const ProbeError &error) {
-        return error.kind();
+        EXPECT_EQ(error.kind(), kind) << input;
     }
-    return ProbeErrorKind::CannotOpen;
 }
 
-bool sizeIs(const std::optional<DisplayedSize> &size, std::int32_t width, std::int32_t height)
+std::string sizeText(const std::string &reply)
 {
-    return size && size->width == width && size->height == height;
+    const auto size = parseDisplayedSizeReply(reply);
+    return size ? std::to_string(size->width) + "x" + std::to_string(size->height) : "none";
 }
 
 } // namespace
 
-TEST(BinaryString, ToBinaryStringGivesThirtyTwoDigits)
+TEST(BinaryString, ConvertsBothWays)
 {
     EXPECT_EQ(ToBinaryString(0), std::string(32, '0'));
     EXPECT_EQ(ToBinaryString(255), std::string(24, '0') + std::string(8, '1'));
     EXPECT_EQ(ToBinaryString(5), std::string(29, '0') + "101");
-    EXPECT_EQ(ToBinaryString(0x16).substr(24), "00010110");
-    EXPECT_EQ(ToBinaryString(std::numeric_limits<std::int32_t>::max()), "0" + std::string(31, '1'));
     EXPECT_EQ(ToBinaryString(-1), std::string(32, '1'));
+    const std::pair<std::string, int> values[] = {{"", 0}, {"111111111111", 4095}, {"000101100000", 352},
+                                                  {std::string(200, '0') + "1", 1}, {"21", 5}, {"x1", 1}, {"9", 9}};
+    for (const auto &[digits, value] : values)
+        EXPECT_EQ(FromBinaryString(digits), value) << digits;
+    for (int value : {1, 0x16, 123456789, INT32_MAX})
+        EXPECT_EQ(FromBinaryString(ToBinaryString(value)), value);
+    for (const std::string &digits : {"1" + std::string(31, '0'), "2" + std::string(30, '0'), "1" + std::string(99, '0')})
+        expectFailure(FromBinaryString, ProbeErrorKind::Overflow, digits);
 }
 
-TEST(BinaryString, FromBinaryStringReadsMostSignificantFirst)
+TEST(TextValue, LeadingDecimalNumberRoundedHalfToEven)
 {
-    EXPECT_EQ(FromBinaryString(""), 0);
-    EXPECT_EQ(FromBinaryString("111111111111"), 4095);
-    EXPECT_EQ(FromBinaryString("000101100000"), 352);
-    EXPECT_EQ(FromBinaryString("000100100000"), 288);
-    EXPECT_EQ(FromBinaryString(std::string(200, '0') + "101"), 5);
-    for (std::int32_t value : {0, 1, 2, 255, 4096, 123456789, std::numeric_limits<std::int32_t>::max()})
-        EXPECT_EQ(FromBinaryString(ToBinaryString(value)), value) << value;
+    const std::pair<const char *, int> values[] = {
+        {"240", 240}, {"  42abc", 42}, {"\t-7", -7}, {"+7", 7}, {"", 0}, {"x1", 0}, {"-", 0}, {"1e3", 1000},
+        {"2D2", 200}, {"5e", 5}, {"1e-400", 0}, {"0.5", 0}, {"1.5", 2}, {"2.5", 2}, {"2.51", 3}, {"-2.5", -2},
+        {".7", 1}, {"3.", 3}, {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN}, {"2147483646.5", 2147483646}};
+    for (const auto &[text, value] : values)
+        EXPECT_EQ(valueOfText(text), value) << text;
+    for (const char *text : {"2147483647.5", "2147483648", "-2147483649", "1e400"})
+        expectFailure(valueOfText, ProbeErrorKind::Overflow, text);
 }
 
-TEST(BinaryString, FromBinaryStringWeighsDigitsByTheirValue)
+TEST(DisplayedSizeReply, LastNumberIsTheHeightThePreviousTheWidth)
 {
-    EXPECT_EQ(FromBinaryString("2"), 2);
-    EXPECT_EQ(FromBinaryString("21"), 5);
-    EXPECT_EQ(FromBinaryString("9"), 9);
-    EXPECT_EQ(FromBinaryString("x1"), 1);
-    EXPECT_EQ(FromBinaryString("1 1"), 5);
-}
-
-TEST(BinaryString, FromBinaryStringOverflowsPastThe32BitRange)
-{
-    EXPECT_EQ(failureOf([] { FromBinaryString("1" + std::string(31, '0')); }), ProbeErrorKind::Overflow);
-    EXPECT_EQ(failureOf([] { FromBinaryString("2" + std::string(30, '0')); }), ProbeErrorKind::Overflow);
-    EXPECT_EQ(failureOf([] { FromBinaryString("1" + std::string(100, '0')); }), ProbeErrorKind::Overflow);
-    EXPECT_EQ(failureOf([] { FromBinaryString(std::string(30, '0') + "1" + std::string(31, '1')); }), ProbeErrorKind::Overflow);
-}
-
-TEST(TextValue, ReadsTheDecimalNumberAtTheStart)
-{
-    EXPECT_EQ(valueOfText("240"), 240);
-    EXPECT_EQ(valueOfText("  42abc"), 42);
-    EXPECT_EQ(valueOfText("\t-7"), -7);
-    EXPECT_EQ(valueOfText("+7"), 7);
-    EXPECT_EQ(valueOfText(""), 0);
-    EXPECT_EQ(valueOfText("x1"), 0);
-    EXPECT_EQ(valueOfText("-"), 0);
-    EXPECT_EQ(valueOfText("1e3"), 1000);
-    EXPECT_EQ(valueOfText("2D2"), 200);
-    EXPECT_EQ(valueOfText("5e"), 5);
-    EXPECT_EQ(valueOfText("1e-400"), 0);
-}
-
-TEST(TextValue, RoundsHalvesToEven)
-{
-    EXPECT_EQ(valueOfText("0.5"), 0);
-    EXPECT_EQ(valueOfText("1.5"), 2);
-    EXPECT_EQ(valueOfText("2.5"), 2);
-    EXPECT_EQ(valueOfText("2.51"), 3);
-    EXPECT_EQ(valueOfText("-1.5"), -2);
-    EXPECT_EQ(valueOfText("-2.5"), -2);
-    EXPECT_EQ(valueOfText(".7"), 1);
-    EXPECT_EQ(valueOfText("3."), 3);
-}
-
-TEST(TextValue, OverflowsOutsideThe32BitRange)
-{
-    EXPECT_EQ(valueOfText("2147483647"), std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(valueOfText("-2147483648"), std::numeric_limits<std::int32_t>::min());
-    EXPECT_EQ(valueOfText("2147483646.5"), 2147483646);
-    EXPECT_EQ(failureOf([] { valueOfText("2147483647.5"); }), ProbeErrorKind::Overflow);
-    EXPECT_EQ(failureOf([] { valueOfText("2147483648"); }), ProbeErrorKind::Overflow);
-    EXPECT_EQ(failureOf([] { valueOfText("-2147483649"); }), ProbeErrorKind::Overflow);
-    EXPECT_EQ(failureOf([] { valueOfText("1e400"); }), ProbeErrorKind::Overflow);
-}
-
-TEST(DisplayedSizeReply, LastNumberIsHeightThePreviousWidth)
-{
-    EXPECT_TRUE(sizeIs(parseDisplayedSizeReply("0 0 640 480"), 640, 480));
-    EXPECT_TRUE(sizeIs(parseDisplayedSizeReply("320 240"), 320, 240));
-    EXPECT_TRUE(sizeIs(parseDisplayedSizeReply("  0 0 320 240  "), 320, 240));
-    EXPECT_TRUE(sizeIs(parseDisplayedSizeReply("0 0 320.5 240.5"), 320, 240));
-    EXPECT_TRUE(sizeIs(parseDisplayedSizeReply("0 0 abc 240"), 0, 240));
-    EXPECT_TRUE(sizeIs(parseDisplayedSizeReply("0 0 320  240"), 0, 240));
-}
-
-TEST(DisplayedSizeReply, ReplyEndsAtItsFirstNulAndFitsTheBuffer)
-{
-    EXPECT_TRUE(sizeIs(parseDisplayedSizeReply(std::string("0 0 640 480\0 1 2", 16)), 640, 480));
-    // Beyond 127 characters the reply no longer fits the buffer.
-    const std::string longReply = std::string(120, ' ') + "1 2 3 456789";
-    EXPECT_TRUE(sizeIs(parseDisplayedSizeReply(longReply), 3, 4));
-}
-
-TEST(DisplayedSizeReply, ShortRepliesChangeNothing)
-{
-    EXPECT_FALSE(parseDisplayedSizeReply(""));
-    EXPECT_FALSE(parseDisplayedSizeReply("      "));
-    EXPECT_FALSE(parseDisplayedSizeReply("7"));
-    EXPECT_FALSE(parseDisplayedSizeReply("  7  "));
-    EXPECT_FALSE(parseDisplayedSizeReply(std::string("\0 0 640 480", 11)));
-}
-
-TEST(DisplayedSizeReply, ReplyWithoutSpaceOrWithHugeNumbersFails)
-{
-    EXPECT_EQ(failureOf([] { parseDisplayedSizeReply("12"); }), ProbeErrorKind::BadFallbackReply);
-    EXPECT_EQ(failureOf([] { parseDisplayedSizeReply("640x480"); }), ProbeErrorKind::BadFallbackReply);
-    EXPECT_EQ(failureOf([] { parseDisplayedSizeReply("0 0 99999999999 480"); }), ProbeErrorKind::Overflow);
-    EXPECT_EQ(failureOf([] { parseDisplayedSizeReply("0 0 640 -99999999999"); }), ProbeErrorKind::Overflow);
+    const std::pair<std::string, const char *> replies[] = {
+        {"0 0 640 480", "640x480"}, {"320 240", "320x240"}, {"  0 0 320 240  ", "320x240"},
+        {"0 0 320.5 240.5", "320x240"}, {"0 0 abc 240", "0x240"}, {"0 0 320  240", "0x240"},
+        {"", "none"}, {"      ", "none"}, {"7", "none"}, {"  7  ", "none"},
+        // The reply ends at its first NUL and at the 127 characters a buffer holds.
+        {std::string("0 0 640 480\0 1 2", 16), "640x480"}, {std::string("\0 0 640 480", 11), "none"},
+        {std::string(120, ' ') + "1 2 3 456789", "3x4"}};
+    for (const auto &[reply, size] : replies)
+        EXPECT_EQ(sizeText(reply), size) << reply;
+    expectFailure(parseDisplayedSizeReply, ProbeErrorKind::BadFallbackReply, "12");
+    expectFailure(parseDisplayedSizeReply, ProbeErrorKind::BadFallbackReply, "640x480");
+    expectFailure(parseDisplayedSizeReply, ProbeErrorKind::Overflow, "0 0 99999999999 480");
+    expectFailure(parseDisplayedSizeReply, ProbeErrorKind::Overflow, "0 0 640 -99999999999");
 }
