@@ -76,10 +76,9 @@ void readMpegSequenceHeader(const std::string &path, ProbeState &state)
 
 bool startsVideoFormatCode(MediaFile &file, std::int64_t offset)
 {
-    const std::uint8_t first = file.byteAt(offset);
-    const std::uint8_t second = file.byteAt(offset + 1);
-    const std::uint8_t third = file.byteAt(offset + 2);
-    return (first == 'W' || first == 'M') && (second == 'P' || second == 'M') && (third == 'V' || third == '4');
+    const auto isAnyOf = [](std::uint8_t byte, char a, char b) { return byte == a || byte == b; };
+    return isAnyOf(file.byteAt(offset), 'W', 'M') && isAnyOf(file.byteAt(offset + 1), 'P', 'M')
+        && isAnyOf(file.byteAt(offset + 2), 'V', '4');
 }
 
 bool hasVideoAspect(std::int32_t width, std::int32_t height)
