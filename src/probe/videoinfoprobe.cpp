@@ -6,7 +6,9 @@
 #include "mediatype.h"
 #include "probeerror.h"
 
-#include <array>
+#include <algorithm>
+#include <initializer_list>
+#include <optional>
 #include <string_view>
 
 namespace zorvane {
