@@ -35,7 +35,8 @@ std::filesystem::path made(const std::string &name, const std::string &size, std
 {
     // The length goes into the source so that later inputs keep their own options.
     args.insert(args.begin(), {"-f", "lavfi", "-i", "testsrc=size=" + size + ":rate=25:duration=0.12"});
-    return generateMedia(name, args);
+    // Prefixed so the shared media folder never hands us another test's file.
+    return generateMedia("probe-" + name, args);
 }
 
 std::int32_t int32In(const std::string &bytes, std::size_t at)
