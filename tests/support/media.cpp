@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <array>
+#include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -85,6 +87,101 @@ std::filesystem::path generateMedia(const std::string &name, const std::vector<s
     }
     std::filesystem::rename(partial, target);
     return target;
+}
+
+namespace {
+
+constexpr int kDigitBase = 16;
+constexpr int kGreyOffset = 16;
+constexpr int kGreyStep = 14;
+constexpr int kGreyTolerance = 6;
+
+int bandStart(int band, int width) { return band * width / kIndexDigits; }
+
+std::uint8_t digitGrey(int index, int band)
+{
+    int digit = index;
+    for (int i = 0; i < band; ++i)
+        digit /= kDigitBase;
+    return static_cast<std::uint8_t>(kGreyOffset + kGreyStep * (digit % kDigitBase));
+}
+
+std::filesystem::path rawIndexedSource(int frames, int width, int height)
+{
+    const std::string name = "indexed-" + std::to_string(width) + "x" + std::to_string(height) + "-"
+                             + std::to_string(frames) + ".gray";
+    const std::filesystem::path target = mediaDir() / name;
+    if (std::filesystem::exists(target))
+        return target;
+    const std::filesystem::path partial = mediaDir() / ("partial-" + std::to_string(getpid()) + "-" + name);
+    {
+        std::ofstream out(partial, std::ios::binary);
+        std::vector<char> row(static_cast<size_t>(width));
+        for (int index = 0; index < frames; ++index) {
+            for (int band = 0; band < kIndexDigits; ++band) {
+                const auto grey = static_cast<char>(digitGrey(index, band));
+                std::fill(row.begin() + bandStart(band, width), row.begin() + bandStart(band + 1, width), grey);
+            }
+            for (int y = 0; y < height; ++y)
+                out.write(row.data(), static_cast<std::streamsize>(row.size()));
+        }
+        if (!out)
+            throw std::runtime_error("cannot write " + partial.string());
+    }
+    std::filesystem::rename(partial, target);
+    return target;
+}
+
+} // namespace
+
+std::filesystem::path generateIndexedVideo(const std::string &name, int frames, int width, int height,
+                                           const std::vector<std::string> &encoderArgs, const std::string &rate)
+{
+    if (frames <= 0 || frames > kMaxIndexedFrames)
+        throw std::invalid_argument("indexed videos hold 1 to 4096 frames");
+    const std::filesystem::path source = rawIndexedSource(frames, width, height);
+    std::vector<std::string> args{"-f", "rawvideo", "-pix_fmt", "gray", "-video_size",
+                                  std::to_string(width) + "x" + std::to_string(height),
+                                  "-framerate", rate, "-i", source.string()};
+    args.insert(args.end(), encoderArgs.begin(), encoderArgs.end());
+    return generateMedia(name, args);
+}
+
+int readFrameIndex(const std::uint8_t *rgb, int width, int height)
+{
+    int index = 0;
+    int scale = 1;
+    for (int band = 0; band < kIndexDigits; ++band) {
+        // The middle half of the band, away from edges that codecs smear.
+        const int left = bandStart(band, width);
+        const int bandWidth = bandStart(band + 1, width) - left;
+        double sum = 0;
+        int count = 0;
+        for (int y = height / 4; y < height * 3 / 4; ++y)
+            for (int x = left + bandWidth / 4; x < left + bandWidth * 3 / 4; ++x) {
+                const std::uint8_t *pixel = rgb + (static_cast<size_t>(y) * width + x) * 3;
+                sum += pixel[0] + pixel[1] + pixel[2];
+                count += 3;
+            }
+        const double grey = sum / count;
+        const long digit = std::lround((grey - kGreyOffset) / kGreyStep);
+        if (digit < 0 || digit >= kDigitBase || std::abs(grey - (kGreyOffset + kGreyStep * digit)) > kGreyTolerance)
+            return -1;
+        index += static_cast<int>(digit) * scale;
+        scale *= kDigitBase;
+    }
+    return index;
+}
+
+int ffprobeFrameCount(const std::filesystem::path &file)
+{
+    std::string output;
+    const int status = runProgram({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
+                                   "-show_entries", "stream=nb_read_frames", "-of", "csv=p=0", file.string()},
+                                  &output);
+    if (status != 0)
+        throw std::runtime_error("ffprobe failed on " + file.string());
+    return std::stoi(output);
 }
 
 } // namespace zorvane::testing

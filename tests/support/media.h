@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,5 +18,25 @@ std::filesystem::path mediaDir();
 // unless a previous test already made it. Throws std::runtime_error when
 // ffmpeg fails, so a test never runs on a missing file.
 std::filesystem::path generateMedia(const std::string &name, const std::vector<std::string> &ffmpegArgs);
+
+// Frames that carry their own index: the picture is split into
+// kIndexDigits vertical bands, band k a flat grey encoding base-16 digit k
+// of the index (band 0 the lowest digit). Survives lossy codecs.
+constexpr int kIndexDigits = 3;
+constexpr int kMaxIndexedFrames = 16 * 16 * 16;
+
+// Makes mediaDir()/name from `frames` indexed grey frames of the given size
+// at `rate` frames per second, encoded with `encoderArgs` (codec, container
+// options). The raw source is written once per size and count, then reused.
+std::filesystem::path generateIndexedVideo(const std::string &name, int frames, int width, int height,
+                                           const std::vector<std::string> &encoderArgs,
+                                           const std::string &rate = "25");
+
+// The index carried by an RGB24 picture (rows packed, top first), or -1
+// when a band is not close to any digit's grey.
+int readFrameIndex(const std::uint8_t *rgb, int width, int height);
+
+// Number of frames ffprobe counts by decoding the first video stream.
+int ffprobeFrameCount(const std::filesystem::path &file);
 
 } // namespace zorvane::testing

@@ -1,0 +1,118 @@
+#include "fieldreader.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace zorvane {
+
+std::string_view FieldReader::Line::field(std::size_t index) const
+{
+    return index < count && index < fields.size() ? std::string_view(fields[index]) : std::string_view();
+}
+
+FieldReader::FieldReader(const std::filesystem::path &path)
+{
+    // Non-blocking open, so that a named pipe nobody writes cannot hang us.
+    m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0)
+        throw std::system_error(errno, std::generic_category(), path.string());
+    struct stat info {};
+    int error = 0;
+    if (::fstat(m_fd, &info) != 0)
+        error = errno;
+    else if (S_ISDIR(info.st_mode))
+        error = EISDIR;
+    else if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode))
+        error = ENXIO;
+    if (error != 0) {
+        ::close(m_fd);
+        throw std::system_error(error, std::generic_category(), path.string());
+    }
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+}
+
+FieldReader::~FieldReader()
+{
+    ::close(m_fd);
+}
+
+bool FieldReader::next(Line &line)
+{
+    if (m_stoppedEarly)
+        return false;
+    line.count = 0;
+    for (auto &field : line.fields)
+        field.clear();
+    std::size_t lineBytes = 0;
+    bool inField = false;
+    bool sawAnything = false;
+    for (;;) {
+        const int c = nextByte();
+        if (c < 0)
+            return sawAnything && !m_stoppedEarly;
+        const char ch = static_cast<char>(c);
+        if (m_skipLineFeed) {
+            m_skipLineFeed = false;
+            if (ch == '\n')
+                continue;
+        }
+        sawAnything = true;
+        if (ch == '\n' || ch == '\r') {
+            m_skipLineFeed = ch == '\r';
+            return true;
+        }
+        if (++lineBytes > maxLineBytes) {
+            m_stoppedEarly = true;
+            return false;
+        }
+        if (ch == ' ' || ch == '\t') {
+            inField = false;
+            continue;
+        }
+        if (!inField) {
+            inField = true;
+            ++line.count;
+        }
+        if (line.count <= line.fields.size()) {
+            std::string &field = line.fields[line.count - 1];
+            // An over-long field keeps one byte too many, so it never parses.
+            if (field.size() <= maxFieldBytes)
+                field += ch;
+        }
+    }
+}
+
+int FieldReader::nextByte()
+{
+    if (m_pos == m_size && !refill())
+        return -1;
+    return static_cast<unsigned char>(m_buffer[m_pos++]);
+}
+
+bool FieldReader::refill()
+{
+    if (m_atEnd)
+        return false;
+    ssize_t got = 0;
+    do {
+        got = ::read(m_fd, m_buffer.data(), m_buffer.size());
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+        m_atEnd = true;
+        m_stoppedEarly = got < 0;
+        return false;
+    }
+    m_pos = 0;
+    m_size = static_cast<std::size_t>(got);
+    if (m_firstRead) {
+        m_firstRead = false;
+        if (m_size >= 3 && std::string_view(m_buffer.data(), 3) == "\xEF\xBB\xBF")
+            m_pos = 3;
+    }
+    return true;
+}
+
+} // namespace zorvane

@@ -1,0 +1,86 @@
+#include "pointtrack.h"
+
+#include <cmath>
+
+namespace zorvane {
+
+std::int32_t PointTrack::upperBound() const
+{
+    if (!m_hasStorage)
+        throw TrackError(TrackErrorKind::NoStorage, "the point track has no storage yet");
+    return static_cast<std::int32_t>(m_points.size()) - 1;
+}
+
+void PointTrack::resize(std::int32_t upperBound)
+{
+    if (upperBound < 0 || upperBound > maxUpperBound)
+        throw TrackError(TrackErrorKind::OutOfRange,
+                         "upper bound " + std::to_string(upperBound) + " is outside 0.."
+                             + std::to_string(maxUpperBound));
+    m_points.resize(static_cast<std::size_t>(upperBound) + 1);
+    m_hasStorage = true;
+}
+
+std::size_t PointTrack::checkedIndex(std::int32_t index) const
+{
+    if (!m_hasStorage)
+        throw TrackError(TrackErrorKind::NoStorage, "the point track has no storage yet");
+    if (index < 0 || static_cast<std::size_t>(index) >= m_points.size())
+        throw TrackError(TrackErrorKind::OutOfRange,
+                         "frame " + std::to_string(index) + " is outside the point track (0.."
+                             + std::to_string(upperBound()) + ")");
+    return static_cast<std::size_t>(index);
+}
+
+TrackPoint PointTrack::at(std::int32_t index) const
+{
+    return m_points[checkedIndex(index)];
+}
+
+void PointTrack::set(std::int32_t index, TrackPoint point)
+{
+    m_points[checkedIndex(index)] = point;
+}
+
+void PointTrack::setX(std::int32_t index, std::int32_t x)
+{
+    m_points[checkedIndex(index)].X = x;
+}
+
+void PointTrack::setY(std::int32_t index, std::int32_t y)
+{
+    m_points[checkedIndex(index)].Y = y;
+}
+
+std::optional<TrackPoint> PointTrack::find(std::int32_t index) const noexcept
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= m_points.size())
+        return std::nullopt;
+    return m_points[static_cast<std::size_t>(index)];
+}
+
+std::optional<std::int32_t> roundHalfEven(double value)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    const double below = std::floor(value);
+    const double fraction = value - below;
+    double rounded = below;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(below, 2.0) != 0.0))
+        rounded = below + 1.0;
+    if (rounded < -2147483648.0 || rounded > 2147483647.0)
+        return std::nullopt;
+    return static_cast<std::int32_t>(rounded);
+}
+
+void recordClick(PointTrack &track, std::int32_t frame, float x, float y)
+{
+    const std::optional<std::int32_t> px = roundHalfEven(x);
+    const std::optional<std::int32_t> py = roundHalfEven(y);
+    if (!px || !py)
+        throw TrackError(TrackErrorKind::NotRepresentable,
+                         "click position does not fit a 32-bit integer");
+    track.set(frame, TrackPoint{*px, *py});
+}
+
+} // namespace zorvane

@@ -1,0 +1,108 @@
+#include "media.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+using zorvane::testing::generateIndexedVideo;
+using zorvane::testing::mediaDir;
+using zorvane::testing::readFrameIndex;
+using zorvane::testing::runProgram;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kInspect = ZORVANE_INSPECT_PATH;
+
+fs::path clip()
+{
+    return generateIndexedVideo("h264.mov", 120, 192, 128,
+                                {"-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "30", "-pix_fmt",
+                                 "yuv420p"});
+}
+
+fs::path freshDir(const std::string &name)
+{
+    const fs::path dir = mediaDir() / name;
+    fs::remove_all(dir);
+    return dir;
+}
+
+struct Ppm {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+};
+
+Ppm readPpm(const fs::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::string magic;
+    int maxValue = 0;
+    Ppm ppm;
+    in >> magic >> ppm.width >> ppm.height >> maxValue;
+    in.get();
+    EXPECT_EQ(magic, "P6");
+    EXPECT_EQ(maxValue, 255);
+    ppm.pixels.resize(static_cast<size_t>(ppm.width) * ppm.height * 3);
+    in.read(reinterpret_cast<char *>(ppm.pixels.data()), static_cast<std::streamsize>(ppm.pixels.size()));
+    EXPECT_EQ(in.gcount(), static_cast<std::streamsize>(ppm.pixels.size()));
+    EXPECT_EQ(in.peek(), std::char_traits<char>::eof()) << "bytes after the pixels";
+    return ppm;
+}
+
+// Runs zorvane-inspect with stdout discarded and returns its stderr.
+std::string stderrOf(const std::vector<std::string> &args, int *status)
+{
+    std::vector<std::string> argv{"sh", "-c", "\"$0\" \"$@\" 2>&1 >/dev/null", kInspect};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::string output;
+    *status = runProgram(argv, &output);
+    return output;
+}
+
+TEST(Inspect, FramesPrintsOneLineDescribingTheVideo)
+{
+    std::string output;
+    ASSERT_EQ(runProgram({kInspect, "frames", clip().string()}, &output), 0);
+    EXPECT_EQ(output, "frames=120 width=192 height=128 fps=25 duration_ms=4800\n");
+}
+
+TEST(Inspect, FrameWritesEachRequestedFrameAsNativeSizePpm)
+{
+    const fs::path out = freshDir("inspect-out");
+    ASSERT_EQ(runProgram({kInspect, "frame", clip().string(), "77", "3", "119", "--out", out.string()}), 0);
+    for (int index : {77, 3, 119}) {
+        const Ppm ppm = readPpm(out / ("frame-" + std::to_string(index) + ".ppm"));
+        ASSERT_EQ(ppm.width, 192);
+        ASSERT_EQ(ppm.height, 128);
+        EXPECT_EQ(readFrameIndex(ppm.pixels.data(), ppm.width, ppm.height), index);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 3);
+}
+
+TEST(Inspect, FailuresExitWithOneLineNamingTheFile)
+{
+    const std::string missing = (mediaDir() / "absent.avi").string();
+    int status = 0;
+    std::string message = stderrOf({"frames", missing}, &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(message.find(missing), 0u) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+
+    message = stderrOf({"frame", clip().string(), "120", "--out", freshDir("inspect-none").string()}, &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(message.find("no frame 120"), std::string::npos) << message;
+    EXPECT_NE(message.find(clip().string()), std::string::npos) << message;
+
+    stderrOf({"frame", clip().string(), "x1", "--out", freshDir("inspect-none").string()}, &status);
+    EXPECT_EQ(status, 1);
+    stderrOf({"frame", clip().string(), "1"}, &status);
+    EXPECT_EQ(status, 1);
+    stderrOf({"nonsense"}, &status);
+    EXPECT_EQ(status, 1);
+}
+
+} // namespace
