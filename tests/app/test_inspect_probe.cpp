@@ -1,4 +1,5 @@
 #include "inspect_probe.h"
+#include "media.h"
 
 #include <gtest/gtest.h>
 
@@ -105,4 +106,20 @@ TEST_F(InspectProbe, UsageErrorsExitTwo)
     // After "--" a name starting with a dash is a file.
     EXPECT_EQ(run({"--", "-missing.avi"}), 1);
     EXPECT_EQ(m_out.rfind("-missing.avi\terror\t", 0), 0u);
+}
+
+TEST(InspectProbeProgram, ReaderAnswersTheDisplayedSize)
+{
+    // An MP4 named .mov has no signature the probe knows: its size comes from the reader.
+    const auto mov = zorvane::testing::generateMedia(
+        "probe-h264.mov", {"-f", "lavfi", "-i", "testsrc=size=192x128:rate=25:duration=0.2", "-c:v", "libx264",
+                           "-pix_fmt", "yuv420p", "-f", "mp4"});
+    const std::string text = (mov.parent_path() / "probe-not-video.txt").string();
+    std::ofstream(text) << "plain text";
+    std::string out;
+    EXPECT_EQ(zorvane::testing::runProgram({ZORVANE_INSPECT_PATH, "probe", mov.string(), text}, &out), 0);
+    EXPECT_EQ(out, mov.string() + "\tmov\t\"QTMOV\"\t192\t128\t0\t0\n" + text + "\ttxt\t\"?    \"\t1\t1\t0\t0\n");
+    out.clear();
+    EXPECT_EQ(zorvane::testing::runProgram({ZORVANE_INSPECT_PATH, "probe", "--no-fallback", mov.string()}, &out), 0);
+    EXPECT_EQ(out, mov.string() + "\tmov\t\"QTMOV\"\t0\t0\t0\t0\n");
 }
