@@ -9,7 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <exception>
 
 namespace zorvane {
 namespace {
@@ -272,7 +272,8 @@ QImage MediaPlayerControl::decodeFrame(int frame)
 {
     try {
         return toImage(m_player.source()->frameRgb(frame));
-    } catch (const ReaderError &) {
+    } catch (const std::exception &) {
+        // Out of memory for a huge frame fails the command like a broken frame.
         return {};
     }
 }
