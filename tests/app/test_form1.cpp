@@ -157,11 +157,16 @@ TEST_F(Form1Test, MenuBarHoldsFichierThenTwoCommands)
     }
 }
 
-TEST_F(Form1Test, QuitterClosesTheWindow)
+TEST_F(Form1Test, QuitterClosesTheLastWindowWhichEndsTheProgram)
 {
     QAction *quit = form.findChild<QAction *>(QStringLiteral("quit"));
     ASSERT_NE(quit, nullptr);
-    quit->trigger();
+    QTimer::singleShot(0, quit, &QAction::trigger);
+    QTimer ceiling;
+    ceiling.setSingleShot(true);
+    QObject::connect(&ceiling, &QTimer::timeout, [] { QApplication::exit(7); });
+    ceiling.start(10000);
+    EXPECT_EQ(QApplication::exec(), 0) << "the event loop did not end";
     EXPECT_FALSE(form.isVisible());
 }
 
