@@ -1,15 +1,27 @@
 #include "form1.h"
 
 #include "commondialog.h"
+#include "frmabout.h"
+#include "helpwindow.h"
 #include "mediaplayercontrol.h"
+#include "probeerror.h"
+#include "progressbar.h"
+#include "progresspasses.h"
+#include "sequencefile.h"
 #include "videoarea.h"
 #include "videodisplay.h"
+#include "videoinfoprobe.h"
 
 #include <QEvent>
+#include <QFile>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
 #include <QTimer>
 
 namespace zorvane {
@@ -17,6 +29,36 @@ namespace {
 
 constexpr int clientWidth = 349;
 constexpr int clientHeight = 311;
+
+const QString videoFilter = QStringLiteral(
+    "Video (*.avi)|*.avi|"
+    "Toutes les vidéos (*.avi *.mp4 *.mkv *.mov *.mpg *.mpeg *.wmv *.asf *.webm *.ts *.m4v)"
+    "|*.avi;*.mp4;*.mkv;*.mov;*.mpg;*.mpeg;*.wmv;*.asf;*.webm;*.ts;*.m4v");
+const QString sequenceFilter = QStringLiteral("Sequence (*.txt)|*.txt");
+
+constexpr int markerArm = 5;
+
+std::filesystem::path localPath(const QString &name)
+{
+    return std::filesystem::path(QFile::encodeName(name).toStdString());
+}
+
+NumberFormat userNumberFormat()
+{
+    const QLocale locale;
+    NumberFormat format;
+    format.decimalSeparator = locale.decimalPoint().toStdString();
+    format.groupSeparator = locale.groupSeparator().toStdString();
+    return format;
+}
+
+// Failures the user must hear of: each would otherwise look like a success
+// or cost the machine's memory.
+bool isReported(SequenceErrorKind kind)
+{
+    return kind == SequenceErrorKind::StepNotNumber || kind == SequenceErrorKind::WriteFailed
+           || kind == SequenceErrorKind::TooManyFrames;
+}
 
 // The controls were designed for a small 8-point face; ours is wider, so a
 // caption that would not fit its box gets a smaller size instead of clipping.
@@ -40,6 +82,9 @@ constexpr std::uint32_t colour(int red, int green, int blue)
 Form1::Form1(MediaPlayer::Opener opener, QWidget *parent)
     : QMainWindow(parent)
 {
+    m_showMessage = [this](const QString &text) {
+        QMessageBox::warning(this, QStringLiteral("Zorvane"), text);
+    };
     setWindowTitle(QStringLiteral("Zorvane"));
     m_client = new QWidget(this);
     QFont small = m_client->font();
@@ -70,20 +115,18 @@ void Form1::createControls()
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setGeometry(296, 8, 49, 19);
 
-    m_picProgress = new QFrame(m_client);
+    m_picProgress = new ProgressBar(m_client);
     m_picProgress->setObjectName(QStringLiteral("PicProgress"));
     m_picProgress->setGeometry(8, 40, 337, 9);
-    m_picProgress->setFrameStyle(QFrame::NoFrame);
-    m_picProgress->setAutoFillBackground(true);
-    QPalette darkGrey = m_picProgress->palette();
-    darkGrey.setColor(QPalette::Window, QColor(64, 64, 64));
-    m_picProgress->setPalette(darkGrey);
     m_picProgress->setCursor(Qt::SizeHorCursor);
 
     m_picture1 = new VideoDisplay(m_client);
     m_picture1->setObjectName(QStringLiteral("Picture1"));
     m_picture1->setGeometry(8, 56, 337, 248);
     connect(m_picture1, &VideoDisplay::mouseReleased, this, &Form1::Picture2_MouseUp);
+    m_picture1->setFocusPolicy(Qt::ClickFocus);
+    m_picture1->installEventFilter(this);
+    m_picture1->setOverlay([this](QPainter &painter) { drawMarker(painter); });
 
     m_picture2 = new VideoDisplay(m_client);
     m_picture2->setObjectName(QStringLiteral("Picture2"));
@@ -94,6 +137,7 @@ void Form1::createControls()
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(200);
+    connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     m_timer1->start();
 
     m_commonDialog1 = new CommonDialog(this);
@@ -121,13 +165,19 @@ void Form1::createMenus()
     m_apropo = bar->addAction(QStringLiteral("A Propos"));
     m_apropo->setObjectName(QStringLiteral("apropo"));
 
+    connect(m_ov, &QAction::triggered, this, &Form1::ov_Click);
+    connect(m_os, &QAction::triggered, this, &Form1::os_Click);
+    connect(m_es, &QAction::triggered, this, &Form1::es_Click);
     connect(m_quit, &QAction::triggered, this, &QWidget::close);
+    connect(m_aide, &QAction::triggered, this, &Form1::Aide_Click);
+    connect(m_apropo, &QAction::triggered, this, &Form1::apropo_Click);
 }
 
 void Form1::Form_Load()
 {
     m_progressColorA = colour(0, 128, 0);
     m_progressColorB = colour(128, 255, 255);
+    m_picProgress->setColors(m_progressColorA, m_progressColorB);
     m_mmControl1->setOption(24, false);
     m_mmControl1->setOption(25, false);
     m_mmControl1->setOption(26, false);
@@ -135,6 +185,7 @@ void Form1::Form_Load()
     m_mmControl1->setDisplayWindow(m_picture1);
     m_progressColorA = colour(0, 128, 0);
     m_progressColorB = colour(128, 255, 255);
+    m_picProgress->setColors(m_progressColorA, m_progressColorB);
 }
 
 void Form1::Form_Resize()
@@ -150,19 +201,136 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_client && event->type() == QEvent::Resize)
         Form_Resize();
+    if (watched == m_picture1 && handleVideoKey(event))
+        return true;
     return QMainWindow::eventFilter(watched, event);
 }
 
+// The arrow keys stand for the buttons that move through the video.
+bool Form1::handleVideoKey(QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if (key == Qt::Key_Right) {
+        Picture2_MouseUp(2, 0, 0.0f, 0.0f);
+        return true;
+    }
+    if (key == Qt::Key_Left) {
+        Picture2_MouseUp(4, 0, 0.0f, 0.0f);
+        return true;
+    }
+    return false;
+}
+
+// The cross belongs to the painting of the frame, so a repaint or a new
+// frame can never leave it where it no longer applies.
 void Form1::Ref() { m_picture1->update(); }
 
-void Form1::Picture2_MouseUp(int button, int, float, float)
+void Form1::drawMarker(QPainter &painter) const
 {
-    // Recording the point of the left button needs the point track.
+    const std::optional<TrackPoint> point = m_pointTrack.find(m_mmControl1->position());
+    if (!point || point->isEmpty())
+        return;
+    const std::int64_t x = point->X;
+    const std::int64_t y = point->Y;
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(QColor(255, 0, 0), 0));
+    painter.drawLine(QPointF(x - markerArm, y), QPointF(x + markerArm, y));
+    painter.drawLine(QPointF(x, y - markerArm), QPointF(x, y + markerArm));
+}
+
+void Form1::Picture2_MouseUp(int button, int, float x, float y)
+{
+    if (button == 1) {
+        try {
+            recordClick(m_pointTrack, m_mmControl1->position(), x, y);
+        } catch (const TrackError &) {
+            // No video yet, or a position the track does not hold: nothing to record.
+        }
+    }
     if (button == 4)
         m_mmControl1->setCommand(QStringLiteral("back"));
     if (button == 2)
         m_mmControl1->setCommand(QStringLiteral("step"));
     Ref();
 }
+
+void Form1::Timer1_Timer()
+{
+    const int position = m_mmControl1->position();
+    const int length = m_mmControl1->length();
+    setWindowTitle(QString::fromStdString(progressTitle(position, length)));
+    m_picProgress->refresh(position, length);
+}
+
+// Every step goes on whatever the previous one did; a video the player
+// cannot open leaves it closed and the track sized to length 0.
+void Form1::ov_Click()
+{
+    m_commonDialog1->setFilter(videoFilter);
+    if (!m_commonDialog1->showOpen(this))
+        return;
+    const QString path = m_commonDialog1->fileName();
+    m_mmControl1->setCommand(QStringLiteral("Close"));
+    m_mmControl1->setFileName(path);
+    m_mmControl1->setCommand(QStringLiteral("Open"));
+    m_mmControl1->setOption(24, false);
+    m_mmControl1->setOption(25, false);
+    m_mmControl1->setCommand(QStringLiteral("Play"));
+    try {
+        m_videoInfo = ProbeVideoInfo(path.toStdString(), [this] { return m_mmControl1->whereDestination(); });
+    } catch (const ProbeError &) {
+        // The previous video's information stays current.
+    }
+    try {
+        m_pointTrack.resize(m_mmControl1->length());
+    } catch (const TrackError &) {
+        // A length the track refuses leaves it as it was.
+    }
+}
+
+void Form1::es_Click()
+{
+    if (!hasSequenceToSave(m_pointTrack))
+        return;
+    m_commonDialog1->setFilter(sequenceFilter);
+    m_commonDialog1->setFileName(QString::fromUtf8(proposedSequenceName.data(),
+                                                   static_cast<qsizetype>(proposedSequenceName.size())));
+    if (!m_commonDialog1->showSave(this))
+        return;
+    try {
+        saveSequence(localPath(m_commonDialog1->fileName()), m_pointTrack, m_text1->text().toStdString(),
+                     userNumberFormat());
+    } catch (const SequenceError &error) {
+        if (isReported(error.kind()))
+            m_showMessage(QString::fromStdString(error.what()));
+    }
+}
+
+// Nothing is redrawn: the marker follows at the next click or frame.
+void Form1::os_Click()
+{
+    m_commonDialog1->setFilter(sequenceFilter);
+    if (!m_commonDialog1->showOpen(this))
+        return;
+    try {
+        loadSequence(localPath(m_commonDialog1->fileName()), m_pointTrack);
+    } catch (const SequenceError &error) {
+        if (isReported(error.kind()))
+            m_showMessage(QString::fromStdString(error.what()));
+        else if (error.kind() == SequenceErrorKind::CannotOpen && !m_pointTrack.hasStorage())
+            m_pointTrack.resize(0);
+    }
+}
+
+void Form1::Aide_Click()
+{
+    if (!m_helpWindow)
+        m_helpWindow = std::make_unique<HelpWindow>();
+    m_helpWindow->showModal();
+}
+
+void Form1::apropo_Click() { frmAbout::showModal(); }
 
 } // namespace zorvane

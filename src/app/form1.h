@@ -1,22 +1,28 @@
 #pragma once
 
 #include "mediaplayer.h"
+#include "pointtrack.h"
+#include "videoinfo.h"
 
 #include <QMainWindow>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 class QAction;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPainter;
 class QTimer;
 
 namespace zorvane {
 
 class CommonDialog;
+class HelpWindow;
 class MediaPlayerControl;
+class ProgressBar;
 class VideoDisplay;
 
 // The main window. Its client area is the central widget, below the menu
@@ -33,6 +39,13 @@ public:
     std::uint32_t progressColorA() const { return m_progressColorA; }
     std::uint32_t progressColorB() const { return m_progressColorB; }
 
+    const PointTrack &pointTrack() const { return m_pointTrack; }
+    const VideoInfo &videoInfo() const { return m_videoInfo; }
+
+    // Shows a French message to the user; a message box unless replaced.
+    using MessageDisplay = std::function<void(const QString &text)>;
+    void setMessageDisplay(MessageDisplay display) { m_showMessage = std::move(display); }
+
 public slots:
     // Redraws the video area, and on it what belongs to the current frame.
     void Ref();
@@ -47,12 +60,21 @@ private:
     void createMenus();
     void Form_Load();
     void Form_Resize();
+    void Timer1_Timer();
+    void ov_Click();
+    void os_Click();
+    void es_Click();
+    void Aide_Click();
+    void apropo_Click();
+
+    void drawMarker(QPainter &painter) const;
+    bool handleVideoKey(QEvent *event);
 
     QWidget *m_client = nullptr;
     MediaPlayerControl *m_mmControl1 = nullptr;
     QLabel *m_label3 = nullptr;
     QLineEdit *m_text1 = nullptr;
-    QFrame *m_picProgress = nullptr;
+    ProgressBar *m_picProgress = nullptr;
     VideoDisplay *m_picture1 = nullptr;
     VideoDisplay *m_picture2 = nullptr;
     QTimer *m_timer1 = nullptr;
@@ -68,6 +90,10 @@ private:
 
     std::uint32_t m_progressColorA = 0;
     std::uint32_t m_progressColorB = 0;
+    PointTrack m_pointTrack;
+    VideoInfo m_videoInfo;
+    std::unique_ptr<HelpWindow> m_helpWindow;
+    MessageDisplay m_showMessage;
 };
 
 } // namespace zorvane

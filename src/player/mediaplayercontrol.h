@@ -56,6 +56,8 @@ public:
 
     int position() const { return m_player.position(); }
     int length() const { return m_player.length(); }
+    // "0 0 W H" for the open video, empty without one.
+    std::string whereDestination() const { return m_player.whereDestination(); }
     bool isPlaying() const { return m_playing; }
     QString lastError() const;
     const PlaybackStats &playbackStats() const { return m_stats; }
