@@ -101,6 +101,14 @@ Form1::Form1(MediaPlayer::Opener opener, QWidget *parent)
 
 Form1::~Form1() = default;
 
+void Form1::setCommonDialog(CommonDialog *dialog)
+{
+    dialog->setParent(this);
+    dialog->setObjectName(QStringLiteral("CommonDialog1"));
+    delete m_commonDialog1;
+    m_commonDialog1 = dialog;
+}
+
 void Form1::createControls()
 {
     m_mmControl1->setObjectName(QStringLiteral("MMControl1"));

@@ -42,6 +42,9 @@ public:
     const PointTrack &pointTrack() const { return m_pointTrack; }
     const VideoInfo &videoInfo() const { return m_videoInfo; }
 
+    // Replaces the shared file dialog; the window takes ownership.
+    void setCommonDialog(CommonDialog *dialog);
+
     // Shows a French message to the user; a message box unless replaced.
     using MessageDisplay = std::function<void(const QString &text)>;
     void setMessageDisplay(MessageDisplay display) { m_showMessage = std::move(display); }
