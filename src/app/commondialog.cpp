@@ -18,7 +18,9 @@ bool CommonDialog::showOpen(QWidget *parent)
 
 bool CommonDialog::showSave(QWidget *parent)
 {
-    const QString chosen = QFileDialog::getSaveFileName(parent, QString(), m_fileName, toQtFilter(m_filter));
+    // Replacing an existing file is what the user asked for by choosing it.
+    const QString chosen = QFileDialog::getSaveFileName(parent, QString(), m_fileName, toQtFilter(m_filter),
+                                                        nullptr, QFileDialog::DontConfirmOverwrite);
     if (chosen.isEmpty())
         return false;
     m_fileName = chosen;
