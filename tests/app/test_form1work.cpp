@@ -257,6 +257,13 @@ TEST_F(Form1Work, CrossFollowsItsFrameAndSurvivesRepaints)
     const std::vector<QPoint> red = redPixels();
     ASSERT_EQ(red.size(), 21u);
     EXPECT_NE(std::find(red.begin(), red.end(), QPoint(20, 20)), red.end());
+
+    // "back" on frame 0 cannot move, and the cross of frame 0 stays drawn.
+    goToFrame(0);
+    form.Picture2_MouseUp(1, 0, 30.0f, 30.0f);
+    QTest::mouseClick(picture, Qt::MiddleButton, {}, at(5, 5));
+    EXPECT_EQ(player->position(), 0);
+    EXPECT_EQ(redPixels().size(), 21u);
 }
 
 TEST_F(Form1Work, ArrowKeysStepAndGoBackOnceTheVideoHasFocus)
