@@ -244,8 +244,10 @@ void Form1::drawMarker(QPainter &painter) const
     const std::int64_t y = point->Y;
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(QColor(255, 0, 0), 0));
-    painter.drawLine(QPointF(x - markerArm, y), QPointF(x + markerArm, y));
-    painter.drawLine(QPointF(x, y - markerArm), QPointF(x, y + markerArm));
+    // Lines stop one pixel short of their end point, as the window system
+    // that first drew this marker did: the cross is 10 pixels each way.
+    painter.drawLine(QPointF(x - markerArm, y), QPointF(x + markerArm - 1, y));
+    painter.drawLine(QPointF(x, y - markerArm), QPointF(x, y + markerArm - 1));
 }
 
 void Form1::Picture2_MouseUp(int button, int, float x, float y)
