@@ -1,10 +1,27 @@
 #include "inspect_commands.h"
+#include "inspect_probe.h"
+#include "mediaplayer.h"
 
 #include <iostream>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The displayed size as the media player reports it for the file, so the
+// probe's fallback sees what the program would: empty when it cannot open.
+std::string playerDisplayedSize(const std::string &path)
+{
+    zorvane::MediaPlayer player(zorvane::openFrameSource);
+    player.setFileName(path);
+    player.command("Open");
+    return player.whereDestination();
+}
+
+int runProbe(const std::vector<std::string> &args)
+{
+    return zorvane::runProbeCommand(args, std::cout, std::cerr, playerDisplayedSize);
+}
 
 struct Subcommand {
     const char *name;
@@ -16,6 +33,7 @@ struct Subcommand {
 const Subcommand kSubcommands[] = {
     {"frames", "frames FILE", zorvane::inspect::runFrames},
     {"frame", "frame FILE N [N ...] --out DIR", zorvane::inspect::runFrame},
+    {"probe", "probe [--no-fallback] FILE [FILE ...]", runProbe},
 };
 
 int usage()

@@ -1,0 +1,123 @@
+#include "inspect_probe.h"
+
+#include "mediatype.h"
+#include "probeerror.h"
+#include "videoinfoprobe.h"
+
+#include <cstdio>
+
+namespace zorvane {
+namespace {
+
+constexpr const char *Usage = "usage: zorvane-inspect probe [--no-fallback] FILE [FILE ...]";
+
+std::string hexEscape(unsigned char byte)
+{
+    char text[5];
+    std::snprintf(text, sizeof text, "\\x%02x", byte);
+    return text;
+}
+
+std::string backslashEscape(char c)
+{
+    switch (c) {
+    case '\\': return "\\\\";
+    case '\t': return "\\t";
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    default: return {};
+    }
+}
+
+struct ProbeOptions {
+    bool fallback = true;
+    std::vector<std::string> files;
+};
+
+bool parseProbeOptions(const std::vector<std::string> &args, ProbeOptions &options, std::ostream &err)
+{
+    bool optionsEnded = false;
+    for (const std::string &arg : args) {
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg == "--no-fallback") {
+            options.fallback = false;
+        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            err << "zorvane-inspect probe: unknown option " << escapeField(arg) << "\n" << Usage << "\n";
+            return false;
+        } else {
+            options.files.push_back(arg);
+        }
+    }
+    if (options.files.empty()) {
+        err << Usage << "\n";
+        return false;
+    }
+    return true;
+}
+
+std::string probeLine(const std::string &path, const DisplayedSizeQuery &whereDestination)
+{
+    const std::string tag = DetectMediaType(path);
+    const VideoInfo info = ProbeVideoInfo(path, whereDestination);
+    return escapeField(tag) + "\t\"" + escapeCodec(info.Codec) + "\"\t" + std::to_string(info.Width) + "\t"
+        + std::to_string(info.Height) + "\t" + std::to_string(info.Spare1) + "\t" + std::to_string(info.Spare2);
+}
+
+} // namespace
+
+std::string escapeCodec(const std::string &codec)
+{
+    std::string escaped;
+    for (char c : codec) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (const std::string named = backslashEscape(c); !named.empty())
+            escaped += named;
+        else if (c == '"')
+            escaped += "\\\"";
+        else if (byte < 0x20 || byte > 0x7e)
+            escaped += hexEscape(byte);
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+std::string escapeField(const std::string &text)
+{
+    std::string escaped;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (const std::string named = backslashEscape(c); !named.empty())
+            escaped += named;
+        else if (byte < 0x20 || byte == 0x7f)
+            escaped += hexEscape(byte);
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+int runProbeCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
+                    DisplayedSizeForPath displayedSize)
+{
+    ProbeOptions options;
+    if (!parseProbeOptions(args, options, err))
+        return 2;
+    bool allProbed = true;
+    for (const std::string &path : options.files) {
+        DisplayedSizeQuery whereDestination;
+        if (options.fallback && displayedSize)
+            whereDestination = [&displayedSize, &path] { return displayedSize(path); };
+        try {
+            const std::string line = probeLine(path, whereDestination);
+            out << escapeField(path) << "\t" << line << "\n";
+        } catch (const ProbeError &error) {
+            out << escapeField(path) << "\terror\t" << escapeField(error.what()) << "\n";
+            allProbed = false;
+        }
+    }
+    return allProbed ? 0 : 1;
+}
+
+} // namespace zorvane

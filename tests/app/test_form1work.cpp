@@ -1,0 +1,540 @@
+#include "commondialog.h"
+#include "dialog.h"
+#include "form1.h"
+#include "frmabout.h"
+#include "media.h"
+#include "mediaplayercontrol.h"
+#include "progressbar.h"
+#include "progresspasses.h"
+#include "videodisplay.h"
+
+#include <QAction>
+#include <QDir>
+#include <QApplication>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+using namespace zorvane;
+
+namespace {
+
+// Answers the window's dialogs from a queue: a path, or nothing to cancel.
+class ScriptedDialog : public CommonDialog {
+public:
+    std::deque<std::optional<QString>> answers;
+    QStringList filtersShown;
+    QStringList namesProposed;
+
+    bool showOpen(QWidget *) override { return answer(); }
+    bool showSave(QWidget *) override { return answer(); }
+
+private:
+    bool answer()
+    {
+        filtersShown << filter();
+        namesProposed << fileName();
+        if (answers.empty())
+            return false;
+        const std::optional<QString> next = answers.front();
+        answers.pop_front();
+        if (!next)
+            return false;
+        setFileName(*next);
+        return true;
+    }
+};
+
+// Black frames, so that the red cross is the only red in the picture.
+QString blackVideo(int frames)
+{
+    const std::string name = "form1work-black-" + std::to_string(frames) + ".avi";
+    return QString::fromStdString(zorvane::testing::generateMedia(
+                                      name, {"-f", "lavfi", "-i", "color=c=black:size=160x120:rate=25", "-frames:v",
+                                             std::to_string(frames), "-c:v", "mpeg4", "-q:v", "2"})
+                                      .string());
+}
+
+std::string readFile(const QString &path)
+{
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeFile(const QString &path, const std::string &bytes)
+{
+    std::ofstream out(path.toStdString(), std::ios::binary);
+    out << bytes;
+}
+
+// A sequence of upper bound n whose entry i holds (i + 1, 2 * i + 1).
+std::string numberedSequence(int upperBound)
+{
+    std::string text = " " + std::to_string(upperBound) + " \r\n";
+    for (int i = 0; i <= upperBound; ++i)
+        text += std::to_string(i * 40) + "\t" + std::to_string(i + 1) + "\t" + std::to_string(2 * i + 1) + "\r\n";
+    return text;
+}
+
+class Form1Work : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        form.setCommonDialog(dialog);
+        form.setMessageDisplay([this](const QString &text) { messages << text; });
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        player = form.findChild<MediaPlayerControl *>(QStringLiteral("MMControl1"));
+        picture = form.findChild<VideoDisplay *>(QStringLiteral("Picture1"));
+        ASSERT_NE(player, nullptr);
+        ASSERT_NE(picture, nullptr);
+    }
+
+    void trigger(const char *action)
+    {
+        QAction *found = form.findChild<QAction *>(QString::fromLatin1(action));
+        ASSERT_NE(found, nullptr) << action;
+        found->trigger();
+    }
+
+    // Opens a video through the menu and stops its playback on frame 0.
+    void openVideo(const QString &path)
+    {
+        dialog->answers.push_back(path);
+        trigger("ov");
+        player->setCommand(QStringLiteral("back"));
+    }
+
+    void goToFrame(int frame)
+    {
+        while (player->position() < frame && player->setCommand(QStringLiteral("step"))) {
+        }
+        while (player->position() > frame && player->setCommand(QStringLiteral("back"))) {
+        }
+        ASSERT_EQ(player->position(), frame);
+    }
+
+    void loadSequence(const std::string &content)
+    {
+        const QString path = folder.filePath(QStringLiteral("in.txt"));
+        writeFile(path, content);
+        dialog->answers.push_back(path);
+        trigger("os");
+    }
+
+    // Mouse positions are taken from the inner corner of Picture1.
+    QPoint at(int x, int y) const { return picture->contentsRect().topLeft() + QPoint(x, y); }
+
+    // Pure red pixels inside Picture1's border, in frame coordinates.
+    std::vector<QPoint> redPixels()
+    {
+        QApplication::processEvents();
+        const QImage shot = picture->grab().toImage();
+        const QRect inside = picture->contentsRect();
+        std::vector<QPoint> found;
+        for (int y = 0; y < inside.height(); ++y)
+            for (int x = 0; x < inside.width(); ++x)
+                if (shot.pixelColor(inside.topLeft() + QPoint(x, y)) == QColor(255, 0, 0))
+                    found.push_back(QPoint(x, y));
+        return found;
+    }
+
+    TrackPoint entry(int index) const { return form.pointTrack().at(index); }
+
+    QTemporaryDir folder;
+    ScriptedDialog *dialog = new ScriptedDialog;
+    Form1 form{&openFrameSource};
+    MediaPlayerControl *player = nullptr;
+    VideoDisplay *picture = nullptr;
+    QStringList messages;
+};
+
+TEST_F(Form1Work, ClicksBeforeAnyVideoChangeNothingAndSayNothing)
+{
+    for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton})
+        QTest::mouseClick(picture, button, {}, at(30, 40));
+    form.Picture2_MouseUp(1, 0, 12.0f, 13.0f);
+    EXPECT_FALSE(form.pointTrack().hasStorage());
+    EXPECT_EQ(player->position(), 0);
+    EXPECT_TRUE(redPixels().empty());
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(Form1Work, EachMouseButtonDoesItsOwnThing)
+{
+    openVideo(blackVideo(10));
+    ASSERT_EQ(player->length(), 10);
+    goToFrame(4);
+
+    QTest::mouseClick(picture, Qt::LeftButton, {}, at(40, 30));
+    EXPECT_EQ(entry(4), (TrackPoint{40, 30}));
+    EXPECT_EQ(player->position(), 4);
+
+    QTest::mouseClick(picture, Qt::RightButton, {}, at(70, 70));
+    EXPECT_EQ(player->position(), 5);
+    EXPECT_EQ(entry(5), TrackPoint{});
+
+    QTest::mouseClick(picture, Qt::MiddleButton, {}, at(70, 70));
+    QTest::mouseClick(picture, Qt::MiddleButton, {}, at(70, 70));
+    EXPECT_EQ(player->position(), 3);
+    EXPECT_EQ(entry(3), TrackPoint{});
+    EXPECT_EQ(entry(4), (TrackPoint{40, 30}));
+}
+
+TEST_F(Form1Work, LeftClickRoundsHalvesToEvenIntoTheCurrentFrame)
+{
+    openVideo(blackVideo(10));
+    goToFrame(3);
+    form.Picture2_MouseUp(1, 0, 112.5f, 77.5f);
+    EXPECT_EQ(entry(3), (TrackPoint{112, 78}));
+    form.Picture2_MouseUp(1, 0, 2.5f, 3.4999f);
+    EXPECT_EQ(entry(3), (TrackPoint{2, 3}));
+    // A button code of no meaning stores nothing and does not move.
+    form.Picture2_MouseUp(8, 0, 50.0f, 50.0f);
+    EXPECT_EQ(entry(3), (TrackPoint{2, 3}));
+    EXPECT_EQ(player->position(), 3);
+}
+
+TEST_F(Form1Work, CrossIsTenRedPixelsEachWayFromFiveBeforeThePoint)
+{
+    openVideo(blackVideo(10));
+    goToFrame(2);
+    QTest::mouseClick(picture, Qt::LeftButton, {}, at(50, 40));
+
+    std::vector<QPoint> expected;
+    for (int x = 45; x <= 54; ++x)
+        expected.push_back(QPoint(x, 40));
+    for (int y = 35; y <= 44; ++y)
+        if (y != 40)
+            expected.push_back(QPoint(50, y));
+    std::vector<QPoint> red = redPixels();
+    auto byPosition = [](const QPoint &a, const QPoint &b) { return std::pair(a.y(), a.x()) < std::pair(b.y(), b.x()); };
+    std::sort(red.begin(), red.end(), byPosition);
+    std::sort(expected.begin(), expected.end(), byPosition);
+    EXPECT_EQ(red, expected);
+
+    // A click exactly at (0, 0) empties the entry: no cross.
+    form.Picture2_MouseUp(1, 0, 0.0f, 0.0f);
+    EXPECT_TRUE(redPixels().empty());
+}
+
+TEST_F(Form1Work, CrossFollowsItsFrameAndSurvivesRepaints)
+{
+    openVideo(blackVideo(10));
+    goToFrame(2);
+    QTest::mouseClick(picture, Qt::LeftButton, {}, at(60, 50));
+    ASSERT_EQ(redPixels().size(), 19u);
+
+    QTest::mouseClick(picture, Qt::RightButton, {}, at(5, 5));
+    EXPECT_EQ(player->position(), 3);
+    EXPECT_TRUE(redPixels().empty());
+
+    QTest::mouseClick(picture, Qt::MiddleButton, {}, at(5, 5));
+    EXPECT_EQ(player->position(), 2);
+    EXPECT_EQ(redPixels().size(), 19u);
+
+    picture->repaint();
+    EXPECT_EQ(redPixels().size(), 19u);
+
+    // Stepping onto a frame that holds a point shows that frame's cross.
+    form.Picture2_MouseUp(1, 0, 20.0f, 20.0f);
+    goToFrame(1);
+    EXPECT_TRUE(redPixels().empty());
+    QTest::mouseClick(picture, Qt::RightButton, {}, at(5, 5));
+    const std::vector<QPoint> red = redPixels();
+    ASSERT_EQ(red.size(), 19u);
+    EXPECT_NE(std::find(red.begin(), red.end(), QPoint(20, 20)), red.end());
+
+    // "back" on frame 0 cannot move, and the cross of frame 0 stays drawn.
+    goToFrame(0);
+    form.Picture2_MouseUp(1, 0, 30.0f, 30.0f);
+    QTest::mouseClick(picture, Qt::MiddleButton, {}, at(5, 5));
+    EXPECT_EQ(player->position(), 0);
+    EXPECT_EQ(redPixels().size(), 19u);
+}
+
+TEST_F(Form1Work, ArrowKeysStepAndGoBackOnceTheVideoHasFocus)
+{
+    openVideo(blackVideo(10));
+    goToFrame(4);
+    QTest::mouseClick(picture, Qt::LeftButton, {}, at(30, 30));
+    ASSERT_TRUE(picture->hasFocus());
+    QTest::keyClick(picture, Qt::Key_Right);
+    EXPECT_EQ(player->position(), 5);
+    QTest::keyClick(picture, Qt::Key_Left);
+    QTest::keyClick(picture, Qt::Key_Left);
+    EXPECT_EQ(player->position(), 3);
+    QTest::keyClick(picture, Qt::Key_Right);
+    EXPECT_EQ(redPixels().size(), 19u);
+}
+
+TEST_F(Form1Work, OpeningOffersAviFirstAndStartsPlaying)
+{
+    dialog->answers.push_back(blackVideo(10));
+    trigger("ov");
+    ASSERT_EQ(dialog->filtersShown.size(), 1);
+    EXPECT_TRUE(dialog->filtersShown[0].startsWith(QStringLiteral("Video (*.avi)|*.avi|")));
+    EXPECT_TRUE(dialog->filtersShown[0].contains(QStringLiteral("*.mp4")));
+    EXPECT_TRUE(player->isPlaying());
+    EXPECT_EQ(player->fileName(), blackVideo(10));
+    EXPECT_EQ(form.pointTrack().upperBound(), 10);
+    EXPECT_EQ(form.videoInfo().Width, 160);
+    EXPECT_EQ(form.videoInfo().Height, 120);
+}
+
+TEST_F(Form1Work, OpeningCutsALongerTrackAndKeepsWhatFits)
+{
+    loadSequence(numberedSequence(250));
+    ASSERT_EQ(form.pointTrack().upperBound(), 250);
+    openVideo(blackVideo(100));
+    EXPECT_EQ(form.pointTrack().upperBound(), 100);
+    EXPECT_EQ(entry(0), (TrackPoint{1, 1}));
+    EXPECT_EQ(entry(100), (TrackPoint{101, 201}));
+}
+
+TEST_F(Form1Work, OpeningALongerVideoAddsEmptyEntries)
+{
+    openVideo(blackVideo(100));
+    goToFrame(7);
+    form.Picture2_MouseUp(1, 0, 11.0f, 12.0f);
+    loadSequence(numberedSequence(100));
+    openVideo(blackVideo(300));
+    ASSERT_EQ(form.pointTrack().upperBound(), 300);
+    EXPECT_EQ(entry(7), (TrackPoint{8, 15}));
+    EXPECT_EQ(entry(100), (TrackPoint{101, 201}));
+    for (int i : {101, 200, 300})
+        EXPECT_EQ(entry(i), TrackPoint{}) << i;
+}
+
+TEST_F(Form1Work, CancellingTheOpenDialogKeepsVideoAndTrack)
+{
+    openVideo(blackVideo(10));
+    goToFrame(1);
+    form.Picture2_MouseUp(1, 0, 9.0f, 9.0f);
+    ASSERT_TRUE(player->setCommand(QStringLiteral("Play")));
+    const VideoInfo before = form.videoInfo();
+
+    dialog->answers.push_back(std::nullopt);
+    trigger("ov");
+    EXPECT_TRUE(player->isPlaying());
+    EXPECT_EQ(player->fileName(), blackVideo(10));
+    EXPECT_EQ(form.pointTrack().upperBound(), 10);
+    EXPECT_EQ(entry(1), (TrackPoint{9, 9}));
+    EXPECT_EQ(form.videoInfo(), before);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(Form1Work, AFileThePlayerCannotOpenLeavesOneEntryAndTheLastVideoInfo)
+{
+    openVideo(blackVideo(10));
+    const VideoInfo before = form.videoInfo();
+    openVideo(folder.filePath(QStringLiteral("missing.avi")));
+    EXPECT_EQ(player->length(), 0);
+    EXPECT_EQ(form.pointTrack().upperBound(), 0);
+    EXPECT_EQ(form.videoInfo(), before);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(Form1Work, SavingWritesTheTrackAndLoadingBringsItBack)
+{
+    openVideo(blackVideo(3));
+    goToFrame(1);
+    form.Picture2_MouseUp(1, 0, 120.0f, 85.0f);
+    form.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(QStringLiteral("40"));
+    const QString path = folder.filePath(QStringLiteral("saved.txt"));
+    dialog->answers.push_back(path);
+    trigger("es");
+
+    EXPECT_EQ(dialog->filtersShown.last(), QStringLiteral("Sequence (*.txt)|*.txt"));
+    EXPECT_EQ(dialog->namesProposed.last(), QStringLiteral("Sequence.txt"));
+    EXPECT_EQ(readFile(path), " 3 \r\n0\t0\t0\r\n40\t120\t85\r\n80\t0\t0\r\n120\t0\t0\r\n");
+
+    // The shared dialog starts the next time from the file last chosen.
+    Form1 second(&openFrameSource);
+    auto *secondDialog = new ScriptedDialog;
+    second.setCommonDialog(secondDialog);
+    secondDialog->answers.push_back(path);
+    second.findChild<QAction *>(QStringLiteral("os"))->trigger();
+    EXPECT_EQ(secondDialog->filtersShown.last(), QStringLiteral("Sequence (*.txt)|*.txt"));
+    ASSERT_EQ(second.pointTrack().upperBound(), 3);
+    EXPECT_EQ(second.pointTrack().at(1), (TrackPoint{120, 85}));
+    EXPECT_EQ(second.pointTrack().at(2), TrackPoint{});
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(Form1Work, StepIsReadAndWrittenWithTheUsersDecimalComma)
+{
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    openVideo(blackVideo(3));
+    form.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(QStringLiteral("33,5"));
+    const QString path = folder.filePath(QStringLiteral("comma.txt"));
+    dialog->answers.push_back(path);
+    trigger("es");
+    QLocale::setDefault(previous);
+    EXPECT_EQ(readFile(path), " 3 \r\n0\t0\t0\r\n33,5\t0\t0\r\n67\t0\t0\r\n100,5\t0\t0\r\n");
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(Form1Work, SavingWithoutAtLeastTwoFramesShowsNoDialog)
+{
+    trigger("es");
+    openVideo(folder.filePath(QStringLiteral("missing.avi")));
+    ASSERT_EQ(form.pointTrack().upperBound(), 0);
+    const qsizetype shown = dialog->filtersShown.size();
+    trigger("es");
+    EXPECT_EQ(dialog->filtersShown.size(), shown);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(Form1Work, CancellingTheSequenceDialogsWritesAndReadsNothing)
+{
+    openVideo(blackVideo(3));
+    dialog->answers.push_back(std::nullopt);
+    trigger("es");
+    dialog->answers.push_back(std::nullopt);
+    trigger("os");
+    EXPECT_EQ(form.pointTrack().upperBound(), 3);
+    EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(Form1Work, AStepThatIsNotANumberIsReportedAndTheOldFileStays)
+{
+    openVideo(blackVideo(3));
+    const QString path = folder.filePath(QStringLiteral("kept.txt"));
+    writeFile(path, "previous track");
+    form.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(QStringLiteral("abc"));
+    dialog->answers.push_back(path);
+    trigger("es");
+    EXPECT_EQ(readFile(path), "previous track");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("Pas (ms)")));
+}
+
+TEST_F(Form1Work, AFailedWriteIsReportedWithTheFileName)
+{
+    openVideo(blackVideo(3));
+    dialog->answers.push_back(QStringLiteral("/dev/full"));
+    trigger("es");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("/dev/full")));
+    EXPECT_EQ(form.pointTrack().upperBound(), 3);
+}
+
+TEST_F(Form1Work, AnAbsurdFrameCountIsRefusedAndTheTrackStays)
+{
+    openVideo(blackVideo(3));
+    form.Picture2_MouseUp(1, 0, 5.0f, 6.0f);
+    loadSequence(" 20000000 \r\n0\t1\t1\r\n");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("10 000 000")));
+    EXPECT_EQ(form.pointTrack().upperBound(), 3);
+    EXPECT_EQ(entry(0), (TrackPoint{5, 6}));
+}
+
+TEST_F(Form1Work, ASequenceThatCannotBeOpenedGivesAnEmptyTrackOneEntrySilently)
+{
+    dialog->answers.push_back(folder.filePath(QStringLiteral("nowhere.txt")));
+    trigger("os");
+    ASSERT_TRUE(form.pointTrack().hasStorage());
+    EXPECT_EQ(form.pointTrack().upperBound(), 0);
+
+    openVideo(blackVideo(3));
+    form.Picture2_MouseUp(1, 0, 5.0f, 6.0f);
+    dialog->answers.push_back(folder.filePath(QStringLiteral("nowhere.txt")));
+    trigger("os");
+    EXPECT_EQ(form.pointTrack().upperBound(), 3);
+    EXPECT_EQ(entry(0), (TrackPoint{5, 6}));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(Form1Work, TimerPutsPositionAndLengthInTheTitle)
+{
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle() != QStringLiteral("Zorvane"); }, 2000));
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Zorvane   0/0    par Brindel"));
+    openVideo(blackVideo(10));
+    goToFrame(6);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle().contains(QStringLiteral("6/10")); }, 2000));
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Zorvane   6/10    par Brindel"));
+}
+
+TEST_F(Form1Work, TimerFillsTheBarUpToTheCurrentFrame)
+{
+    auto *bar = form.findChild<ProgressBar *>(QStringLiteral("PicProgress"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->geometry(), QRect(8, 40, 337, 9));
+    openVideo(blackVideo(100));
+    goToFrame(50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.windowTitle().contains(QStringLiteral("50/100")); }, 2000));
+    QApplication::processEvents();
+    const QImage shot = bar->grab().toImage();
+    const QColor grey(64, 64, 64);
+    const int middle = bar->height() / 2;
+    // The passes run from the frame down to 0: the last one, at the left,
+    // is the gradient's start in the window's colours.
+    const Color left = progressPasses(50, 100, 337.0f, form.progressColorA(), form.progressColorB()).back().color;
+    EXPECT_EQ(shot.pixelColor(0, middle), QColor(redOf(left), greenOf(left), blueOf(left)));
+    EXPECT_NE(shot.pixelColor(160, middle), grey);
+    EXPECT_EQ(shot.pixelColor(175, middle), grey);
+    EXPECT_EQ(shot.pixelColor(336, middle), grey);
+}
+
+// Closes the modal window that opens next, noting its title.
+void closeNextModal(QString *title, const char *button)
+{
+    QTimer::singleShot(0, [=] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        *title = modal->windowTitle();
+        if (auto *ok = modal->findChild<QPushButton *>(QString::fromLatin1(button)))
+            ok->click();
+        else
+            modal->close();
+    });
+}
+
+TEST_F(Form1Work, HelpAndAboutOpenModallyFromTheMenuBar)
+{
+    QString title;
+    closeNextModal(&title, "OKButton");
+    trigger("Aide");
+    EXPECT_EQ(title, QStringLiteral("Aide"));
+    // Hidden by OK, the same Help window comes back.
+    title.clear();
+    closeNextModal(&title, "OKButton");
+    trigger("Aide");
+    EXPECT_EQ(title, QStringLiteral("Aide"));
+    int helpWindows = 0;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        helpWindows += window->objectName() == QStringLiteral("Dialog") ? 1 : 0;
+    EXPECT_EQ(helpWindows, 1);
+
+    title.clear();
+    closeNextModal(&title, "cmdOK");
+    trigger("apropo");
+    EXPECT_EQ(title, QStringLiteral("About Zorvane"));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
