@@ -76,6 +76,9 @@ void readMpegSequenceHeader(const std::string &path, ProbeState &state)
     state.codec.write("MPEG");
 }
 
+// Real header objects, cover pictures included, stay far below this.
+constexpr std::int64_t AsfScanLimit = std::int64_t{64} << 20;
+
 bool startsVideoFormatCode(MediaFile &file, std::int64_t offset)
 {
     const auto isAnyOf = [](std::uint8_t byte, char a, char b) { return byte == a || byte == b; };
@@ -96,8 +99,11 @@ void scanAsfStreams(const std::string &path, ProbeState &state)
     MediaFile file(path);
     const std::int64_t headerSize = file.int32At(16);
     // Past the end of the file every byte is 0 and no candidate can start,
-    // so the scan ends there even when the header size claims more.
-    for (std::int64_t offset = 192; offset < file.size(); ++offset) {
+    // so the scan ends there even when the header size claims more. A
+    // header size of gigabytes is damage, not metadata: the scan stops at
+    // AsfScanLimit so that such a file cannot stall the caller for seconds.
+    const std::int64_t end = std::min(file.size(), AsfScanLimit);
+    for (std::int64_t offset = 192; offset < end; ++offset) {
         if (startsVideoFormatCode(file, offset)) {
             state.width = file.int32At(offset - 12);
             state.height = file.int32At(offset - 8);
