@@ -53,6 +53,8 @@ printf '\xEF\xBB\xBF 1 \r\n0  12.5  13.5\r\n1e3\t-0\t+7\r\n' >"$seq_dir/bom-spac
 printf ' 10000000 \r\n0\t1\t1\r\n' >"$seq_dir/largest.txt"
 printf ' -3 \r\n0\t1\t1\r\n' >"$seq_dir/negative.txt"
 printf 'x\r\n0\t1\t1\r\n' >"$seq_dir/no-count.txt"
+# Found by fuzzing: a file holding nothing but the UTF-8 byte order mark.
+printf '\xEF\xBB\xBF' >"$seq_dir/bom-only.txt"
 {
   printf ' 200 \r\n'
   for frame in $(seq 0 200); do printf '%d\t%d\t%d\r\n' $((frame * 40)) $((frame * 3)) $((frame * 2)); done
