@@ -13,30 +13,20 @@ using namespace zorvane;
 using zorvane::testing::generateIndexedVideo;
 using zorvane::testing::generateMedia;
 using zorvane::testing::mediaDir;
+using zorvane::testing::mediaSubdir;
+using zorvane::testing::readFileBytes;
+using zorvane::testing::writeFileBytes;
 using zorvane::testing::readFrameIndex;
 
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path scratchDir()
-{
-    const fs::path dir = mediaDir() / "bad-input";
-    fs::create_directories(dir);
-    return dir;
-}
+fs::path scratchDir() { return mediaSubdir("bad-input"); }
 
 fs::path writeBytes(const std::string &name, const std::string &bytes)
 {
-    const fs::path file = scratchDir() / name;
-    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return file;
-}
-
-std::string readBytes(const fs::path &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return writeFileBytes(scratchDir() / name, bytes);
 }
 
 fs::path mjpegClip()
@@ -140,17 +130,17 @@ TEST(FrameReaderBadInput, AbsurdFrameSizesAreRefused)
 
 TEST(FrameReaderBadInput, TruncatedFilesGiveTypedErrorsOrTheirRemainingFrames)
 {
-    const std::string avi = readBytes(mjpegClip());
+    const std::string avi = readFileBytes(mjpegClip());
     expectTypedErrorOrExactFrames(writeBytes("truncated.avi", avi.substr(0, avi.size() / 2)));
 
-    const std::string mp4 = readBytes(generateIndexedVideo(
+    const std::string mp4 = readFileBytes(generateIndexedVideo(
         "h264-faststart.mp4", 120, 192, 128,
         {"-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "30", "-pix_fmt", "yuv420p", "-movflags",
          "+faststart"}));
     expectTypedErrorOrExactFrames(writeBytes("truncated-faststart.mp4", mp4.substr(0, mp4.size() * 3 / 5)));
 
     // Without faststart the index sits at the end and is lost.
-    const std::string tail = readBytes(generateIndexedVideo(
+    const std::string tail = readFileBytes(generateIndexedVideo(
         "h264-gop250.mp4", 300, 192, 128,
         {"-c:v", "libx264", "-preset", "veryfast", "-bf", "3", "-g", "250", "-keyint_min", "250", "-sc_threshold",
          "0", "-pix_fmt", "yuv420p"}));

@@ -11,30 +11,20 @@
 using namespace zorvane;
 using zorvane::testing::generateIndexedVideo;
 using zorvane::testing::mediaDir;
+using zorvane::testing::mediaSubdir;
+using zorvane::testing::readFileBytes;
+using zorvane::testing::writeFileBytes;
 using zorvane::testing::readFrameIndex;
 
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path hostileDir()
-{
-    const fs::path dir = mediaDir() / "hostile";
-    fs::create_directories(dir);
-    return dir;
-}
-
-std::string readBytes(const fs::path &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+fs::path hostileDir() { return mediaSubdir("hostile"); }
 
 fs::path writeBytes(const std::string &name, const std::string &bytes)
 {
-    const fs::path file = hostileDir() / name;
-    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return file;
+    return writeFileBytes(hostileDir() / name, bytes);
 }
 
 // Overwrites the little-endian 32-bit field `offset` bytes into the data
@@ -78,7 +68,7 @@ fs::path mjpegClip()
 
 TEST(ReaderHostileHeaders, FrameSizeOfSixtyThousandSquaredIsRefused)
 {
-    std::string avi = readBytes(generateIndexedVideo("hostile-raw.avi", 4, 192, 128,
+    std::string avi = readFileBytes(generateIndexedVideo("hostile-raw.avi", 4, 192, 128,
                                                      {"-c:v", "rawvideo", "-pix_fmt", "bgr24"}));
     patchChunkField(avi, "avih", 32, 60000); // dwWidth
     patchChunkField(avi, "avih", 36, 60000); // dwHeight
@@ -92,7 +82,7 @@ TEST(ReaderHostileHeaders, FrameSizeOfSixtyThousandSquaredIsRefused)
 TEST(ReaderHostileHeaders, ClaimedFrameCountsAreIgnoredForTheRealOnes)
 {
     for (const std::uint32_t claimed : {0x80000000u, 0x7FFFFFFFu, 0xFFFFFFFFu, 0u}) {
-        std::string avi = readBytes(mjpegClip());
+        std::string avi = readFileBytes(mjpegClip());
         patchChunkField(avi, "avih", 16, claimed); // dwTotalFrames
         patchChunkField(avi, "strh", 32, claimed); // dwLength
         SCOPED_TRACE(claimed);

@@ -70,6 +70,25 @@ std::filesystem::path mediaDir()
     return dir;
 }
 
+std::filesystem::path mediaSubdir(const std::string &name)
+{
+    const std::filesystem::path dir = mediaDir() / name;
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+std::string readFileBytes(const std::filesystem::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::filesystem::path writeFileBytes(const std::filesystem::path &file, const std::string &bytes)
+{
+    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return file;
+}
+
 std::filesystem::path generateMedia(const std::string &name, const std::vector<std::string> &ffmpegArgs)
 {
     const std::filesystem::path target = mediaDir() / name;

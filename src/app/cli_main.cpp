@@ -1,5 +1,5 @@
-#include "inspect_commands.h"
-#include "inspect_probe.h"
+#include "cli_commands.h"
+#include "cli_probe.h"
 #include "mediaplayer.h"
 
 #include <iostream>

@@ -1,4 +1,4 @@
-#include "inspect_probe.h"
+#include "cli_probe.h"
 
 #include "mediatype.h"
 #include "probeerror.h"

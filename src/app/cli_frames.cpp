@@ -1,4 +1,4 @@
-#include "inspect_commands.h"
+#include "cli_commands.h"
 
 #include "framereader.h"
 
