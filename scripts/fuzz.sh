@@ -52,9 +52,10 @@ cmake --build "$build" --target "${targets[@]}" >/dev/null
 scratch=$(mktemp -d /dev/shm/zorvane-fuzz-run-XXXXXX 2>/dev/null || mktemp -d /tmp/zorvane-fuzz-run-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 export TMPDIR=$scratch
-# A smaller quarantine than the default 256 MiB, so that the memory limit
-# measures the readers rather than freed blocks the sanitizer holds back.
-export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=64:detect_leaks=1}
+# A smaller quarantine than the default 256 MiB, and freed pages handed back
+# to the system every half second, so that the memory limit measures the
+# readers rather than blocks the sanitizer holds back.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=64:allocator_release_to_os_interval_ms=500:detect_leaks=1}
 
 fuzz_options() {
   local target=$1
