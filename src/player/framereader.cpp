@@ -410,8 +410,8 @@ void FrameReader::Impl::openDecoder(const AVCodec *decoder)
     if (avcodec_parameters_to_context(context.get(), st->codecpar) < 0)
         fail(ReaderErrorKind::NotSupported, "cannot configure the decoder");
     context->pkt_timebase = st->time_base;
-    // Every frame thread holds pictures of its own; two keep most of the
-    // speed at a fraction of the memory a large picture needs.
+    // Every frame thread holds pictures of its own: a large picture costs
+    // a hundred megabytes per thread, so two threads, not one per core.
     context->thread_count = kDecoderThreads;
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     context->max_pixels = kMaxPixels;
