@@ -15,6 +15,7 @@ extern "C" {
 #include <mutex>
 #include <type_traits>
 #include <unordered_map>
+#include <vector>
 
 namespace zorvane {
 namespace {
@@ -293,6 +294,7 @@ struct FrameReader::Impl {
 
     void checkRegularFile() const;
     void openDemuxer();
+    int findStreamInfo(AVFormatContext *context);
     void openDecoder(const AVCodec *decoder);
     void checkVideoStream(const AVStream *st) const;
     bool scanPackets();
@@ -349,7 +351,7 @@ void FrameReader::Impl::openDemuxer()
         fail(ReaderErrorKind::CannotOpen, "cannot open (" + avErrorText(result) + ")");
     }
     format.reset(context);
-    result = avformat_find_stream_info(context, nullptr);
+    result = findStreamInfo(context);
     if (result < 0)
         fail(ReaderErrorKind::CannotOpen, "cannot read the streams (" + avErrorText(result) + ")");
 
@@ -368,6 +370,20 @@ void FrameReader::Impl::openDemuxer()
     width = st->codecpar->width;
     height = st->codecpar->height;
     openDecoder(decoder);
+}
+
+// The probing decoders get the same picture limit as ours: without it a few
+// bytes claiming a huge picture make them allocate it.
+int FrameReader::Impl::findStreamInfo(AVFormatContext *context)
+{
+    const std::string maxPixels = std::to_string(kMaxPixels);
+    std::vector<AVDictionary *> options(context->nb_streams, nullptr);
+    for (AVDictionary *&streamOptions : options)
+        av_dict_set(&streamOptions, "max_pixels", maxPixels.c_str(), 0);
+    const int result = avformat_find_stream_info(context, options.empty() ? nullptr : options.data());
+    for (AVDictionary *&streamOptions : options)
+        av_dict_free(&streamOptions);
+    return result;
 }
 
 void FrameReader::Impl::checkVideoStream(const AVStream *st) const
@@ -394,7 +410,9 @@ void FrameReader::Impl::openDecoder(const AVCodec *decoder)
     if (avcodec_parameters_to_context(context.get(), st->codecpar) < 0)
         fail(ReaderErrorKind::NotSupported, "cannot configure the decoder");
     context->pkt_timebase = st->time_base;
-    context->thread_count = 0;
+    // Every frame thread holds pictures of its own: a large picture costs
+    // a hundred megabytes per thread, so two threads, not one per core.
+    context->thread_count = kDecoderThreads;
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     context->max_pixels = kMaxPixels;
     const int result = avcodec_open2(context.get(), decoder, nullptr);

@@ -19,6 +19,7 @@ public:
     static constexpr int kMaxDimension = 16384;
     static constexpr std::int64_t kMaxPixels = std::int64_t{8192} * 8192;
     static constexpr int kMaxFrames = 10'000'000;
+    static constexpr int kDecoderThreads = 2;
 
     // Throws ReaderError.
     explicit FrameReader(const std::string &path, std::size_t cacheBudgetBytes = kCacheBudgetBytes);
