@@ -8,11 +8,14 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <list>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <type_traits>
 #include <unordered_map>
 #include <vector>
@@ -69,6 +72,106 @@ std::size_t frameBytes(const AVFrame *frame)
             bytes += buffer->size;
     return bytes;
 }
+
+// Counts the picture buffers the decoders take, for as long as anyone (the
+// decoder, the cache) holds them, and refuses one that would pass the limit.
+// A few kilobytes of hostile stream can declare a dozen reference pictures
+// of the largest size; refused, the decoder fails that picture instead of
+// taking gigabytes. Buffers may be taken and released on decoder threads.
+class PictureBudget : public std::enable_shared_from_this<PictureBudget> {
+public:
+    explicit PictureBudget(std::size_t limit) : m_limit(limit) {}
+
+    void attach(AVCodecContext *context)
+    {
+        context->opaque = this;
+        context->get_buffer2 = &PictureBudget::getBuffer;
+#if LIBAVCODEC_VERSION_MAJOR < 60
+        // Counting is thread-safe; without the flag FFmpeg 5 hands every
+        // request to the calling thread and waits for it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        context->thread_safe_callbacks = 1;
+#pragma GCC diagnostic pop
+#endif
+    }
+
+    std::size_t peakBytes() const { return m_peak.load(); }
+
+private:
+    struct Tracked {
+        AVBufferRef *inner;
+        std::shared_ptr<PictureBudget> budget;
+        std::size_t bytes;
+    };
+
+    static int getBuffer(AVCodecContext *context, AVFrame *frame, int flags)
+    {
+        const int result = avcodec_default_get_buffer2(context, frame, flags);
+        if (result < 0)
+            return result;
+        if (!static_cast<PictureBudget *>(context->opaque)->trackAll(frame)) {
+            av_frame_unref(frame);
+            return AVERROR(ENOMEM);
+        }
+        return 0;
+    }
+
+    bool trackAll(AVFrame *frame)
+    {
+        for (AVBufferRef *&buffer : frame->buf)
+            if (buffer && !track(buffer))
+                return false;
+        for (int i = 0; i < frame->nb_extended_buf; ++i)
+            if (!track(frame->extended_buf[i]))
+                return false;
+        return true;
+    }
+
+    // Replaces `buffer` by a reference over the same bytes whose release
+    // gives them back to the count.
+    bool track(AVBufferRef *&buffer)
+    {
+        const std::size_t bytes = buffer->size;
+        if (!reserve(bytes))
+            return false;
+        auto *tracked = new (std::nothrow) Tracked{buffer, shared_from_this(), bytes};
+        AVBufferRef *outer =
+            tracked ? av_buffer_create(buffer->data, buffer->size, &PictureBudget::release, tracked, 0) : nullptr;
+        if (!outer) {
+            delete tracked;
+            m_used -= bytes;
+            return false;
+        }
+        buffer = outer;
+        return true;
+    }
+
+    bool reserve(std::size_t bytes)
+    {
+        std::size_t used = m_used.load();
+        do {
+            if (bytes > m_limit || used > m_limit - bytes)
+                return false;
+        } while (!m_used.compare_exchange_weak(used, used + bytes));
+        std::size_t peak = m_peak.load();
+        while (used + bytes > peak && !m_peak.compare_exchange_weak(peak, used + bytes)) {
+        }
+        return true;
+    }
+
+    static void release(void *opaque, std::uint8_t *)
+    {
+        auto *tracked = static_cast<Tracked *>(opaque);
+        tracked->budget->m_used -= tracked->bytes;
+        av_buffer_unref(&tracked->inner);
+        delete tracked;
+    }
+
+    const std::size_t m_limit;
+    std::atomic<std::size_t> m_used{0};
+    std::atomic<std::size_t> m_peak{0};
+};
 
 // Decoded frames by index, least recently used evicted first once the byte
 // budget is exceeded. Frames are shared references to the decoder's buffers.
@@ -255,9 +358,15 @@ private:
 } // namespace
 
 struct FrameReader::Impl {
-    explicit Impl(std::string filePath, std::size_t budget) : path(std::move(filePath)), cache(budget) {}
+    Impl(std::string filePath, std::size_t cacheBudget, std::size_t decoderBudget)
+        : path(std::move(filePath)),
+          pictures(std::make_shared<PictureBudget>(cacheBudget + decoderBudget)),
+          cache(cacheBudget)
+    {
+    }
 
     std::string path;
+    std::shared_ptr<PictureBudget> pictures; // outlives every buffer it counts
     ResyncLimit resync; // declared before format, whose reads call it
     FormatPtr format;
     CodecPtr codec;
@@ -415,6 +524,7 @@ void FrameReader::Impl::openDecoder(const AVCodec *decoder)
     context->thread_count = kDecoderThreads;
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     context->max_pixels = kMaxPixels;
+    pictures->attach(context.get());
     const int result = avcodec_open2(context.get(), decoder, nullptr);
     if (result < 0)
         fail(ReaderErrorKind::NotSupported, std::string("cannot open the ") + decoder->name + " decoder ("
@@ -704,8 +814,8 @@ RgbImage FrameReader::Impl::toRgb(const AVFrame *decoded)
     return image;
 }
 
-FrameReader::FrameReader(const std::string &path, std::size_t cacheBudgetBytes)
-    : m_impl(std::make_unique<Impl>(path, cacheBudgetBytes))
+FrameReader::FrameReader(const std::string &path, std::size_t cacheBudgetBytes, std::size_t decoderBudgetBytes)
+    : m_impl(std::make_unique<Impl>(path, cacheBudgetBytes, decoderBudgetBytes))
 {
     m_impl->checkRegularFile();
     if (!m_impl->packet || !m_impl->frame)
@@ -733,6 +843,7 @@ double FrameReader::fps() const { return m_impl->fps; }
 bool FrameReader::indexedFromPackets() const { return m_impl->fromPackets; }
 std::size_t FrameReader::cacheBytes() const { return m_impl->cache.bytes(); }
 std::size_t FrameReader::cachePeakBytes() const { return m_impl->cache.peakBytes(); }
+std::size_t FrameReader::picturePeakBytes() const { return m_impl->pictures->peakBytes(); }
 
 double FrameReader::frameTimeMs(int index) const
 {

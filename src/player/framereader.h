@@ -16,13 +16,20 @@ namespace zorvane {
 class FrameReader : public FrameSource {
 public:
     static constexpr std::size_t kCacheBudgetBytes = std::size_t{256} << 20;
+    // What the decoders may hold beyond the cache: their reference pictures
+    // and the ones in flight on each thread (8K video needs about 460 MiB).
+    static constexpr std::size_t kDecoderBudgetBytes = std::size_t{512} << 20;
     static constexpr int kMaxDimension = 16384;
-    static constexpr std::int64_t kMaxPixels = std::int64_t{8192} * 8192;
+    // 8K cinema, the largest picture cameras record.
+    static constexpr std::int64_t kMaxPixels = std::int64_t{8192} * 4320;
     static constexpr int kMaxFrames = 10'000'000;
     static constexpr int kDecoderThreads = 2;
 
-    // Throws ReaderError.
-    explicit FrameReader(const std::string &path, std::size_t cacheBudgetBytes = kCacheBudgetBytes);
+    // Throws ReaderError. Decoded pictures, cached or held by the decoders,
+    // never exceed the two budgets together: a picture beyond them is not
+    // decoded, and asking for it fails with DecodeFailed.
+    explicit FrameReader(const std::string &path, std::size_t cacheBudgetBytes = kCacheBudgetBytes,
+                         std::size_t decoderBudgetBytes = kDecoderBudgetBytes);
     ~FrameReader() override;
     FrameReader(const FrameReader &) = delete;
     FrameReader &operator=(const FrameReader &) = delete;
@@ -40,6 +47,8 @@ public:
     bool indexedFromPackets() const;
     std::size_t cacheBytes() const;
     std::size_t cachePeakBytes() const;
+    // Highest total of decoded pictures alive at once, cached or not.
+    std::size_t picturePeakBytes() const;
 
 private:
     struct Impl;

@@ -115,6 +115,31 @@ TEST(ReaderHostileSizes, RawVideoLargerThanTheResyncLimitReadsWhole)
     expectExactFrames(raw, 80);
 }
 
+TEST(ReaderHostileSizes, DecodersKeepToThePictureBudget)
+{
+    // Sixteen reference pictures held at once: within the default budget
+    // every frame reads, within a budget of a few pictures the decoder is
+    // refused its buffers and the reader fails rather than allocate more.
+    const fs::path manyRefs = generateIndexedVideo(
+        "hostile-refs16.mp4", 40, 640, 480,
+        {"-c:v", "libx264", "-preset", "ultrafast", "-refs", "16", "-bf", "0", "-g", "40", "-pix_fmt", "yuv420p"});
+    expectExactFrames(manyRefs, 40);
+
+    constexpr std::size_t tightBudget = std::size_t{2} << 20;
+    FrameReader reader(manyRefs.string(), 1, tightBudget);
+    ASSERT_EQ(reader.frameCount(), 40);
+    try {
+        const RgbImage image = reader.frameRgb(39);
+        ADD_FAILURE() << "frame 39 decoded with 16 references in " << tightBudget << " bytes";
+    } catch (const ReaderError &error) {
+        EXPECT_EQ(error.kind(), ReaderErrorKind::DecodeFailed);
+    }
+    EXPECT_GT(reader.picturePeakBytes(), 0u);
+    EXPECT_LE(reader.picturePeakBytes(), tightBudget + 1);
+    const RgbImage first = reader.frameRgb(0);
+    EXPECT_EQ(readFrameIndex(first.pixels.data(), first.width, first.height), 0);
+}
+
 TEST(ReaderFuzzRegressions, ColourMatrixOutsideFFmpegsListStillConverts)
 {
     // The decoder passes the bitstream's number through; it was read as an
