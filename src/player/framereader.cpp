@@ -4,6 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
+#include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
 
@@ -822,8 +823,11 @@ FrameReader::FrameReader(const std::string &path, std::size_t cacheBudgetBytes, 
         m_impl->fail(ReaderErrorKind::CannotOpen, "out of memory");
     // Damaged files make FFmpeg log per packet; failures reach callers as
     // typed errors instead, and command-line users get one line.
-    static std::once_flag quietLog;
-    std::call_once(quietLog, [] { av_log_set_level(AV_LOG_QUIET); });
+    static std::once_flag setUp;
+    std::call_once(setUp, [] {
+        av_log_set_level(AV_LOG_QUIET);
+        av_max_alloc(kMaxBlockBytes);
+    });
     m_impl->openDemuxer();
     m_impl->fromPackets = m_impl->scanPackets();
     m_impl->openDemuxer();

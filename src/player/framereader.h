@@ -23,6 +23,10 @@ public:
     // 8K cinema, the largest picture cameras record.
     static constexpr std::int64_t kMaxPixels = std::int64_t{8192} * 4320;
     static constexpr int kMaxFrames = 10'000'000;
+    // No single block FFmpeg allocates may be larger: a count in a container
+    // header can otherwise ask for gigabytes. The largest block a real video
+    // needs, a 16-bit RGBA picture of the largest size, is 270 MiB.
+    static constexpr std::size_t kMaxBlockBytes = std::size_t{512} << 20;
     static constexpr int kDecoderThreads = 2;
 
     // Throws ReaderError. Decoded pictures, cached or held by the decoders,

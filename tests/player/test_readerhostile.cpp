@@ -149,4 +149,18 @@ TEST(ReaderFuzzRegressions, ColourMatrixOutsideFFmpegsListStillConverts)
                       6);
 }
 
+TEST(ReaderFuzzRegressions, ChunkTableClaimingHundredsOfMegabytesIsRefused)
+{
+    // The chunk-offset table's count asked the MP4 demuxer for 754 MB in
+    // one block before a single entry was read.
+    std::string mp4 = readFileBytes(generateIndexedVideo("hostile-stco.mp4", 5, 192, 128,
+                                                     {"-c:v", "mpeg4", "-q:v", "3"}));
+    const std::size_t table = mp4.find("stco");
+    ASSERT_NE(table, std::string::npos);
+    const std::uint32_t claimed = 0x059E2A53; // 94,251,603 entries of 8 bytes
+    for (int i = 0; i < 4; ++i)
+        mp4[table + 8 + static_cast<std::size_t>(i)] = static_cast<char>((claimed >> (8 * (3 - i))) & 0xFF);
+    EXPECT_EQ(errorKindOpening(writeBytes("stco-claims-754MB.mp4", mp4)), ReaderErrorKind::CannotOpen);
+}
+
 } // namespace
