@@ -22,7 +22,7 @@ constexpr int framesRead = 4;
 // Smaller than the program's budgets: the same code paths, but the process
 // stays within the fuzzer's memory limit with the sanitizers' own overhead.
 constexpr std::size_t cacheBudget = std::size_t{32} << 20;
-constexpr std::size_t decoderBudget = std::size_t{96} << 20;
+constexpr std::size_t decoderBudget = std::size_t{64} << 20;
 
 [[noreturn]] void fail(const char *what)
 {

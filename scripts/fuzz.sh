@@ -52,7 +52,7 @@ export TMPDIR=$scratch
 # A smaller quarantine than the default 256 MiB, and freed pages handed back
 # to the system every half second, so that the memory limit measures the
 # readers rather than blocks the sanitizer holds back.
-export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=64:allocator_release_to_os_interval_ms=500:detect_leaks=1}
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=32:allocator_release_to_os_interval_ms=500:detect_leaks=1}
 
 fuzz_options() {
   local target=$1
