@@ -29,6 +29,27 @@ std::string backslashEscape(char c)
     }
 }
 
+// A codec is shown in quotes and as ASCII; other fields may be UTF-8 text.
+enum class TextKind { QuotedAscii, Utf8 };
+
+std::string escapeBytes(const std::string &text, TextKind kind)
+{
+    std::string escaped;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool hex = kind == TextKind::QuotedAscii ? byte < 0x20 || byte > 0x7e : byte < 0x20 || byte == 0x7f;
+        if (const std::string named = backslashEscape(c); !named.empty())
+            escaped += named;
+        else if (kind == TextKind::QuotedAscii && c == '"')
+            escaped += "\\\"";
+        else if (hex)
+            escaped += hexEscape(byte);
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
 struct ProbeOptions {
     bool fallback = true;
     std::vector<std::string> files;
@@ -68,34 +89,12 @@ std::string probeLine(const std::string &path, const DisplayedSizeQuery &whereDe
 
 std::string escapeCodec(const std::string &codec)
 {
-    std::string escaped;
-    for (char c : codec) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (const std::string named = backslashEscape(c); !named.empty())
-            escaped += named;
-        else if (c == '"')
-            escaped += "\\\"";
-        else if (byte < 0x20 || byte > 0x7e)
-            escaped += hexEscape(byte);
-        else
-            escaped += c;
-    }
-    return escaped;
+    return escapeBytes(codec, TextKind::QuotedAscii);
 }
 
 std::string escapeField(const std::string &text)
 {
-    std::string escaped;
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (const std::string named = backslashEscape(c); !named.empty())
-            escaped += named;
-        else if (byte < 0x20 || byte == 0x7f)
-            escaped += hexEscape(byte);
-        else
-            escaped += c;
-    }
-    return escaped;
+    return escapeBytes(text, TextKind::Utf8);
 }
 
 int runProbeCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,

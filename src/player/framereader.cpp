@@ -79,7 +79,8 @@ std::size_t frameBytes(const AVFrame *frame)
 // A few kilobytes of hostile stream can declare a dozen reference pictures
 // of the largest size; refused, the decoder fails that picture instead of
 // taking gigabytes. Buffers may be taken and released on decoder threads.
-class PictureBudget : public std::enable_shared_from_this<PictureBudget> {
+// Everything holding a counted buffer (decoder, cache) must go before it.
+class PictureBudget {
 public:
     explicit PictureBudget(std::size_t limit) : m_limit(limit) {}
 
@@ -102,7 +103,7 @@ public:
 private:
     struct Tracked {
         AVBufferRef *inner;
-        std::shared_ptr<PictureBudget> budget;
+        PictureBudget *budget;
         std::size_t bytes;
     };
 
@@ -136,7 +137,7 @@ private:
         const std::size_t bytes = buffer->size;
         if (!reserve(bytes))
             return false;
-        auto *tracked = new (std::nothrow) Tracked{buffer, shared_from_this(), bytes};
+        auto *tracked = new (std::nothrow) Tracked{buffer, this, bytes};
         AVBufferRef *outer =
             tracked ? av_buffer_create(buffer->data, buffer->size, &PictureBudget::release, tracked, 0) : nullptr;
         if (!outer) {
@@ -361,13 +362,13 @@ private:
 struct FrameReader::Impl {
     Impl(std::string filePath, std::size_t cacheBudget, std::size_t decoderBudget)
         : path(std::move(filePath)),
-          pictures(std::make_shared<PictureBudget>(cacheBudget + decoderBudget)),
+          pictures(cacheBudget + decoderBudget),
           cache(cacheBudget)
     {
     }
 
     std::string path;
-    std::shared_ptr<PictureBudget> pictures; // outlives every buffer it counts
+    PictureBudget pictures; // before codec, frame and cache, which hold its buffers
     ResyncLimit resync; // declared before format, whose reads call it
     FormatPtr format;
     CodecPtr codec;
@@ -525,7 +526,7 @@ void FrameReader::Impl::openDecoder(const AVCodec *decoder)
     context->thread_count = kDecoderThreads;
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     context->max_pixels = kMaxPixels;
-    pictures->attach(context.get());
+    pictures.attach(context.get());
     const int result = avcodec_open2(context.get(), decoder, nullptr);
     if (result < 0)
         fail(ReaderErrorKind::NotSupported, std::string("cannot open the ") + decoder->name + " decoder ("
@@ -847,7 +848,7 @@ double FrameReader::fps() const { return m_impl->fps; }
 bool FrameReader::indexedFromPackets() const { return m_impl->fromPackets; }
 std::size_t FrameReader::cacheBytes() const { return m_impl->cache.bytes(); }
 std::size_t FrameReader::cachePeakBytes() const { return m_impl->cache.peakBytes(); }
-std::size_t FrameReader::picturePeakBytes() const { return m_impl->pictures->peakBytes(); }
+std::size_t FrameReader::picturePeakBytes() const { return m_impl->pictures.peakBytes(); }
 
 double FrameReader::frameTimeMs(int index) const
 {

@@ -1,5 +1,6 @@
 #include "framereader.h"
 #include "media.h"
+#include "readeropening.h"
 #include "mediaplayer.h"
 
 #include <gtest/gtest.h>
@@ -10,9 +11,9 @@
 #include <random>
 
 using namespace zorvane;
+using zorvane::testing::errorKindOpening;
 using zorvane::testing::generateIndexedVideo;
 using zorvane::testing::generateMedia;
-using zorvane::testing::mediaDir;
 using zorvane::testing::mediaSubdir;
 using zorvane::testing::readFileBytes;
 using zorvane::testing::writeFileBytes;
@@ -32,19 +33,6 @@ fs::path writeBytes(const std::string &name, const std::string &bytes)
 fs::path mjpegClip()
 {
     return generateIndexedVideo("mjpeg.avi", 60, 192, 128, {"-c:v", "mjpeg", "-q:v", "3", "-pix_fmt", "yuvj420p"});
-}
-
-ReaderErrorKind errorKindOpening(const fs::path &file)
-{
-    try {
-        FrameReader reader(file.string());
-    } catch (const ReaderError &error) {
-        EXPECT_NE(std::string(error.what()).find(file.string()), std::string::npos)
-            << "message does not name the file: " << error.what();
-        return error.kind();
-    }
-    ADD_FAILURE() << file << " opened";
-    return ReaderErrorKind::DecodeFailed;
 }
 
 // A damaged file may open with fewer frames or refuse; whatever it yields

@@ -2,6 +2,7 @@
 // inputs the fuzzer found faults with.
 #include "framereader.h"
 #include "media.h"
+#include "readeropening.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +10,8 @@
 #include <fstream>
 
 using namespace zorvane;
+using zorvane::testing::errorKindOpening;
 using zorvane::testing::generateIndexedVideo;
-using zorvane::testing::mediaDir;
 using zorvane::testing::mediaSubdir;
 using zorvane::testing::readFileBytes;
 using zorvane::testing::writeFileBytes;
@@ -35,19 +36,6 @@ void patchChunkField(std::string &avi, const char *fourCC, std::size_t offset, s
     ASSERT_NE(chunk, std::string::npos) << fourCC;
     for (int i = 0; i < 4; ++i)
         avi[chunk + 8 + offset + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-ReaderErrorKind errorKindOpening(const fs::path &file, std::string *message = nullptr)
-{
-    try {
-        FrameReader reader(file.string());
-    } catch (const ReaderError &error) {
-        if (message)
-            *message = error.what();
-        return error.kind();
-    }
-    ADD_FAILURE() << file << " opened";
-    return ReaderErrorKind::DecodeFailed;
 }
 
 void expectExactFrames(const fs::path &file, int frames)
