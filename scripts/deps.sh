@@ -8,6 +8,9 @@ packages=(
   qt6-base-dev libgl-dev fonts-dejavu-core
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
   libgtest-dev
+  qt6-qpa-plugins qt6-translations-l10n
+  # packaging and its checks
+  dpkg-dev file desktop-file-utils appstream lintian
 )
 if [ "${1:-}" = "--with-fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)

@@ -1,3 +1,4 @@
+#include "app/commandline.h"
 #include "cli_commands.h"
 #include "cli_probe.h"
 #include "mediaplayer.h"
@@ -41,7 +42,7 @@ int usage()
     std::cerr << "usage:";
     for (const Subcommand &command : kSubcommands)
         std::cerr << "\n  zorvane-inspect " << command.usage;
-    std::cerr << "\n";
+    std::cerr << "\n  zorvane-inspect --version\n";
     return 1;
 }
 
@@ -52,6 +53,10 @@ int main(int argc, char **argv)
     if (argc < 2)
         return usage();
     const std::string name = argv[1];
+    if (name == "--version") {
+        std::cout << zorvane::versionText("zorvane-inspect");
+        return 0;
+    }
     const std::vector<std::string> args(argv + 2, argv + argc);
     for (const Subcommand &command : kSubcommands)
         if (name == command.name)

@@ -281,7 +281,11 @@ void Form1::ov_Click()
     m_commonDialog1->setFilter(videoFilter);
     if (!m_commonDialog1->showOpen(this))
         return;
-    const QString path = m_commonDialog1->fileName();
+    openVideo(m_commonDialog1->fileName());
+}
+
+void Form1::openVideo(const QString &path)
+{
     m_mmControl1->setCommand(QStringLiteral("Close"));
     m_mmControl1->setFileName(path);
     m_mmControl1->setCommand(QStringLiteral("Open"));

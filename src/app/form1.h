@@ -49,6 +49,9 @@ public:
     using MessageDisplay = std::function<void(const QString &text)>;
     void setMessageDisplay(MessageDisplay display) { m_showMessage = std::move(display); }
 
+    // Opens the video as "Ouvir Video" does once its dialog gave the path.
+    void openVideo(const QString &path);
+
 public slots:
     // Redraws the video area, and on it what belongs to the current frame.
     void Ref();

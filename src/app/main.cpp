@@ -1,15 +1,62 @@
+#include "app/commandline.h"
 #include "form1.h"
 #include "framesource.h"
 #include "programicon.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <iostream>
+
+namespace {
+
+std::vector<std::string> argumentsAfterName(int argc, char *argv[])
+{
+    return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>{};
+}
+
+// Help and version are answered before the toolkit starts, so they work
+// without a display.
+int answerWithoutWindow(const zorvane::CommandLine &commandLine)
+{
+    switch (commandLine.action) {
+    case zorvane::CommandLine::Action::Help:
+        std::cout << zorvane::helpText();
+        return 0;
+    case zorvane::CommandLine::Action::Version:
+        std::cout << zorvane::versionText("zorvane");
+        return 0;
+    case zorvane::CommandLine::Action::Error:
+        std::cerr << "zorvane: " << commandLine.error << "\n" << zorvane::helpText();
+        return 2;
+    case zorvane::CommandLine::Action::Run:
+        break;
+    }
+    return -1;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    const zorvane::CommandLine early = zorvane::parseCommandLine(argumentsAfterName(argc, argv));
+    if (early.action == zorvane::CommandLine::Action::Help || early.action == zorvane::CommandLine::Action::Version)
+        return answerWithoutWindow(early);
+
+    QApplication app(argc, argv); // takes the toolkit's options out of argv
+    const zorvane::CommandLine commandLine = zorvane::parseCommandLine(argumentsAfterName(argc, argv));
+    if (commandLine.action != zorvane::CommandLine::Action::Run)
+        return answerWithoutWindow(commandLine);
+
     // Set on the application so that every window carries it.
     app.setWindowIcon(zorvane::programIcon());
     zorvane::Form1 form(&zorvane::openFrameSource);
     form.show();
+    if (!commandLine.file.empty()) {
+        const QString path = QFileInfo(QFile::decodeName(commandLine.file.c_str())).absoluteFilePath();
+        QTimer::singleShot(0, &form, [&form, path] { form.openVideo(path); });
+    }
     return app.exec();
 }

@@ -83,6 +83,14 @@ TEST(Inspect, FrameWritesEachRequestedFrameAsNativeSizePpm)
     EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 3);
 }
 
+TEST(Inspect, VersionIsOneLineWithTheProgramsName)
+{
+    std::string version;
+    EXPECT_EQ(runProgram({kInspect, "--version"}, &version), 0);
+    EXPECT_EQ(version.rfind("zorvane-inspect ", 0), 0u) << version;
+    EXPECT_EQ(std::count(version.begin(), version.end(), '\n'), 1) << version;
+}
+
 TEST(Inspect, FailuresExitWithOneLineNamingTheFile)
 {
     const std::string missing = (mediaDir() / "absent.avi").string();

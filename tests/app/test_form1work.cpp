@@ -319,6 +319,25 @@ TEST_F(Form1Work, OpeningALongerVideoAddsEmptyEntries)
         EXPECT_EQ(entry(i), TrackPoint{}) << i;
 }
 
+TEST_F(Form1Work, OpeningByPathDoesWhatTheMenuDoesWithoutItsDialog)
+{
+    loadSequence(numberedSequence(20));
+    const qsizetype dialogsShown = dialog->filtersShown.size();
+    form.openVideo(blackVideo(10));
+    EXPECT_EQ(dialog->filtersShown.size(), dialogsShown);
+    EXPECT_TRUE(player->isPlaying());
+    EXPECT_EQ(player->fileName(), blackVideo(10));
+    EXPECT_EQ(form.pointTrack().upperBound(), 10);
+    EXPECT_EQ(entry(10), (TrackPoint{11, 21}));
+    EXPECT_EQ(form.videoInfo().Width, 160);
+
+    form.openVideo(folder.filePath(QStringLiteral("missing.avi")));
+    EXPECT_EQ(player->length(), 0);
+    EXPECT_EQ(form.pointTrack().upperBound(), 0);
+    EXPECT_EQ(form.videoInfo().Width, 160);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
 TEST_F(Form1Work, CancellingTheOpenDialogKeepsVideoAndTrack)
 {
     openVideo(blackVideo(10));
