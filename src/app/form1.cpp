@@ -48,7 +48,6 @@ NumberFormat userNumberFormat()
     const QLocale locale;
     NumberFormat format;
     format.decimalSeparator = locale.decimalPoint().toStdString();
-    format.groupSeparator = locale.groupSeparator().toStdString();
     return format;
 }
 

@@ -26,10 +26,8 @@ std::string_view trimmedBlanks(std::string_view text)
 }
 
 // Rewrites the number into the plain form from_chars reads, accepting any
-// of the decimal separators and, between digits of the integer part, any
-// of the group separators.
-std::optional<double> readNumber(std::string_view text, const std::vector<std::string_view> &decimalSeparators,
-                                 const std::vector<std::string_view> &groupSeparators)
+// of the decimal separators.
+std::optional<double> readNumber(std::string_view text, const std::vector<std::string_view> &decimalSeparators)
 {
     std::string plain;
     std::size_t pos = 0;
@@ -44,17 +42,8 @@ std::optional<double> readNumber(std::string_view text, const std::vector<std::s
         return 0;
     };
     std::size_t digits = 0;
-    while (pos < text.size()) {
-        if (isAsciiDigit(text[pos])) {
-            plain += text[pos++];
-            ++digits;
-            continue;
-        }
-        const std::size_t group = digits > 0 ? separatorAt(groupSeparators) : 0;
-        if (group == 0 || pos + group >= text.size() || !isAsciiDigit(text[pos + group]))
-            break;
-        pos += group;
-    }
+    for (; pos < text.size() && isAsciiDigit(text[pos]); ++digits)
+        plain += text[pos++];
     if (const std::size_t decimal = separatorAt(decimalSeparators)) {
         pos += decimal;
         plain += '.';
@@ -83,28 +72,16 @@ std::optional<double> readNumber(std::string_view text, const std::vector<std::s
     return negative ? -value : value;
 }
 
-bool isSpaceSeparator(std::string_view separator)
-{
-    return separator == " " || separator == "\u00A0" || separator == "\u202F";
-}
-
 } // namespace
 
 std::optional<double> parseStep(std::string_view text, const NumberFormat &format)
 {
-    std::vector<std::string_view> groups;
-    if (format.groupSeparator != format.decimalSeparator) {
-        if (isSpaceSeparator(format.groupSeparator))
-            groups = {" ", "\u00A0", "\u202F"};
-        else
-            groups = {format.groupSeparator};
-    }
-    return readNumber(trimmedBlanks(text), {format.decimalSeparator}, groups);
+    return readNumber(trimmedBlanks(text), {".", ",", format.decimalSeparator});
 }
 
 std::optional<double> parseFileNumber(std::string_view field)
 {
-    return readNumber(field, {".", ","}, {});
+    return readNumber(field, {".", ","});
 }
 
 std::string formatMilliseconds(double value, std::string_view decimalSeparator)

@@ -6,16 +6,16 @@
 
 namespace zorvane {
 
-// How the user's locale writes numbers; separators are UTF-8 text, since
-// some locales group digits with a narrow no-break space.
+// How the user's locale writes numbers; the separator is UTF-8 text, since
+// a few locales use a character beyond ASCII.
 struct NumberFormat {
     std::string decimalSeparator = ".";
-    std::string groupSeparator; // empty: digits are not grouped
 };
 
-// The step text as the user's locale reads it: blanks around, a sign,
-// grouped digits, a fraction, an exponent. Nothing when it is not a finite
-// number. Where the locale groups with a space, any kind of space is taken.
+// The step text: blanks around, a sign, digits, a fraction, an exponent.
+// A step is never large enough to group its digits, so a dot and a comma
+// are both taken as the decimal separator in every locale, as is the
+// locale's own. Nothing when it is not a finite number.
 std::optional<double> parseStep(std::string_view text, const NumberFormat &format);
 
 // A field of a sequence file, which may come from any locale: the decimal

@@ -408,6 +408,20 @@ TEST_F(Form1Work, StepIsReadAndWrittenWithTheUsersDecimalComma)
     EXPECT_TRUE(messages.isEmpty());
 }
 
+TEST_F(Form1Work, StepTypedWithADotUnderAFrenchLocaleIsSavedWithItsComma)
+{
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    openVideo(blackVideo(2));
+    form.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(QStringLiteral("33.3"));
+    const QString path = folder.filePath(QStringLiteral("dot.txt"));
+    dialog->answers.push_back(path);
+    trigger("es");
+    QLocale::setDefault(previous);
+    EXPECT_EQ(readFile(path), " 2 \r\n0\t0\t0\r\n33,3\t0\t0\r\n66,6\t0\t0\r\n");
+    EXPECT_TRUE(messages.isEmpty());
+}
+
 TEST_F(Form1Work, SavingWithoutAtLeastTwoFramesShowsNoDialog)
 {
     trigger("es");

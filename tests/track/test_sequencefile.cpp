@@ -16,8 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const NumberFormat dotFormat{".", ","};
-const NumberFormat commaFormat{",", "\u202F"};
+const NumberFormat dotFormat{"."};
+const NumberFormat commaFormat{","};
 
 class SequenceFile : public ::testing::Test {
 protected:
@@ -107,19 +107,29 @@ TEST_F(SequenceFile, EmptyThreeFrameTrackSavesFiveLinesAndShorterOnesNothing)
     EXPECT_EQ(readFile(file("s.txt")), " 3 \r\n0\t0\t0\r\n40\t0\t0\r\n80\t0\t0\r\n120\t0\t0\r\n");
 }
 
-TEST(StepText, ReadsNumbersTheWayTheLocaleWritesThem)
+TEST(StepText, ReadsADotOrACommaAsTheDecimalSeparatorInEveryLocale)
 {
-    EXPECT_EQ(parseStep("40", dotFormat), 40.0);
-    EXPECT_EQ(parseStep("\t33.5 ", dotFormat), 33.5);
-    EXPECT_EQ(parseStep("1,000.25", dotFormat), 1000.25);
-    EXPECT_EQ(parseStep("-4e1", dotFormat), -40.0);
-    EXPECT_EQ(parseStep("40,5", commaFormat), 40.5);
-    EXPECT_EQ(parseStep("1\u202F000,5", commaFormat), 1000.5);
-    EXPECT_EQ(parseStep(",5", commaFormat), 0.5);
-    EXPECT_EQ(parseStep("12 345,5", commaFormat), 12345.5) << "users type a plain space";
-    for (const char *text : {"", "  ", "abc", "40ms", "1e", "1e999", "--4", "inf", "nan", "0x10", ",", "4 0", "1..5"})
-        EXPECT_FALSE(parseStep(text, dotFormat).has_value()) << text;
-    EXPECT_FALSE(parseStep("40.5", commaFormat).has_value()) << "a dot is no decimal separator here";
+    for (const NumberFormat &format : {dotFormat, commaFormat}) {
+        const std::string locale = "locale separator " + format.decimalSeparator;
+        EXPECT_EQ(parseStep("40", format), 40.0) << locale;
+        EXPECT_EQ(parseStep("\t33.5 ", format), 33.5) << locale;
+        EXPECT_EQ(parseStep("33,3", format), 33.3) << locale;
+        EXPECT_EQ(parseStep("33.3", format), 33.3) << locale;
+        EXPECT_EQ(parseStep(",5", format), 0.5) << locale;
+        EXPECT_EQ(parseStep("7.", format), 7.0) << locale;
+        EXPECT_EQ(parseStep("-4e1", format), -40.0) << locale;
+        EXPECT_EQ(parseStep("4,5E1", format), 45.0) << locale;
+        for (const char *text : {"", "  ", "abc", "40ms", "1e", "1e999", "--4", "inf", "nan", "0x10", ",", ".", "4 0",
+                                 "1..5", "1,,5", "1.5,5", "1,5.5"})
+            EXPECT_FALSE(parseStep(text, format).has_value()) << locale << ": " << text;
+    }
+    // Digits are never grouped: a group separator makes the text no number.
+    for (const char *grouped : {"1,000.25", "1.000,25", "1 000", "1\u202F000,5", "1\u00A0000"})
+        EXPECT_FALSE(parseStep(grouped, commaFormat).has_value()) << grouped;
+    // A locale with a separator of its own: that one is read too.
+    EXPECT_EQ(parseStep("33\u066B3", NumberFormat{"\u066B"}), 33.3);
+    EXPECT_EQ(parseStep("33.3", NumberFormat{"\u066B"}), 33.3);
+    EXPECT_FALSE(parseStep("33\u066B3", dotFormat).has_value());
 }
 
 TEST(StepText, TimesAreWrittenInTheirShortestForm)
@@ -151,6 +161,12 @@ TEST_F(SequenceFile, FractionalStepUsesTheLocaleSeparatorAndLoadsBack)
 
     saveSequence(file("dot.txt"), track, "40.5", dotFormat);
     EXPECT_EQ(readFile(file("dot.txt")), " 2 \r\n0\t0\t0\r\n40.5\t120\t85\r\n81\t-3\t4\r\n");
+
+    // The file is written in the locale's way whichever separator was typed.
+    saveSequence(file("typed-dot.txt"), track, "33.3", commaFormat);
+    EXPECT_EQ(readFile(file("typed-dot.txt")), " 2 \r\n0\t0\t0\r\n33,3\t120\t85\r\n66,6\t-3\t4\r\n");
+    saveSequence(file("typed-comma.txt"), track, "33,3", dotFormat);
+    EXPECT_EQ(readFile(file("typed-comma.txt")), " 2 \r\n0\t0\t0\r\n33.3\t120\t85\r\n66.6\t-3\t4\r\n");
 }
 
 TEST_F(SequenceFile, StepThatIsNotANumberWritesNothing)
