@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "app/toolkittranslation.h"
 #include "form1.h"
 #include "framesource.h"
 #include "programicon.h"
@@ -6,7 +7,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 
 #include <iostream>
 
@@ -49,6 +52,11 @@ int main(int argc, char *argv[])
     const zorvane::CommandLine commandLine = zorvane::parseCommandLine(argumentsAfterName(argc, argv));
     if (commandLine.action != zorvane::CommandLine::Action::Run)
         return answerWithoutWindow(commandLine);
+
+    // Standard dialogs and buttons speak the user's language.
+    QTranslator toolkitTranslation;
+    if (zorvane::loadToolkitTranslation(toolkitTranslation, QLocale()))
+        app.installTranslator(&toolkitTranslation);
 
     // Set on the application so that every window carries it.
     app.setWindowIcon(zorvane::programIcon());
