@@ -28,11 +28,25 @@ bool isExecutableFile(const std::filesystem::path &path)
     return std::filesystem::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
 }
 
+// The absolute folders of a colon-separated list. Relative entries would
+// find whatever lies in the current folder.
+std::vector<std::filesystem::path> absoluteFolders(const std::string &list)
+{
+    std::vector<std::filesystem::path> folders;
+    std::istringstream entries(list);
+    std::string entry;
+    while (std::getline(entries, entry, ':'))
+        if (!entry.empty() && entry.front() == '/')
+            folders.emplace_back(entry);
+    return folders;
+}
+
 } // namespace
 
-DesktopRegistry::DesktopRegistry(std::string searchPath, std::vector<std::string> candidates)
+DesktopRegistry::DesktopRegistry(std::string searchPath, std::vector<SystemInfoTool> tools, std::string dataDirs)
     : m_searchPath(std::move(searchPath))
-    , m_candidates(std::move(candidates))
+    , m_tools(std::move(tools))
+    , m_dataDirs(std::move(dataDirs))
 {
 }
 
@@ -42,24 +56,62 @@ std::string DesktopRegistry::currentSearchPath()
     return path ? path : "";
 }
 
-std::vector<std::string> DesktopRegistry::defaultCandidates()
+std::string DesktopRegistry::currentDataDirs()
 {
-    return {"hardinfo2", "hardinfo", "kinfocenter", "gnome-system-monitor", "xfce4-taskmanager", "mate-system-monitor"};
+    const char *dirs = std::getenv("XDG_DATA_DIRS");
+    return dirs && *dirs ? dirs : "/usr/local/share:/usr/share";
 }
 
-std::string DesktopRegistry::findSystemInfoProgram() const
+std::vector<SystemInfoTool> DesktopRegistry::defaultTools()
 {
-    for (const std::string &candidate : m_candidates) {
-        std::istringstream folders(m_searchPath);
-        std::string folder;
-        while (std::getline(folders, folder, ':')) {
-            // Relative entries would run whatever lies in the current folder.
-            if (folder.empty() || folder.front() != '/')
-                continue;
-            const std::filesystem::path program = std::filesystem::path(folder) / candidate;
-            if (isExecutableFile(program))
-                return program.string();
-        }
+    return {
+        {"hardinfo2"},
+        {"hardinfo"},
+        {"kinfocenter"},
+        // GNOME's "About" panel: its own panel up to version 45, a page of
+        // the "System" panel since.
+        {"gnome-control-center", {"info-overview"}, "gnome-info-overview-panel.desktop"},
+        {"gnome-control-center", {"system", "about"}, "gnome-system-panel.desktop"},
+        {"cinnamon-settings", {"info"}},
+        {"xfce4-about"},
+        // Process monitors show little of the system: only when nothing else is there.
+        {"gnome-system-monitor"},
+        {"mate-system-monitor"},
+        {"xfce4-taskmanager"},
+    };
+}
+
+std::string DesktopRegistry::findProgram(const std::string &name) const
+{
+    for (const std::filesystem::path &folder : absoluteFolders(m_searchPath)) {
+        const std::filesystem::path program = folder / name;
+        if (isExecutableFile(program))
+            return program.string();
+    }
+    return {};
+}
+
+bool DesktopRegistry::hasDesktopEntry(const std::string &name) const
+{
+    for (const std::filesystem::path &folder : absoluteFolders(m_dataDirs)) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(folder / "applications" / name, error))
+            return true;
+    }
+    return false;
+}
+
+std::string DesktopRegistry::findSystemInfoCommand() const
+{
+    for (const SystemInfoTool &tool : m_tools) {
+        if (!tool.requiredDesktopEntry.empty() && !hasDesktopEntry(tool.requiredDesktopEntry))
+            continue;
+        const std::string program = findProgram(tool.program);
+        if (program.empty())
+            continue;
+        std::vector<std::string> words{program};
+        words.insert(words.end(), tool.arguments.begin(), tool.arguments.end());
+        return joinCommandLine(words);
     }
     return {};
 }
@@ -70,8 +122,8 @@ RegistryAnswer DesktopRegistry::readValue(std::uint32_t root, const std::string 
     RegistryAnswer answer;
     if (root != HKEY_LOCAL_MACHINE_ROOT || !sameName(keyName, kSysInfoPathKey))
         return answer;
-    const std::string program = findSystemInfoProgram();
-    if (program.empty())
+    const std::string command = findSystemInfoCommand();
+    if (command.empty())
         return answer;
     if (!sameName(valueName, "PATH")) {
         answer.status = RegistryStatus::ValueNotRead;
@@ -79,7 +131,7 @@ RegistryAnswer DesktopRegistry::readValue(std::uint32_t root, const std::string 
     }
     answer.status = RegistryStatus::Ok;
     answer.type = REG_SZ_TYPE;
-    answer.data.assign(program.begin(), program.end());
+    answer.data.assign(command.begin(), command.end());
     answer.data.push_back(0);
     return answer;
 }

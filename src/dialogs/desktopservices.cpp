@@ -5,11 +5,15 @@
 
 namespace zorvane {
 
-bool DesktopLauncher::startProgram(const std::string &path)
+bool DesktopLauncher::startProgram(const std::string &commandLine)
 {
-    if (path.empty())
+    const std::vector<std::string> words = splitCommandLine(commandLine);
+    if (words.empty() || words.front().empty())
         return false;
-    return QProcess::startDetached(QString::fromLocal8Bit(path.c_str()), {});
+    QStringList arguments;
+    for (auto word = words.begin() + 1; word != words.end(); ++word)
+        arguments << QString::fromLocal8Bit(word->c_str());
+    return QProcess::startDetached(QString::fromLocal8Bit(words.front().c_str()), arguments);
 }
 
 void DesktopMessageDisplay::showMessage(const std::string &text, const std::string &caption)

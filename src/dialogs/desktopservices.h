@@ -4,11 +4,11 @@
 
 namespace zorvane {
 
-// Starts a program by its path with QProcess, never through a shell.
+// Starts a program with QProcess, never through a shell.
 class DesktopLauncher : public ProgramLauncher
 {
 public:
-    bool startProgram(const std::string &path) override;
+    bool startProgram(const std::string &commandLine) override;
 };
 
 // A modal message box with an OK button and no icon.

@@ -6,6 +6,75 @@
 
 namespace zorvane {
 
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool needsQuotes(const std::string &word)
+{
+    return word.empty() || word.find_first_of(" \t\"\\") != std::string::npos;
+}
+
+} // namespace
+
+std::vector<std::string> splitCommandLine(const std::string &commandLine)
+{
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (std::size_t i = 0; i < commandLine.size(); ++i) {
+        const char c = commandLine[i];
+        if (quoted) {
+            if (c == '"')
+                quoted = false;
+            else if (c == '\\' && i + 1 < commandLine.size())
+                word += commandLine[++i];
+            else
+                word += c;
+        } else if (isBlank(c)) {
+            if (inWord)
+                words.push_back(std::move(word));
+            word.clear();
+            inWord = false;
+        } else if (c == '"') {
+            quoted = inWord = true;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (quoted)
+        return {};
+    if (inWord)
+        words.push_back(std::move(word));
+    return words;
+}
+
+std::string joinCommandLine(const std::vector<std::string> &words)
+{
+    std::string commandLine;
+    for (const std::string &word : words) {
+        if (!commandLine.empty())
+            commandLine += ' ';
+        if (!needsQuotes(word)) {
+            commandLine += word;
+            continue;
+        }
+        commandLine += '"';
+        for (char c : word) {
+            if (c == '"' || c == '\\')
+                commandLine += '\\';
+            commandLine += c;
+        }
+        commandLine += '"';
+    }
+    return commandLine;
+}
+
 SysInfo::SysInfo(const RegistryLayer &registry, ProgramLauncher &launcher, MessageDisplay &messages,
                  FileExists fileExists)
     : m_registry(registry)

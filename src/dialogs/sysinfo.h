@@ -5,6 +5,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace zorvane {
 
@@ -20,13 +21,22 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Starts a program directly, without a shell; false when it could not start.
+// Starts a program from a command line (see splitCommandLine) directly,
+// without a shell; false when it could not start.
 class ProgramLauncher
 {
 public:
     virtual ~ProgramLauncher() = default;
-    virtual bool startProgram(const std::string &path) = 0;
+    virtual bool startProgram(const std::string &commandLine) = 0;
 };
+
+// A command line's words: blanks separate them; a part in double quotes may
+// hold blanks, and inside it a backslash takes the next character as it is.
+// Outside quotes every character is literal, so a bare path stays one word.
+// Empty when a quote is left open.
+std::vector<std::string> splitCommandLine(const std::string &commandLine);
+// The command line that splitCommandLine reads back as these words.
+std::string joinCommandLine(const std::vector<std::string> &words);
 
 // A modal message box with an OK button only.
 class MessageDisplay

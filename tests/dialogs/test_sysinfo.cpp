@@ -205,6 +205,28 @@ struct TempFolder {
 
 } // namespace
 
+TEST(CommandLine, WordsSurviveJoiningAndSplitting)
+{
+    const std::vector<std::vector<std::string>> cases{
+        {"/usr/bin/hardinfo"},
+        {"/usr/bin/gnome-control-center", "info-overview"},
+        {"/opt/my tools/info", "a b", "", "say \"hi\"", "back\\slash", "tab\there"},
+    };
+    for (const auto &words : cases)
+        EXPECT_EQ(splitCommandLine(joinCommandLine(words)), words) << joinCommandLine(words);
+    EXPECT_EQ(joinCommandLine({"/usr/bin/kinfocenter"}), "/usr/bin/kinfocenter") << "plain words stay bare";
+}
+
+TEST(CommandLine, SplitsOnBlanksAndKeepsQuotedBlanksAndBareBackslashes)
+{
+    EXPECT_EQ(splitCommandLine("  tool\t-a  b "), (std::vector<std::string>{"tool", "-a", "b"}));
+    EXPECT_EQ(splitCommandLine("C:\\Tools\\MSINFO32.EXE"), std::vector<std::string>{"C:\\Tools\\MSINFO32.EXE"});
+    EXPECT_EQ(splitCommandLine("\"/a b/c\"d e"), (std::vector<std::string>{"/a b/cd", "e"}));
+    EXPECT_EQ(splitCommandLine("x \"\""), (std::vector<std::string>{"x", ""}));
+    EXPECT_TRUE(splitCommandLine("").empty());
+    EXPECT_TRUE(splitCommandLine("tool \"open").empty()) << "an open quote starts nothing";
+}
+
 TEST(DesktopRegistry, AnswersToolPathWithTheFirstExecutableCandidate)
 {
     TempFolder folder;
@@ -213,13 +235,13 @@ TEST(DesktopRegistry, AnswersToolPathWithTheFirstExecutableCandidate)
     const std::string kinfo = folder.makeProgram("b/kinfocenter", true);
     const std::string searchPath = "relative/dir::" + (folder.path / "a").string() + ":" + (folder.path / "b").string();
 
-    DesktopRegistry registry(searchPath, {"kinfocenter", "hardinfo"});
+    DesktopRegistry registry(searchPath, {{"kinfocenter"}, {"hardinfo"}});
     const RegistryAnswer answer =
         registry.readValue(HKEY_LOCAL_MACHINE_ROOT, "software\\microsoft\\shared tools\\msinfo", "Path", kKeyOpenAccess);
     ASSERT_EQ(answer.status, RegistryStatus::Ok);
     EXPECT_EQ(answer.type, REG_SZ_TYPE);
     EXPECT_EQ(answer.data, bytes(kinfo + '\0'));
-    EXPECT_EQ(DesktopRegistry(searchPath, {"hardinfo", "kinfocenter"}).findSystemInfoProgram(), hardinfo);
+    EXPECT_EQ(DesktopRegistry(searchPath, {{"hardinfo"}, {"kinfocenter"}}).findSystemInfoCommand(), hardinfo);
 
     EXPECT_EQ(registry.readValue(HKEY_LOCAL_MACHINE_ROOT, kSysInfoPathKey, "Other", kKeyOpenAccess).status,
               RegistryStatus::ValueNotRead);
@@ -229,6 +251,60 @@ TEST(DesktopRegistry, AnswersToolPathWithTheFirstExecutableCandidate)
               RegistryStatus::KeyNotOpened);
 }
 
+TEST(DesktopRegistry, PanelArgumentsCountOnlyWhereThePanelIsInstalled)
+{
+    TempFolder folder;
+    const std::string settings = folder.makeProgram("a/gnome-control-center", true);
+    const std::string monitor = folder.makeProgram("a/gnome-system-monitor", true);
+    const std::string searchPath = (folder.path / "a").string();
+    const std::vector<SystemInfoTool> tools{
+        {"gnome-control-center", {"info-overview"}, "gnome-info-overview-panel.desktop"},
+        {"gnome-control-center", {"system", "about"}, "gnome-system-panel.desktop"},
+        {"gnome-system-monitor"},
+    };
+    const std::string dataDirs = "share-relative:" + (folder.path / "b").string();
+    std::filesystem::create_directories(folder.path / "b" / "applications");
+
+    EXPECT_EQ(DesktopRegistry(searchPath, tools, dataDirs).findSystemInfoCommand(), monitor)
+        << "no panel installed: the monitor is all there is";
+    std::ofstream(folder.path / "b" / "applications" / "gnome-system-panel.desktop") << "[Desktop Entry]\n";
+    EXPECT_EQ(DesktopRegistry(searchPath, tools, dataDirs).findSystemInfoCommand(), settings + " system about");
+    std::ofstream(folder.path / "b" / "applications" / "gnome-info-overview-panel.desktop") << "[Desktop Entry]\n";
+    const DesktopRegistry registry(searchPath, tools, dataDirs);
+    EXPECT_EQ(registry.findSystemInfoCommand(), settings + " info-overview");
+
+    // The About window starts it with exactly these words, through no shell.
+    FakeLauncher launcher;
+    FakeMessages messages;
+    SysInfo(registry, launcher, messages).StartSysInfo();
+    ASSERT_EQ(launcher.started.size(), 1u);
+    EXPECT_EQ(splitCommandLine(launcher.started[0]), (std::vector<std::string>{settings, "info-overview"}));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(DesktopRegistry, SystemInformationToolsComeBeforeProcessMonitors)
+{
+    const std::vector<SystemInfoTool> tools = DesktopRegistry::defaultTools();
+    const auto rank = [&](const std::string &program) {
+        const auto found = std::find_if(tools.begin(), tools.end(),
+                                        [&](const SystemInfoTool &tool) { return tool.program == program; });
+        EXPECT_NE(found, tools.end()) << program;
+        return found - tools.begin();
+    };
+    EXPECT_EQ(rank("hardinfo2"), 0);
+    EXPECT_LT(rank("hardinfo2"), rank("hardinfo"));
+    EXPECT_LT(rank("hardinfo"), rank("kinfocenter"));
+    for (const char *informer : {"kinfocenter", "gnome-control-center", "cinnamon-settings", "xfce4-about"})
+        for (const char *monitor : {"gnome-system-monitor", "mate-system-monitor", "xfce4-taskmanager"})
+            EXPECT_LT(rank(informer), rank(monitor)) << informer << " before " << monitor;
+    // A settings program opens its "about" view, never its front page.
+    for (const SystemInfoTool &tool : tools) {
+        if (tool.program == "gnome-control-center" || tool.program == "cinnamon-settings") {
+            EXPECT_FALSE(tool.arguments.empty()) << tool.program;
+        }
+    }
+}
+
 TEST(DesktopRegistry, WithoutAToolTheMessageAppears)
 {
     TempFolder folder;
@@ -236,8 +312,8 @@ TEST(DesktopRegistry, WithoutAToolTheMessageAppears)
     std::filesystem::current_path(folder.path / "a");
     folder.makeProgram("a/hardinfo", true);
     // Relative entries of the search path, the current folder included, are skipped.
-    DesktopRegistry registry(".:relative", {"hardinfo"});
-    EXPECT_EQ(registry.findSystemInfoProgram(), "");
+    DesktopRegistry registry(".:relative", {{"hardinfo"}});
+    EXPECT_EQ(registry.findSystemInfoCommand(), "");
     std::filesystem::current_path(current);
 
     FakeLauncher launcher;
@@ -247,7 +323,7 @@ TEST(DesktopRegistry, WithoutAToolTheMessageAppears)
     EXPECT_TRUE(launcher.started.empty());
     EXPECT_EQ(messages.shown, std::vector<std::string>{kUnavailableMessage});
 
-    DesktopRegistry withTool((folder.path / "a").string(), {"hardinfo"});
+    DesktopRegistry withTool((folder.path / "a").string(), {{"hardinfo"}});
     SysInfo(withTool, launcher, messages).StartSysInfo();
     EXPECT_EQ(launcher.started, std::vector<std::string>{(folder.path / "a" / "hardinfo").string()});
 }

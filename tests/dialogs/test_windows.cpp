@@ -1,10 +1,13 @@
+#include "desktopservices.h"
 #include "frmabout.h"
 #include "helpwindow.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -249,6 +252,21 @@ TEST(AboutWindow, EachOpeningMakesANewWindowDestroyedOnClose)
     });
     frmAbout::showModal();
     EXPECT_TRUE(seen.isNull());
+}
+
+TEST(DesktopLauncher, StartsTheProgramWithExactlyTheWordsOfItsCommandLine)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const std::string made = folder.filePath(QStringLiteral("made by \"touch\" $HOME")).toStdString();
+    DesktopLauncher launcher;
+    ASSERT_TRUE(launcher.startProgram(joinCommandLine({"/usr/bin/touch", made})));
+    // Started detached: wait for it to have run.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(QString::fromStdString(made)); }, 10000));
+
+    EXPECT_FALSE(launcher.startProgram(""));
+    EXPECT_FALSE(launcher.startProgram("\"unclosed"));
+    EXPECT_FALSE(launcher.startProgram(folder.filePath(QStringLiteral("absent")).toStdString()));
 }
 
 int main(int argc, char **argv)
