@@ -394,31 +394,23 @@ TEST_F(Form1Work, SavingWritesTheTrackAndLoadingBringsItBack)
     EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(Form1Work, StepIsReadAndWrittenWithTheUsersDecimalComma)
+TEST_F(Form1Work, StepIsReadWithADotOrACommaAndWrittenWithTheUsersDecimalComma)
 {
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     openVideo(blackVideo(3));
-    form.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(QStringLiteral("33,5"));
-    const QString path = folder.filePath(QStringLiteral("comma.txt"));
-    dialog->answers.push_back(path);
-    trigger("es");
+    const auto savedWithStep = [this](const QString &step, const QString &name) {
+        form.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(step);
+        const QString path = folder.filePath(name);
+        dialog->answers.push_back(path);
+        trigger("es");
+        return readFile(path);
+    };
+    const std::string comma = savedWithStep(QStringLiteral("33,5"), QStringLiteral("comma.txt"));
+    const std::string dot = savedWithStep(QStringLiteral("33.3"), QStringLiteral("dot.txt"));
     QLocale::setDefault(previous);
-    EXPECT_EQ(readFile(path), " 3 \r\n0\t0\t0\r\n33,5\t0\t0\r\n67\t0\t0\r\n100,5\t0\t0\r\n");
-    EXPECT_TRUE(messages.isEmpty());
-}
-
-TEST_F(Form1Work, StepTypedWithADotUnderAFrenchLocaleIsSavedWithItsComma)
-{
-    const QLocale previous;
-    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
-    openVideo(blackVideo(2));
-    form.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(QStringLiteral("33.3"));
-    const QString path = folder.filePath(QStringLiteral("dot.txt"));
-    dialog->answers.push_back(path);
-    trigger("es");
-    QLocale::setDefault(previous);
-    EXPECT_EQ(readFile(path), " 2 \r\n0\t0\t0\r\n33,3\t0\t0\r\n66,6\t0\t0\r\n");
+    EXPECT_EQ(comma, " 3 \r\n0\t0\t0\r\n33,5\t0\t0\r\n67\t0\t0\r\n100,5\t0\t0\r\n");
+    EXPECT_EQ(dot, " 3 \r\n0\t0\t0\r\n33,3\t0\t0\r\n66,6\t0\t0\r\n99,9\t0\t0\r\n");
     EXPECT_TRUE(messages.isEmpty());
 }
 
