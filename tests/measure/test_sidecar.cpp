@@ -3,11 +3,11 @@
 #include "measure/measureerror.h"
 #include "measure/measureexport.h"
 #include "measure/sidecar.h"
+#include "tempfolder.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <sys/resource.h>
@@ -43,31 +43,8 @@ const std::string sampleText = "zorvane-etalonnage 1\n"
                                "ralenti 7.5\n"
                                "pas 33.36666666666667\n";
 
-class Sidecar : public ::testing::Test {
+class Sidecar : public zorvane::testing::TempFolderTest {
 protected:
-    void SetUp() override
-    {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() / ("zorvane-sidecar-" + std::to_string(::getpid()) + "-" + info->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    fs::path file(const std::string &name) const { return m_dir / name; }
-
-    fs::path writeFile(const std::string &name, const std::string &bytes) const
-    {
-        std::ofstream(file(name), std::ios::binary) << bytes;
-        return file(name);
-    }
-
-    static std::string readFile(const fs::path &path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
     // The kind of error reading these bytes gives, with its message.
     MeasureErrorKind readError(const std::string &bytes, std::string *message = nullptr) const
     {
@@ -82,8 +59,6 @@ protected:
         ADD_FAILURE() << "accepted:\n" << bytes;
         return MeasureErrorKind::WriteFailed;
     }
-
-    fs::path m_dir;
 };
 
 std::string replaced(std::string text, const std::string &from, const std::string &to)
