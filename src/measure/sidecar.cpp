@@ -242,8 +242,9 @@ std::string unescapedName(const Line &line, std::string_view text)
         else
             throw Fault{line.number, "nom de vidéo mal écrit"};
     }
-    if (name.empty())
-        throw Fault{line.number, "nom de vidéo vide"};
+    // A name alone: the video is looked for beside the sequence.
+    if (name.empty() || name.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
+        throw Fault{line.number, "nom de vidéo vide ou avec un dossier"};
     return name;
 }
 

@@ -141,6 +141,8 @@ TEST_F(Sidecar, DamagedFilesAreRefusedWithTheirNameAndLine)
         replaced(sampleText, "video chute libre.mkv", "video"),
         replaced(sampleText, "video chute libre.mkv", "video chute\\x.mkv"),
         replaced(sampleText, "video chute libre.mkv", "video chute\\"),
+        replaced(sampleText, "video chute libre.mkv", "video ../chute.mkv"),
+        replaced(sampleText, "video chute libre.mkv", std::string("video chute\0.mkv", 16)),
         replaced(sampleText, "origine 0 0\n", ""),
         sampleText + "origine 1 1\n",
         sampleText + "couleur rouge\n",
