@@ -29,6 +29,18 @@ std::string quoted(const std::filesystem::path &path)
     return "« " + path.string() + " »";
 }
 
+// A word of the file as a message quotes it: short, whatever the file holds.
+std::string shown(std::string_view word)
+{
+    constexpr std::size_t kLongest = 60;
+    if (word.size() <= kLongest)
+        return "« " + std::string(word) + " »";
+    std::size_t cut = kLongest;
+    while (cut > 0 && (static_cast<unsigned char>(word[cut]) & 0xC0) == 0x80)
+        --cut; // not inside a UTF-8 character
+    return "« " + std::string(word.substr(0, cut)) + "… »";
+}
+
 // One fault in a file: the line it was found on (0 for the whole file).
 struct Fault {
     int line = 0;
@@ -179,7 +191,7 @@ public:
         Number value{};
         const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
         if (error != std::errc() || end != word.data() + word.size())
-            fail("« " + std::string(word) + " » n'est pas un nombre valable");
+            fail(shown(word) + " n'est pas un nombre valable");
         if constexpr (std::is_floating_point_v<Number>) {
             if (!std::isfinite(value))
                 fail("nombre infini");
@@ -198,8 +210,7 @@ public:
     {
         const std::string_view word = next();
         if (word != whenFalse && word != whenTrue)
-            fail("« " + std::string(word) + " » au lieu de « " + std::string(whenFalse) + " » ou « "
-                 + std::string(whenTrue) + " »");
+            fail(shown(word) + " au lieu de " + shown(whenFalse) + " ou " + shown(whenTrue));
         return word == whenTrue;
     }
 
@@ -275,15 +286,15 @@ std::map<std::string_view, Line> keyedValues(const std::vector<Line> &lines)
         const std::size_t space = line.text.find(' ');
         const std::string_view key = line.text.substr(0, space);
         if (std::find(std::begin(known), std::end(known), key) == std::end(known))
-            throw Fault{line.number, "mot « " + std::string(key) + " » inconnu"};
+            throw Fault{line.number, "mot " + shown(key) + " inconnu"};
         const std::string_view value = space == std::string_view::npos ? std::string_view{}
                                                                        : line.text.substr(space + 1);
         if (!values.emplace(key, Line{line.number, value}).second)
-            throw Fault{line.number, "« " + std::string(key) + " » répété"};
+            throw Fault{line.number, shown(key) + " répété"};
     }
     for (std::string_view key : known)
         if (!values.contains(key))
-            throw Fault{0, "« " + std::string(key) + " » manquant"};
+            throw Fault{0, shown(key) + " manquant"};
     return values;
 }
 
@@ -334,7 +345,7 @@ MeasureSettings parsedSettings(const std::map<std::string_view, Line> &values)
 
 std::string videoText(const VideoIdentity &video)
 {
-    return "« " + video.fileName + " », " + std::to_string(video.frameCount) + " images, "
+    return shown(video.fileName) + ", " + std::to_string(video.frameCount) + " images, "
         + std::to_string(video.sizeBytes) + " octets";
 }
 

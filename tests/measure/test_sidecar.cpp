@@ -113,6 +113,8 @@ TEST_F(Sidecar, DamagedFilesAreRefusedWithTheirNameAndLine)
     EXPECT_NE(message.find(file("Sequence.etalonnage").string()), std::string::npos) << message;
     EXPECT_NE(message.find("endommagé (ligne 6"), std::string::npos) << message;
     EXPECT_NE(message.find("n'a pas été chargé"), std::string::npos) << message;
+    EXPECT_EQ(readError(sampleText + std::string(10000, '\xE9') + " 1\n", &message), MeasureErrorKind::SidecarDamaged);
+    EXPECT_LT(message.size(), 400u) << "a message quotes a short piece of a long word";
 
     const std::vector<std::string> damaged = {
         "",
