@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Makes the seed corpora of the fuzz targets under the given folder:
 # probe/ and reader/ get small real videos made with the ffmpeg tool (and a
-# few signature-only files), sequence/ gets sequence files written here.
+# few signature-only files), sequence/ and sidecar/ get sequence and
+# calibration files written here.
 # Nothing made here is committed; running it again remakes what is missing.
 set -euo pipefail
 out=${1:?usage: make-corpus.sh FOLDER}
-mkdir -p "$out/probe" "$out/reader" "$out/sequence"
+mkdir -p "$out/probe" "$out/reader" "$out/sequence" "$out/sidecar"
 
 # Tiny sizes and few frames: the fuzzer mutates whole files, and small
 # seeds keep every execution fast.
@@ -59,3 +60,10 @@ printf '\xEF\xBB\xBF' >"$seq_dir/bom-only.txt"
   printf ' 200 \r\n'
   for frame in $(seq 0 200); do printf '%d\t%d\t%d\r\n' $((frame * 40)) $((frame * 3)) $((frame * 2)); done
 } >"$seq_dir/long.txt"
+
+cal_dir=$out/sidecar
+calibration='zorvane-etalonnage 1\nvideo chute.mp4\ntaille 56223\nimages 33\nechelle 40 621 440 621\ndistance 2\norigine 100 40\naxe-y haut\ntemps video\nralenti 1\npas 40\n'
+printf "$calibration" >"$cal_dir/video.etalonnage"
+printf "${calibration//\\n/\\r\\n}" >"$cal_dir/crlf.etalonnage"
+printf 'zorvane-etalonnage 1\nvideo a\\\\b\\nc \ntaille 0\nimages 0\nechelle -5 0 0 -5\ndistance 1e-9\norigine 0 0\naxe-y bas\ntemps pas\nralenti 0.125\npas 33.36666666666667\n' >"$cal_dir/escaped.etalonnage"
+printf 'zorvane-etalonnage 2\nvideo x\n' >"$cal_dir/newer.etalonnage"

@@ -11,6 +11,8 @@ packages=(
   qt6-qpa-plugins qt6-translations-l10n
   # packaging and its checks
   dpkg-dev file desktop-file-utils appstream lintian
+  # the measures export is checked by opening it in a spreadsheet
+  libreoffice-calc-nogui
 )
 if [ "${1:-}" = "--with-fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)

@@ -35,6 +35,7 @@ const Subcommand kSubcommands[] = {
     {"frames", "frames FILE", zorvane::inspect::runFrames},
     {"frame", "frame FILE N [N ...] --out DIR", zorvane::inspect::runFrame},
     {"probe", "probe [--no-fallback] FILE [FILE ...]", runProbe},
+    {"measure", "measure SEQUENCE [--calibration FILE] [--video VIDEO]", zorvane::inspect::runMeasure},
 };
 
 int usage()

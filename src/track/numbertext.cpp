@@ -84,13 +84,13 @@ std::optional<double> parseFileNumber(std::string_view field)
     return readNumber(field, {".", ","});
 }
 
-std::string formatMilliseconds(double value, std::string_view decimalSeparator)
+std::string formatNumber(double value, std::string_view decimalSeparator, int significantDigits)
 {
     if (value == 0.0)
         value = 0.0; // no "-0"
     std::array<char, 40> digits{};
     const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value,
-                                      std::chars_format::general, 15);
+                                      std::chars_format::general, significantDigits);
     std::string text;
     for (const char *c = digits.data(); c != result.ptr; ++c) {
         if (*c == '.')
@@ -99,6 +99,11 @@ std::string formatMilliseconds(double value, std::string_view decimalSeparator)
             text += *c == 'e' ? 'E' : *c;
     }
     return text;
+}
+
+std::string formatMilliseconds(double value, std::string_view decimalSeparator)
+{
+    return formatNumber(value, decimalSeparator, 15);
 }
 
 } // namespace zorvane

@@ -22,6 +22,10 @@ std::optional<double> parseStep(std::string_view text, const NumberFormat &forma
 // separator is a dot or a comma, and digits are not grouped.
 std::optional<double> parseFileNumber(std::string_view field);
 
+// General form with at most `significantDigits` digits, no trailing zeros,
+// an exponent ("1.5E-05") only for very large or very small values; never "-0".
+std::string formatNumber(double value, std::string_view decimalSeparator, int significantDigits);
+
 // Shortest general form: at most 15 significant digits, no trailing zeros,
 // an exponent only for very large or very small values.
 std::string formatMilliseconds(double value, std::string_view decimalSeparator);

@@ -2,6 +2,7 @@
 
 #include "fieldreader.h"
 #include "replacingfile.h"
+#include "systemerror.h"
 
 #include <array>
 #include <cerrno>
@@ -13,25 +14,6 @@
 namespace zorvane {
 
 namespace {
-
-std::string frenchReason(int error)
-{
-    switch (error) {
-    case ENOSPC: return "le disque est plein";
-    case EDQUOT: return "le quota de disque est dépassé";
-    case EFBIG: return "le fichier dépasse la taille permise";
-    case EACCES:
-    case EPERM: return "l'accès est refusé";
-    case EROFS: return "le disque est en lecture seule";
-    case ENOENT: return "le fichier ou son dossier n'existe pas";
-    case ENOTDIR: return "un élément du chemin n'est pas un dossier";
-    case EISDIR: return "c'est un dossier";
-    case ENAMETOOLONG: return "le nom est trop long";
-    case EIO: return "erreur d'entrée-sortie sur le disque";
-    case ENXIO: return "le périphérique n'est pas disponible";
-    default: return "erreur système " + std::to_string(error);
-    }
-}
 
 std::string quoted(const std::filesystem::path &path)
 {
@@ -101,7 +83,7 @@ void saveSequence(const std::filesystem::path &path, const PointTrack &track,
         file.commit();
     } catch (const std::system_error &error) {
         std::string message = "Impossible d'enregistrer la séquence dans " + quoted(path) + " : "
-            + frenchReason(error.code().value()) + ".";
+            + frenchSystemReason(error.code().value()) + ".";
         if (hadFile)
             message += " Le fichier existant n'a pas été modifié.";
         throw SequenceError(SequenceErrorKind::WriteFailed, message);
@@ -115,7 +97,7 @@ SequenceLoad loadSequence(const std::filesystem::path &path, PointTrack &track)
         opened.emplace(path);
     } catch (const std::system_error &error) {
         throw SequenceError(SequenceErrorKind::CannotOpen, "Impossible d'ouvrir le fichier " + quoted(path)
-                                                               + " : " + frenchReason(error.code().value()) + ".");
+                                                               + " : " + frenchSystemReason(error.code().value()) + ".");
     }
     FieldReader &reader = *opened;
     FieldReader::Line line;

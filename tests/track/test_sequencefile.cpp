@@ -1,4 +1,5 @@
 #include "sequencefile.h"
+#include "tempfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -19,42 +20,7 @@ namespace {
 const NumberFormat dotFormat{"."};
 const NumberFormat commaFormat{","};
 
-class SequenceFile : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path()
-            / ("zorvane-track-" + std::to_string(::getpid()) + "-" + info->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    fs::path file(const std::string &name) const { return m_dir / name; }
-
-    fs::path writeFile(const std::string &name, const std::string &bytes) const
-    {
-        std::ofstream(file(name), std::ios::binary) << bytes;
-        return file(name);
-    }
-
-    static std::string readFile(const fs::path &path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-    std::vector<std::string> folderEntries() const
-    {
-        std::vector<std::string> names;
-        for (const auto &entry : fs::directory_iterator(m_dir))
-            names.push_back(entry.path().filename().string());
-        return names;
-    }
-
-    fs::path m_dir;
-};
+using SequenceFile = zorvane::testing::TempFolderTest;
 
 PointTrack trackFilledWith(std::int32_t upperBound, TrackPoint point)
 {
