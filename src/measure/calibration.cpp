@@ -46,14 +46,9 @@ RealPoint Calibration::toMetres(PicturePoint point) const
     return {right * m_metresPerPixel, (m_yAxis == YAxis::Up ? -down : down) * m_metresPerPixel};
 }
 
-NumberFormat withoutGrouping(const NumberFormat &format)
-{
-    return {format.decimalSeparator, {}};
-}
-
 double parseDistance(std::string_view text, const NumberFormat &format)
 {
-    const std::optional<double> metres = parseStep(text, withoutGrouping(format));
+    const std::optional<double> metres = parseStep(text, format);
     if (!metres)
         throw MeasureError(MeasureErrorKind::DistanceNotNumber,
                            "La distance « " + std::string(text) + " » n'est pas un nombre : tapez la distance "

@@ -56,13 +56,9 @@ private:
     double m_metresPerPixel = 1;
 };
 
-// The distance as the user typed it, in metres with the locale's decimal
-// separator. Digits are not grouped here, so that "0,5" typed where the
-// separator is a dot is refused rather than read as 5. Throws MeasureError (DistanceNotNumber, DistanceNotPositive,
-// DistanceTooLarge).
+// The distance as the user typed it, in metres, read like the step: a dot
+// or a comma is the decimal separator, digits are not grouped. Throws
+// MeasureError (DistanceNotNumber, DistanceNotPositive, DistanceTooLarge).
 double parseDistance(std::string_view text, const NumberFormat &format);
-
-// The format with its decimal separator only.
-NumberFormat withoutGrouping(const NumberFormat &format);
 
 } // namespace zorvane

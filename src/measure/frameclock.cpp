@@ -95,7 +95,7 @@ FrameClock clockFor(const TimeChoice &choice, const FrameSource *video)
 
 double parseSlowMotionFactor(std::string_view text, const NumberFormat &format)
 {
-    const std::optional<double> factor = parseStep(text, withoutGrouping(format));
+    const std::optional<double> factor = parseStep(text, format);
     if (!factor)
         throw MeasureError(MeasureErrorKind::FactorInvalid, factorAdvice);
     checkFactor(*factor);

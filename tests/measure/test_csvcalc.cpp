@@ -126,7 +126,7 @@ protected:
 TEST_F(CalcOpensCsv, WithADecimalPointAndCommas)
 {
     const fs::path csv = m_folder / "points.csv";
-    exportCsv(csv, variedTable(), NumberFormat{".", ","});
+    exportCsv(csv, variedTable(), NumberFormat{"."});
     // Comma-separated, UTF-8, English (United States).
     expectFiveNumericColumns(openedByCalc(csv, "CSV:44,34,76,1,,1033"), variedTable());
 }
@@ -134,7 +134,7 @@ TEST_F(CalcOpensCsv, WithADecimalPointAndCommas)
 TEST_F(CalcOpensCsv, WithADecimalCommaAndSemicolons)
 {
     const fs::path csv = m_folder / "virgules.csv";
-    exportCsv(csv, variedTable(), NumberFormat{",", "\u202F"});
+    exportCsv(csv, variedTable(), NumberFormat{","});
     // Semicolon-separated, UTF-8, French (France).
     expectFiveNumericColumns(openedByCalc(csv, "CSV:59,34,76,1,,1036"), variedTable());
 }

@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kInspect = ZORVANE_INSPECT_PATH;
-const NumberFormat commaFormat{",", "\u202F"};
+const NumberFormat commaFormat{","};
 
 constexpr double kG = 9.81;             // m/s^2
 constexpr double kPixelsPerMetre = 200; // the bar: 400 pixels are 2 m
