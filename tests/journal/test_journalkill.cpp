@@ -198,6 +198,7 @@ TEST_P(FileSizeLimit, OneWarningTheTrackIntactAndTheJournalWholeUpToTheFailure)
     EXPECT_EQ(run.count("failure"), 1) << "the journal stops at its first failure";
     EXPECT_EQ(run.count("warning"), 1);
     const int failed = run.last("failure");
+    RecordProperty("failed_click", failed);
     const std::string diskFull
         = "failure " + std::to_string(failed) + " " + std::to_string(static_cast<int>(JournalFailureKind::DiskFull));
     EXPECT_NE(std::find(run.lines.begin(), run.lines.end(), diskFull), run.lines.end()) << "a full disk";
