@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Makes the seed corpora of the fuzz targets under the given folder:
 # probe/ and reader/ get small real videos made with the ffmpeg tool (and a
-# few signature-only files), sequence/ gets sequence files written here.
+# few signature-only files), sequence/ gets sequence files written here,
+# journal/ gets the journals that JOURNAL_SEEDS (the fuzz build's
+# journal_seeds program) writes, since they carry checksums.
 # Nothing made here is committed; running it again remakes what is missing.
 set -euo pipefail
-out=${1:?usage: make-corpus.sh FOLDER}
-mkdir -p "$out/probe" "$out/reader" "$out/sequence"
+out=${1:?usage: make-corpus.sh FOLDER [JOURNAL_SEEDS]}
+journal_seeds=${2:-}
+mkdir -p "$out/probe" "$out/reader" "$out/sequence" "$out/journal"
+[ -z "$journal_seeds" ] || "$journal_seeds" "$out/journal"
 
 # Tiny sizes and few frames: the fuzzer mutates whole files, and small
 # seeds keep every execution fast.
