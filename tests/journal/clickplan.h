@@ -28,4 +28,16 @@ struct ClickPlan {
     }
 };
 
+// Same bound and the same point on every frame.
+inline bool sameTrack(const PointTrack &a, const PointTrack &b)
+{
+    if (a.upperBound() != b.upperBound())
+        return false;
+    for (std::int32_t frame = 0; frame <= a.upperBound(); ++frame) {
+        if (a.at(frame) != b.at(frame))
+            return false;
+    }
+    return true;
+}
+
 } // namespace zorvane::testing

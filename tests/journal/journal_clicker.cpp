@@ -18,6 +18,7 @@
 
 using namespace zorvane;
 using zorvane::testing::ClickPlan;
+using zorvane::testing::sameTrack;
 
 namespace {
 
@@ -41,17 +42,6 @@ void limitFileSize(const char *bytes)
     const rlimit fileSize{limit, limit};
     if (::setrlimit(RLIMIT_FSIZE, &fileSize) != 0)
         std::_Exit(4);
-}
-
-bool sameTrack(const PointTrack &a, const PointTrack &b)
-{
-    if (a.upperBound() != b.upperBound())
-        return false;
-    for (std::int32_t frame = 0; frame <= a.upperBound(); ++frame) {
-        if (a.at(frame) != b.at(frame))
-            return false;
-    }
-    return true;
 }
 
 } // namespace

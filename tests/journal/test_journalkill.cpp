@@ -19,6 +19,7 @@
 
 using namespace zorvane;
 using zorvane::testing::ClickPlan;
+using zorvane::testing::sameTrack;
 using zorvane::testing::TempFolder;
 
 namespace {
@@ -95,17 +96,6 @@ ChildRun runClicker(const std::vector<std::string> &args, std::optional<int> kil
     ::close(out[0]);
     ::waitpid(child, &run.status, 0);
     return run;
-}
-
-bool sameTrack(const PointTrack &a, const PointTrack &b)
-{
-    if (a.upperBound() != b.upperBound())
-        return false;
-    for (std::int32_t frame = 0; frame <= a.upperBound(); ++frame) {
-        if (a.at(frame) != b.at(frame))
-            return false;
-    }
-    return true;
 }
 
 std::int32_t pointsIn(const PointTrack &track)
