@@ -33,9 +33,12 @@ struct JournalRecovery {
 //       "Oui": journal.restore(std::move(*found), track)
 //       "Non": journal.decline(*found, track)
 //   else journal.start(video, track)
-// then record every change. Calls that write return a JournalFailure when
-// the journal cannot be written; the journal then stops until the next
-// video, and the track in memory is never affected by it.
+// then record every change: recordJournaledClick() for a click,
+// recordSequence(track, load.framesRead) after "Ouvrir sequence",
+// recordSaved() after a successful "Enregistrer Sequence". Calls that
+// write return a JournalFailure when the journal cannot be written (show
+// it through JournalWarnings); the journal then stops until the next video,
+// and the track in memory is never affected by it.
 class Journal {
 public:
     explicit Journal(std::filesystem::path folder);
