@@ -2,11 +2,15 @@
 # Makes the seed corpora of the fuzz targets under the given folder:
 # probe/ and reader/ get small real videos made with the ffmpeg tool (and a
 # few signature-only files), sequence/ and sidecar/ get sequence and
-# calibration files written here.
+# calibration files written here, journal/ gets the journals that
+# JOURNAL_SEEDS (the fuzz build's journal_seeds program) writes, since they
+# carry checksums.
 # Nothing made here is committed; running it again remakes what is missing.
 set -euo pipefail
-out=${1:?usage: make-corpus.sh FOLDER}
-mkdir -p "$out/probe" "$out/reader" "$out/sequence" "$out/sidecar"
+out=${1:?usage: make-corpus.sh FOLDER [JOURNAL_SEEDS]}
+journal_seeds=${2:-}
+mkdir -p "$out/probe" "$out/reader" "$out/sequence" "$out/sidecar" "$out/journal"
+[ -z "$journal_seeds" ] || "$journal_seeds" "$out/journal"
 
 # Tiny sizes and few frames: the fuzzer mutates whole files, and small
 # seeds keep every execution fast.

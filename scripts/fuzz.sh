@@ -12,17 +12,17 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ZORVANE_FUZZ_BUILD_DIR:-$root/build-fuzz}
-all_targets=(fuzz_probe fuzz_sequence fuzz_sidecar fuzz_reader)
+all_targets=(fuzz_probe fuzz_sequence fuzz_sidecar fuzz_reader fuzz_journal)
 
 # Per-input time limit in seconds.
-declare -A timeout=([fuzz_probe]=2 [fuzz_sequence]=2 [fuzz_sidecar]=2 [fuzz_reader]=8)
+declare -A timeout=([fuzz_probe]=2 [fuzz_sequence]=2 [fuzz_sidecar]=2 [fuzz_reader]=8 [fuzz_journal]=4)
 # Memory: no single allocation and no process above 512 MiB.
-declare -A rss_limit=([fuzz_probe]=512 [fuzz_sequence]=512 [fuzz_sidecar]=512 [fuzz_reader]=512)
+declare -A rss_limit=([fuzz_probe]=512 [fuzz_sequence]=512 [fuzz_sidecar]=512 [fuzz_reader]=512 [fuzz_journal]=512)
 # The largest input the fuzzer makes, its seeds and its dictionary.
 # Calibration files just past their 16 KiB limit.
-declare -A max_len=([fuzz_probe]=65536 [fuzz_sequence]=8192 [fuzz_sidecar]=17408 [fuzz_reader]=65536)
-declare -A seeds=([fuzz_probe]=probe [fuzz_sequence]=sequence [fuzz_sidecar]=sidecar [fuzz_reader]=reader)
-declare -A dict=([fuzz_probe]=probe [fuzz_sequence]=sequence [fuzz_sidecar]=sidecar [fuzz_reader]=probe)
+declare -A max_len=([fuzz_probe]=65536 [fuzz_sequence]=8192 [fuzz_sidecar]=17408 [fuzz_reader]=65536 [fuzz_journal]=8192)
+declare -A seeds=([fuzz_probe]=probe [fuzz_sequence]=sequence [fuzz_sidecar]=sidecar [fuzz_reader]=reader [fuzz_journal]=journal)
+declare -A dict=([fuzz_probe]=probe [fuzz_sequence]=sequence [fuzz_sidecar]=sidecar [fuzz_reader]=probe [fuzz_journal]=journal)
 
 mode=${1:-smoke}
 shift || true
@@ -41,8 +41,8 @@ for target in "${targets[@]}"; do
 done
 
 cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build" --target "${targets[@]}" >/dev/null
-"$root/fuzz/make-corpus.sh" "$build/seeds"
+cmake --build "$build" --target "${targets[@]}" journal_seeds >/dev/null
+"$root/fuzz/make-corpus.sh" "$build/seeds" "$build/journal_seeds"
 
 # The targets write each input to a scratch file here; a crashing run
 # cannot clean up after itself, so the whole folder goes at exit. No dot in

@@ -73,14 +73,19 @@ std::optional<std::int32_t> roundHalfEven(double value)
     return static_cast<std::int32_t>(rounded);
 }
 
-void recordClick(PointTrack &track, std::int32_t frame, float x, float y)
+TrackPoint clickPoint(float x, float y)
 {
     const std::optional<std::int32_t> px = roundHalfEven(x);
     const std::optional<std::int32_t> py = roundHalfEven(y);
     if (!px || !py)
         throw TrackError(TrackErrorKind::NotRepresentable,
                          "click position does not fit a 32-bit integer");
-    track.set(frame, TrackPoint{*px, *py});
+    return TrackPoint{*px, *py};
+}
+
+void recordClick(PointTrack &track, std::int32_t frame, float x, float y)
+{
+    track.set(frame, clickPoint(x, y));
 }
 
 } // namespace zorvane

@@ -72,6 +72,10 @@ private:
 // infinities and results outside the 32-bit range.
 std::optional<std::int32_t> roundHalfEven(double value);
 
+// The point a left click at (x, y) stores. Throws TrackError
+// (NotRepresentable) when a coordinate does not round to a 32-bit integer.
+TrackPoint clickPoint(float x, float y);
+
 // Stores a left click at (x, y) as the point of `frame`. Throws TrackError
 // and changes nothing when the frame is outside the track or a coordinate
 // does not round to a 32-bit integer.

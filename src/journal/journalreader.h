@@ -1,0 +1,31 @@
+#pragma once
+
+#include "journal/videoidentity.h"
+#include "track/pointtrack.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+namespace zorvane {
+
+// What a journal file holds, as far as its records are whole and sound.
+struct JournalContents {
+    std::optional<VideoIdentity> video; // nothing when even the header is unusable
+    PointTrack track;                   // the track as the records leave it
+    std::vector<bool> unsaved;          // per frame of the track: changed since the last save
+    std::int32_t unsavedPoints = 0;     // frames changed since the last save that hold a point
+    std::uint64_t validBytes = 0;       // length of the whole, checked records
+    std::uint64_t records = 0;
+    bool damaged = false;               // bytes after validBytes could not be used
+};
+
+// Never throws for what the file holds: a truncated, garbled or foreign
+// file gives what precedes its first bad record. Memory stays within one
+// track of at most PointTrack::maxUpperBound frames plus a fixed buffer,
+// and at most journalformat::maxJournalBytes are read. A file that cannot
+// be opened gives empty contents.
+JournalContents readJournal(const std::filesystem::path &file);
+
+} // namespace zorvane

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "track/pointtrack.h"
+
+#include <cstdint>
+
+namespace zorvane::testing {
+
+// The clicks the kill test's child makes, so that the test knows the track
+// after any number of them: 160 frames clicked in turn, so the later clicks
+// overwrite earlier points, with halves to round and now and then a click at
+// (0, 0), which removes the frame's point.
+struct ClickPlan {
+    static constexpr std::int32_t upperBound = 159;
+
+    static std::int32_t frame(int click) { return click % (upperBound + 1); }
+    static float x(int click) { return click % 37 == 36 ? 0.0f : 10.5f + static_cast<float>(click); }
+    static float y(int click) { return click % 37 == 36 ? 0.0f : 400.5f - static_cast<float>(click) / 2.0f; }
+
+    // The track after clicks 0..last.
+    static PointTrack trackAfter(int last)
+    {
+        PointTrack track;
+        track.resize(upperBound);
+        for (int click = 0; click <= last; ++click)
+            recordClick(track, frame(click), x(click), y(click));
+        return track;
+    }
+};
+
+// Same bound and the same point on every frame.
+inline bool sameTrack(const PointTrack &a, const PointTrack &b)
+{
+    if (a.upperBound() != b.upperBound())
+        return false;
+    for (std::int32_t frame = 0; frame <= a.upperBound(); ++frame) {
+        if (a.at(frame) != b.at(frame))
+            return false;
+    }
+    return true;
+}
+
+} // namespace zorvane::testing

@@ -1,0 +1,81 @@
+// The kill test's child: records clicks into a track and its journal the
+// way the main window does, and says on stdout, unbuffered, when each
+// click begins and when its handling is over.
+//
+//   journal_clicker STATE_FOLDER VIDEO CLICKS [FILE_SIZE_LIMIT]
+//
+// Lines: "begin I", "handled I", "failure I KIND" (I is -1 for the start),
+// "warning TEXT", and at the end "intact" or "corrupt" for the track in
+// memory.
+#include "clickplan.h"
+#include "journal/journal.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace zorvane;
+using zorvane::testing::ClickPlan;
+using zorvane::testing::sameTrack;
+
+namespace {
+
+void say(const std::string &line)
+{
+    const std::string text = line + "\n";
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
+        if (written <= 0)
+            std::_Exit(3);
+        done += static_cast<std::size_t>(written);
+    }
+}
+
+void limitFileSize(const char *bytes)
+{
+    // Over the limit, writes fail with EFBIG instead of killing us.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const auto limit = static_cast<rlim_t>(std::strtoull(bytes, nullptr, 10));
+    const rlimit fileSize{limit, limit};
+    if (::setrlimit(RLIMIT_FSIZE, &fileSize) != 0)
+        std::_Exit(4);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 4)
+        return 2;
+    if (argc > 4)
+        limitFileSize(argv[4]);
+    const std::optional<VideoIdentity> video = VideoIdentity::of(argv[2]);
+    if (!video)
+        return 2;
+    const int clicks = std::atoi(argv[3]);
+
+    PointTrack track;
+    track.resize(ClickPlan::upperBound);
+    Journal journal(argv[1]);
+    JournalWarnings warnings;
+    const auto report = [&](int click, const std::optional<JournalFailure> &failure) {
+        if (!failure)
+            return;
+        say("failure " + std::to_string(click) + " " + std::to_string(static_cast<int>(failure->kind)));
+        if (const std::optional<std::string> text = warnings.take(*failure))
+            say("warning " + *text);
+    };
+
+    report(-1, journal.start(*video, track));
+    for (int click = 0; click < clicks; ++click) {
+        say("begin " + std::to_string(click));
+        report(click, recordJournaledClick(track, journal, ClickPlan::frame(click), ClickPlan::x(click),
+                                           ClickPlan::y(click)));
+        say("handled " + std::to_string(click));
+    }
+    say(sameTrack(track, ClickPlan::trackAfter(clicks - 1)) ? "intact" : "corrupt");
+    return 0;
+}
