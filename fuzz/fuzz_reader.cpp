@@ -1,6 +1,6 @@
 // Opens arbitrary bytes as a video, then reads a few frames in an order
 // drawn from the input, including indices just outside the video.
-#include "framereader.h"
+#include "player/framereader.h"
 #include "scratchfile.h"
 
 #include <array>

@@ -3,7 +3,7 @@
 // click outside what the file covers is lost. Small tracks are saved and
 // loaded back, which must give the same points.
 #include "scratchfile.h"
-#include "sequencefile.h"
+#include "track/sequencefile.h"
 
 #include <algorithm>
 #include <cstdio>

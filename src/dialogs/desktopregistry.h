@@ -1,6 +1,6 @@
 #pragma once
 
-#include "registrylayer.h"
+#include "dialogs/registrylayer.h"
 
 #include <string>
 #include <vector>

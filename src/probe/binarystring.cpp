@@ -1,6 +1,6 @@
-#include "binarystring.h"
+#include "probe/binarystring.h"
 
-#include "probeerror.h"
+#include "probe/probeerror.h"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
-#include "mediafile.h"
+#include "probe/mediafile.h"
 
-#include "probeerror.h"
+#include "probe/probeerror.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
-#include "mediatype.h"
+#include "probe/mediatype.h"
 
-#include "mediafile.h"
+#include "probe/mediafile.h"
 
 #include <array>
 #include <string_view>

@@ -1,10 +1,9 @@
-#include "videoinfoprobe.h"
+#include "probe/videoinfoprobe.h"
 
-#include "binarystring.h"
-#include "displayedsize.h"
-#include "mediafile.h"
-#include "mediatype.h"
-#include "probeerror.h"
+#include "probe/binarystring.h"
+#include "probe/mediafile.h"
+#include "probe/mediatype.h"
+#include "probe/probeerror.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -117,11 +116,11 @@ void scanAsfStreams(const std::string &path, ProbeState &state)
     }
 }
 
-void applyDisplayedSize(const DisplayedSizeQuery &whereDestination, ProbeState &state)
+void applyDisplayedSize(const DisplayedSizeQuery &displayedSize, ProbeState &state)
 {
-    if (!whereDestination)
+    if (!displayedSize)
         return;
-    if (const std::optional<DisplayedSize> size = parseDisplayedSizeReply(whereDestination())) {
+    if (const std::optional<DisplayedSize> size = displayedSize()) {
         state.height = size->height;
         state.width = size->width;
     }
@@ -129,7 +128,7 @@ void applyDisplayedSize(const DisplayedSizeQuery &whereDestination, ProbeState &
 
 } // namespace
 
-VideoInfo ProbeVideoInfo(const std::string &path, const DisplayedSizeQuery &whereDestination)
+VideoInfo ProbeVideoInfo(const std::string &path, const DisplayedSizeQuery &displayedSize)
 {
     const std::string tag = DetectMediaType(path);
     ProbeState state;
@@ -151,7 +150,7 @@ VideoInfo ProbeVideoInfo(const std::string &path, const DisplayedSizeQuery &wher
         state.height = 1;
     }
     if (state.width < 2 && state.height < 2)
-        applyDisplayedSize(whereDestination, state);
+        applyDisplayedSize(displayedSize, state);
     return VideoInfo{state.codec.finished(), state.width, state.height, 0, 0};
 }
 

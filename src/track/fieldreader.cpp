@@ -1,4 +1,4 @@
-#include "fieldreader.h"
+#include "track/fieldreader.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "replacingfile.h"
+#include "track/replacingfile.h"
 
 #include <cerrno>
 #include <fcntl.h>

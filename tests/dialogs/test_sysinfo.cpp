@@ -1,5 +1,5 @@
-#include "desktopregistry.h"
-#include "sysinfo.h"
+#include "dialogs/desktopregistry.h"
+#include "dialogs/sysinfo.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "frmabout.h"
-#include "helpwindow.h"
+#include "dialogs/ui/frmabout.h"
+#include "dialogs/ui/helpwindow.h"
 
 #include <QApplication>
 #include <QLabel>

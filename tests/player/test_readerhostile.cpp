@@ -1,7 +1,7 @@
 // Files whose headers lie about their size, files larger than memory, and
 // inputs the fuzzer found faults with.
-#include "framereader.h"
-#include "media.h"
+#include "player/framereader.h"
+#include "support/media.h"
 #include "readeropening.h"
 
 #include <gtest/gtest.h>

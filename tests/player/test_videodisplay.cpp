@@ -1,4 +1,4 @@
-#include "videodisplay.h"
+#include "player/ui/videodisplay.h"
 
 #include <QApplication>
 #include <QPainter>

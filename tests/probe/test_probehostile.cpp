@@ -1,7 +1,7 @@
 // Headers claiming absurd sizes, files far larger than memory, and inputs
 // the fuzzer found faults with.
-#include "probeerror.h"
-#include "videoinfoprobe.h"
+#include "probe/probeerror.h"
+#include "probe/videoinfoprobe.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +67,7 @@ TEST_F(ProbeHostile, AsfHeaderClaimingTwoGibibytesOverEightGibibytesOfZerosEnds)
     const std::string path = sparseFile("claims.wmv", eightGibibytes,
                                         {{0, asfGuidStart}, {16, int32Bytes(0x7FFFFFFF)}});
     EXPECT_EQ(ProbeVideoInfo(path), (VideoInfo{"", 0, 0, 0, 0}));
-    EXPECT_EQ(ProbeVideoInfo(path, [] { return std::string("0 0 640 480"); }), (VideoInfo{"", 640, 480, 0, 0}));
+    EXPECT_EQ(ProbeVideoInfo(path, [] { return std::optional<DisplayedSize>(DisplayedSize{640, 480}); }), (VideoInfo{"", 640, 480, 0, 0}));
 }
 
 TEST_F(ProbeHostile, AsfScanStopsAtItsLimitEvenWhenTheHeaderSizeGoesFurther)

@@ -1,5 +1,5 @@
-#include "progressbar.h"
-#include "progresspasses.h"
+#include "progress/ui/progressbar.h"
+#include "progress/progresspasses.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,4 +1,4 @@
-#include "sequencefile.h"
+#include "track/sequencefile.h"
 
 #include <gtest/gtest.h>
 

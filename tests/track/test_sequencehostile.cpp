@@ -1,5 +1,5 @@
 // Inputs the fuzzer found faults with, replayed against the ordinary build.
-#include "sequencefile.h"
+#include "track/sequencefile.h"
 
 #include <gtest/gtest.h>
 
