@@ -1,5 +1,5 @@
 // Files whose headers lie about their size, files larger than memory, and
-// inputs the fuzzer found faults with.
+// other hostile inputs: each must fail cleanly, within bounded memory.
 #include "player/framereader.h"
 #include "support/media.h"
 #include "readeropening.h"

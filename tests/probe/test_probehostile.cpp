@@ -1,5 +1,5 @@
-// Headers claiming absurd sizes, files far larger than memory, and inputs
-// the fuzzer found faults with.
+// Headers claiming absurd sizes, files far larger than memory, and other
+// inputs built to break the probe: each must end with a result or an error.
 #include "probe/probeerror.h"
 #include "probe/videoinfoprobe.h"
 
