@@ -20,8 +20,8 @@ using namespace zorvane;
 
 namespace {
 
-constexpr std::array names{"input.avi", "input.mpg", "input.wmv", "input.mov", "input"};
-constexpr std::array fixedTags{"avi", "wav", "dat", "ram", "mid", "wmv", "mpg"};
+constexpr std::array kNames{"input.avi", "input.mpg", "input.wmv", "input.mov", "input"};
+constexpr std::array kFixedTags{"avi", "wav", "dat", "ram", "mid", "wmv", "mpg"};
 constexpr DisplayedSize kFixedSize{320, 240};
 
 [[noreturn]] void fail(const char *what, const std::string &path)
@@ -31,13 +31,13 @@ constexpr DisplayedSize kFixedSize{320, 240};
 }
 
 // Every name is a hard link to one file, so one write serves them all.
-std::array<std::string, names.size()> linkedPaths()
+std::array<std::string, kNames.size()> linkedPaths()
 {
     fuzz::ScratchFolder &folder = fuzz::ScratchFolder::instance();
     const std::filesystem::path first = folder.write("shared", nullptr, 0);
-    std::array<std::string, names.size()> paths;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        paths[i] = (folder.path() / names[i]).string();
+    std::array<std::string, kNames.size()> paths;
+    for (std::size_t i = 0; i < kNames.size(); ++i) {
+        paths[i] = (folder.path() / kNames[i]).string();
         if (::link(first.c_str(), paths[i].c_str()) != 0)
             fail("cannot link the scratch file", paths[i]);
     }
@@ -46,7 +46,7 @@ std::array<std::string, names.size()> linkedPaths()
 
 void checkTag(const std::string &tag, const std::string &path)
 {
-    if (std::find(fixedTags.begin(), fixedTags.end(), tag) != fixedTags.end())
+    if (std::find(kFixedTags.begin(), kFixedTags.end(), tag) != kFixedTags.end())
         return;
     if (tag != pathExtension(path))
         fail("a tag that is neither a signature's nor the extension", path);
@@ -107,7 +107,7 @@ void probeUnderName(const std::string &path, const std::optional<DisplayedSize> 
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static const std::array<std::string, names.size()> paths = linkedPaths();
+    static const std::array<std::string, kNames.size()> paths = linkedPaths();
     fuzz::ScratchFolder::instance().write("shared", data, size);
     const std::optional<DisplayedSize> inputSize = sizeFromInput(data, size);
     for (const std::string &path : paths)

@@ -10,8 +10,7 @@ namespace zorvane {
 // There is no registry here: the only value known is the "PATH" of the
 // system-information tool, answered with the first desktop system-information
 // program found on the search path; every other key cannot be opened.
-class DesktopRegistry : public RegistryLayer
-{
+class DesktopRegistry : public RegistryLayer {
 public:
     explicit DesktopRegistry(std::string searchPath = currentSearchPath(),
                              std::vector<std::string> candidates = defaultCandidates());

@@ -14,31 +14,27 @@ inline const std::string kSysInfoUnavailable = "System Information Is Unavailabl
 inline const std::string kProgramTitle = "Zorvane";
 constexpr std::size_t kValueBufferSize = 1024;
 
-class SysInfoError : public std::runtime_error
-{
+class SysInfoError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
 // Starts a program directly, without a shell; false when it could not start.
-class ProgramLauncher
-{
+class ProgramLauncher {
 public:
     virtual ~ProgramLauncher() = default;
     virtual bool startProgram(const std::string &path) = 0;
 };
 
 // A modal message box with an OK button only.
-class MessageDisplay
-{
+class MessageDisplay {
 public:
     virtual ~MessageDisplay() = default;
     virtual void showMessage(const std::string &text, const std::string &caption) = 0;
 };
 
 // The About window's lookup and start of the system-information tool.
-class SysInfo
-{
+class SysInfo {
 public:
     using FileExists = std::function<bool(const std::string &)>;
 

@@ -54,14 +54,14 @@ void readAviHeader(const std::string &path, ProbeState &state)
     state.codec.write(file.bytesAt(188, 4));
 }
 
-constexpr int MpegSearchLimit = 30000;
+constexpr int kMpegSearchLimit = 30000;
 
 void readMpegSequenceHeader(const std::string &path, ProbeState &state)
 {
     std::string digits(24, '1');
     {
         MediaFile file(path);
-        for (int offset = 0; offset < MpegSearchLimit; ++offset) {
+        for (int offset = 0; offset < kMpegSearchLimit; ++offset) {
             if (file.bytesAt(offset, 4) == "\x00\x00\x01\xB3"sv) {
                 digits.clear();
                 for (int i = 4; i <= 6; ++i)
@@ -76,7 +76,7 @@ void readMpegSequenceHeader(const std::string &path, ProbeState &state)
 }
 
 // Real header objects, cover pictures included, stay far below this.
-constexpr std::int64_t AsfScanLimit = std::int64_t{64} << 20;
+constexpr std::int64_t kAsfScanLimit = std::int64_t{64} << 20;
 
 bool startsVideoFormatCode(MediaFile &file, std::int64_t offset)
 {
@@ -100,8 +100,8 @@ void scanAsfStreams(const std::string &path, ProbeState &state)
     // Past the end of the file every byte is 0 and no candidate can start,
     // so the scan ends there even when the header size claims more. A
     // header size of gigabytes is damage, not metadata: the scan stops at
-    // AsfScanLimit so that such a file cannot stall the caller for seconds.
-    const std::int64_t end = std::min(file.size(), AsfScanLimit);
+    // kAsfScanLimit so that such a file cannot stall the caller for seconds.
+    const std::int64_t end = std::min(file.size(), kAsfScanLimit);
     for (std::int64_t offset = 192; offset < end; ++offset) {
         if (startsVideoFormatCode(file, offset)) {
             state.width = file.int32At(offset - 12);

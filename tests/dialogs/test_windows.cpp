@@ -26,8 +26,7 @@ void whenModal(std::function<void()> action)
     QTimer::singleShot(0, std::move(action));
 }
 
-class EmptyRegistry : public RegistryLayer
-{
+class EmptyRegistry : public RegistryLayer {
 public:
     RegistryAnswer readValue(std::uint32_t, const std::string &, const std::string &, std::uint32_t) const override
     {
@@ -35,14 +34,12 @@ public:
     }
 };
 
-class NoLauncher : public ProgramLauncher
-{
+class NoLauncher : public ProgramLauncher {
 public:
     bool startProgram(const std::string &) override { return false; }
 };
 
-class CountingMessages : public MessageDisplay
-{
+class CountingMessages : public MessageDisplay {
 public:
     void showMessage(const std::string &text, const std::string &caption) override
     {

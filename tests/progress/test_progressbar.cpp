@@ -37,8 +37,7 @@ QColor expectedColumnColor(int position, int length, int x)
     return color;
 }
 
-class ClickCounter : public QWidget
-{
+class ClickCounter : public QWidget {
 public:
     int releases = 0;
 

@@ -5,15 +5,13 @@
 namespace zorvane {
 
 // Starts a program by its path with QProcess, never through a shell.
-class DesktopLauncher : public ProgramLauncher
-{
+class DesktopLauncher : public ProgramLauncher {
 public:
     bool startProgram(const std::string &path) override;
 };
 
 // A modal message box with an OK button and no icon.
-class DesktopMessageDisplay : public MessageDisplay
-{
+class DesktopMessageDisplay : public MessageDisplay {
 public:
     void showMessage(const std::string &text, const std::string &caption) override;
 };

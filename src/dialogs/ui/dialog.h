@@ -8,8 +8,7 @@ class QPushButton;
 namespace zorvane {
 
 // The Help window: how the mouse works on the video area.
-class Dialog : public QDialog
-{
+class Dialog : public QDialog {
     Q_OBJECT
 
 public:

@@ -24,8 +24,7 @@ struct AboutServices {
 AboutServices desktopAboutServices();
 
 // The About window: credits, the system-information tool and the web site.
-class frmAbout : public QDialog
-{
+class frmAbout : public QDialog {
     Q_OBJECT
 
 public:

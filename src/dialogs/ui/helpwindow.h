@@ -8,8 +8,7 @@ namespace zorvane {
 
 // Owns the Help window: made on first use, kept while only hidden, dropped
 // once the user closes it with its close box.
-class HelpWindow
-{
+class HelpWindow {
 public:
     // Shows the window modally, without owner; returns once it is hidden or closed.
     void showModal();

@@ -10,8 +10,7 @@ namespace zorvane {
 // The thin gradient bar above the video (PicProgress). Each refresh paints the
 // passes into an image that paintEvent only copies, so a repaint between two
 // refreshes shows the same bar.
-class ProgressBar : public QWidget
-{
+class ProgressBar : public QWidget {
     Q_OBJECT
 
 public:
