@@ -7,6 +7,7 @@
 #include <vector>
 
 using namespace zorvane;
+using zorvane::testing::FakeFiles;
 using zorvane::testing::FakeFrameSource;
 
 namespace {
@@ -25,18 +26,10 @@ struct Recorder : PlayerListener {
 };
 
 // A player opening FakeFrameSources that the test can tune before open()
-// through `next`, on a clock the test moves by hand.
+// through `files`, on a clock the test moves by hand.
 struct Rig {
-    explicit Rig(int frames = 5, double intervalMs = 40.0)
-        : player([this](const std::string &path) -> std::unique_ptr<FrameSource> {
-              if (path == "missing.avi")
-                  throw ReaderError(ReaderErrorKind::CannotOpen, "missing.avi: cannot open");
-              auto source = std::move(next);
-              current = source.get();
-              return source;
-          })
+    explicit Rig(int frames = 5, double intervalMs = 40.0) : files(frames, intervalMs), player(files.opener())
     {
-        next = std::make_unique<FakeFrameSource>(frames, intervalMs);
         player.setListener(&recorder);
         player.setTimeSource([this] { return nowMs; });
     }
@@ -48,8 +41,7 @@ struct Rig {
         return player.playDueFrame();
     }
 
-    std::unique_ptr<FakeFrameSource> next;
-    FakeFrameSource *current = nullptr;
+    FakeFiles files;
     double nowMs = 1000.0;
     Recorder recorder;
     Player player;
@@ -138,7 +130,7 @@ TEST(Player, AFrameThatFailsToDecodeLeavesPositionAndPicture)
 {
     Rig rig(4);
     ASSERT_TRUE(rig.player.open("clip.avi"));
-    rig.current->failingFrame = 2;
+    rig.files.current->failingFrame = 2;
     ASSERT_TRUE(rig.player.step());
     EXPECT_FALSE(rig.player.step());
     EXPECT_FALSE(rig.player.seek(2));
@@ -149,7 +141,7 @@ TEST(Player, AFrameThatFailsToDecodeLeavesPositionAndPicture)
 TEST(Player, AFileWhoseFirstFrameFailsOpensWithoutAPicture)
 {
     Rig rig(4);
-    rig.next->failingFrame = 0;
+    rig.files.next->failingFrame = 0;
     ASSERT_TRUE(rig.player.open("clip.avi"));
     EXPECT_EQ(rig.player.length(), 4);
     EXPECT_TRUE(rig.recorder.pictures.empty());
@@ -210,7 +202,7 @@ TEST(Player, AFrameThatFailsDuringPlaybackPausesOnTheFrameBefore)
 {
     Rig rig(10, 10.0);
     ASSERT_TRUE(rig.player.open("clip.avi"));
-    rig.current->failingFrame = 3;
+    rig.files.current->failingFrame = 3;
     rig.nowMs = 0.0;
     ASSERT_TRUE(rig.player.play());
     EXPECT_TRUE(rig.tickAt(10.0));

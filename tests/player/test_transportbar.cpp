@@ -15,6 +15,7 @@
 #include <functional>
 
 using namespace zorvane;
+using zorvane::testing::FakeFiles;
 using zorvane::testing::FakeFrameSource;
 
 namespace {
@@ -35,18 +36,10 @@ QColor colourOf(int index)
 }
 
 // The bar over a player on a display, opening FakeFrameSources that the
-// test can tune before open() through `next`.
+// test can tune before open() through `files`.
 struct Rig {
-    explicit Rig(int frames = 5, double intervalMs = 40.0)
-        : player([this](const std::string &path) -> std::unique_ptr<FrameSource> {
-              if (path == "missing.avi")
-                  throw ReaderError(ReaderErrorKind::CannotOpen, "missing.avi: cannot open");
-              auto source = std::move(next);
-              current = source.get();
-              return source;
-          })
+    explicit Rig(int frames = 5, double intervalMs = 40.0) : files(frames, intervalMs), player(files.opener())
     {
-        next = std::make_unique<FakeFrameSource>(frames, intervalMs);
         display.resize(100, 80);
         bar.setDisplayWindow(&display);
     }
@@ -56,8 +49,7 @@ struct Rig {
     QColor shown() const { return display.frame().isNull() ? QColor() : display.frame().pixelColor(5, 5); }
     bool enabled(TransportBar::Button which) const { return bar.button(which)->isEnabled(); }
 
-    std::unique_ptr<FakeFrameSource> next;
-    FakeFrameSource *current = nullptr;
+    FakeFiles files;
     VideoDisplay display;
     Player player;
     TransportBar bar{player};
@@ -171,8 +163,8 @@ TEST(TransportBar, ASlowFrameMakesPlaybackSkipInsteadOfDrift)
 {
     Rig rig(16, 20.0);
     ASSERT_TRUE(rig.open());
-    rig.current->slowFrame = 3;
-    rig.current->slowFrameDelayMs = 150;
+    rig.files.current->slowFrame = 3;
+    rig.files.current->slowFrameDelayMs = 150;
     std::vector<int> positions;
     QObject::connect(&rig.bar, &TransportBar::framePlayed, [&] { positions.push_back(rig.player.position()); });
     ASSERT_TRUE(rig.player.play());

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -72,6 +74,27 @@ private:
     double m_intervalMs;
     int m_width;
     int m_height;
+};
+
+// A file system of fake videos for a player: every name opens the source
+// in `next`, which a test may tune first, and `current` points to it once
+// open; "missing.avi" cannot be opened.
+struct FakeFiles {
+    FakeFiles(int frames, double intervalMs) : next(std::make_unique<FakeFrameSource>(frames, intervalMs)) {}
+
+    std::function<std::unique_ptr<FrameSource>(const std::string &)> opener()
+    {
+        return [this](const std::string &path) -> std::unique_ptr<FrameSource> {
+            if (path == "missing.avi")
+                throw ReaderError(ReaderErrorKind::CannotOpen, "missing.avi: cannot open");
+            auto source = std::move(next);
+            current = source.get();
+            return source;
+        };
+    }
+
+    std::unique_ptr<FakeFrameSource> next;
+    FakeFrameSource *current = nullptr;
 };
 
 } // namespace zorvane::testing
