@@ -1,9 +1,10 @@
 // Plays a 1920x1080 H.264 video of 30 frames/s for 10 s through the player
-// control, offscreen, and prints what playback showed and skipped.
+// transport bar, offscreen, and prints what playback showed and skipped.
 // Usage: zorvane-bench-playback [VIDEO]
-#include "framesource.h"
-#include "mediaplayercontrol.h"
-#include "videodisplay.h"
+#include "player/framesource.h"
+#include "player/player.h"
+#include "player/ui/transportbar.h"
+#include "player/ui/videodisplay.h"
 
 #include <QApplication>
 #include <QDir>
@@ -65,11 +66,11 @@ int main(int argc, char *argv[])
     display.show();
     PaintCounter counter;
     display.installEventFilter(&counter);
-    zorvane::MediaPlayerControl player(&zorvane::openFrameSource);
-    player.setDisplayWindow(&display);
-    player.setFileName(path);
-    if (!player.setCommand(QStringLiteral("Open"))) {
-        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(path), qPrintable(player.lastError()));
+    zorvane::Player player(&zorvane::openFrameSource);
+    zorvane::TransportBar bar(player);
+    bar.setDisplayWindow(&display);
+    if (!player.open(path.toStdString())) {
+        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(path), player.lastError().c_str());
         return 1;
     }
     QApplication::processEvents();
@@ -77,11 +78,11 @@ int main(int argc, char *argv[])
 
     QElapsedTimer clock;
     clock.start();
-    QObject::connect(&player, &zorvane::MediaPlayerControl::framePlayed, [&] {
+    QObject::connect(&bar, &zorvane::TransportBar::framePlayed, [&] {
         if (!player.isPlaying())
             QApplication::quit();
     });
-    player.setCommand(QStringLiteral("Play"));
+    player.play();
     if (player.isPlaying())
         app.exec();
     const double wallMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;

@@ -1,7 +1,7 @@
 // Times the header probe on large synthetic files: an ASF whose header
 // size claims far more than the file holds (the scan runs to the end of
 // the file, or 64 MiB at most) and an MPEG stream without a sequence header.
-#include "videoinfoprobe.h"
+#include "probe/videoinfoprobe.h"
 
 #include <unistd.h>
 

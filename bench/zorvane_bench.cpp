@@ -1,6 +1,6 @@
 // Measures the frame reader on generated 720p H.264 files and prints one
 // summary line last. Usage: zorvane-bench [MEDIA_DIR]
-#include "framereader.h"
+#include "player/framereader.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

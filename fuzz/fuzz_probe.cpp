@@ -1,16 +1,17 @@
 // Classifies and probes arbitrary bytes under several file names, without
 // a displayed-size answer, with a fixed one and with one taken from the
 // input, and checks the results hang together.
-#include "binarystring.h"
-#include "mediatype.h"
-#include "probeerror.h"
+#include "probe/binarystring.h"
+#include "probe/mediatype.h"
+#include "probe/probeerror.h"
+#include "probe/videoinfoprobe.h"
 #include "scratchfile.h"
-#include "videoinfoprobe.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string_view>
 #include <unistd.h>
@@ -19,9 +20,9 @@ using namespace zorvane;
 
 namespace {
 
-constexpr std::array names{"input.avi", "input.mpg", "input.wmv", "input.mov", "input"};
-constexpr std::array fixedTags{"avi", "wav", "dat", "ram", "mid", "wmv", "mpg"};
-constexpr std::string_view fixedReply = "0 0 320 240";
+constexpr std::array kNames{"input.avi", "input.mpg", "input.wmv", "input.mov", "input"};
+constexpr std::array kFixedTags{"avi", "wav", "dat", "ram", "mid", "wmv", "mpg"};
+constexpr DisplayedSize kFixedSize{320, 240};
 
 [[noreturn]] void fail(const char *what, const std::string &path)
 {
@@ -30,13 +31,13 @@ constexpr std::string_view fixedReply = "0 0 320 240";
 }
 
 // Every name is a hard link to one file, so one write serves them all.
-std::array<std::string, names.size()> linkedPaths()
+std::array<std::string, kNames.size()> linkedPaths()
 {
     fuzz::ScratchFolder &folder = fuzz::ScratchFolder::instance();
     const std::filesystem::path first = folder.write("shared", nullptr, 0);
-    std::array<std::string, names.size()> paths;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        paths[i] = (folder.path() / names[i]).string();
+    std::array<std::string, kNames.size()> paths;
+    for (std::size_t i = 0; i < kNames.size(); ++i) {
+        paths[i] = (folder.path() / kNames[i]).string();
         if (::link(first.c_str(), paths[i].c_str()) != 0)
             fail("cannot link the scratch file", paths[i]);
     }
@@ -45,7 +46,7 @@ std::array<std::string, names.size()> linkedPaths()
 
 void checkTag(const std::string &tag, const std::string &path)
 {
-    if (std::find(fixedTags.begin(), fixedTags.end(), tag) != fixedTags.end())
+    if (std::find(kFixedTags.begin(), kFixedTags.end(), tag) != kFixedTags.end())
         return;
     if (tag != pathExtension(path))
         fail("a tag that is neither a signature's nor the extension", path);
@@ -70,45 +71,47 @@ std::optional<VideoInfo> probe(const std::string &path, const DisplayedSizeQuery
     }
 }
 
-// The last byte tells how many of the bytes before it form the reply.
-std::string replyFromInput(const std::uint8_t *data, std::size_t size)
+// The last nine bytes give the displayed size, or none when the last of
+// them is even.
+std::optional<DisplayedSize> sizeFromInput(const std::uint8_t *data, std::size_t size)
 {
-    if (size == 0)
-        return {};
-    const std::size_t length = std::min<std::size_t>(data[size - 1] % 48, size - 1);
-    return std::string(reinterpret_cast<const char *>(data + size - 1 - length), length);
+    if (size < 9 || data[size - 1] % 2 == 0)
+        return std::nullopt;
+    std::int32_t numbers[2];
+    std::memcpy(numbers, data + size - 9, sizeof numbers);
+    return DisplayedSize{numbers[0], numbers[1]};
 }
 
-void probeUnderName(const std::string &path, const std::string &inputReply)
+void probeUnderName(const std::string &path, const std::optional<DisplayedSize> &inputSize)
 {
     checkTag(DetectMediaType(path), path);
 
     const std::optional<VideoInfo> plain = probe(path, {});
-    const std::optional<VideoInfo> fixed = probe(path, [] { return std::string(fixedReply); });
+    const std::optional<VideoInfo> fixed = probe(path, []() -> std::optional<DisplayedSize> { return kFixedSize; });
     if (plain.has_value() != fixed.has_value())
-        fail("a well-formed reply changed whether the probe fails", path);
+        fail("a displayed size changed whether the probe fails", path);
     if (plain && fixed) {
         const bool headersGaveSize = plain->Width >= 2 || plain->Height >= 2;
         const VideoInfo expected = headersGaveSize ? *plain : VideoInfo{plain->Codec, 320, 240, 0, 0};
         if (*fixed != expected)
             fail("the displayed size was used wrongly", path);
     }
-    const std::optional<VideoInfo> fromInput = probe(path, [&] { return inputReply; });
+    const std::optional<VideoInfo> fromInput = probe(path, [&] { return inputSize; });
     if (fromInput && !plain)
-        fail("a reply made a failing probe succeed", path);
+        fail("a displayed size made a failing probe succeed", path);
     if (fromInput && plain && fromInput->Codec != plain->Codec)
-        fail("the reply changed the codec", path);
+        fail("the displayed size changed the codec", path);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static const std::array<std::string, names.size()> paths = linkedPaths();
+    static const std::array<std::string, kNames.size()> paths = linkedPaths();
     fuzz::ScratchFolder::instance().write("shared", data, size);
-    const std::string inputReply = replyFromInput(data, size);
+    const std::optional<DisplayedSize> inputSize = sizeFromInput(data, size);
     for (const std::string &path : paths)
-        probeUnderName(path, inputReply);
+        probeUnderName(path, inputSize);
 
     // The MPEG reader's digit conversion, on any text.
     try {

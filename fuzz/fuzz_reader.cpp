@@ -1,6 +1,6 @@
 // Opens arbitrary bytes as a video, then reads a few frames in an order
 // drawn from the input, including indices just outside the video.
-#include "framereader.h"
+#include "player/framereader.h"
 #include "scratchfile.h"
 
 #include <array>
@@ -17,12 +17,12 @@ namespace {
 // The player opens any file as AVI video; FFmpeg still looks at the
 // content first, so the name mostly matters for formats without a
 // signature.
-constexpr std::array names{"input.avi", "input.mpg", "input.wmv", "input.mp4"};
-constexpr int framesRead = 4;
+constexpr std::array kNames{"input.avi", "input.mpg", "input.wmv", "input.mp4"};
+constexpr int kFramesRead = 4;
 // Smaller than the program's budgets: the same code paths, but the process
 // stays within the fuzzer's memory limit with the sanitizers' own overhead.
-constexpr std::size_t cacheBudget = std::size_t{32} << 20;
-constexpr std::size_t decoderBudget = std::size_t{64} << 20;
+constexpr std::size_t kCacheBudget = std::size_t{32} << 20;
+constexpr std::size_t kDecoderBudget = std::size_t{64} << 20;
 
 [[noreturn]] void fail(const char *what)
 {
@@ -34,7 +34,7 @@ std::vector<int> requestOrder(int frameCount, std::uint64_t seed)
 {
     std::mt19937_64 random(seed);
     std::vector<int> order;
-    for (int i = 0; i < framesRead; ++i) {
+    for (int i = 0; i < kFramesRead; ++i) {
         switch (random() % 4) {
         case 0: order.push_back(frameCount - 1); break;
         case 1: order.push_back(0); break;
@@ -77,10 +77,10 @@ void readFrames(FrameSource &source, std::uint64_t seed)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const std::uint64_t seed = fuzz::inputHash(data, size);
-    const std::filesystem::path file = fuzz::ScratchFolder::instance().write(names[seed % names.size()], data, size);
+    const std::filesystem::path file = fuzz::ScratchFolder::instance().write(kNames[seed % kNames.size()], data, size);
     std::unique_ptr<FrameSource> source;
     try {
-        source = std::make_unique<FrameReader>(file.string(), cacheBudget, decoderBudget);
+        source = std::make_unique<FrameReader>(file.string(), kCacheBudget, kDecoderBudget);
     } catch (const ReaderError &) {
         return 0;
     }

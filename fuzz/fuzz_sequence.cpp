@@ -3,7 +3,7 @@
 // click outside what the file covers is lost. Small tracks are saved and
 // loaded back, which must give the same points.
 #include "scratchfile.h"
-#include "sequencefile.h"
+#include "track/sequencefile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,8 +13,8 @@ using namespace zorvane;
 
 namespace {
 
-constexpr std::int32_t presizedUpperBound = 300;
-constexpr std::int32_t largestRoundTrip = 5000;
+constexpr std::int32_t kPresizedUpperBound = 300;
+constexpr std::int32_t kLargestRoundTrip = 5000;
 
 [[noreturn]] void fail(const char *what)
 {
@@ -30,8 +30,8 @@ TrackPoint presizedPoint(std::int32_t frame)
 PointTrack presizedTrack()
 {
     PointTrack track;
-    track.resize(presizedUpperBound);
-    for (std::int32_t frame = 0; frame <= presizedUpperBound; ++frame)
+    track.resize(kPresizedUpperBound);
+    for (std::int32_t frame = 0; frame <= kPresizedUpperBound; ++frame)
         track.set(frame, presizedPoint(frame));
     return track;
 }
@@ -39,13 +39,13 @@ PointTrack presizedTrack()
 bool keptAsBefore(const PointTrack &track, std::int32_t from)
 {
     const auto expected = [](std::int32_t frame) {
-        return frame <= presizedUpperBound ? presizedPoint(frame) : TrackPoint{};
+        return frame <= kPresizedUpperBound ? presizedPoint(frame) : TrackPoint{};
     };
     // Past the old bound every entry is new; a stretch of them and the last
     // one show whether growing filled them right, at a tenth of the cost
     // of walking ten million entries for every input.
     const std::int32_t last = track.upperBound();
-    const std::int32_t checkedUpTo = std::min(last, presizedUpperBound + 1000);
+    const std::int32_t checkedUpTo = std::min(last, kPresizedUpperBound + 1000);
     for (std::int32_t frame = from; frame <= checkedUpTo; ++frame) {
         if (track.at(frame) != expected(frame))
             return false;
@@ -85,19 +85,19 @@ void loadIntoPresizedTrack(const std::filesystem::path &file)
     try {
         const SequenceLoad load = loadSequence(file, track);
         checkLoad(load, track);
-        if (track.upperBound() < presizedUpperBound)
+        if (track.upperBound() < kPresizedUpperBound)
             fail("loading shrank the track");
         if (!keptAsBefore(track, load.framesRead))
             fail("entries past the file's data lines changed");
     } catch (const SequenceError &) {
-        if (track.upperBound() != presizedUpperBound || !keptAsBefore(track, 0))
+        if (track.upperBound() != kPresizedUpperBound || !keptAsBefore(track, 0))
             fail("a refused file changed the track");
     }
 }
 
 void checkRoundTrip(const PointTrack &loaded)
 {
-    if (!hasSequenceToSave(loaded) || loaded.upperBound() > largestRoundTrip)
+    if (!hasSequenceToSave(loaded) || loaded.upperBound() > kLargestRoundTrip)
         return;
     const std::filesystem::path saved = fuzz::ScratchFolder::instance().path() / "saved.txt";
     saveSequence(saved, loaded, "40", NumberFormat{});

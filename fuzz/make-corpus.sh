@@ -38,7 +38,7 @@ video mpeg4.mkv      -c:v mpeg4 -f matroska
 video mpeg2.ts       -c:v mpeg2video -f mpegts
 video sizes.avi      -c:v mjpeg -pix_fmt yuvj420p -s 48x36 -f avi
 video still.avi      -frames:v 1 -c:v mjpeg -pix_fmt yuvj420p -f avi
-# Found by fuzzing: a colour matrix number outside FFmpeg's list.
+# A colour matrix number outside FFmpeg's list: the reader must not index past it.
 video colorspace215.mpg -c:v mpeg2video -colorspace 215 -f mpeg
 
 # The probe reads headers only: the same videos, plus files that carry just
@@ -58,7 +58,7 @@ printf '\xEF\xBB\xBF 1 \r\n0  12.5  13.5\r\n1e3\t-0\t+7\r\n' >"$seq_dir/bom-spac
 printf ' 10000000 \r\n0\t1\t1\r\n' >"$seq_dir/largest.txt"
 printf ' -3 \r\n0\t1\t1\r\n' >"$seq_dir/negative.txt"
 printf 'x\r\n0\t1\t1\r\n' >"$seq_dir/no-count.txt"
-# Found by fuzzing: a file holding nothing but the UTF-8 byte order mark.
+# A file holding nothing but the UTF-8 byte order mark: an empty sequence.
 printf '\xEF\xBB\xBF' >"$seq_dir/bom-only.txt"
 {
   printf ' 200 \r\n'

@@ -1,6 +1,6 @@
 // Writes the program's icon, drawn by programPicture(), as PNG files
 // OUTDIR/NxN/zorvane.png for each size given.
-#include "programicon.h"
+#include "dialogs/ui/programicon.h"
 
 #include <QDir>
 #include <QGuiApplication>

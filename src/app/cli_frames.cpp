@@ -1,6 +1,6 @@
-#include "cli_commands.h"
+#include "app/cli_commands.h"
 
-#include "framereader.h"
+#include "player/framereader.h"
 
 #include <cerrno>
 #include <charconv>

@@ -1,27 +1,31 @@
 #include "app/commandline.h"
-#include "cli_commands.h"
-#include "cli_probe.h"
-#include "mediaplayer.h"
+#include "app/cli_commands.h"
+#include "app/cli_probe.h"
+#include "player/player.h"
 
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+namespace zorvane::inspect {
 namespace {
 
-// The displayed size as the media player reports it for the file, so the
-// probe's fallback sees what the program would: empty when it cannot open.
-std::string playerDisplayedSize(const std::string &path)
+// The displayed size as the player reports it for the file, so the probe's
+// fallback sees what the program would: nothing when it cannot open it.
+std::optional<DisplayedSize> playerDisplayedSize(const std::string &path)
 {
-    zorvane::MediaPlayer player(zorvane::openFrameSource);
-    player.setFileName(path);
-    player.command("Open");
-    return player.whereDestination();
+    Player player(openFrameSource);
+    player.open(path);
+    const std::optional<PictureSize> size = player.pictureSize();
+    if (!size)
+        return std::nullopt;
+    return DisplayedSize{size->width, size->height};
 }
 
 int runProbe(const std::vector<std::string> &args)
 {
-    return zorvane::runProbeCommand(args, std::cout, std::cerr, playerDisplayedSize);
+    return runProbeCommand(args, std::cout, std::cerr, playerDisplayedSize);
 }
 
 struct Subcommand {
@@ -32,8 +36,8 @@ struct Subcommand {
 
 // New subcommands are one line here.
 const Subcommand kSubcommands[] = {
-    {"frames", "frames FILE", zorvane::inspect::runFrames},
-    {"frame", "frame FILE N [N ...] --out DIR", zorvane::inspect::runFrame},
+    {"frames", "frames FILE", runFrames},
+    {"frame", "frame FILE N [N ...] --out DIR", runFrame},
     {"probe", "probe [--no-fallback] FILE [FILE ...]", runProbe},
     {"measure", "measure SEQUENCE [--calibration FILE] [--video VIDEO]", zorvane::inspect::runMeasure},
 };
@@ -48,9 +52,11 @@ int usage()
 }
 
 } // namespace
+} // namespace zorvane::inspect
 
 int main(int argc, char **argv)
 {
+    using namespace zorvane::inspect;
     if (argc < 2)
         return usage();
     const std::string name = argv[1];

@@ -1,4 +1,4 @@
-#include "cli_commands.h"
+#include "app/cli_commands.h"
 
 #include "measure/measureerror.h"
 #include "measure/measureexport.h"

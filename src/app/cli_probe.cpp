@@ -1,15 +1,15 @@
-#include "cli_probe.h"
+#include "app/cli_probe.h"
 
-#include "mediatype.h"
-#include "probeerror.h"
-#include "videoinfoprobe.h"
+#include "probe/mediatype.h"
+#include "probe/probeerror.h"
+#include "probe/videoinfoprobe.h"
 
 #include <cstdio>
 
-namespace zorvane {
+namespace zorvane::inspect {
 namespace {
 
-constexpr const char *Usage = "usage: zorvane-inspect probe [--no-fallback] FILE [FILE ...]";
+constexpr const char *kUsage = "usage: zorvane-inspect probe [--no-fallback] FILE [FILE ...]";
 
 std::string hexEscape(unsigned char byte)
 {
@@ -64,23 +64,23 @@ bool parseProbeOptions(const std::vector<std::string> &args, ProbeOptions &optio
         } else if (!optionsEnded && arg == "--no-fallback") {
             options.fallback = false;
         } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            err << "zorvane-inspect probe: unknown option " << escapeField(arg) << "\n" << Usage << "\n";
+            err << "zorvane-inspect probe: unknown option " << escapeField(arg) << "\n" << kUsage << "\n";
             return false;
         } else {
             options.files.push_back(arg);
         }
     }
     if (options.files.empty()) {
-        err << Usage << "\n";
+        err << kUsage << "\n";
         return false;
     }
     return true;
 }
 
-std::string probeLine(const std::string &path, const DisplayedSizeQuery &whereDestination)
+std::string probeLine(const std::string &path, const DisplayedSizeQuery &displayedSize)
 {
     const std::string tag = DetectMediaType(path);
-    const VideoInfo info = ProbeVideoInfo(path, whereDestination);
+    const VideoInfo info = ProbeVideoInfo(path, displayedSize);
     return escapeField(tag) + "\t\"" + escapeCodec(info.Codec) + "\"\t" + std::to_string(info.Width) + "\t"
         + std::to_string(info.Height) + "\t" + std::to_string(info.Spare1) + "\t" + std::to_string(info.Spare2);
 }
@@ -105,11 +105,11 @@ int runProbeCommand(const std::vector<std::string> &args, std::ostream &out, std
         return 2;
     bool allProbed = true;
     for (const std::string &path : options.files) {
-        DisplayedSizeQuery whereDestination;
+        DisplayedSizeQuery sizeQuery;
         if (options.fallback && displayedSize)
-            whereDestination = [&displayedSize, &path] { return displayedSize(path); };
+            sizeQuery = [&displayedSize, &path] { return displayedSize(path); };
         try {
-            const std::string line = probeLine(path, whereDestination);
+            const std::string line = probeLine(path, sizeQuery);
             out << escapeField(path) << "\t" << line << "\n";
         } catch (const ProbeError &error) {
             out << escapeField(path) << "\terror\t" << escapeField(error.what()) << "\n";
@@ -119,4 +119,4 @@ int runProbeCommand(const std::vector<std::string> &args, std::ostream &out, std
     return allProbed ? 0 : 1;
 }
 
-} // namespace zorvane
+} // namespace zorvane::inspect

@@ -1,15 +1,17 @@
 #pragma once
 
+#include "probe/displayedsize.h"
+
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
-namespace zorvane {
+namespace zorvane::inspect {
 
-// Answers the displayed-size query for a file: "left top width height",
-// or an empty text when the file has no displayable video.
-using DisplayedSizeForPath = std::function<std::string(const std::string &path)>;
+// The size a player shows a file at; nothing when it cannot show it.
+using DisplayedSizeForPath = std::function<std::optional<DisplayedSize>(const std::string &path)>;
 
 // `zorvane-inspect probe [--no-fallback] FILE [FILE ...]`; args exclude
 // the word "probe". Prints one line per file: path, type tag, quoted
@@ -27,4 +29,4 @@ std::string escapeCodec(const std::string &codec);
 // escaped, bytes of UTF-8 text left as they are.
 std::string escapeField(const std::string &text);
 
-} // namespace zorvane
+} // namespace zorvane::inspect

@@ -1,4 +1,4 @@
-#include "videoarea.h"
+#include "app/videoarea.h"
 
 namespace zorvane {
 namespace {

@@ -1,6 +1,6 @@
-#include "desktopregistry.h"
+#include "dialogs/desktopregistry.h"
 
-#include "sysinfo.h"
+#include "dialogs/sysinfo.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "registrylayer.h"
+#include "dialogs/registrylayer.h"
 
 #include <string>
 #include <vector>
@@ -21,8 +21,7 @@ struct SystemInfoTool {
 // There is no registry here: the only value known is the "PATH" of the
 // system-information tool, answered with the command line of the first
 // tool found on the search path; every other key cannot be opened.
-class DesktopRegistry : public RegistryLayer
-{
+class DesktopRegistry : public RegistryLayer {
 public:
     explicit DesktopRegistry(std::string searchPath = currentSearchPath(),
                              std::vector<SystemInfoTool> tools = defaultTools(),

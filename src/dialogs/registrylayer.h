@@ -22,8 +22,7 @@ struct RegistryAnswer {
 
 // Reads one value of a key: opening the key with the given access, querying
 // the value and closing the key again, all in one call.
-class RegistryLayer
-{
+class RegistryLayer {
 public:
     virtual ~RegistryLayer() = default;
     virtual RegistryAnswer readValue(std::uint32_t root, const std::string &keyName, const std::string &valueName,

@@ -1,4 +1,4 @@
-#include "sysinfo.h"
+#include "dialogs/sysinfo.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "registrylayer.h"
+#include "dialogs/registrylayer.h"
 
 #include <functional>
 #include <stdexcept>
@@ -15,16 +15,14 @@ inline const std::string kSysInfoUnavailable = "System Information Is Unavailabl
 inline const std::string kProgramTitle = "Zorvane";
 constexpr std::size_t kValueBufferSize = 1024;
 
-class SysInfoError : public std::runtime_error
-{
+class SysInfoError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
 // Starts a program from a command line (see splitCommandLine) directly,
 // without a shell; false when it could not start.
-class ProgramLauncher
-{
+class ProgramLauncher {
 public:
     virtual ~ProgramLauncher() = default;
     virtual bool startProgram(const std::string &commandLine) = 0;
@@ -39,16 +37,14 @@ std::vector<std::string> splitCommandLine(const std::string &commandLine);
 std::string joinCommandLine(const std::vector<std::string> &words);
 
 // A modal message box with an OK button only.
-class MessageDisplay
-{
+class MessageDisplay {
 public:
     virtual ~MessageDisplay() = default;
     virtual void showMessage(const std::string &text, const std::string &caption) = 0;
 };
 
 // The About window's lookup and start of the system-information tool.
-class SysInfo
-{
+class SysInfo {
 public:
     using FileExists = std::function<bool(const std::string &)>;
 

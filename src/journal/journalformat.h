@@ -49,7 +49,7 @@ inline constexpr std::size_t checksumBytes = 4;
 inline constexpr std::size_t pointBytes = 12;
 inline constexpr std::uint32_t maxPathBytes = 16 * 1024;
 // One record holds at most one point per frame of the largest track.
-inline constexpr std::uint32_t maxPoints = PointTrack::maxUpperBound + 1;
+inline constexpr std::uint32_t maxPoints = PointTrack::kMaxUpperBound + 1;
 inline constexpr std::uint32_t maxPayloadBytes = 12 + pointBytes * maxPoints;
 // Reading stops here: a larger file is read in bounded time, and a journal
 // refuses to grow past it.

@@ -148,7 +148,7 @@ bool decodeTrack(FileBytes &in, std::uint32_t length, Replay &replay, bool apply
     std::uint32_t count = 0;
     if (!replay.video || !in.readI32(upperBound) || !in.readI32(covered) || !in.readU32(count))
         return false;
-    if (upperBound < 0 || upperBound > PointTrack::maxUpperBound || covered < 0 || covered > upperBound + 1
+    if (upperBound < 0 || upperBound > PointTrack::kMaxUpperBound || covered < 0 || covered > upperBound + 1
         || count > static_cast<std::uint32_t>(upperBound) + 1 || length != 12 + journalformat::pointBytes * count)
         return false;
     if (apply) {

@@ -1,4 +1,4 @@
-#include "frameprefetcher.h"
+#include "player/frameprefetcher.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "framereader.h"
+#include "player/framereader.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

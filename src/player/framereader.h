@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framesource.h"
+#include "player/framesource.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "binarystring.h"
+#include "probe/binarystring.h"
 
-#include "probeerror.h"
+#include "probe/probeerror.h"
 
 #include <limits>
 
@@ -19,7 +19,7 @@ std::string ToBinaryString(std::int32_t value)
 
 std::int32_t FromBinaryString(const std::string &digits)
 {
-    constexpr std::int64_t largest = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
     const std::size_t n = digits.size();
     std::int64_t result = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -29,7 +29,7 @@ std::int32_t FromBinaryString(const std::string &digits)
             continue; // leading zeros never overflow, however many there are
         const std::size_t place = n - 1 - i;
         // Every term is non-negative, so a place of 31 or more cannot fit.
-        if (place >= 31 || result + (std::int64_t{value} << place) > largest)
+        if (place >= 31 || result + (std::int64_t{value} << place) > kLargest)
             throw ProbeError(ProbeErrorKind::Overflow, "binary number out of the 32-bit range: " + digits);
         result += std::int64_t{value} << place;
     }

@@ -1,6 +1,6 @@
-#include "mediafile.h"
+#include "probe/mediafile.h"
 
-#include "probeerror.h"
+#include "probe/probeerror.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,7 +13,7 @@
 namespace zorvane {
 namespace {
 
-constexpr std::int64_t BlockSize = 64 * 1024;
+constexpr std::int64_t kBlockSize = 64 * 1024;
 
 std::string systemReason(int error)
 {
@@ -51,8 +51,8 @@ MediaFile::~MediaFile()
 
 void MediaFile::loadBlockHolding(std::int64_t offset)
 {
-    const std::int64_t start = offset - offset % BlockSize;
-    const std::int64_t wanted = std::min(BlockSize, m_size - start);
+    const std::int64_t start = offset - offset % kBlockSize;
+    const std::int64_t wanted = std::min(kBlockSize, m_size - start);
     m_block.assign(static_cast<std::size_t>(wanted), 0);
     std::int64_t done = 0;
     while (done < wanted) {

@@ -1,6 +1,6 @@
-#include "mediatype.h"
+#include "probe/mediatype.h"
 
-#include "mediafile.h"
+#include "probe/mediafile.h"
 
 #include <array>
 #include <string_view>
@@ -22,8 +22,8 @@ std::string tagOfRiffForm(const std::string &formType)
 std::string tagOfExtension(const std::string &extension)
 {
     // Compared case-sensitively on purpose: "AVI" passes through unchanged.
-    constexpr std::array videoExtensions{"ram"sv, "avi"sv, "mpg"sv, "mpe"sv, "mpeg"sv, "asf"sv, "wmv"sv};
-    for (std::string_view known : videoExtensions) {
+    constexpr std::array kVideoExtensions{"ram"sv, "avi"sv, "mpg"sv, "mpe"sv, "mpeg"sv, "asf"sv, "wmv"sv};
+    for (std::string_view known : kVideoExtensions) {
         if (extension == known)
             return "dat";
     }

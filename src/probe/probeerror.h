@@ -6,11 +6,10 @@
 namespace zorvane {
 
 enum class ProbeErrorKind {
-    CannotOpen,       // missing, unreadable, not a regular file, bad path
-    ReadFailed,       // the system refused a read of an opened file
-    DivisionByZero,   // a video size candidate with height 0
-    BadFallbackReply, // a displayed-size reply without the space it needs
-    Overflow,         // a number outside the signed 32-bit range
+    CannotOpen,     // missing, unreadable, not a regular file, bad path
+    ReadFailed,     // the system refused a read of an opened file
+    DivisionByZero, // a video size candidate with height 0
+    Overflow,       // a number outside the signed 32-bit range
 };
 
 class ProbeError : public std::runtime_error {

@@ -1,10 +1,9 @@
-#include "videoinfoprobe.h"
+#include "probe/videoinfoprobe.h"
 
-#include "binarystring.h"
-#include "displayedsize.h"
-#include "mediafile.h"
-#include "mediatype.h"
-#include "probeerror.h"
+#include "probe/binarystring.h"
+#include "probe/mediafile.h"
+#include "probe/mediatype.h"
+#include "probe/probeerror.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -55,14 +54,14 @@ void readAviHeader(const std::string &path, ProbeState &state)
     state.codec.write(file.bytesAt(188, 4));
 }
 
-constexpr int MpegSearchLimit = 30000;
+constexpr int kMpegSearchLimit = 30000;
 
 void readMpegSequenceHeader(const std::string &path, ProbeState &state)
 {
     std::string digits(24, '1');
     {
         MediaFile file(path);
-        for (int offset = 0; offset < MpegSearchLimit; ++offset) {
+        for (int offset = 0; offset < kMpegSearchLimit; ++offset) {
             if (file.bytesAt(offset, 4) == "\x00\x00\x01\xB3"sv) {
                 digits.clear();
                 for (int i = 4; i <= 6; ++i)
@@ -77,7 +76,7 @@ void readMpegSequenceHeader(const std::string &path, ProbeState &state)
 }
 
 // Real header objects, cover pictures included, stay far below this.
-constexpr std::int64_t AsfScanLimit = std::int64_t{64} << 20;
+constexpr std::int64_t kAsfScanLimit = std::int64_t{64} << 20;
 
 bool startsVideoFormatCode(MediaFile &file, std::int64_t offset)
 {
@@ -101,8 +100,8 @@ void scanAsfStreams(const std::string &path, ProbeState &state)
     // Past the end of the file every byte is 0 and no candidate can start,
     // so the scan ends there even when the header size claims more. A
     // header size of gigabytes is damage, not metadata: the scan stops at
-    // AsfScanLimit so that such a file cannot stall the caller for seconds.
-    const std::int64_t end = std::min(file.size(), AsfScanLimit);
+    // kAsfScanLimit so that such a file cannot stall the caller for seconds.
+    const std::int64_t end = std::min(file.size(), kAsfScanLimit);
     for (std::int64_t offset = 192; offset < end; ++offset) {
         if (startsVideoFormatCode(file, offset)) {
             state.width = file.int32At(offset - 12);
@@ -117,11 +116,11 @@ void scanAsfStreams(const std::string &path, ProbeState &state)
     }
 }
 
-void applyDisplayedSize(const DisplayedSizeQuery &whereDestination, ProbeState &state)
+void applyDisplayedSize(const DisplayedSizeQuery &displayedSize, ProbeState &state)
 {
-    if (!whereDestination)
+    if (!displayedSize)
         return;
-    if (const std::optional<DisplayedSize> size = parseDisplayedSizeReply(whereDestination())) {
+    if (const std::optional<DisplayedSize> size = displayedSize()) {
         state.height = size->height;
         state.width = size->width;
     }
@@ -129,7 +128,7 @@ void applyDisplayedSize(const DisplayedSizeQuery &whereDestination, ProbeState &
 
 } // namespace
 
-VideoInfo ProbeVideoInfo(const std::string &path, const DisplayedSizeQuery &whereDestination)
+VideoInfo ProbeVideoInfo(const std::string &path, const DisplayedSizeQuery &displayedSize)
 {
     const std::string tag = DetectMediaType(path);
     ProbeState state;
@@ -151,7 +150,7 @@ VideoInfo ProbeVideoInfo(const std::string &path, const DisplayedSizeQuery &wher
         state.height = 1;
     }
     if (state.width < 2 && state.height < 2)
-        applyDisplayedSize(whereDestination, state);
+        applyDisplayedSize(displayedSize, state);
     return VideoInfo{state.codec.finished(), state.width, state.height, 0, 0};
 }
 

@@ -1,7 +1,8 @@
-#include "blendcolor.h"
+#include "progress/blendcolor.h"
+
+#include "common/rounding.h"
 
 #include <array>
-#include <cmath>
 #include <cstring>
 
 namespace zorvane {
@@ -16,19 +17,6 @@ std::array<std::uint8_t, 4> bytesOf(Color c)
     return bytes;
 }
 
-// Rounds half-way values to the even neighbour (127.5 -> 128, 64.5 -> 64).
-int roundHalfEven(double v)
-{
-    const double down = std::floor(v);
-    const double rest = v - down;
-    if (rest > 0.5)
-        return static_cast<int>(down) + 1;
-    if (rest < 0.5)
-        return static_cast<int>(down);
-    const int lower = static_cast<int>(down);
-    return lower % 2 == 0 ? lower : lower + 1;
-}
-
 } // namespace
 
 Color BlendColor(Color Color1, double Fraction, Color Color2)
@@ -40,7 +28,7 @@ Color BlendColor(Color Color1, double Fraction, Color Color2)
     const double u = 1 - Fraction;
     std::array<int, 3> v{};
     for (int k = 0; k < 3; ++k)
-        v[k] = roundHalfEven(bytes2[k] * u + bytes1[k] * Fraction);
+        v[k] = static_cast<int>(roundHalfEven(bytes2[k] * u + bytes1[k] * Fraction));
     return rgbColor(v[2], v[1], v[0]);
 }
 

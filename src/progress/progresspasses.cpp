@@ -1,4 +1,4 @@
-#include "progresspasses.h"
+#include "progress/progresspasses.h"
 
 #include <algorithm>
 #include <cmath>

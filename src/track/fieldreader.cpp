@@ -1,4 +1,4 @@
-#include "fieldreader.h"
+#include "track/fieldreader.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -64,7 +64,7 @@ bool FieldReader::next(Line &line)
             m_skipLineFeed = ch == '\r';
             return true;
         }
-        if (++lineBytes > maxLineBytes) {
+        if (++lineBytes > kMaxLineBytes) {
             m_stoppedEarly = true;
             return false;
         }
@@ -79,7 +79,7 @@ bool FieldReader::next(Line &line)
         if (line.count <= line.fields.size()) {
             std::string &field = line.fields[line.count - 1];
             // An over-long field keeps one byte too many, so it never parses.
-            if (field.size() <= maxFieldBytes)
+            if (field.size() <= kMaxFieldBytes)
                 field += ch;
         }
     }

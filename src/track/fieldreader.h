@@ -10,15 +10,15 @@
 namespace zorvane {
 
 // Reads the first three blank-separated fields of each line of a file, in
-// bounded memory and time: a line longer than maxLineBytes ends the
+// bounded memory and time: a line longer than kMaxLineBytes ends the
 // reading, so a file without line ends (or a device such as /dev/zero)
 // cannot hang the program. LF, CR LF and a lone CR all end a line; a UTF-8
 // byte order mark is skipped. Throws std::system_error when the file
 // cannot be opened, and refuses directories and pipes.
 class FieldReader {
 public:
-    static constexpr std::size_t maxLineBytes = 64 * 1024;
-    static constexpr std::size_t maxFieldBytes = 64;
+    static constexpr std::size_t kMaxLineBytes = 64 * 1024;
+    static constexpr std::size_t kMaxFieldBytes = 64;
 
     struct Line {
         std::array<std::string, 3> fields;

@@ -1,4 +1,4 @@
-#include "numbertext.h"
+#include "track/numbertext.h"
 
 #include <array>
 #include <charconv>

@@ -1,6 +1,6 @@
-#include "pointtrack.h"
+#include "track/pointtrack.h"
 
-#include <cmath>
+#include "common/rounding.h"
 
 namespace zorvane {
 
@@ -13,10 +13,10 @@ std::int32_t PointTrack::upperBound() const
 
 void PointTrack::resize(std::int32_t upperBound)
 {
-    if (upperBound < 0 || upperBound > maxUpperBound)
+    if (upperBound < 0 || upperBound > kMaxUpperBound)
         throw TrackError(TrackErrorKind::OutOfRange,
                          "upper bound " + std::to_string(upperBound) + " is outside 0.."
-                             + std::to_string(maxUpperBound));
+                             + std::to_string(kMaxUpperBound));
     m_points.resize(static_cast<std::size_t>(upperBound) + 1);
     m_hasStorage = true;
 }
@@ -59,24 +59,10 @@ std::optional<TrackPoint> PointTrack::find(std::int32_t index) const noexcept
     return m_points[static_cast<std::size_t>(index)];
 }
 
-std::optional<std::int32_t> roundHalfEven(double value)
-{
-    if (!std::isfinite(value))
-        return std::nullopt;
-    const double below = std::floor(value);
-    const double fraction = value - below;
-    double rounded = below;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(below, 2.0) != 0.0))
-        rounded = below + 1.0;
-    if (rounded < -2147483648.0 || rounded > 2147483647.0)
-        return std::nullopt;
-    return static_cast<std::int32_t>(rounded);
-}
-
 TrackPoint clickPoint(float x, float y)
 {
-    const std::optional<std::int32_t> px = roundHalfEven(x);
-    const std::optional<std::int32_t> py = roundHalfEven(y);
+    const std::optional<std::int32_t> px = roundHalfEvenToInt32(x);
+    const std::optional<std::int32_t> py = roundHalfEvenToInt32(y);
     if (!px || !py)
         throw TrackError(TrackErrorKind::NotRepresentable,
                          "click position does not fit a 32-bit integer");

@@ -40,7 +40,7 @@ class PointTrack {
 public:
     // A day of video at over 100 frames per second: anything above is a
     // corrupt length, and would cost gigabytes.
-    static constexpr std::int32_t maxUpperBound = 10'000'000;
+    static constexpr std::int32_t kMaxUpperBound = 10'000'000;
 
     bool hasStorage() const { return m_hasStorage; }
     static constexpr std::int32_t lowerBound() { return 0; }
@@ -48,7 +48,7 @@ public:
     std::int32_t upperBound() const;
 
     // Throws TrackError (OutOfRange) for a negative bound or one above
-    // maxUpperBound, leaving the track as it was.
+    // kMaxUpperBound, leaving the track as it was.
     void resize(std::int32_t upperBound);
 
     // Throw TrackError (NoStorage or OutOfRange); never touch memory outside.
@@ -66,11 +66,6 @@ private:
     std::vector<TrackPoint> m_points;
     bool m_hasStorage = false;
 };
-
-// Rounds to the nearest integer, halves to the even neighbour (2.5 -> 2,
-// 3.5 -> 4), whatever the floating-point rounding mode. Nothing for NaN,
-// infinities and results outside the 32-bit range.
-std::optional<std::int32_t> roundHalfEven(double value);
 
 // The point a left click at (x, y) stores. Throws TrackError
 // (NotRepresentable) when a coordinate does not round to a 32-bit integer.

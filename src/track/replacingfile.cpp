@@ -1,4 +1,4 @@
-#include "replacingfile.h"
+#include "track/replacingfile.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -11,7 +11,7 @@ namespace zorvane {
 
 namespace {
 
-constexpr std::size_t bufferSize = 64 * 1024;
+constexpr std::size_t kBufferSize = 64 * 1024;
 
 [[noreturn]] void throwErrno(int error, const std::string &what)
 {
@@ -43,7 +43,7 @@ std::filesystem::path resolvedTarget(const std::filesystem::path &target)
 ReplacingFile::ReplacingFile(const std::filesystem::path &target)
     : m_target(resolvedTarget(target))
 {
-    m_buffer.reserve(bufferSize);
+    m_buffer.reserve(kBufferSize);
     struct stat existing {};
     if (::stat(m_target.c_str(), &existing) != 0) {
         if (errno != ENOENT)
@@ -91,10 +91,10 @@ void ReplacingFile::openTemporaryBeside(const std::filesystem::path &target, mod
 
 void ReplacingFile::write(std::string_view bytes)
 {
-    if (m_buffer.size() + bytes.size() > bufferSize)
+    if (m_buffer.size() + bytes.size() > kBufferSize)
         flushBuffer();
     m_buffer.append(bytes);
-    if (m_buffer.size() >= bufferSize)
+    if (m_buffer.size() >= kBufferSize)
         flushBuffer();
 }
 

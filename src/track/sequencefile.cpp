@@ -1,8 +1,9 @@
-#include "sequencefile.h"
+#include "track/sequencefile.h"
 
-#include "fieldreader.h"
-#include "replacingfile.h"
-#include "systemerror.h"
+#include "common/rounding.h"
+#include "track/fieldreader.h"
+#include "track/replacingfile.h"
+#include "track/systemerror.h"
 
 #include <array>
 #include <cerrno>
@@ -23,7 +24,7 @@ std::string quoted(const std::filesystem::path &path)
 std::optional<std::int32_t> readFileInteger(std::string_view field)
 {
     const std::optional<double> value = parseFileNumber(field);
-    return value ? roundHalfEven(*value) : std::nullopt;
+    return value ? roundHalfEvenToInt32(*value) : std::nullopt;
 }
 
 template <typename Integer>
@@ -105,11 +106,11 @@ SequenceLoad loadSequence(const std::filesystem::path &path, PointTrack &track)
 
     if (reader.next(line)) {
         if (const std::optional<double> announced = parseFileNumber(line.field(0))) {
-            if (*announced > PointTrack::maxUpperBound)
+            if (*announced > PointTrack::kMaxUpperBound)
                 throw SequenceError(SequenceErrorKind::TooManyFrames,
                                     "Le fichier " + quoted(path)
                                         + " annonce plus de 10 000 000 images : rien n'a été chargé.");
-            load.upperBound = roundHalfEven(*announced).value_or(-1);
+            load.upperBound = roundHalfEvenToInt32(*announced).value_or(-1);
         }
     }
     if (load.upperBound < 0)

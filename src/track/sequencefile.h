@@ -1,7 +1,7 @@
 #pragma once
 
-#include "numbertext.h"
-#include "pointtrack.h"
+#include "track/numbertext.h"
+#include "track/pointtrack.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -34,7 +34,7 @@ private:
     SequenceErrorKind m_kind;
 };
 
-inline constexpr std::string_view proposedSequenceName = "Sequence.txt";
+inline constexpr std::string_view kProposedSequenceName = "Sequence.txt";
 
 // What the save command needs before it shows its dialog: storage and at
 // least two frames.

@@ -1,4 +1,4 @@
-#include "systemerror.h"
+#include "track/systemerror.h"
 
 #include <cerrno>
 

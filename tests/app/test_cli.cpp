@@ -1,4 +1,4 @@
-#include "media.h"
+#include "support/media.h"
 
 #include <gtest/gtest.h>
 

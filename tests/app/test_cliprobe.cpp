@@ -1,5 +1,5 @@
-#include "cli_probe.h"
-#include "media.h"
+#include "app/cli_probe.h"
+#include "support/media.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <sstream>
 
 using namespace zorvane;
+using namespace zorvane::inspect;
 
 namespace {
 
@@ -50,7 +51,8 @@ protected:
     }
 
     std::filesystem::path m_dir = std::filesystem::temp_directory_path() / ("zorvane-inspect-" + std::to_string(getpid()));
-    std::string m_reply, m_out, m_err;
+    std::optional<DisplayedSize> m_reply;
+    std::string m_out, m_err;
     std::vector<std::string> m_asked;
 };
 
@@ -64,19 +66,17 @@ TEST_F(InspectProbe, OneLinePerFileAndExitOneWhenAnyFails)
     EXPECT_EQ(m_out, avi + "\tavi\t\"cvid \"\t320\t240\t0\t0\n" + mp3 + "\tmp3\t\"AUDIO\"\t1\t1\t0\t0\n");
     EXPECT_EQ(m_err, "");
 
-    m_reply = "12";
     const std::string mov = write("clip.mov", "moov");
     EXPECT_EQ(run({shown("missing.avi"), avi, mov}), 1);
     EXPECT_EQ(m_out, shown("missing.avi") + "\terror\tcannot open file: No such file or directory\n" + avi
-                         + "\tavi\t\"cvid \"\t320\t240\t0\t0\n" + mov
-                         + "\terror\tdisplayed-size reply without a space: 12\n");
+                         + "\tavi\t\"cvid \"\t320\t240\t0\t0\n" + mov + "\tmov\t\"QTMOV\"\t0\t0\t0\t0\n");
 }
 
 TEST_F(InspectProbe, DisplayedSizeIsAskedPerFileUnlessDisabled)
 {
     const std::string mov = write("clip.mov", "moov");
     const std::string avi = write("clip.avi", aviBytes(320, 240, "cvid"));
-    m_reply = "0 0 480 270";
+    m_reply = DisplayedSize{480, 270};
     EXPECT_EQ(run({mov, avi}), 0);
     EXPECT_EQ(m_out, mov + "\tmov\t\"QTMOV\"\t480\t270\t0\t0\n" + avi + "\tavi\t\"cvid \"\t320\t240\t0\t0\n");
     EXPECT_EQ(m_asked, std::vector<std::string>{mov});

@@ -1,7 +1,7 @@
-#include "fakeframesource.h"
-#include "form1.h"
-#include "mediaplayercontrol.h"
-#include "videodisplay.h"
+#include "app/ui/form1.h"
+#include "player/ui/transportbar.h"
+#include "player/ui/videodisplay.h"
+#include "support/fakeframesource.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -19,7 +19,7 @@ using zorvane::testing::FakeFrameSource;
 
 namespace {
 
-MediaPlayer::Opener fakeOpener(int frames)
+Player::Opener fakeOpener(int frames)
 {
     return [frames](const std::string &path) -> std::unique_ptr<FrameSource> {
         if (path.empty())
@@ -93,13 +93,10 @@ TEST_F(Form1Test, ControlsHaveTheirLookAndStartingValues)
 
 TEST_F(Form1Test, StartUpConfiguresThePlayerAndTheColours)
 {
-    auto *player = control<MediaPlayerControl>("MMControl1");
-    EXPECT_EQ(player->deviceType(), QStringLiteral("AVIVideo"));
-    EXPECT_EQ(player->displayWindow(), control<VideoDisplay>("Picture1"));
-    for (int id : {24, 25, 26})
-        EXPECT_FALSE(player->option(id)) << id;
-    EXPECT_EQ(player->length(), 0);
-    EXPECT_EQ(player->position(), 0);
+    auto *bar = control<TransportBar>("MMControl1");
+    EXPECT_EQ(bar->displayWindow(), control<VideoDisplay>("Picture1"));
+    EXPECT_EQ(form.player().length(), 0);
+    EXPECT_EQ(form.player().position(), 0);
     EXPECT_EQ(form.progressColorA(), 0x008000u);
     EXPECT_EQ(form.progressColorB(), 0xFFFF80u);
 }
@@ -172,26 +169,25 @@ TEST_F(Form1Test, QuitterClosesTheLastWindowWhichEndsTheProgram)
 
 TEST_F(Form1Test, ClicksOnThePictureReachTheClickHandler)
 {
-    auto *player = control<MediaPlayerControl>("MMControl1");
+    Player &player = form.player();
     auto *picture = control<VideoDisplay>("Picture1");
-    player->setFileName(QStringLiteral("clip.avi"));
-    ASSERT_TRUE(player->setCommand(QStringLiteral("Open")));
+    ASSERT_TRUE(player.open("clip.avi"));
     QTest::mouseRelease(picture, Qt::RightButton, Qt::NoModifier, QPoint(40, 40));
     QTest::mouseRelease(picture, Qt::RightButton, Qt::NoModifier, QPoint(40, 40));
-    EXPECT_EQ(player->position(), 2);
-    EXPECT_EQ(picture->frame().pixelColor(0, 0), FakeFrameSource::colourOf(2));
+    EXPECT_EQ(player.position(), 2);
+    const FakeFrameSource::Rgb second = FakeFrameSource::colourOf(2);
+    EXPECT_EQ(picture->frame().pixelColor(0, 0), QColor(second[0], second[1], second[2]));
     QTest::mouseRelease(picture, Qt::MiddleButton, Qt::NoModifier, QPoint(40, 40));
-    EXPECT_EQ(player->position(), 1);
+    EXPECT_EQ(player.position(), 1);
     QTest::mouseRelease(picture, Qt::LeftButton, Qt::NoModifier, QPoint(40, 40));
-    EXPECT_EQ(player->position(), 1);
+    EXPECT_EQ(player.position(), 1);
 }
 
 TEST_F(Form1Test, PlayerNotificationsRepaintThePicture)
 {
-    auto *player = control<MediaPlayerControl>("MMControl1");
+    auto *bar = control<TransportBar>("MMControl1");
     auto *picture = control<VideoDisplay>("Picture1");
-    player->setFileName(QStringLiteral("clip.avi"));
-    ASSERT_TRUE(player->setCommand(QStringLiteral("Open")));
+    ASSERT_TRUE(form.player().open("clip.avi"));
     int overlayPaints = 0;
     picture->setOverlay([&](QPainter &) { ++overlayPaints; });
     QApplication::processEvents();
@@ -200,7 +196,7 @@ TEST_F(Form1Test, PlayerNotificationsRepaintThePicture)
     QApplication::processEvents();
     EXPECT_GT(overlayPaints, before);
     const int afterRef = overlayPaints;
-    emit player->transportMoved();
+    emit bar->transportMoved();
     QApplication::processEvents();
     EXPECT_GT(overlayPaints, afterRef);
 }

@@ -1,7 +1,6 @@
-#include "form1.h"
-#include "media.h"
-#include "mediaplayercontrol.h"
-#include "videodisplay.h"
+#include "app/ui/form1.h"
+#include "player/ui/videodisplay.h"
+#include "support/media.h"
 
 #include <QApplication>
 #include <QTest>
@@ -28,14 +27,11 @@ TEST(Form1OnVideo, PictureShowsTheDecodedFrameOneToOneFromItsInnerCorner)
     Form1 form(&openFrameSource);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    auto *player = form.findChild<MediaPlayerControl *>(QStringLiteral("MMControl1"));
     auto *picture = form.findChild<VideoDisplay *>(QStringLiteral("Picture1"));
-    ASSERT_NE(player, nullptr);
     ASSERT_NE(picture, nullptr);
-    player->setFileName(QString::fromStdString(wideClip()));
-    ASSERT_TRUE(player->setCommand(QStringLiteral("Open")));
-    ASSERT_TRUE(player->setCommand(QStringLiteral("step")));
-    ASSERT_TRUE(player->setCommand(QStringLiteral("step")));
+    ASSERT_TRUE(form.player().open(wideClip()));
+    ASSERT_TRUE(form.player().step());
+    ASSERT_TRUE(form.player().step());
 
     const RgbImage expected = openFrameSource(wideClip())->frameRgb(2);
     const QImage shot = picture->grab().toImage();

@@ -1,15 +1,15 @@
-#include "commondialog.h"
-#include "dialog.h"
-#include "form1.h"
-#include "frmabout.h"
-#include "media.h"
-#include "mediaplayercontrol.h"
-#include "progressbar.h"
-#include "progresspasses.h"
-#include "videodisplay.h"
+#include "app/ui/commondialog.h"
+#include "app/ui/form1.h"
+#include "dialogs/ui/dialog.h"
+#include "dialogs/ui/frmabout.h"
+#include "player/ui/transportbar.h"
+#include "player/ui/videodisplay.h"
+#include "progress/ui/progressbar.h"
+#include "support/media.h"
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QApplication>
 #include <QLineEdit>
 #include <QLocale>
@@ -20,7 +20,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -97,7 +99,8 @@ protected:
         form.setMessageDisplay([this](const QString &text) { messages << text; });
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-        player = form.findChild<MediaPlayerControl *>(QStringLiteral("MMControl1"));
+        player = &form.player();
+        ASSERT_NE(form.findChild<TransportBar *>(QStringLiteral("MMControl1")), nullptr);
         picture = form.findChild<VideoDisplay *>(QStringLiteral("Picture1"));
         ASSERT_NE(player, nullptr);
         ASSERT_NE(picture, nullptr);
@@ -115,14 +118,14 @@ protected:
     {
         dialog->answers.push_back(path);
         trigger("ov");
-        player->setCommand(QStringLiteral("back"));
+        player->back();
     }
 
     void goToFrame(int frame)
     {
-        while (player->position() < frame && player->setCommand(QStringLiteral("step"))) {
+        while (player->position() < frame && player->step()) {
         }
-        while (player->position() > frame && player->setCommand(QStringLiteral("back"))) {
+        while (player->position() > frame && player->back()) {
         }
         ASSERT_EQ(player->position(), frame);
     }
@@ -157,7 +160,7 @@ protected:
     QTemporaryDir folder;
     ScriptedDialog *dialog = new ScriptedDialog;
     Form1 form{&openFrameSource};
-    MediaPlayerControl *player = nullptr;
+    Player *player = nullptr;
     VideoDisplay *picture = nullptr;
     QStringList messages;
 };
@@ -166,7 +169,7 @@ TEST_F(Form1Work, ClicksBeforeAnyVideoChangeNothingAndSayNothing)
 {
     for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton})
         QTest::mouseClick(picture, button, {}, at(30, 40));
-    form.Picture2_MouseUp(1, 0, 12.0f, 13.0f);
+    form.Picture2_MouseUp(MouseButton::Left, 0, 12.0f, 13.0f);
     EXPECT_FALSE(form.pointTrack().hasStorage());
     EXPECT_EQ(player->position(), 0);
     EXPECT_TRUE(redPixels().empty());
@@ -198,12 +201,12 @@ TEST_F(Form1Work, LeftClickRoundsHalvesToEvenIntoTheCurrentFrame)
 {
     openVideo(blackVideo(10));
     goToFrame(3);
-    form.Picture2_MouseUp(1, 0, 112.5f, 77.5f);
+    form.Picture2_MouseUp(MouseButton::Left, 0, 112.5f, 77.5f);
     EXPECT_EQ(entry(3), (TrackPoint{112, 78}));
-    form.Picture2_MouseUp(1, 0, 2.5f, 3.4999f);
+    form.Picture2_MouseUp(MouseButton::Left, 0, 2.5f, 3.4999f);
     EXPECT_EQ(entry(3), (TrackPoint{2, 3}));
     // A button code of no meaning stores nothing and does not move.
-    form.Picture2_MouseUp(8, 0, 50.0f, 50.0f);
+    form.Picture2_MouseUp(MouseButton::Other, 0, 50.0f, 50.0f);
     EXPECT_EQ(entry(3), (TrackPoint{2, 3}));
     EXPECT_EQ(player->position(), 3);
 }
@@ -227,7 +230,7 @@ TEST_F(Form1Work, CrossIsTenRedPixelsEachWayFromFiveBeforeThePoint)
     EXPECT_EQ(red, expected);
 
     // A click exactly at (0, 0) empties the entry: no cross.
-    form.Picture2_MouseUp(1, 0, 0.0f, 0.0f);
+    form.Picture2_MouseUp(MouseButton::Left, 0, 0.0f, 0.0f);
     EXPECT_TRUE(redPixels().empty());
 }
 
@@ -250,7 +253,7 @@ TEST_F(Form1Work, CrossFollowsItsFrameAndSurvivesRepaints)
     EXPECT_EQ(redPixels().size(), 19u);
 
     // Stepping onto a frame that holds a point shows that frame's cross.
-    form.Picture2_MouseUp(1, 0, 20.0f, 20.0f);
+    form.Picture2_MouseUp(MouseButton::Left, 0, 20.0f, 20.0f);
     goToFrame(1);
     EXPECT_TRUE(redPixels().empty());
     QTest::mouseClick(picture, Qt::RightButton, {}, at(5, 5));
@@ -260,7 +263,7 @@ TEST_F(Form1Work, CrossFollowsItsFrameAndSurvivesRepaints)
 
     // "back" on frame 0 cannot move, and the cross of frame 0 stays drawn.
     goToFrame(0);
-    form.Picture2_MouseUp(1, 0, 30.0f, 30.0f);
+    form.Picture2_MouseUp(MouseButton::Left, 0, 30.0f, 30.0f);
     QTest::mouseClick(picture, Qt::MiddleButton, {}, at(5, 5));
     EXPECT_EQ(player->position(), 0);
     EXPECT_EQ(redPixels().size(), 19u);
@@ -289,7 +292,7 @@ TEST_F(Form1Work, OpeningOffersAviFirstAndStartsPlaying)
     EXPECT_TRUE(dialog->filtersShown[0].startsWith(QStringLiteral("Video (*.avi)|*.avi|")));
     EXPECT_TRUE(dialog->filtersShown[0].contains(QStringLiteral("*.mp4")));
     EXPECT_TRUE(player->isPlaying());
-    EXPECT_EQ(player->fileName(), blackVideo(10));
+    EXPECT_EQ(QString::fromStdString(player->fileName()), blackVideo(10));
     EXPECT_EQ(form.pointTrack().upperBound(), 10);
     EXPECT_EQ(form.videoInfo().Width, 160);
     EXPECT_EQ(form.videoInfo().Height, 120);
@@ -309,7 +312,7 @@ TEST_F(Form1Work, OpeningALongerVideoAddsEmptyEntries)
 {
     openVideo(blackVideo(100));
     goToFrame(7);
-    form.Picture2_MouseUp(1, 0, 11.0f, 12.0f);
+    form.Picture2_MouseUp(MouseButton::Left, 0, 11.0f, 12.0f);
     loadSequence(numberedSequence(100));
     openVideo(blackVideo(300));
     ASSERT_EQ(form.pointTrack().upperBound(), 300);
@@ -326,7 +329,7 @@ TEST_F(Form1Work, OpeningByPathDoesWhatTheMenuDoesWithoutItsDialog)
     form.openVideo(blackVideo(10));
     EXPECT_EQ(dialog->filtersShown.size(), dialogsShown);
     EXPECT_TRUE(player->isPlaying());
-    EXPECT_EQ(player->fileName(), blackVideo(10));
+    EXPECT_EQ(player->fileName(), blackVideo(10).toStdString());
     EXPECT_EQ(form.pointTrack().upperBound(), 10);
     EXPECT_EQ(entry(10), (TrackPoint{11, 21}));
     EXPECT_EQ(form.videoInfo().Width, 160);
@@ -342,14 +345,14 @@ TEST_F(Form1Work, CancellingTheOpenDialogKeepsVideoAndTrack)
 {
     openVideo(blackVideo(10));
     goToFrame(1);
-    form.Picture2_MouseUp(1, 0, 9.0f, 9.0f);
-    ASSERT_TRUE(player->setCommand(QStringLiteral("Play")));
+    form.Picture2_MouseUp(MouseButton::Left, 0, 9.0f, 9.0f);
+    ASSERT_TRUE(player->play());
     const VideoInfo before = form.videoInfo();
 
     dialog->answers.push_back(std::nullopt);
     trigger("ov");
     EXPECT_TRUE(player->isPlaying());
-    EXPECT_EQ(player->fileName(), blackVideo(10));
+    EXPECT_EQ(QString::fromStdString(player->fileName()), blackVideo(10));
     EXPECT_EQ(form.pointTrack().upperBound(), 10);
     EXPECT_EQ(entry(1), (TrackPoint{9, 9}));
     EXPECT_EQ(form.videoInfo(), before);
@@ -371,7 +374,7 @@ TEST_F(Form1Work, SavingWritesTheTrackAndLoadingBringsItBack)
 {
     openVideo(blackVideo(3));
     goToFrame(1);
-    form.Picture2_MouseUp(1, 0, 120.0f, 85.0f);
+    form.Picture2_MouseUp(MouseButton::Left, 0, 120.0f, 85.0f);
     form.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(QStringLiteral("40"));
     const QString path = folder.filePath(QStringLiteral("saved.txt"));
     dialog->answers.push_back(path);
@@ -391,6 +394,37 @@ TEST_F(Form1Work, SavingWritesTheTrackAndLoadingBringsItBack)
     ASSERT_EQ(second.pointTrack().upperBound(), 3);
     EXPECT_EQ(second.pointTrack().at(1), (TrackPoint{120, 85}));
     EXPECT_EQ(second.pointTrack().at(2), TrackPoint{});
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(Form1Work, NamesWithAccentsAndSpacesWorkForVideosAndSequences)
+{
+    const QString pupil = folder.filePath(QStringLiteral("élève"));
+    ASSERT_TRUE(QDir().mkpath(pupil));
+    const QString video = pupil + QStringLiteral("/vidéo 1.avi");
+    ASSERT_TRUE(QFile::copy(blackVideo(4), video));
+    openVideo(video);
+    EXPECT_EQ(player->length(), 4);
+    EXPECT_EQ(form.pointTrack().upperBound(), 4);
+    EXPECT_EQ(form.videoInfo().Width, 160) << "the probe did not find the file";
+    goToFrame(2);
+    form.Picture2_MouseUp(MouseButton::Left, 0, 31.0f, 41.0f);
+
+    const QString sequence = pupil + QStringLiteral("/séquence.txt");
+    dialog->answers.push_back(sequence);
+    trigger("es");
+    // The file must be under the UTF-8 bytes of its name.
+    const std::string utf8Name = sequence.toStdString();
+    const std::u8string u8Name(utf8Name.begin(), utf8Name.end());
+    ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(u8Name)));
+
+    Form1 second(&openFrameSource);
+    auto *secondDialog = new ScriptedDialog;
+    second.setCommonDialog(secondDialog);
+    secondDialog->answers.push_back(sequence);
+    second.findChild<QAction *>(QStringLiteral("os"))->trigger();
+    ASSERT_EQ(second.pointTrack().upperBound(), 4);
+    EXPECT_EQ(second.pointTrack().at(2), (TrackPoint{31, 41}));
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -463,7 +497,7 @@ TEST_F(Form1Work, AFailedWriteIsReportedWithTheFileName)
 TEST_F(Form1Work, AnAbsurdFrameCountIsRefusedAndTheTrackStays)
 {
     openVideo(blackVideo(3));
-    form.Picture2_MouseUp(1, 0, 5.0f, 6.0f);
+    form.Picture2_MouseUp(MouseButton::Left, 0, 5.0f, 6.0f);
     loadSequence(" 20000000 \r\n0\t1\t1\r\n");
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains(QStringLiteral("10 000 000")));
@@ -479,7 +513,7 @@ TEST_F(Form1Work, ASequenceThatCannotBeOpenedGivesAnEmptyTrackOneEntrySilently)
     EXPECT_EQ(form.pointTrack().upperBound(), 0);
 
     openVideo(blackVideo(3));
-    form.Picture2_MouseUp(1, 0, 5.0f, 6.0f);
+    form.Picture2_MouseUp(MouseButton::Left, 0, 5.0f, 6.0f);
     dialog->answers.push_back(folder.filePath(QStringLiteral("nowhere.txt")));
     trigger("os");
     EXPECT_EQ(form.pointTrack().upperBound(), 3);
@@ -509,10 +543,17 @@ TEST_F(Form1Work, TimerFillsTheBarUpToTheCurrentFrame)
     const QImage shot = bar->grab().toImage();
     const QColor grey(64, 64, 64);
     const int middle = bar->height() / 2;
-    // The passes run from the frame down to 0: the last one, at the left,
-    // is the gradient's start in the window's colours.
-    const Color left = progressPasses(50, 100, 337.0f, form.progressColorA(), form.progressColorB()).back().color;
-    EXPECT_EQ(shot.pixelColor(0, middle), QColor(redOf(left), greenOf(left), blueOf(left)));
+    // Passes run from frame 50 down to 0 in steps of 100 / (337 / 15)
+    // frames; the last one, at the left, mixes the window's colours
+    // (0, 128, 0) and (128, 255, 255) at t = its frame / 100, halves to
+    // even, with red and blue exchanged.
+    const float step = static_cast<float>(100.0 / (337.0 / 15.0));
+    float lastPass = 50.0f;
+    while (lastPass - step >= 0)
+        lastPass -= step;
+    const double t = lastPass / 100.0;
+    const auto mix = [t](int first, int second) { return static_cast<int>(std::nearbyint(first * (1 - t) + second * t)); };
+    EXPECT_EQ(shot.pixelColor(0, middle), QColor(mix(0, 255), mix(128, 255), mix(0, 128)));
     EXPECT_NE(shot.pixelColor(160, middle), grey);
     EXPECT_EQ(shot.pixelColor(175, middle), grey);
     EXPECT_EQ(shot.pixelColor(336, middle), grey);

@@ -1,6 +1,6 @@
 // The zorvane program's answers that need no window.
 #include "app/version.h"
-#include "media.h"
+#include "support/media.h"
 
 #include <gtest/gtest.h>
 

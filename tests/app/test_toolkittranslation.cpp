@@ -1,4 +1,4 @@
-#include "app/toolkittranslation.h"
+#include "app/ui/toolkittranslation.h"
 
 #include <QApplication>
 #include <QFileDialog>

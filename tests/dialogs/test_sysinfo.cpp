@@ -1,5 +1,5 @@
-#include "desktopregistry.h"
-#include "sysinfo.h"
+#include "dialogs/desktopregistry.h"
+#include "dialogs/sysinfo.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,7 @@ std::vector<std::uint8_t> bytes(const std::string &text)
     return {text.begin(), text.end()};
 }
 
-class FakeRegistry : public RegistryLayer
-{
+class FakeRegistry : public RegistryLayer {
 public:
     void set(const std::string &key, const std::string &value, std::uint32_t type, std::vector<std::uint8_t> data)
     {
@@ -45,8 +44,7 @@ private:
     std::map<std::pair<std::string, std::string>, RegistryAnswer> m_values;
 };
 
-class FakeLauncher : public ProgramLauncher
-{
+class FakeLauncher : public ProgramLauncher {
 public:
     bool startProgram(const std::string &path) override
     {
@@ -57,8 +55,7 @@ public:
     bool succeeds = true;
 };
 
-class FakeMessages : public MessageDisplay
-{
+class FakeMessages : public MessageDisplay {
 public:
     void showMessage(const std::string &text, const std::string &caption) override
     {

@@ -1,6 +1,6 @@
-#include "desktopservices.h"
-#include "frmabout.h"
-#include "helpwindow.h"
+#include "dialogs/ui/desktopservices.h"
+#include "dialogs/ui/frmabout.h"
+#include "dialogs/ui/helpwindow.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -29,8 +29,7 @@ void whenModal(std::function<void()> action)
     QTimer::singleShot(0, std::move(action));
 }
 
-class EmptyRegistry : public RegistryLayer
-{
+class EmptyRegistry : public RegistryLayer {
 public:
     RegistryAnswer readValue(std::uint32_t, const std::string &, const std::string &, std::uint32_t) const override
     {
@@ -38,14 +37,12 @@ public:
     }
 };
 
-class NoLauncher : public ProgramLauncher
-{
+class NoLauncher : public ProgramLauncher {
 public:
     bool startProgram(const std::string &) override { return false; }
 };
 
-class CountingMessages : public MessageDisplay
-{
+class CountingMessages : public MessageDisplay {
 public:
     void showMessage(const std::string &text, const std::string &caption) override
     {

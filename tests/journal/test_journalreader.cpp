@@ -182,7 +182,7 @@ TEST_F(JournalReader, AbsurdContentWithAValidChecksumEndsTheJournal)
     wrongVersion.replace(wrongVersion.size() - 4, 4, le32(crc32(wrongVersion.data(), wrongVersion.size() - 4)));
 
     const std::vector<std::pair<const char *, std::string>> cases{
-        {"bound above the largest track", encodeRecord(RecordType::Track, trackPayload(PointTrack::maxUpperBound + 1, 0, 0, {}))},
+        {"bound above the largest track", encodeRecord(RecordType::Track, trackPayload(PointTrack::kMaxUpperBound + 1, 0, 0, {}))},
         {"negative bound", encodeRecord(RecordType::Track, trackPayload(-1, 0, 0, {}))},
         {"more covered frames than the track has", encodeRecord(RecordType::Track, trackPayload(3, 5, 0, {}))},
         {"more points than frames", encodeRecord(RecordType::Track, trackPayload(1, 0, 3, point(0) + point(1) + point(1)))},

@@ -1,6 +1,6 @@
 // LibreOffice Calc, run headless, reads the exported CSV of either locale
 // as the header and five numeric columns with the values written.
-#include "media.h"
+#include "support/media.h"
 #include "measure/measureexport.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // A ball thrown sideways falls under a known acceleration in a generated
 // video with a scale bar; clicking its centres, calibrating on the bar and
 // exporting must give back g, with a steady and with a changing frame rate.
-#include "media.h"
+#include "support/media.h"
 #include "measure/measureexport.h"
 #include "measure/sidecar.h"
 #include "player/framereader.h"

@@ -3,7 +3,7 @@
 #include "measure/measureerror.h"
 #include "measure/measureexport.h"
 #include "measure/sidecar.h"
-#include "tempfolder.h"
+#include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 

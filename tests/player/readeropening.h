@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framereader.h"
+#include "player/framereader.h"
 
 #include <gtest/gtest.h>
 

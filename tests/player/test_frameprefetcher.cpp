@@ -1,48 +1,23 @@
-#include "frameprefetcher.h"
+#include "player/frameprefetcher.h"
+#include "support/fakeframesource.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <thread>
 
 using namespace zorvane;
+using zorvane::testing::FakeFrameSource;
 
 namespace {
 
-// One-pixel frames whose red value is their index.
-class CountingSource : public FrameSource {
-public:
-    explicit CountingSource(int frames) : m_frames(frames) {}
-    int frameCount() const override { return m_frames; }
-    int width() const override { return 1; }
-    int height() const override { return 1; }
-    double frameTimeMs(int index) const override { return index * 10.0; }
-    RgbImage frameRgb(int index) override
-    {
-        if (index == slowFrame)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        ++calls;
-        if (index == failingFrame)
-            throw ReaderError(ReaderErrorKind::DecodeFailed, "broken frame");
-        return {1, 1, {static_cast<std::uint8_t>(index), 0, 0}};
-    }
-
-    std::atomic<int> calls = 0;
-    int failingFrame = -1;
-    int slowFrame = -1;
-
-private:
-    int m_frames;
-};
-
-int indexOf(const std::optional<RgbImage> &image) { return image ? image->pixels.at(0) : -1; }
+int indexOf(const std::optional<RgbImage> &image) { return image ? FakeFrameSource::indexOf(*image) : -1; }
 
 } // namespace
 
 TEST(FramePrefetcher, HandsOverEachFrameInOrder)
 {
-    CountingSource source(10);
+    FakeFrameSource source(10, 10.0);
     FramePrefetcher prefetcher(source, 2, 9, 3);
     for (int i = 2; i <= 9; ++i)
         EXPECT_EQ(indexOf(prefetcher.take(i)), i);
@@ -52,7 +27,7 @@ TEST(FramePrefetcher, HandsOverEachFrameInOrder)
 
 TEST(FramePrefetcher, StaysWithinItsDepth)
 {
-    CountingSource source(100);
+    FakeFrameSource source(100, 10.0);
     FramePrefetcher prefetcher(source, 0, 99, 4);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(prefetcher.decodedCount(), 4);
@@ -63,7 +38,7 @@ TEST(FramePrefetcher, StaysWithinItsDepth)
 
 TEST(FramePrefetcher, TakingALaterFrameDropsAndSkipsThePassedOnes)
 {
-    CountingSource source(200);
+    FakeFrameSource source(200, 10.0);
     FramePrefetcher prefetcher(source, 0, 199, 2);
     EXPECT_EQ(indexOf(prefetcher.take(150)), 150);
     EXPECT_LT(prefetcher.decodedCount(), 10) << "decoded the frames it was told to pass";
@@ -73,7 +48,7 @@ TEST(FramePrefetcher, TakingALaterFrameDropsAndSkipsThePassedOnes)
 
 TEST(FramePrefetcher, AFrameThatFailsEndsTheRunThere)
 {
-    CountingSource source(10);
+    FakeFrameSource source(10, 10.0);
     source.failingFrame = 4;
     FramePrefetcher prefetcher(source, 0, 9, 8);
     EXPECT_EQ(indexOf(prefetcher.take(3)), 3);
@@ -83,7 +58,7 @@ TEST(FramePrefetcher, AFrameThatFailsEndsTheRunThere)
 
 TEST(FramePrefetcher, AFailureOfAPassedFrameDoesNotStopIt)
 {
-    CountingSource source(10);
+    FakeFrameSource source(10, 10.0);
     source.slowFrame = 1;
     source.failingFrame = 1;
     FramePrefetcher prefetcher(source, 1, 9, 2);
@@ -94,7 +69,7 @@ TEST(FramePrefetcher, AFailureOfAPassedFrameDoesNotStopIt)
 
 TEST(FramePrefetcher, StopsWhileAFrameIsBeingDecoded)
 {
-    CountingSource source(10);
+    FakeFrameSource source(10, 10.0);
     source.slowFrame = 0;
     {
         FramePrefetcher prefetcher(source, 0, 9, 4);

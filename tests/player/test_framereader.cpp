@@ -1,5 +1,5 @@
-#include "framereader.h"
-#include "media.h"
+#include "player/framereader.h"
+#include "support/media.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "framereader.h"
-#include "media.h"
+#include "player/framereader.h"
+#include "player/player.h"
 #include "readeropening.h"
-#include "mediaplayer.h"
+#include "support/media.h"
 
 #include <gtest/gtest.h>
 
@@ -198,18 +198,18 @@ TEST(FrameReaderCache, StaysWithinItsBudgetAndStillServesExactFrames)
     }
 }
 
-TEST(MediaPlayerOnFrameReader, LengthAndMovesFollowTheFile)
+TEST(PlayerOnFrameReader, LengthAndMovesFollowTheFile)
 {
-    MediaPlayer player(openFrameSource);
-    player.setFileName(mjpegClip().string());
-    ASSERT_TRUE(player.command("Open"));
+    Player player(openFrameSource);
+    ASSERT_TRUE(player.open(mjpegClip().string()));
     EXPECT_EQ(player.length(), 60);
-    EXPECT_EQ(player.whereDestination(), "0 0 192 128");
-    EXPECT_TRUE(player.command("step"));
+    ASSERT_TRUE(player.pictureSize().has_value());
+    EXPECT_EQ(player.pictureSize()->width, 192);
+    EXPECT_EQ(player.pictureSize()->height, 128);
+    EXPECT_TRUE(player.step());
     EXPECT_EQ(player.position(), 1);
 
-    player.setFileName((scratchDir() / "no-such-file.avi").string());
-    EXPECT_FALSE(player.command("Open"));
+    EXPECT_FALSE(player.open((scratchDir() / "no-such-file.avi").string()));
     EXPECT_EQ(player.length(), 0);
     EXPECT_NE(player.lastError().find("no-such-file.avi"), std::string::npos);
 }

@@ -1,6 +1,7 @@
-#include "media.h"
-#include "mediaplayercontrol.h"
-#include "videodisplay.h"
+#include "player/framesource.h"
+#include "player/ui/transportbar.h"
+#include "player/ui/videodisplay.h"
+#include "support/media.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -40,14 +41,11 @@ struct Rig {
         control.setDisplayWindow(&display);
     }
 
-    bool open(const QString &path)
-    {
-        control.setFileName(path);
-        return control.setCommand(QStringLiteral("Open"));
-    }
+    bool open(const QString &path) { return player.open(path.toStdString()); }
 
     VideoDisplay display;
-    MediaPlayerControl control{&openFrameSource};
+    Player player{&openFrameSource};
+    TransportBar control{player};
 };
 
 } // namespace
@@ -56,8 +54,8 @@ TEST(PlayerOnVideo, OpenGivesTheLengthAndFrameZero)
 {
     Rig rig;
     ASSERT_TRUE(rig.open(clip()));
-    EXPECT_EQ(rig.control.length(), 30);
-    EXPECT_EQ(rig.control.position(), 0);
+    EXPECT_EQ(rig.player.length(), 30);
+    EXPECT_EQ(rig.player.position(), 0);
     EXPECT_EQ(rig.display.frame().convertToFormat(QImage::Format_RGB888), decoded(clip(), 0));
 }
 
@@ -65,16 +63,16 @@ TEST(PlayerOnVideo, StepAndBackShowEachFrameAndStopAtBothEnds)
 {
     Rig rig;
     ASSERT_TRUE(rig.open(clip()));
-    EXPECT_FALSE(rig.control.setCommand(QStringLiteral("back")));
-    EXPECT_EQ(rig.control.position(), 0);
+    EXPECT_FALSE(rig.player.back());
+    EXPECT_EQ(rig.player.position(), 0);
     for (int i = 1; i < 30; ++i)
-        ASSERT_TRUE(rig.control.setCommand(QStringLiteral("step"))) << i;
-    EXPECT_EQ(rig.control.position(), 29);
-    EXPECT_FALSE(rig.control.setCommand(QStringLiteral("step")));
-    EXPECT_EQ(rig.control.position(), 29);
+        ASSERT_TRUE(rig.player.step()) << i;
+    EXPECT_EQ(rig.player.position(), 29);
+    EXPECT_FALSE(rig.player.step());
+    EXPECT_EQ(rig.player.position(), 29);
     EXPECT_EQ(rig.display.frame(), decoded(clip(), 29));
-    ASSERT_TRUE(rig.control.setCommand(QStringLiteral("back")));
-    EXPECT_EQ(rig.control.position(), 28);
+    ASSERT_TRUE(rig.player.back());
+    EXPECT_EQ(rig.player.position(), 28);
     EXPECT_EQ(rig.display.frame(), decoded(clip(), 28));
     EXPECT_NE(decoded(clip(), 28), decoded(clip(), 29)) << "the clip must tell its frames apart";
 }
@@ -82,14 +80,14 @@ TEST(PlayerOnVideo, StepAndBackShowEachFrameAndStopAtBothEnds)
 TEST(PlayerOnVideo, CloseWithNothingOpenAndOpenOfAMissingFile)
 {
     Rig rig;
-    EXPECT_TRUE(rig.control.setCommand(QStringLiteral("Close")));
+    rig.player.close();
     EXPECT_FALSE(rig.open(QStringLiteral("/nonexistent/clip.avi")));
-    EXPECT_EQ(rig.control.length(), 0);
-    EXPECT_FALSE(rig.control.lastError().isEmpty());
+    EXPECT_EQ(rig.player.length(), 0);
+    EXPECT_FALSE(rig.player.lastError().empty());
     ASSERT_TRUE(rig.open(clip()));
-    EXPECT_TRUE(rig.control.setCommand(QStringLiteral("Close")));
-    EXPECT_EQ(rig.control.length(), 0);
-    EXPECT_TRUE(rig.control.setCommand(QStringLiteral("Close")));
+    rig.player.close();
+    EXPECT_EQ(rig.player.length(), 0);
+    rig.player.close();
 }
 
 TEST(PlayerOnVideo, PlaybackReachesTheLastFrame)
@@ -97,15 +95,15 @@ TEST(PlayerOnVideo, PlaybackReachesTheLastFrame)
     Rig rig;
     rig.display.show();
     ASSERT_TRUE(rig.open(clip()));
-    ASSERT_TRUE(rig.control.setCommand(QStringLiteral("Play")));
+    ASSERT_TRUE(rig.player.play());
     QElapsedTimer clock;
     clock.start();
-    while (rig.control.isPlaying() && clock.elapsed() < 20000)
+    while (rig.player.isPlaying() && clock.elapsed() < 20000)
         QTest::qWait(10);
-    EXPECT_FALSE(rig.control.isPlaying());
-    EXPECT_EQ(rig.control.position(), 29);
+    EXPECT_FALSE(rig.player.isPlaying());
+    EXPECT_EQ(rig.player.position(), 29);
     EXPECT_EQ(rig.display.frame(), decoded(clip(), 29));
-    const PlaybackStats &stats = rig.control.playbackStats();
+    const PlaybackStats &stats = rig.player.playbackStats();
     EXPECT_EQ(stats.shown + stats.skipped, 29);
 }
 

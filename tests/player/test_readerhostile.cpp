@@ -1,7 +1,7 @@
 // Files whose headers lie about their size, files larger than memory, and
-// inputs the fuzzer found faults with.
-#include "framereader.h"
-#include "media.h"
+// other hostile inputs: each must fail cleanly, within bounded memory.
+#include "player/framereader.h"
+#include "support/media.h"
 #include "readeropening.h"
 
 #include <gtest/gtest.h>
@@ -113,17 +113,17 @@ TEST(ReaderHostileSizes, DecodersKeepToThePictureBudget)
         {"-c:v", "libx264", "-preset", "ultrafast", "-refs", "16", "-bf", "0", "-g", "40", "-pix_fmt", "yuv420p"});
     expectExactFrames(manyRefs, 40);
 
-    constexpr std::size_t tightBudget = std::size_t{2} << 20;
-    FrameReader reader(manyRefs.string(), 1, tightBudget);
+    constexpr std::size_t kTightBudget = std::size_t{2} << 20;
+    FrameReader reader(manyRefs.string(), 1, kTightBudget);
     ASSERT_EQ(reader.frameCount(), 40);
     try {
         const RgbImage image = reader.frameRgb(39);
-        ADD_FAILURE() << "frame 39 decoded with 16 references in " << tightBudget << " bytes";
+        ADD_FAILURE() << "frame 39 decoded with 16 references in " << kTightBudget << " bytes";
     } catch (const ReaderError &error) {
         EXPECT_EQ(error.kind(), ReaderErrorKind::DecodeFailed);
     }
     EXPECT_GT(reader.picturePeakBytes(), 0u);
-    EXPECT_LE(reader.picturePeakBytes(), tightBudget + 1);
+    EXPECT_LE(reader.picturePeakBytes(), kTightBudget + 1);
     const RgbImage first = reader.frameRgb(0);
     EXPECT_EQ(readFrameIndex(first.pixels.data(), first.width, first.height), 0);
 }

@@ -1,4 +1,4 @@
-#include "videodisplay.h"
+#include "player/ui/videodisplay.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -80,16 +80,20 @@ TEST(VideoDisplay, ReportsMouseReleaseFromTheInnerCornerWithButtonCodes)
     QTest::mouseRelease(&display, Qt::MiddleButton, Qt::AltModifier, QPoint(50, 40));
     ASSERT_EQ(released.count(), 3);
     const QList<QVariant> left = released.at(0);
-    EXPECT_EQ(left.at(0).toInt(), 1);
+    EXPECT_EQ(left.at(0).value<MouseButton>(), MouseButton::Left);
     EXPECT_EQ(left.at(1).toInt(), 0);
     EXPECT_FLOAT_EQ(left.at(2).toFloat(), 10.0f);
     EXPECT_FLOAT_EQ(left.at(3).toFloat(), 20.0f);
-    EXPECT_EQ(released.at(1).at(0).toInt(), 2);
+    EXPECT_EQ(released.at(1).at(0).value<MouseButton>(), MouseButton::Right);
     EXPECT_EQ(released.at(1).at(1).toInt(), 3);
     EXPECT_FLOAT_EQ(released.at(1).at(2).toFloat(), 0.0f);
-    EXPECT_EQ(released.at(2).at(0).toInt(), 4);
+    EXPECT_EQ(released.at(2).at(0).value<MouseButton>(), MouseButton::Middle);
     EXPECT_EQ(released.at(2).at(1).toInt(), 4);
     EXPECT_FLOAT_EQ(released.at(2).at(3).toFloat(), 38.0f);
+    // The click logic keeps the 16-bit codes of the buttons.
+    EXPECT_EQ(static_cast<int>(MouseButton::Left), 1);
+    EXPECT_EQ(static_cast<int>(MouseButton::Right), 2);
+    EXPECT_EQ(static_cast<int>(MouseButton::Middle), 4);
 }
 
 int main(int argc, char **argv)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "videoinfo.h"
+#include "probe/videoinfo.h"
 
 #include <unistd.h>
 

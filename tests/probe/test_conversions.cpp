@@ -1,6 +1,5 @@
-#include "binarystring.h"
-#include "displayedsize.h"
-#include "probeerror.h"
+#include "probe/binarystring.h"
+#include "probe/probeerror.h"
 
 #include <gtest/gtest.h>
 
@@ -19,12 +18,6 @@ void expectFailure(Call call, ProbeErrorKind kind, const std::string &input)
     }
 }
 
-std::string sizeText(const std::string &reply)
-{
-    const auto size = parseDisplayedSizeReply(reply);
-    return size ? std::to_string(size->width) + "x" + std::to_string(size->height) : "none";
-}
-
 } // namespace
 
 TEST(BinaryString, ConvertsBothWays)
@@ -41,33 +34,4 @@ TEST(BinaryString, ConvertsBothWays)
         EXPECT_EQ(FromBinaryString(ToBinaryString(value)), value);
     for (const std::string &digits : {"1" + std::string(31, '0'), "2" + std::string(30, '0'), "1" + std::string(99, '0')})
         expectFailure(FromBinaryString, ProbeErrorKind::Overflow, digits);
-}
-
-TEST(TextValue, LeadingDecimalNumberRoundedHalfToEven)
-{
-    const std::pair<const char *, int> values[] = {
-        {"240", 240}, {"  42abc", 42}, {"\t-7", -7}, {"+7", 7}, {"", 0}, {"x1", 0}, {"-", 0}, {"1e3", 1000},
-        {"2D2", 200}, {"5e", 5}, {"1e-400", 0}, {"0.5", 0}, {"1.5", 2}, {"2.5", 2}, {"2.51", 3}, {"-2.5", -2},
-        {".7", 1}, {"3.", 3}, {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN}, {"2147483646.5", 2147483646}};
-    for (const auto &[text, value] : values)
-        EXPECT_EQ(valueOfText(text), value) << text;
-    for (const char *text : {"2147483647.5", "2147483648", "-2147483649", "1e400"})
-        expectFailure(valueOfText, ProbeErrorKind::Overflow, text);
-}
-
-TEST(DisplayedSizeReply, LastNumberIsTheHeightThePreviousTheWidth)
-{
-    const std::pair<std::string, const char *> replies[] = {
-        {"0 0 640 480", "640x480"}, {"320 240", "320x240"}, {"  0 0 320 240  ", "320x240"},
-        {"0 0 320.5 240.5", "320x240"}, {"0 0 abc 240", "0x240"}, {"0 0 320  240", "0x240"},
-        {"", "none"}, {"      ", "none"}, {"7", "none"}, {"  7  ", "none"},
-        // The reply ends at its first NUL and at the 127 characters a buffer holds.
-        {std::string("0 0 640 480\0 1 2", 16), "640x480"}, {std::string("\0 0 640 480", 11), "none"},
-        {std::string(120, ' ') + "1 2 3 456789", "3x4"}};
-    for (const auto &[reply, size] : replies)
-        EXPECT_EQ(sizeText(reply), size) << reply;
-    expectFailure(parseDisplayedSizeReply, ProbeErrorKind::BadFallbackReply, "12");
-    expectFailure(parseDisplayedSizeReply, ProbeErrorKind::BadFallbackReply, "640x480");
-    expectFailure(parseDisplayedSizeReply, ProbeErrorKind::Overflow, "0 0 99999999999 480");
-    expectFailure(parseDisplayedSizeReply, ProbeErrorKind::Overflow, "0 0 640 -99999999999");
 }

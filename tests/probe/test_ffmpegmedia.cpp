@@ -1,7 +1,7 @@
-#include "media.h"
-#include "mediatype.h"
+#include "support/media.h"
+#include "probe/mediatype.h"
 #include "probetesting.h"
-#include "videoinfoprobe.h"
+#include "probe/videoinfoprobe.h"
 
 #include <gtest/gtest.h>
 

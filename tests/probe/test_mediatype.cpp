@@ -1,5 +1,5 @@
-#include "mediatype.h"
-#include "probeerror.h"
+#include "probe/mediatype.h"
+#include "probe/probeerror.h"
 #include "probetesting.h"
 
 #include <gtest/gtest.h>

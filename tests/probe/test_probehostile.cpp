@@ -1,7 +1,7 @@
-// Headers claiming absurd sizes, files far larger than memory, and inputs
-// the fuzzer found faults with.
-#include "probeerror.h"
-#include "videoinfoprobe.h"
+// Headers claiming absurd sizes, files far larger than memory, and other
+// inputs built to break the probe: each must end with a result or an error.
+#include "probe/probeerror.h"
+#include "probe/videoinfoprobe.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uintmax_t eightGibibytes = std::uintmax_t{8} << 30;
+constexpr std::uintmax_t kEightGibibytes = std::uintmax_t{8} << 30;
 
 class ProbeHostile : public ::testing::Test {
 protected:
@@ -64,10 +64,10 @@ std::pair<std::uint64_t, std::string> candidateAt(std::uint64_t offset, std::int
 
 TEST_F(ProbeHostile, AsfHeaderClaimingTwoGibibytesOverEightGibibytesOfZerosEnds)
 {
-    const std::string path = sparseFile("claims.wmv", eightGibibytes,
+    const std::string path = sparseFile("claims.wmv", kEightGibibytes,
                                         {{0, asfGuidStart}, {16, int32Bytes(0x7FFFFFFF)}});
     EXPECT_EQ(ProbeVideoInfo(path), (VideoInfo{"", 0, 0, 0, 0}));
-    EXPECT_EQ(ProbeVideoInfo(path, [] { return std::string("0 0 640 480"); }), (VideoInfo{"", 640, 480, 0, 0}));
+    EXPECT_EQ(ProbeVideoInfo(path, [] { return std::optional<DisplayedSize>(DisplayedSize{640, 480}); }), (VideoInfo{"", 640, 480, 0, 0}));
 }
 
 TEST_F(ProbeHostile, AsfScanStopsAtItsLimitEvenWhenTheHeaderSizeGoesFurther)
@@ -86,12 +86,12 @@ TEST_F(ProbeHostile, AsfScanStopsAtItsLimitEvenWhenTheHeaderSizeGoesFurther)
 
 TEST_F(ProbeHostile, AbsurdSizesInHeadersAreReportedNotAllocated)
 {
-    const std::string avi = sparseFile("huge.avi", eightGibibytes,
+    const std::string avi = sparseFile("huge.avi", kEightGibibytes,
                                        {{0, "RIFF"}, {8, "AVI "}, {64, int32Bytes(60000) + int32Bytes(60000)},
                                         {188, "MJPG"}});
     EXPECT_EQ(ProbeVideoInfo(avi), (VideoInfo{"MJPG ", 60000, 60000, 0, 0}));
 
-    const std::string mpeg = sparseFile("zeros.mpg", eightGibibytes, {{0, std::string("\0\0\1\xBA", 4)}});
+    const std::string mpeg = sparseFile("zeros.mpg", kEightGibibytes, {{0, std::string("\0\0\1\xBA", 4)}});
     EXPECT_EQ(ProbeVideoInfo(mpeg), (VideoInfo{"MPEG ", 4095, 4095, 0, 0}));
 }
 

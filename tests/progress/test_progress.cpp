@@ -1,5 +1,5 @@
-#include "blendcolor.h"
-#include "progresspasses.h"
+#include "progress/blendcolor.h"
+#include "progress/progresspasses.h"
 
 #include <gtest/gtest.h>
 
@@ -24,21 +24,21 @@ void expectColor(Color actual, int red, int green, int blue)
 TEST(BlendColor, FractionOneAndAboveReturnsSecondColourWithAllBytes)
 {
     const Color withTopByte = 0xAB123456;
-    EXPECT_EQ(BlendColor(ProgressColorB, 1.0, withTopByte), withTopByte);
+    EXPECT_EQ(BlendColor(kProgressColorB, 1.0, withTopByte), withTopByte);
     EXPECT_EQ(BlendColor(0x00FFFFFF, 2.5, withTopByte), withTopByte);
-    EXPECT_EQ(BlendColor(ProgressColorB, 1.0, ProgressColorA), ProgressColorA);
+    EXPECT_EQ(BlendColor(kProgressColorB, 1.0, kProgressColorA), kProgressColorA);
 }
 
 TEST(BlendColor, FractionZeroExchangesRedAndBlueOfSecondColour)
 {
-    expectColor(BlendColor(ProgressColorB, 0, rgbColor(10, 20, 30)), 30, 20, 10);
-    expectColor(BlendColor(0x00FFFFFF, 0, ProgressColorA | 0xFF000000u), 0, 128, 0);
+    expectColor(BlendColor(kProgressColorB, 0, rgbColor(10, 20, 30)), 30, 20, 10);
+    expectColor(BlendColor(0x00FFFFFF, 0, kProgressColorA | 0xFF000000u), 0, 128, 0);
 }
 
 TEST(BlendColor, BarColoursAtHalfRoundTiesToEven)
 {
     // 127.5 -> 128 (red), 191.5 -> 192 (green), 64 (blue).
-    expectColor(BlendColor(ProgressColorB, 0.5, ProgressColorA), 128, 192, 64);
+    expectColor(BlendColor(kProgressColorB, 0.5, kProgressColorA), 128, 192, 64);
     // 64.5 -> 64 and 0.5 -> 0: ties go to the even neighbour, not up.
     expectColor(BlendColor(rgbColor(0, 1, 0), 0.5, rgbColor(129, 0, 0)), 0, 0, 64);
     // 2.5 -> 2 and 3.5 -> 4.
@@ -48,9 +48,9 @@ TEST(BlendColor, BarColoursAtHalfRoundTiesToEven)
 
 TEST(BlendColor, BarGradientApproachesLightYellowNotLightCyan)
 {
-    const Color nearEnd = BlendColor(ProgressColorB, 0.999, ProgressColorA);
+    const Color nearEnd = BlendColor(kProgressColorB, 0.999, kProgressColorA);
     expectColor(nearEnd, 255, 255, 128);
-    const Color quarter = BlendColor(ProgressColorB, 0.25, ProgressColorA);
+    const Color quarter = BlendColor(kProgressColorB, 0.25, kProgressColorA);
     expectColor(quarter, 64, 160, 32); // 63.75, 159.75, 32
 }
 

@@ -1,10 +1,12 @@
-#include "progressbar.h"
-#include "progresspasses.h"
+#include "progress/ui/progressbar.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
 
 using namespace zorvane;
 
@@ -13,18 +15,29 @@ namespace {
 constexpr int kWidth = 337;
 constexpr int kHeight = 9;
 
-QColor expectedColumnColor(const std::vector<ProgressPass> &passes, int length, int x)
+// From the formula: passes from the position down to 0 in float steps of
+// length / (width / 15); a pass at frame i fills columns 0 to
+// round(i * width / length) in the colours (0, 128, 0) and (128, 255, 255)
+// mixed at t = i / length, halves to even, red and blue exchanged. The last
+// pass covering a column gives its colour.
+QColor expectedColumnColor(int position, int length, int x)
 {
-    QColor color = ProgressBar::backgroundColor();
-    for (const ProgressPass &pass : passes) {
-        if (x <= passRightPixel(pass.right, length, kWidth))
-            color = QColor(redOf(pass.color), greenOf(pass.color), blueOf(pass.color));
+    const float step = static_cast<float>(static_cast<double>(length) / (kWidth / 15.0));
+    QColor color(64, 64, 64);
+    for (float i = static_cast<float>(position); i >= 0; i -= step) {
+        const double right = std::min(std::round(static_cast<double>(i) * kWidth / length), kWidth - 1.0);
+        if (x > right)
+            continue;
+        const double t = static_cast<double>(i) / length;
+        const auto mix = [t](int first, int second) {
+            return static_cast<int>(std::nearbyint(first * (1 - t) + second * t));
+        };
+        color = QColor(mix(0, 255), mix(128, 255), mix(0, 128));
     }
     return color;
 }
 
-class ClickCounter : public QWidget
-{
+class ClickCounter : public QWidget {
 public:
     int releases = 0;
 
@@ -55,9 +68,8 @@ TEST(ProgressBar, BandsFollowThePassesAndRightOfCurrentFrameStaysGrey)
     bar.resize(kWidth, kHeight);
     bar.refresh(100, 250);
     const QImage image = bar.grab().toImage();
-    const auto passes = progressPasses(100, 250, kWidth);
     for (int x = 0; x < kWidth; ++x)
-        ASSERT_EQ(image.pixelColor(x, kHeight / 2), expectedColumnColor(passes, 250, x)) << "column " << x;
+        ASSERT_EQ(image.pixelColor(x, kHeight / 2), expectedColumnColor(100, 250, x)) << "column " << x;
     // Frame 100 of 250 lies at pixel 135; beyond it the background shows.
     EXPECT_NE(image.pixelColor(134, 0), QColor(64, 64, 64));
     EXPECT_EQ(image.pixelColor(136, 0), QColor(64, 64, 64));

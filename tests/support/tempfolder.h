@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media.h"
+#include "support/media.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "pointtrack.h"
+#include "track/pointtrack.h"
 
 #include <gtest/gtest.h>
 
@@ -65,7 +65,7 @@ TEST(PointTrack, RefusesBadBoundsAndIndexesWithoutChange)
     track.set(4, {1, 2});
 
     EXPECT_EQ(errorOf([&] { track.resize(-1); }), TrackErrorKind::OutOfRange);
-    EXPECT_EQ(errorOf([&] { track.resize(PointTrack::maxUpperBound + 1); }), TrackErrorKind::OutOfRange);
+    EXPECT_EQ(errorOf([&] { track.resize(PointTrack::kMaxUpperBound + 1); }), TrackErrorKind::OutOfRange);
     EXPECT_EQ(track.upperBound(), 4);
     EXPECT_EQ(track.at(4), (TrackPoint{1, 2}));
 
@@ -76,25 +76,6 @@ TEST(PointTrack, RefusesBadBoundsAndIndexesWithoutChange)
     EXPECT_FALSE(track.find(-1).has_value());
     EXPECT_FALSE(track.find(5).has_value());
     EXPECT_EQ(track.find(4), (TrackPoint{1, 2}));
-}
-
-TEST(RoundHalfEven, RoundsHalvesToTheEvenNeighbour)
-{
-    const std::pair<double, std::int32_t> cases[] = {
-        {2.5, 2}, {3.5, 4}, {-2.5, -2}, {-3.5, -4}, {0.5, 0}, {1.5, 2},
-        {112.5, 112}, {77.5, 78}, {0.49999, 0}, {0.50001, 1}, {-0.7, -1},
-        {2147483647.0, 2147483647}, {-2147483648.5, -2147483648},
-    };
-    for (const auto &[value, expected] : cases)
-        EXPECT_EQ(roundHalfEven(value), expected) << value;
-}
-
-TEST(RoundHalfEven, RefusesWhatNoInt32Holds)
-{
-    for (double value : {2147483647.5, 2147483648.0, -2147483649.0, 1e20,
-                         std::numeric_limits<double>::quiet_NaN(),
-                         std::numeric_limits<double>::infinity()})
-        EXPECT_FALSE(roundHalfEven(value).has_value()) << value;
 }
 
 TEST(RecordClick, StoresTheRoundedPositionOrChangesNothing)

@@ -1,5 +1,5 @@
-#include "sequencefile.h"
-#include "tempfolder.h"
+#include "track/sequencefile.h"
+#include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 

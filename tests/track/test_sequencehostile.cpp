@@ -1,5 +1,6 @@
-// Inputs the fuzzer found faults with, replayed against the ordinary build.
-#include "sequencefile.h"
+// Hostile sequence files, checked in the ordinary build: each loads or fails
+// cleanly, without taking unbounded memory.
+#include "track/sequencefile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,366 @@
+#include "app/ui/form1.h"
+
+#include "app/ui/commondialog.h"
+#include "app/videoarea.h"
+#include "common/utf8path.h"
+#include "dialogs/ui/frmabout.h"
+#include "dialogs/ui/helpwindow.h"
+#include "player/ui/transportbar.h"
+#include "probe/probeerror.h"
+#include "probe/videoinfoprobe.h"
+#include "progress/blendcolor.h"
+#include "progress/progresspasses.h"
+#include "progress/ui/progressbar.h"
+#include "track/sequencefile.h"
+
+#include <QEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QTimer>
+
+namespace zorvane {
+namespace {
+
+constexpr int kClientWidth = 349;
+constexpr int kClientHeight = 311;
+
+const QString kVideoFilter = QStringLiteral(
+    "Video (*.avi)|*.avi|"
+    "Toutes les vidéos (*.avi *.mp4 *.mkv *.mov *.mpg *.mpeg *.wmv *.asf *.webm *.ts *.m4v)"
+    "|*.avi;*.mp4;*.mkv;*.mov;*.mpg;*.mpeg;*.wmv;*.asf;*.webm;*.ts;*.m4v");
+const QString kSequenceFilter = QStringLiteral("Sequence (*.txt)|*.txt");
+
+constexpr int kMarkerArm = 5;
+
+// Every library takes file names as UTF-8, whatever the locale.
+std::string utf8(const QString &text) { return text.toStdString(); }
+
+NumberFormat userNumberFormat()
+{
+    const QLocale locale;
+    NumberFormat format;
+    format.decimalSeparator = locale.decimalPoint().toStdString();
+    return format;
+}
+
+// Failures the user must hear of: each would otherwise look like a success
+// or cost the machine's memory.
+bool isReported(SequenceErrorKind kind)
+{
+    return kind == SequenceErrorKind::StepNotNumber || kind == SequenceErrorKind::WriteFailed
+           || kind == SequenceErrorKind::TooManyFrames;
+}
+
+// The controls were designed for a small 8-point face; ours is wider, so a
+// caption that would not fit its box gets a smaller size instead of clipping.
+void fitCaption(QLabel *label)
+{
+    QFont font = label->font();
+    while (font.pixelSize() > 7 && QFontMetrics(font).horizontalAdvance(label->text()) > label->width()) {
+        font.setPixelSize(font.pixelSize() - 1);
+        label->setFont(font);
+    }
+}
+
+} // namespace
+
+Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_player(std::move(opener))
+{
+    m_showMessage = [this](const QString &text) {
+        QMessageBox::warning(this, QStringLiteral("Zorvane"), text);
+    };
+    setWindowTitle(QStringLiteral("Zorvane"));
+    m_client = new QWidget(this);
+    QFont small = m_client->font();
+    small.setPixelSize(11);
+    m_client->setFont(small);
+    setCentralWidget(m_client);
+    m_mmControl1 = new TransportBar(m_player, m_client);
+    createControls();
+    createMenus();
+    m_client->installEventFilter(this);
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    Form_Load();
+}
+
+Form1::~Form1()
+{
+    // The buttons use the player, which goes with this window's members.
+    delete m_mmControl1;
+}
+
+void Form1::setCommonDialog(CommonDialog *dialog)
+{
+    dialog->setParent(this);
+    dialog->setObjectName(QStringLiteral("CommonDialog1"));
+    delete m_commonDialog1;
+    m_commonDialog1 = dialog;
+}
+
+void Form1::createControls()
+{
+    m_mmControl1->setObjectName(QStringLiteral("MMControl1"));
+    m_mmControl1->setGeometry(8, 8, 184, 22);
+
+    m_label3 = new QLabel(QStringLiteral("Pas (ms):"), m_client);
+    m_label3->setObjectName(QStringLiteral("Label3"));
+    m_label3->setGeometry(248, 8, 49, 17);
+    fitCaption(m_label3);
+
+    m_text1 = new QLineEdit(QStringLiteral("33"), m_client);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setGeometry(296, 8, 49, 19);
+
+    m_picProgress = new ProgressBar(m_client);
+    m_picProgress->setGeometry(8, 40, 337, 9);
+
+    m_picture1 = new VideoDisplay(m_client);
+    m_picture1->setObjectName(QStringLiteral("Picture1"));
+    m_picture1->setGeometry(8, 56, 337, 248);
+    connect(m_picture1, &VideoDisplay::mouseReleased, this, &Form1::Picture2_MouseUp);
+    m_picture1->setFocusPolicy(Qt::ClickFocus);
+    m_picture1->installEventFilter(this);
+    m_picture1->setOverlay([this](QPainter &painter) { drawMarker(painter); });
+
+    m_picture2 = new VideoDisplay(m_client);
+    m_picture2->setObjectName(QStringLiteral("Picture2"));
+    m_picture2->setFrameStyle(QFrame::NoFrame);
+    m_picture2->setGeometry(352, 56, 337, 249);
+    m_picture2->hide();
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(200);
+    connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    m_timer1->start();
+
+    m_commonDialog1 = new CommonDialog(this);
+    m_commonDialog1->setObjectName(QStringLiteral("CommonDialog1"));
+
+    connect(m_mmControl1, &TransportBar::framePlayed, this, &Form1::Ref);
+    connect(m_mmControl1, &TransportBar::transportMoved, this, &Form1::Ref);
+}
+
+void Form1::createMenus()
+{
+    QMenuBar *bar = menuBar();
+    m_f = bar->addMenu(QStringLiteral("Fichier"));
+    m_f->setObjectName(QStringLiteral("f"));
+    m_ov = m_f->addAction(QStringLiteral("Ouvir Video"));
+    m_ov->setObjectName(QStringLiteral("ov"));
+    m_os = m_f->addAction(QStringLiteral("Ouvrir sequence"));
+    m_os->setObjectName(QStringLiteral("os"));
+    m_es = m_f->addAction(QStringLiteral("Enregistrer Sequence"));
+    m_es->setObjectName(QStringLiteral("es"));
+    m_quit = m_f->addAction(QStringLiteral("Quitter"));
+    m_quit->setObjectName(QStringLiteral("quit"));
+    m_aide = bar->addAction(QStringLiteral("Aide"));
+    m_aide->setObjectName(QStringLiteral("Aide"));
+    m_apropo = bar->addAction(QStringLiteral("A Propos"));
+    m_apropo->setObjectName(QStringLiteral("apropo"));
+
+    connect(m_ov, &QAction::triggered, this, &Form1::ov_Click);
+    connect(m_os, &QAction::triggered, this, &Form1::os_Click);
+    connect(m_es, &QAction::triggered, this, &Form1::es_Click);
+    connect(m_quit, &QAction::triggered, this, &QWidget::close);
+    connect(m_aide, &QAction::triggered, this, &Form1::Aide_Click);
+    connect(m_apropo, &QAction::triggered, this, &Form1::apropo_Click);
+}
+
+// Our player opens every kind of video it reads and has no options to
+// clear, so configuring it comes down to its display window.
+void Form1::Form_Load()
+{
+    setProgressColors();
+    m_mmControl1->setDisplayWindow(m_picture1);
+    setProgressColors();
+}
+
+void Form1::setProgressColors()
+{
+    m_progressColorA = kProgressColorA;
+    m_progressColorB = kProgressColorB;
+    m_picProgress->setColors(m_progressColorA, m_progressColorB);
+}
+
+void Form1::Form_Resize()
+{
+    const VideoAreaSize size = videoAreaSize(m_client->width(), m_client->height(), m_picture1->y());
+    if (size.width)
+        m_picture1->resize(*size.width, m_picture1->height());
+    if (size.height)
+        m_picture1->resize(m_picture1->width(), *size.height);
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_client && event->type() == QEvent::Resize)
+        Form_Resize();
+    if (watched == m_picture1 && handleVideoKey(event))
+        return true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The arrow keys stand for the buttons that move through the video.
+bool Form1::handleVideoKey(QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if (key == Qt::Key_Right)
+        stepForward();
+    else if (key == Qt::Key_Left)
+        stepBack();
+    else
+        return false;
+    Ref();
+    return true;
+}
+
+// The cross belongs to the painting of the frame, so a repaint or a new
+// frame can never leave it where it no longer applies.
+void Form1::Ref() { m_picture1->update(); }
+
+void Form1::drawMarker(QPainter &painter) const
+{
+    const std::optional<TrackPoint> point = m_pointTrack.find(m_player.position());
+    if (!point || point->isEmpty())
+        return;
+    const std::int64_t x = point->X;
+    const std::int64_t y = point->Y;
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(QColor(255, 0, 0), 0));
+    // Lines stop one pixel short of their end point, so the cross is 10
+    // pixels wide and high, centred on the point.
+    painter.drawLine(QPointF(x - kMarkerArm, y), QPointF(x + kMarkerArm - 1, y));
+    painter.drawLine(QPointF(x, y - kMarkerArm), QPointF(x, y + kMarkerArm - 1));
+}
+
+// Exactly one button acts; any click then redraws the marker of the frame
+// now current.
+void Form1::Picture2_MouseUp(MouseButton button, int, float x, float y)
+{
+    switch (button) {
+    case MouseButton::Left:
+        recordPoint(x, y);
+        break;
+    case MouseButton::Middle:
+        stepBack();
+        break;
+    case MouseButton::Right:
+        stepForward();
+        break;
+    case MouseButton::Other:
+        break;
+    }
+    Ref();
+}
+
+// A move the player cannot make (no video, either end) changes nothing.
+void Form1::stepForward() { m_player.step(); }
+
+void Form1::stepBack() { m_player.back(); }
+
+void Form1::recordPoint(float x, float y)
+{
+    try {
+        recordClick(m_pointTrack, m_player.position(), x, y);
+    } catch (const TrackError &) {
+        // No video yet, or a position the track does not hold: nothing to record.
+    }
+}
+
+void Form1::Timer1_Timer()
+{
+    const int position = m_player.position();
+    const int length = m_player.length();
+    setWindowTitle(QString::fromStdString(progressTitle(position, length)));
+    m_picProgress->refresh(position, length);
+}
+
+// Every step goes on whatever the previous one did; a video the player
+// cannot open leaves it closed and the track sized to length 0.
+void Form1::ov_Click()
+{
+    m_commonDialog1->setFilter(kVideoFilter);
+    if (!m_commonDialog1->showOpen(this))
+        return;
+    openVideo(m_commonDialog1->fileName());
+}
+
+void Form1::openVideo(const QString &fileName)
+{
+    const std::string path = utf8(fileName);
+    m_player.close();
+    m_player.open(path);
+    m_player.play();
+    try {
+        m_videoInfo = ProbeVideoInfo(path, [this] { return displayedSize(); });
+    } catch (const ProbeError &) {
+        // The previous video's information stays current.
+    }
+    try {
+        m_pointTrack.resize(m_player.length());
+    } catch (const TrackError &) {
+        // A length the track refuses leaves it as it was.
+    }
+}
+
+std::optional<DisplayedSize> Form1::displayedSize() const
+{
+    const std::optional<PictureSize> size = m_player.pictureSize();
+    if (!size)
+        return std::nullopt;
+    return DisplayedSize{size->width, size->height};
+}
+
+void Form1::es_Click()
+{
+    if (!hasSequenceToSave(m_pointTrack))
+        return;
+    m_commonDialog1->setFilter(kSequenceFilter);
+    m_commonDialog1->setFileName(QString::fromUtf8(kProposedSequenceName.data(),
+                                                   static_cast<qsizetype>(kProposedSequenceName.size())));
+    if (!m_commonDialog1->showSave(this))
+        return;
+    try {
+        saveSequence(pathFromUtf8(utf8(m_commonDialog1->fileName())), m_pointTrack, m_text1->text().toStdString(),
+                     userNumberFormat());
+    } catch (const SequenceError &error) {
+        if (isReported(error.kind()))
+            m_showMessage(QString::fromStdString(error.what()));
+    }
+}
+
+// Nothing is redrawn: the marker follows at the next click or frame.
+void Form1::os_Click()
+{
+    m_commonDialog1->setFilter(kSequenceFilter);
+    if (!m_commonDialog1->showOpen(this))
+        return;
+    try {
+        loadSequence(pathFromUtf8(utf8(m_commonDialog1->fileName())), m_pointTrack);
+    } catch (const SequenceError &error) {
+        if (isReported(error.kind()))
+            m_showMessage(QString::fromStdString(error.what()));
+        else if (error.kind() == SequenceErrorKind::CannotOpen && !m_pointTrack.hasStorage())
+            m_pointTrack.resize(0);
+    }
+}
+
+void Form1::Aide_Click()
+{
+    if (!m_helpWindow)
+        m_helpWindow = std::make_unique<HelpWindow>();
+    m_helpWindow->showModal();
+}
+
+void Form1::apropo_Click() { frmAbout::showModal(); }
+
+} // namespace zorvane

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "player/player.h"
+#include "player/ui/videodisplay.h"
+#include "probe/displayedsize.h"
+#include "probe/videoinfo.h"
+#include "track/pointtrack.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPainter;
+class QTimer;
+
+namespace zorvane {
+
+class CommonDialog;
+class HelpWindow;
+class ProgressBar;
+class TransportBar;
+
+// The main window. Its client area is the central widget, below the menu
+// bar; every control sits there at a fixed pixel position, and only the
+// video area Picture1 follows the window's size.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit Form1(Player::Opener opener, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Colours are 0x00BBGGRR: red in the lowest byte.
+    std::uint32_t progressColorA() const { return m_progressColorA; }
+    std::uint32_t progressColorB() const { return m_progressColorB; }
+
+    const PointTrack &pointTrack() const { return m_pointTrack; }
+    // The player behind MMControl1 and Picture1.
+    Player &player() { return m_player; }
+    const VideoInfo &videoInfo() const { return m_videoInfo; }
+
+    // Replaces the shared file dialog; the window takes ownership.
+    void setCommonDialog(CommonDialog *dialog);
+
+    // Shows a French message to the user; a message box unless replaced.
+    using MessageDisplay = std::function<void(const QString &text)>;
+    void setMessageDisplay(MessageDisplay display) { m_showMessage = std::move(display); }
+
+    // Opens the video as "Ouvir Video" does once its dialog gave the path.
+    void openVideo(const QString &path);
+
+public slots:
+    // Redraws the video area, and on it what belongs to the current frame.
+    void Ref();
+    // The click logic of the video area; Picture1 forwards its mouse-up here.
+    void Picture2_MouseUp(zorvane::MouseButton button, int shift, float x, float y);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void Form_Load();
+    void setProgressColors();
+    void Form_Resize();
+    void Timer1_Timer();
+    void ov_Click();
+    std::optional<DisplayedSize> displayedSize() const;
+    void os_Click();
+    void es_Click();
+    void Aide_Click();
+    void apropo_Click();
+
+    // What the mouse buttons and the arrow keys do on the video.
+    void stepForward();
+    void stepBack();
+    void recordPoint(float x, float y);
+
+    void drawMarker(QPainter &painter) const;
+    bool handleVideoKey(QEvent *event);
+
+    Player m_player;
+    QWidget *m_client = nullptr;
+    TransportBar *m_mmControl1 = nullptr;
+    QLabel *m_label3 = nullptr;
+    QLineEdit *m_text1 = nullptr;
+    ProgressBar *m_picProgress = nullptr;
+    VideoDisplay *m_picture1 = nullptr;
+    VideoDisplay *m_picture2 = nullptr;
+    QTimer *m_timer1 = nullptr;
+    CommonDialog *m_commonDialog1 = nullptr;
+
+    QMenu *m_f = nullptr;
+    QAction *m_ov = nullptr;
+    QAction *m_os = nullptr;
+    QAction *m_es = nullptr;
+    QAction *m_quit = nullptr;
+    QAction *m_aide = nullptr;
+    QAction *m_apropo = nullptr;
+
+    std::uint32_t m_progressColorA = 0;
+    std::uint32_t m_progressColorB = 0;
+    PointTrack m_pointTrack;
+    VideoInfo m_videoInfo;
+    std::unique_ptr<HelpWindow> m_helpWindow;
+    MessageDisplay m_showMessage;
+};
+
+} // namespace zorvane

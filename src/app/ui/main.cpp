@@ -1,0 +1,70 @@
+#include "app/commandline.h"
+#include "app/ui/toolkittranslation.h"
+#include "app/ui/form1.h"
+#include "player/framesource.h"
+#include "dialogs/ui/programicon.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QTimer>
+#include <QTranslator>
+
+#include <iostream>
+
+namespace {
+
+std::vector<std::string> argumentsAfterName(int argc, char *argv[])
+{
+    return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>{};
+}
+
+// Help and version are answered before the toolkit starts, so they work
+// without a display.
+int answerWithoutWindow(const zorvane::CommandLine &commandLine)
+{
+    switch (commandLine.action) {
+    case zorvane::CommandLine::Action::Help:
+        std::cout << zorvane::helpText();
+        return 0;
+    case zorvane::CommandLine::Action::Version:
+        std::cout << zorvane::versionText("zorvane");
+        return 0;
+    case zorvane::CommandLine::Action::Error:
+        std::cerr << "zorvane: " << commandLine.error << "\n" << zorvane::helpText();
+        return 2;
+    case zorvane::CommandLine::Action::Run:
+        break;
+    }
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const zorvane::CommandLine early = zorvane::parseCommandLine(argumentsAfterName(argc, argv));
+    if (early.action == zorvane::CommandLine::Action::Help || early.action == zorvane::CommandLine::Action::Version)
+        return answerWithoutWindow(early);
+
+    QApplication app(argc, argv); // takes the toolkit's options out of argv
+    const zorvane::CommandLine commandLine = zorvane::parseCommandLine(argumentsAfterName(argc, argv));
+    if (commandLine.action != zorvane::CommandLine::Action::Run)
+        return answerWithoutWindow(commandLine);
+
+    // Standard dialogs and buttons speak the user's language.
+    QTranslator toolkitTranslation;
+    if (zorvane::loadToolkitTranslation(toolkitTranslation, QLocale()))
+        app.installTranslator(&toolkitTranslation);
+
+    // Set on the application so that every window carries it.
+    app.setWindowIcon(zorvane::programIcon());
+    zorvane::Form1 form(&zorvane::openFrameSource);
+    form.show();
+    if (!commandLine.file.empty()) {
+        const QString path = QFileInfo(QFile::decodeName(commandLine.file.c_str())).absoluteFilePath();
+        QTimer::singleShot(0, &form, [&form, path] { form.openVideo(path); });
+    }
+    return app.exec();
+}

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "player/framesource.h"
+#include "player/playbackclock.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace zorvane {
+
+class FramePrefetcher;
+
+enum class PlayerState {
+    Closed,  // no file open
+    Paused,  // a file open, the picture still
+    Playing, // the picture follows the clock
+};
+
+// What one playback run did, for the benchmark and the tests.
+struct PlaybackStats {
+    int shown = 0;
+    int skipped = 0;
+    double worstLatenessMs = 0.0;
+};
+
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+};
+
+// Whoever shows the player's pictures and state; called on the thread that
+// drives the player.
+class PlayerListener {
+public:
+    virtual ~PlayerListener() = default;
+    // The picture of the new position, decoded.
+    virtual void pictureChanged(RgbImage &&picture) = 0;
+    // Nothing is open any more.
+    virtual void pictureCleared() = 0;
+    virtual void stateChanged(PlayerState state) = 0;
+};
+
+// The video player without any window: opens a file through the opener,
+// moves through its frames and plays it against a clock. Positions count
+// from 0; the length is 0 while nothing is open. A move that cannot be
+// carried out (nothing open, past either end, a frame that fails to
+// decode) returns false and leaves position and picture as they were.
+// Every move pauses a running playback first.
+//
+// Playback needs a driver with a timer: after play(), it waits
+// msUntilNextFrame() and calls playDueFrame(), until the state is no
+// longer Playing.
+class Player {
+public:
+    using Opener = std::function<std::unique_ptr<FrameSource>(const std::string &utf8Path)>;
+    // Milliseconds on a steady clock.
+    using TimeSource = std::function<double()>;
+
+    explicit Player(Opener opener);
+    ~Player();
+    Player(const Player &) = delete;
+    Player &operator=(const Player &) = delete;
+
+    void setListener(PlayerListener *listener) { m_listener = listener; }
+    void setTimeSource(TimeSource now) { m_now = std::move(now); }
+
+    // Closes what is open, then opens the file at utf8Path and shows its
+    // frame 0. False, with the player closed, when the file cannot be opened.
+    bool open(const std::string &utf8Path);
+    void close();
+    // Plays from the current position; true when a file is open, also when
+    // there is nothing left to play.
+    bool play();
+    void pause();
+    // Pauses and goes back to frame 0.
+    bool stop();
+    bool step();
+    bool back();
+    bool seek(int frame);
+    bool first();
+    bool last();
+
+    int position() const { return m_position; }
+    int length() const;
+    PlayerState state() const;
+    bool isOpen() const { return m_source != nullptr; }
+    bool isPlaying() const { return m_playing; }
+    // The file last given to open().
+    const std::string &fileName() const { return m_fileName; }
+    // Why the last open failed; empty after a success.
+    const std::string &lastError() const { return m_lastError; }
+    // The picture size of the open video.
+    std::optional<PictureSize> pictureSize() const;
+
+    // While playing: how long until the next frame is due (0 when it is late).
+    double msUntilNextFrame() const;
+    // Shows the frame due now, skipping the late ones; pauses at the last
+    // frame or when a frame cannot be decoded. False when nothing was shown.
+    bool playDueFrame();
+    const PlaybackStats &playbackStats() const { return m_stats; }
+
+private:
+    bool moveTo(int frame);
+    bool show(int frame);
+    void showPicture(RgbImage &&picture);
+    double msSincePlayStart() const;
+    void setPlaying(bool playing);
+
+    Opener m_opener;
+    TimeSource m_now;
+    PlayerListener *m_listener = nullptr;
+    std::unique_ptr<FrameSource> m_source;
+    std::string m_fileName;
+    std::string m_lastError;
+    int m_position = 0;
+
+    bool m_playing = false;
+    double m_playStartMs = 0.0;
+    PlaybackClock m_clock;
+    PlaybackStats m_stats;
+    std::unique_ptr<FramePrefetcher> m_prefetcher;
+};
+
+} // namespace zorvane
