@@ -4,6 +4,7 @@
 #include "player/decodesession.h"
 #include "player/framecache.h"
 #include "player/frameindex.h"
+#include "player/orientation.h"
 #include "player/picturebudget.h"
 
 extern "C" {
@@ -48,6 +49,19 @@ int sourceRange(const AVFrame *frame)
     }
 }
 
+// Phones store a picture as the sensor saw it and say in the container
+// how to turn it upright.
+Orientation orientationOf(const AVStream *stream)
+{
+    std::size_t size = 0;
+    const std::uint8_t *data = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    if (!data || size < 9 * sizeof(std::int32_t))
+        return {};
+    std::int32_t matrix[9];
+    std::memcpy(matrix, data, sizeof matrix);
+    return Orientation::fromDisplayMatrix(matrix);
+}
+
 } // namespace
 
 struct FrameReader::Impl {
@@ -64,8 +78,9 @@ struct FrameReader::Impl {
     ScalerPtr scaler;
     FrameIndex index;
     AVRational timeBase{0, 1};
-    int width = 0;
-    int height = 0;
+    int storedWidth = 0;
+    int storedHeight = 0;
+    Orientation orientation;
     double fps = 0;
     bool fromPackets = false;
 
@@ -89,8 +104,9 @@ void FrameReader::Impl::buildIndex()
     session.open();
     const AVStream *st = session.videoStream();
     timeBase = st->time_base;
-    width = st->codecpar->width;
-    height = st->codecpar->height;
+    storedWidth = st->codecpar->width;
+    storedHeight = st->codecpar->height;
+    orientation = orientationOf(st);
     std::optional<FrameIndex> fromPacketStamps = FrameIndex::fromPackets(session);
     fromPackets = fromPacketStamps.has_value();
     session.open();
@@ -244,7 +260,7 @@ const AVFrame *FrameReader::Impl::decodedFrame(int wanted)
 RgbImage FrameReader::Impl::toRgb(const AVFrame *decoded)
 {
     SwsContext *context = sws_getCachedContext(scaler.release(), decoded->width, decoded->height,
-                                               static_cast<AVPixelFormat>(decoded->format), width, height,
+                                               static_cast<AVPixelFormat>(decoded->format), storedWidth, storedHeight,
                                                AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
     scaler.reset(context);
     if (!context)
@@ -257,13 +273,13 @@ RgbImage FrameReader::Impl::toRgb(const AVFrame *decoded)
                              0, 1 << 16, 1 << 16);
 
     RgbImage image;
-    image.width = width;
-    image.height = height;
-    image.pixels.resize(static_cast<std::size_t>(width) * height * 3);
+    image.width = storedWidth;
+    image.height = storedHeight;
+    image.pixels.resize(static_cast<std::size_t>(storedWidth) * storedHeight * 3);
     std::uint8_t *planes[4] = {image.pixels.data(), nullptr, nullptr, nullptr};
-    int strides[4] = {width * 3, 0, 0, 0};
+    int strides[4] = {storedWidth * 3, 0, 0, 0};
     sws_scale(context, decoded->data, decoded->linesize, 0, decoded->height, planes, strides);
-    return image;
+    return orientation.apply(std::move(image));
 }
 
 FrameReader::FrameReader(const std::string &path, std::size_t cacheBudgetBytes, std::size_t decoderBudgetBytes)
@@ -284,8 +300,11 @@ FrameReader::FrameReader(const std::string &path, std::size_t cacheBudgetBytes, 
 FrameReader::~FrameReader() = default;
 
 int FrameReader::frameCount() const { return m_impl->index.count(); }
-int FrameReader::width() const { return m_impl->width; }
-int FrameReader::height() const { return m_impl->height; }
+int FrameReader::width() const { return m_impl->orientation.uprightWidth(m_impl->storedWidth, m_impl->storedHeight); }
+int FrameReader::height() const
+{
+    return m_impl->orientation.uprightHeight(m_impl->storedWidth, m_impl->storedHeight);
+}
 double FrameReader::fps() const { return m_impl->fps; }
 bool FrameReader::indexedFromPackets() const { return m_impl->fromPackets; }
 std::size_t FrameReader::cacheBytes() const { return m_impl->cache.bytes(); }
