@@ -31,7 +31,7 @@ struct Subcommand {
 
 // New subcommands are one line here.
 const Subcommand kSubcommands[] = {
-    {"frames", "frames FILE", zorvane::inspect::runFrames},
+    {"frames", "frames FILE [--times]", zorvane::inspect::runFrames},
     {"frame", "frame FILE N [N ...] --out DIR", zorvane::inspect::runFrame},
     {"probe", "probe [--no-fallback] FILE [FILE ...]", runProbe},
 };

@@ -125,6 +125,15 @@ std::filesystem::path remuxWithDisplayMatrix(const std::filesystem::path &source
     return target;
 }
 
+std::filesystem::path generateTurnedIndexedVideo(const std::string &name, int frames, int width, int height,
+                                                 const std::vector<std::string> &encoderArgs, const std::string &rate)
+{
+    std::vector<std::string> args{"-vf", "transpose=cclock"};
+    args.insert(args.end(), encoderArgs.begin(), encoderArgs.end());
+    const std::filesystem::path stored = generateIndexedVideo("stored-" + name, frames, width, height, args, rate);
+    return remuxWithDisplayMatrix(stored, name, displayMatrix(90, false));
+}
+
 std::optional<std::array<std::int32_t, 9>> readDisplayMatrix(const std::filesystem::path &file)
 {
     Input in = openInput(file);

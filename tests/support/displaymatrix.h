@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zorvane::testing {
 
@@ -18,6 +19,14 @@ std::array<std::int32_t, 9> displayMatrix(double degrees, bool mirrored);
 // test already made it. Throws std::runtime_error.
 std::filesystem::path remuxWithDisplayMatrix(const std::filesystem::path &source, const std::string &name,
                                              const std::array<std::int32_t, 9> &matrix);
+
+// An indexed video (see generateIndexedVideo) of upright size width x
+// height, as a phone held sideways records it: stored turned a quarter
+// anticlockwise, with a display matrix turning it back. `name` ends in
+// .mp4 or .mov; `encoderArgs` must not filter the video.
+std::filesystem::path generateTurnedIndexedVideo(const std::string &name, int frames, int width, int height,
+                                                 const std::vector<std::string> &encoderArgs,
+                                                 const std::string &rate = "25");
 
 // The display matrix of the first video stream of `file` as libavformat
 // reads it back, or none.
