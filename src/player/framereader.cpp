@@ -33,6 +33,8 @@ int storedValue(const Enum &field)
     return static_cast<int>(value);
 }
 
+constexpr std::size_t kConversionSlack = 256;
+
 int sourceRange(const AVFrame *frame)
 {
     if (storedValue(frame->color_range) == AVCOL_RANGE_JPEG)
@@ -275,10 +277,14 @@ RgbImage FrameReader::Impl::toRgb(const AVFrame *decoded)
     RgbImage image;
     image.width = storedWidth;
     image.height = storedHeight;
-    image.pixels.resize(static_cast<std::size_t>(storedWidth) * storedHeight * 3);
+    // The converter's vector code writes whole blocks of pixels, past the
+    // end of the last row when the width is not a multiple of the block.
+    const std::size_t bytes = static_cast<std::size_t>(storedWidth) * storedHeight * 3;
+    image.pixels.resize(bytes + kConversionSlack);
     std::uint8_t *planes[4] = {image.pixels.data(), nullptr, nullptr, nullptr};
     int strides[4] = {storedWidth * 3, 0, 0, 0};
     sws_scale(context, decoded->data, decoded->linesize, 0, decoded->height, planes, strides);
+    image.pixels.resize(bytes);
     return orientation.apply(std::move(image));
 }
 
