@@ -83,6 +83,7 @@ struct FrameReader::Impl {
     int storedWidth = 0;
     int storedHeight = 0;
     Orientation orientation;
+    RgbImage storedPicture; // as decoded, before turning upright
     double fps = 0;
     bool fromPackets = false;
 
@@ -97,6 +98,7 @@ struct FrameReader::Impl {
     bool decodeFromStart(int target);
     const AVFrame *decodedFrame(int index);
     RgbImage toRgb(const AVFrame *decoded);
+    void convert(SwsContext *context, const AVFrame *decoded, RgbImage &image) const;
 };
 
 // Packet timestamps index a file in one read without decoding; when they
@@ -273,8 +275,19 @@ RgbImage FrameReader::Impl::toRgb(const AVFrame *decoded)
     const int *coefficients = sws_getCoefficients(space);
     sws_setColorspaceDetails(context, coefficients, sourceRange(decoded), sws_getCoefficients(SWS_CS_DEFAULT), 1,
                              0, 1 << 16, 1 << 16);
+    if (orientation.isIdentity()) {
+        RgbImage image;
+        convert(context, decoded, image);
+        return image;
+    }
+    // Turned pictures convert into a picture kept between calls: a fresh
+    // one of 4K size costs more in page faults than the turn itself.
+    convert(context, decoded, storedPicture);
+    return orientation.apply(storedPicture);
+}
 
-    RgbImage image;
+void FrameReader::Impl::convert(SwsContext *context, const AVFrame *decoded, RgbImage &image) const
+{
     image.width = storedWidth;
     image.height = storedHeight;
     // The converter's vector code writes whole blocks of pixels, past the
@@ -285,7 +298,6 @@ RgbImage FrameReader::Impl::toRgb(const AVFrame *decoded)
     int strides[4] = {storedWidth * 3, 0, 0, 0};
     sws_scale(context, decoded->data, decoded->linesize, 0, decoded->height, planes, strides);
     image.pixels.resize(bytes);
-    return orientation.apply(std::move(image));
 }
 
 FrameReader::FrameReader(const std::string &path, std::size_t cacheBudgetBytes, std::size_t decoderBudgetBytes)

@@ -26,7 +26,7 @@ Orientation Orientation::fromDisplayMatrix(const std::int32_t matrix[9])
     return {a, c, b, d};
 }
 
-RgbImage Orientation::apply(RgbImage stored) const
+RgbImage Orientation::apply(const RgbImage &stored) const
 {
     if (isIdentity())
         return stored;

@@ -24,7 +24,7 @@ public:
     int uprightWidth(int storedWidth, int storedHeight) const { return swapsSides() ? storedHeight : storedWidth; }
     int uprightHeight(int storedWidth, int storedHeight) const { return swapsSides() ? storedWidth : storedHeight; }
 
-    RgbImage apply(RgbImage stored) const;
+    RgbImage apply(const RgbImage &stored) const;
 
 private:
     Orientation(int xx, int xy, int yx, int yy) : m_xx(xx), m_xy(xy), m_yx(yx), m_yy(yy) {}

@@ -80,7 +80,8 @@ TEST_P(ReaderOrientation, PicturesComeOutUpright)
 {
     const Case &c = GetParam();
     const std::filesystem::path file =
-        remuxWithDisplayMatrix(markedSource(), std::string("orientation-") + c.name + "." + c.container,
+        remuxWithDisplayMatrix(markedSource(),
+                               zorvane::testing::mediaDir() / (std::string("orientation-") + c.name + "." + c.container),
                                displayMatrix(c.degrees, c.mirrored));
     Case expected = c;
     // A muxer that drops the matrix leaves the picture as stored.

@@ -107,19 +107,20 @@ std::array<std::int32_t, 9> displayMatrix(double degrees, bool mirrored)
     return matrix;
 }
 
-std::filesystem::path remuxWithDisplayMatrix(const std::filesystem::path &source, const std::string &name,
+std::filesystem::path remuxWithDisplayMatrix(const std::filesystem::path &source,
+                                             const std::filesystem::path &target,
                                              const std::array<std::int32_t, 9> &matrix)
 {
-    const std::filesystem::path target = mediaDir() / name;
     if (std::filesystem::exists(target))
         return target;
     // The extension of the partial file still names the container.
-    const std::filesystem::path partial = mediaDir() / ("partial-" + std::to_string(getpid()) + "-" + name);
+    const std::filesystem::path partial =
+        target.parent_path() / ("partial-" + std::to_string(getpid()) + "-" + target.filename().string());
     try {
         remux(source, partial, matrix);
     } catch (const std::exception &error) {
         std::filesystem::remove(partial);
-        throw std::runtime_error("cannot make " + name + ": " + error.what());
+        throw std::runtime_error("cannot make " + target.string() + ": " + error.what());
     }
     std::filesystem::rename(partial, target);
     return target;
@@ -131,7 +132,7 @@ std::filesystem::path generateTurnedIndexedVideo(const std::string &name, int fr
     std::vector<std::string> args{"-vf", "transpose=cclock"};
     args.insert(args.end(), encoderArgs.begin(), encoderArgs.end());
     const std::filesystem::path stored = generateIndexedVideo("stored-" + name, frames, width, height, args, rate);
-    return remuxWithDisplayMatrix(stored, name, displayMatrix(90, false));
+    return remuxWithDisplayMatrix(stored, mediaDir() / name, displayMatrix(90, false));
 }
 
 std::optional<std::array<std::int32_t, 9>> readDisplayMatrix(const std::filesystem::path &file)

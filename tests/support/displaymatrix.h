@@ -14,10 +14,11 @@ namespace zorvane::testing {
 // av_display_matrix_flip left to right when `mirrored`.
 std::array<std::int32_t, 9> displayMatrix(double degrees, bool mirrored);
 
-// Makes mediaDir()/name, in the container its extension names, from the
-// packets of `source` with `matrix` on the video stream, unless a previous
-// test already made it. Throws std::runtime_error.
-std::filesystem::path remuxWithDisplayMatrix(const std::filesystem::path &source, const std::string &name,
+// Makes `target`, in the container its extension names, from the packets
+// of `source` with `matrix` on the video stream, unless a previous run
+// already made it. Throws std::runtime_error.
+std::filesystem::path remuxWithDisplayMatrix(const std::filesystem::path &source,
+                                             const std::filesystem::path &target,
                                              const std::array<std::int32_t, 9> &matrix);
 
 // An indexed video (see generateIndexedVideo) of upright size width x
