@@ -2,6 +2,7 @@
 
 #include "player/framereader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -15,10 +16,11 @@
 namespace zorvane::inspect {
 namespace {
 
-std::string formatFps(double fps)
+// Three decimals at most, without trailing zeros: "25", "29.97", "33.367".
+std::string formatDecimal(double value)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.3f", fps);
+    std::snprintf(text, sizeof text, "%.3f", value);
     std::string result = text;
     result.erase(result.find_last_not_of('0') + 1);
     if (result.back() == '.')
@@ -53,12 +55,20 @@ void writePpm(const RgbImage &image, const std::filesystem::path &file)
 
 int runFrames(const std::vector<std::string> &args)
 {
-    if (args.size() != 1)
-        return failure("usage: zorvane-inspect frames FILE");
+    std::vector<std::string> files(args);
+    const auto timesOption = std::find(files.begin(), files.end(), "--times");
+    const bool withTimes = timesOption != files.end();
+    if (withTimes)
+        files.erase(timesOption);
+    if (files.size() != 1)
+        return failure("usage: zorvane-inspect frames FILE [--times]");
     try {
-        FrameReader reader(args[0]);
+        FrameReader reader(files.front());
         std::cout << "frames=" << reader.frameCount() << " width=" << reader.width() << " height=" << reader.height()
-                  << " fps=" << formatFps(reader.fps()) << " duration_ms=" << reader.durationMs() << "\n";
+                  << " fps=" << formatDecimal(reader.fps()) << " duration_ms=" << reader.durationMs() << "\n";
+        if (withTimes)
+            for (int index = 0; index < reader.frameCount(); ++index)
+                std::cout << index << '\t' << formatDecimal(reader.frameTimeMs(index)) << '\n';
         return 0;
     } catch (const ReaderError &error) {
         return failure(error.what());

@@ -36,7 +36,7 @@ struct Subcommand {
 
 // New subcommands are one line here.
 const Subcommand kSubcommands[] = {
-    {"frames", "frames FILE", runFrames},
+    {"frames", "frames FILE [--times]", runFrames},
     {"frame", "frame FILE N [N ...] --out DIR", runFrame},
     {"probe", "probe [--no-fallback] FILE [FILE ...]", runProbe},
     {"measure", "measure SEQUENCE [--calibration FILE] [--video VIDEO]", zorvane::inspect::runMeasure},

@@ -12,7 +12,9 @@ namespace zorvane {
 // Frame-exact reader on libavformat/libavcodec. Frame n is the n-th frame a
 // full decode of the file yields, counted in presentation order. Decoded
 // frames stay in an LRU cache (in the decoder's own pixel format) so that
-// stepping back costs one group of pictures, then cache hits.
+// stepping back costs one group of pictures, then cache hits. Sizes and
+// pictures are upright: turned and mirrored as the container's display
+// matrix says.
 class FrameReader : public FrameSource {
 public:
     static constexpr std::size_t kCacheBudgetBytes = std::size_t{256} << 20;

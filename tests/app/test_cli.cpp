@@ -1,9 +1,11 @@
+#include "support/displaymatrix.h"
 #include "support/media.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
+#include <sstream>
 
 using zorvane::testing::generateIndexedVideo;
 using zorvane::testing::mediaDir;
@@ -70,6 +72,46 @@ TEST(Inspect, FramesPrintsOneLineDescribingTheVideo)
     EXPECT_EQ(output, "frames=120 width=192 height=128 fps=25 duration_ms=4800\n");
 }
 
+// Frames 3003 ticks of 1/90000 s apart, every fifth one 1500 ticks late:
+// times that are neither whole milliseconds nor evenly spaced.
+fs::path variableRateClip()
+{
+    return generateIndexedVideo("vfr-90k.mp4", 40, 192, 128,
+                                {"-vf", "settb=1/90000,setpts=N*3003+eq(mod(N\\,5)\\,4)*1500", "-fps_mode",
+                                 "passthrough", "-enc_time_base", "1:90000", "-video_track_timescale", "90000",
+                                 "-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "12", "-pix_fmt",
+                                 "yuv420p"});
+}
+
+TEST(Inspect, FramesWithTimesListsEachFramesTimeAsFfprobeReadsIt)
+{
+    const fs::path file = variableRateClip();
+    const std::vector<double> expected = zorvane::testing::ffprobeFrameTimesMs(file);
+    ASSERT_EQ(expected.size(), 40u);
+    std::string output;
+    ASSERT_EQ(runProgram({kInspect, "frames", file.string(), "--times"}, &output), 0);
+    std::istringstream lines(output);
+    std::string summary;
+    std::getline(lines, summary);
+    EXPECT_EQ(summary.rfind("frames=40 width=192 height=128 ", 0), 0u) << summary;
+    std::size_t count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        const std::size_t tab = line.find('\t');
+        ASSERT_NE(tab, std::string::npos) << line;
+        EXPECT_EQ(line.substr(0, tab), std::to_string(count));
+        ASSERT_LT(count, expected.size());
+        // Both printed to the microsecond.
+        EXPECT_NEAR(std::stod(line.substr(tab + 1)), expected[count], 0.0011) << line;
+    }
+    EXPECT_EQ(count, expected.size());
+    // One late frame in five: 33.367 ms steps with a 16.667 ms delay.
+    EXPECT_NEAR(expected[4] - expected[3], 3003 / 90.0 + 1500 / 90.0, 0.001);
+
+    std::string plain;
+    ASSERT_EQ(runProgram({kInspect, "frames", file.string()}, &plain), 0);
+    EXPECT_EQ(plain, summary + "\n");
+}
+
 TEST(Inspect, FrameWritesEachRequestedFrameAsNativeSizePpm)
 {
     const fs::path out = freshDir("inspect-out");
@@ -89,6 +131,21 @@ TEST(Inspect, VersionIsOneLineWithTheProgramsName)
     EXPECT_EQ(runProgram({kInspect, "--version"}, &version), 0);
     EXPECT_EQ(version.rfind("zorvane-inspect ", 0), 0u) << version;
     EXPECT_EQ(std::count(version.begin(), version.end(), '\n'), 1) << version;
+}
+
+TEST(Inspect, FramesAndFrameGiveTheUprightPicture)
+{
+    const fs::path file = zorvane::testing::generateTurnedIndexedVideo(
+        "turned-h264.mp4", 10, 128, 192, {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p"});
+    std::string output;
+    ASSERT_EQ(runProgram({kInspect, "frames", file.string()}, &output), 0);
+    EXPECT_EQ(output.rfind("frames=10 width=128 height=192 ", 0), 0u) << output;
+    const fs::path out = freshDir("inspect-turned");
+    ASSERT_EQ(runProgram({kInspect, "frame", file.string(), "7", "--out", out.string()}), 0);
+    const Ppm ppm = readPpm(out / "frame-7.ppm");
+    ASSERT_EQ(ppm.width, 128);
+    ASSERT_EQ(ppm.height, 192);
+    EXPECT_EQ(readFrameIndex(ppm.pixels.data(), ppm.width, ppm.height), 7);
 }
 
 TEST(Inspect, FailuresExitWithOneLineNamingTheFile)

@@ -1,4 +1,5 @@
 #include "player/framereader.h"
+#include "support/displaymatrix.h"
 #include "support/media.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,12 @@ struct Format {
     const char *file;
     int frames;
     std::vector<std::string> encoderArgs;
+    // Upright size; a turned file is stored on its side with a display
+    // matrix, as phones record.
+    int width = kWidth;
+    int height = kHeight;
+    const char *rate = "25";
+    bool turned = false;
 };
 
 std::vector<Format> formats()
@@ -56,23 +63,58 @@ std::vector<Format> formats()
     };
 }
 
+// Phone-like material: kept to a few frames, since large pictures decode
+// slowly on a small machine.
+std::vector<Format> phoneFormats()
+{
+    return {
+        {"Mp4H264High1080p60BFramesTurned", "phone-h264-1080p60-turned.mp4", 36,
+         {"-c:v", "libx264", "-profile:v", "high", "-preset", "veryfast", "-bf", "3", "-g", "12", "-pix_fmt",
+          "yuv420p"},
+         1080, 1920, "60", true},
+        {"MovHevc10Bit4k", "phone-hevc10-4k.mov", 10,
+         {"-c:v", "libx265", "-preset", "ultrafast", "-x265-params", "log-level=error:keyint=5:min-keyint=5",
+          "-pix_fmt", "yuv420p10le", "-tag:v", "hvc1"},
+         3840, 2160, "30"},
+        {"Mp4H264VariableRate720p", "phone-h264-vfr-720p.mp4", 45,
+         {"-vf", "settb=1/600,setpts=N*20+mod(N*7\\,5)*2", "-fps_mode", "passthrough", "-enc_time_base", "1:600",
+          "-video_track_timescale", "600", "-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "15",
+          "-pix_fmt", "yuv420p"},
+         1280, 720, "30"},
+        {"Mp4H264240fps720p", "phone-h264-240fps-720p.mp4", 48,
+         {"-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "24", "-pix_fmt", "yuv420p"}, 1280, 720,
+         "240"},
+        {"Mp4H264Portrait1080x1920", "phone-h264-portrait.mp4", 24,
+         {"-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "12", "-pix_fmt", "yuv420p"}, 1080, 1920,
+         "30"},
+    };
+}
+
+std::filesystem::path generate(const Format &format)
+{
+    if (format.turned)
+        return zorvane::testing::generateTurnedIndexedVideo(format.file, format.frames, format.width, format.height,
+                                                            format.encoderArgs, format.rate);
+    return generateIndexedVideo(format.file, format.frames, format.width, format.height, format.encoderArgs,
+                                format.rate);
+}
+
 class FrameReaderFormats : public ::testing::TestWithParam<Format> {
 protected:
-    void SetUp() override
-    {
-        const Format &format = GetParam();
-        m_file = generateIndexedVideo(format.file, format.frames, kWidth, kHeight, format.encoderArgs).string();
-    }
+    void SetUp() override { m_file = generate(GetParam()).string(); }
 
-    // Reads the frames in the given order and checks each one shows its index.
-    static void expectExact(FrameReader &reader, const std::vector<int> &order)
+    // Reads the frames in the given order and checks each one is upright
+    // and shows its index.
+    void expectExact(FrameReader &reader, const std::vector<int> &order) const
     {
+        const int width = GetParam().width;
+        const int height = GetParam().height;
         int wrong = 0;
         for (int index : order) {
             const RgbImage image = reader.frameRgb(index);
-            ASSERT_EQ(image.width, kWidth);
-            ASSERT_EQ(image.height, kHeight);
-            ASSERT_EQ(image.pixels.size(), static_cast<size_t>(kWidth * kHeight * 3));
+            ASSERT_EQ(image.width, width);
+            ASSERT_EQ(image.height, height);
+            ASSERT_EQ(image.pixels.size(), static_cast<size_t>(width) * height * 3);
             const int shown = readFrameIndex(image.pixels.data(), image.width, image.height);
             if (shown != index && ++wrong <= 5)
                 ADD_FAILURE() << "asked for frame " << index << ", got " << shown;
@@ -95,8 +137,8 @@ TEST_P(FrameReaderFormats, CountsWhatAFullDecodeYields)
     FrameReader reader(m_file);
     EXPECT_EQ(reader.frameCount(), zorvane::testing::ffprobeFrameCount(m_file));
     EXPECT_EQ(reader.frameCount(), GetParam().frames);
-    EXPECT_EQ(reader.width(), kWidth);
-    EXPECT_EQ(reader.height(), kHeight);
+    EXPECT_EQ(reader.width(), GetParam().width);
+    EXPECT_EQ(reader.height(), GetParam().height);
     EXPECT_DOUBLE_EQ(reader.frameTimeMs(0), 0.0);
     for (int i = 1; i < reader.frameCount(); ++i)
         ASSERT_GT(reader.frameTimeMs(i), reader.frameTimeMs(i - 1)) << "frame " << i;
@@ -154,8 +196,24 @@ TEST_P(FrameReaderFormats, BackStepsAfterPlayingForwardComeFromTheCache)
     EXPECT_LE(reader.cachePeakBytes(), FrameReader::kCacheBudgetBytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Matrix, FrameReaderFormats, ::testing::ValuesIn(formats()),
-                         [](const ::testing::TestParamInfo<Format> &info) { return std::string(info.param.name); });
+std::string formatName(const ::testing::TestParamInfo<Format> &info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(Matrix, FrameReaderFormats, ::testing::ValuesIn(formats()), formatName);
+INSTANTIATE_TEST_SUITE_P(Phone, FrameReaderFormats, ::testing::ValuesIn(phoneFormats()), formatName);
+
+// Phones write times on a 1/600 s clock with jitter: the reader's times
+// are the ones ffprobe reads.
+TEST(FrameReaderTimes, PhoneVariableRateTimesMatchFfprobe)
+{
+    const Format vfr = phoneFormats()[2];
+    const std::filesystem::path file = generate(vfr);
+    const std::vector<double> expected = zorvane::testing::ffprobeFrameTimesMs(file);
+    FrameReader reader(file.string());
+    ASSERT_EQ(static_cast<std::size_t>(reader.frameCount()), expected.size());
+    for (int i = 0; i < reader.frameCount(); ++i)
+        EXPECT_NEAR(reader.frameTimeMs(i), expected[static_cast<std::size_t>(i)], 0.001) << "frame " << i;
+    EXPECT_NEAR(reader.frameTimeMs(1), 24 / 0.6, 0.001); // tick 24 of 1/600 s
+}
 
 TEST(FrameReaderTimes, VariableRateFramesKeepTheirOwnTimes)
 {

@@ -5,10 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -201,6 +203,26 @@ int ffprobeFrameCount(const std::filesystem::path &file)
     if (status != 0)
         throw std::runtime_error("ffprobe failed on " + file.string());
     return std::stoi(output);
+}
+
+std::vector<double> ffprobeFrameTimesMs(const std::filesystem::path &file)
+{
+    std::string output;
+    const int status = runProgram({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                                   "frame=best_effort_timestamp_time", "-of", "csv=p=0", file.string()},
+                                  &output);
+    if (status != 0)
+        throw std::runtime_error("ffprobe failed on " + file.string());
+    std::vector<double> seconds;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty())
+            seconds.push_back(std::stod(line));
+    std::sort(seconds.begin(), seconds.end());
+    std::vector<double> times;
+    for (double value : seconds)
+        times.push_back((value - seconds.front()) * 1000.0);
+    return times;
 }
 
 } // namespace zorvane::testing

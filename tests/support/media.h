@@ -46,4 +46,8 @@ int readFrameIndex(const std::uint8_t *rgb, int width, int height);
 // Number of frames ffprobe counts by decoding the first video stream.
 int ffprobeFrameCount(const std::filesystem::path &file);
 
+// Presentation times in ms from the first frame, one per frame ffprobe
+// decodes from the first video stream, in presentation order.
+std::vector<double> ffprobeFrameTimesMs(const std::filesystem::path &file);
+
 } // namespace zorvane::testing
