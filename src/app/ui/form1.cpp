@@ -126,7 +126,7 @@ void Form1::createControls()
     connect(m_picture1, &VideoDisplay::mouseReleased, this, &Form1::Picture2_MouseUp);
     m_picture1->setFocusPolicy(Qt::ClickFocus);
     m_picture1->installEventFilter(this);
-    m_picture1->setOverlay([this](QPainter &painter) { drawMarker(painter); });
+    m_picture1->setOverlay([this](QPainter &painter) { drawOverlays(painter); });
 
     m_picture2 = new VideoDisplay(m_client);
     m_picture2->setObjectName(QStringLiteral("Picture2"));
@@ -164,6 +164,9 @@ void Form1::createMenus()
     m_aide->setObjectName(QStringLiteral("Aide"));
     m_apropo = bar->addAction(QStringLiteral("A Propos"));
     m_apropo->setObjectName(QStringLiteral("apropo"));
+    // Commands beyond the first three menus live here, so those stay as users know them.
+    m_mesures = bar->addMenu(QStringLiteral("Mesures"));
+    m_mesures->setObjectName(QStringLiteral("mesures"));
 
     connect(m_ov, &QAction::triggered, this, &Form1::ov_Click);
     connect(m_os, &QAction::triggered, this, &Form1::os_Click);
@@ -226,6 +229,19 @@ bool Form1::handleVideoKey(QEvent *event)
 // The cross belongs to the painting of the frame, so a repaint or a new
 // frame can never leave it where it no longer applies.
 void Form1::Ref() { m_picture1->update(); }
+
+void Form1::addOverlay(VideoDisplay::Overlay overlay) { m_overlays.push_back(std::move(overlay)); }
+
+// The current frame's cross goes last, so nothing hides it.
+void Form1::drawOverlays(QPainter &painter) const
+{
+    for (const VideoDisplay::Overlay &overlay : m_overlays) {
+        painter.save();
+        overlay(painter);
+        painter.restore();
+    }
+    drawMarker(painter);
+}
 
 void Form1::drawMarker(QPainter &painter) const
 {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -56,6 +57,12 @@ public:
     // Opens the video as "Ouvir Video" does once its dialog gave the path.
     void openVideo(const QString &path);
 
+    // The "Mesures" menu, where commands beyond the first three menus go.
+    QMenu *measuresMenu() const { return m_mesures; }
+    // Paints on the video, in the frame's coordinates, under the current
+    // frame's cross.
+    void addOverlay(VideoDisplay::Overlay overlay);
+
 public slots:
     // Redraws the video area, and on it what belongs to the current frame.
     void Ref();
@@ -84,6 +91,7 @@ private:
     void stepBack();
     void recordPoint(float x, float y);
 
+    void drawOverlays(QPainter &painter) const;
     void drawMarker(QPainter &painter) const;
     bool handleVideoKey(QEvent *event);
 
@@ -105,6 +113,8 @@ private:
     QAction *m_quit = nullptr;
     QAction *m_aide = nullptr;
     QAction *m_apropo = nullptr;
+    QMenu *m_mesures = nullptr;
+    std::vector<VideoDisplay::Overlay> m_overlays;
 
     std::uint32_t m_progressColorA = 0;
     std::uint32_t m_progressColorB = 0;
