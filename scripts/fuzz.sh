@@ -14,8 +14,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ZORVANE_FUZZ_BUILD_DIR:-$root/build-fuzz}
 all_targets=(fuzz_probe fuzz_sequence fuzz_sidecar fuzz_reader fuzz_journal)
 
-# Per-input time limit in seconds.
-declare -A timeout=([fuzz_probe]=2 [fuzz_sequence]=2 [fuzz_sidecar]=2 [fuzz_reader]=8 [fuzz_journal]=4)
+# Per-input time limit in seconds. A sequence may announce the largest
+# track, ten million frames, whose zeroing alone takes about 2 s of processor
+# under the sanitizers.
+declare -A timeout=([fuzz_probe]=2 [fuzz_sequence]=8 [fuzz_sidecar]=2 [fuzz_reader]=8 [fuzz_journal]=4)
 # Memory: no single allocation and no process above 512 MiB.
 declare -A rss_limit=([fuzz_probe]=512 [fuzz_sequence]=512 [fuzz_sidecar]=512 [fuzz_reader]=512 [fuzz_journal]=512)
 # The largest input the fuzzer makes, its seeds and its dictionary.
