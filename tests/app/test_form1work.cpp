@@ -1,3 +1,4 @@
+#include "app/scripteddialog.h"
 #include "app/ui/commondialog.h"
 #include "app/ui/form1.h"
 #include "dialogs/ui/dialog.h"
@@ -28,34 +29,9 @@
 #include <sstream>
 
 using namespace zorvane;
+using zorvane::testing::ScriptedDialog;
 
 namespace {
-
-// Answers the window's dialogs from a queue: a path, or nothing to cancel.
-class ScriptedDialog : public CommonDialog {
-public:
-    std::deque<std::optional<QString>> answers;
-    QStringList filtersShown;
-    QStringList namesProposed;
-
-    bool showOpen(QWidget *) override { return answer(); }
-    bool showSave(QWidget *) override { return answer(); }
-
-private:
-    bool answer()
-    {
-        filtersShown << filter();
-        namesProposed << fileName();
-        if (answers.empty())
-            return false;
-        const std::optional<QString> next = answers.front();
-        answers.pop_front();
-        if (!next)
-            return false;
-        setFileName(*next);
-        return true;
-    }
-};
 
 // Black frames, so that the red cross is the only red in the picture.
 QString blackVideo(int frames)
