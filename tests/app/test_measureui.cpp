@@ -1,4 +1,4 @@
-#include "app/scripteddialog.h"
+#include "app/form1testing.h"
 #include "app/ui/form1.h"
 #include "measure/measureexport.h"
 #include "measure/sidecar.h"
@@ -30,21 +30,12 @@
 #include <functional>
 
 using namespace zorvane;
+using zorvane::testing::blackVideo;
 using zorvane::testing::ScriptedDialog;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// Black frames, so that every colour in the picture is ours.
-QString blackVideo(int frames)
-{
-    const std::string name = "measureui-black-" + std::to_string(frames) + ".avi";
-    return QString::fromStdString(zorvane::testing::generateMedia(
-                                      name, {"-f", "lavfi", "-i", "color=c=black:size=160x120:rate=25", "-frames:v",
-                                             std::to_string(frames), "-c:v", "mpeg4", "-q:v", "2"})
-                                      .string());
-}
 
 // A 100-pixel scale of half a metre, the origin below its left end.
 constexpr PicturePoint kScaleStart{20, 100};
@@ -116,19 +107,7 @@ protected:
         leftClick(point);
     }
 
-    // Pixels of the colour inside Picture1, in frame coordinates.
-    std::vector<QPoint> pixelsOf(const QColor &colour)
-    {
-        QApplication::processEvents();
-        const QImage shot = picture->grab().toImage();
-        const QRect inside = picture->contentsRect();
-        std::vector<QPoint> found;
-        for (int y = 0; y < inside.height(); ++y)
-            for (int x = 0; x < inside.width(); ++x)
-                if (shot.pixelColor(inside.topLeft() + QPoint(x, y)) == colour)
-                    found.push_back(QPoint(x, y));
-        return found;
-    }
+    std::vector<QPoint> pixelsOf(const QColor &colour) { return zorvane::testing::pixelsOf(*picture, colour); }
 
     static int countNear(const std::vector<QPoint> &pixels, PicturePoint centre, int reach)
     {

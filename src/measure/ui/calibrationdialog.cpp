@@ -146,9 +146,12 @@ CalibrationSketch CalibrationDialog::sketch() const
     if (m_awaited == Step::Done)
         sketch.origin = m_origin;
     sketch.yAxis = m_yAxis->currentIndex() == 0 ? YAxis::Up : YAxis::Down;
-    const QString typed = m_distance->text().trimmed();
-    if (!typed.isEmpty())
-        sketch.distanceLabel = typed + QStringLiteral(" m");
+    try {
+        sketch.distanceLabel = numberText(parseDistance(m_distance->text().toStdString(), m_format), m_format)
+                               + QStringLiteral(" m");
+    } catch (const MeasureError &) {
+        // Nothing to write beside the bar until the distance is a number.
+    }
     return sketch;
 }
 

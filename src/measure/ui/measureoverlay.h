@@ -19,7 +19,7 @@ struct CalibrationSketch {
     std::optional<PicturePoint> scaleEnd;
     std::optional<PicturePoint> origin;
     YAxis yAxis = YAxis::Up;
-    QString distanceLabel; // e.g. "0,5 m"; empty while not typed
+    QString distanceLabel; // e.g. "0,5 m"; empty while the distance is not a number
 };
 
 CalibrationSketch sketchOf(const Calibration &calibration, const QString &distanceLabel);

@@ -64,7 +64,8 @@ MeasureWindow::MeasureWindow(NumberFormat format, QWidget *parent) : QWidget(par
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->horizontalHeader()->setStretchLastSection(true);
     connect(m_table, &QTableWidget::cellClicked, this, [this](int row, int) { chooseRow(row); });
 
     auto *plots = new QWidget(this);
@@ -78,8 +79,8 @@ MeasureWindow::MeasureWindow(NumberFormat format, QWidget *parent) : QWidget(par
     auto *splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(m_table);
     splitter->addWidget(plots);
-    splitter->setStretchFactor(0, 2);
-    splitter->setStretchFactor(1, 3);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({440, 560});
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_header);
@@ -162,12 +163,14 @@ void MeasureWindow::fillPlot(Plot &plot, Quantity quantity, const MeasureTable &
     plot.points->replace(points);
     const auto [valueLow, valueHigh] = paddedRange(low, high);
     plot.valueAxis->setRange(valueLow, valueHigh);
+    plot.valueAxis->applyNiceNumbers();
     if (table.rows.empty()) {
         plot.timeAxis->setRange(0, 1);
     } else {
         const auto [timeLow, timeHigh] = paddedRange(table.rows.front().t, table.rows.back().t);
         plot.timeAxis->setRange(timeLow, timeHigh);
     }
+    plot.timeAxis->applyNiceNumbers();
 }
 
 void MeasureWindow::chooseRow(int row)
