@@ -39,15 +39,12 @@ MeasureController::MeasureController(MeasureHost host, QObject *parent) : QObjec
     connect(m_dialog, &CalibrationDialog::refused, this, [this](const QString &text) { m_host.showMessage(text); });
     connect(m_dialog, &CalibrationDialog::sketchChanged, this, [this] { m_host.refresh(); });
     connect(m_dialog, &QDialog::finished, this, [this] { m_host.refresh(); });
-    m_window = new MeasureWindow(m_host.numberFormat);
+    m_window = new MeasureWindow(m_host.numberFormat, m_host.window);
     connect(m_window, &MeasureWindow::frameChosen, this, &MeasureController::seekFrame);
     createActions();
     m_host.addOverlay([this](QPainter &painter) { drawOverlay(painter); });
     m_host.setClickInterceptor([this](float x, float y) { return interceptClick(x, y); });
 }
-
-// The table window has no parent, so that it is a window of its own.
-MeasureController::~MeasureController() { delete m_window; }
 
 QAction *MeasureController::addAction(const QString &text, const char *name)
 {

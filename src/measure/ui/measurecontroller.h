@@ -48,7 +48,6 @@ class MeasureController : public QObject {
 
 public:
     explicit MeasureController(MeasureHost host, QObject *parent = nullptr);
-    ~MeasureController() override;
 
     const std::optional<Calibration> &calibration() const { return m_calibration; }
     const TimeChoice &timeChoice() const { return m_time; }

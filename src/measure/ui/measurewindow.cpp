@@ -47,7 +47,9 @@ std::pair<double, double> paddedRange(double low, double high)
 
 } // namespace
 
-MeasureWindow::MeasureWindow(NumberFormat format, QWidget *parent) : QWidget(parent), m_format(std::move(format))
+// A window of its own, which goes with the main window.
+MeasureWindow::MeasureWindow(NumberFormat format, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_format(std::move(format))
 {
     setObjectName(QStringLiteral("measureWindow"));
     setWindowTitle(QStringLiteral("Mesures"));
