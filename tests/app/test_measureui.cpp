@@ -411,6 +411,37 @@ TEST_F(MeasureUi, CalibrationTravelsWithTheSavedSequence)
     EXPECT_EQ(third.pointTrack().at(2), (TrackPoint{60, 60}));
 }
 
+TEST_F(MeasureUi, CalibrationWaitsForTheVideoAndCancelKeepsIt)
+{
+    openVideo(blackVideo(10));
+    calibrate(kScaleStart, kScaleEnd, kOrigin, QStringLiteral("0.5"));
+    recordAt(1, {33, 44});
+    const QString sequence = folder.filePath(QStringLiteral("sans-video.txt"));
+    fileDialog->answers.push_back(sequence);
+    action("es")->trigger();
+
+    // New points picked, then cancelled: the calibration in force stays.
+    action("etalonnage")->trigger();
+    QTest::mouseClick(inDialog<QPushButton>("restart"), Qt::LeftButton);
+    leftClick({1, 1});
+    leftClick({2, 2});
+    QTest::mouseClick(inDialog<QPushButton>("cancel"), Qt::LeftButton);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(*controller->calibration(), kCalibration);
+
+    Form1 second{&openFrameSource};
+    auto *secondDialog = new ScriptedDialog;
+    second.setCommonDialog(secondDialog);
+    QStringList secondMessages;
+    second.setMessageDisplay([&](const QString &text) { secondMessages << text; });
+    secondDialog->answers.push_back(sequence);
+    second.findChild<QAction *>(QStringLiteral("os"))->trigger();
+    ASSERT_EQ(secondMessages.size(), 1);
+    EXPECT_NE(secondMessages[0].indexOf(QStringLiteral("Ouvrez d'abord la vidéo")), -1);
+    EXPECT_FALSE(second.findChild<MeasureController *>(QStringLiteral("measureController"))->calibration());
+    EXPECT_EQ(second.pointTrack().at(1), (TrackPoint{33, 44}));
+}
+
 TEST_F(MeasureUi, SequenceWithoutCalibrationLoadsAsBefore)
 {
     openVideo(blackVideo(10));
