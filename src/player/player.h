@@ -93,6 +93,8 @@ public:
     const std::string &lastError() const { return m_lastError; }
     // The picture size of the open video.
     std::optional<PictureSize> pictureSize() const;
+    // The open video's frames, for their times; null while nothing is open.
+    const FrameSource *source() const { return m_source.get(); }
 
     // While playing: how long until the next frame is due (0 when it is late).
     double msUntilNextFrame() const;

@@ -1,3 +1,4 @@
+#include "app/form1testing.h"
 #include "app/ui/commondialog.h"
 #include "app/ui/form1.h"
 #include "dialogs/ui/dialog.h"
@@ -28,44 +29,11 @@
 #include <sstream>
 
 using namespace zorvane;
+using zorvane::testing::blackVideo;
+using zorvane::testing::pixelsOf;
+using zorvane::testing::ScriptedDialog;
 
 namespace {
-
-// Answers the window's dialogs from a queue: a path, or nothing to cancel.
-class ScriptedDialog : public CommonDialog {
-public:
-    std::deque<std::optional<QString>> answers;
-    QStringList filtersShown;
-    QStringList namesProposed;
-
-    bool showOpen(QWidget *) override { return answer(); }
-    bool showSave(QWidget *) override { return answer(); }
-
-private:
-    bool answer()
-    {
-        filtersShown << filter();
-        namesProposed << fileName();
-        if (answers.empty())
-            return false;
-        const std::optional<QString> next = answers.front();
-        answers.pop_front();
-        if (!next)
-            return false;
-        setFileName(*next);
-        return true;
-    }
-};
-
-// Black frames, so that the red cross is the only red in the picture.
-QString blackVideo(int frames)
-{
-    const std::string name = "form1work-black-" + std::to_string(frames) + ".avi";
-    return QString::fromStdString(zorvane::testing::generateMedia(
-                                      name, {"-f", "lavfi", "-i", "color=c=black:size=160x120:rate=25", "-frames:v",
-                                             std::to_string(frames), "-c:v", "mpeg4", "-q:v", "2"})
-                                      .string());
-}
 
 std::string readFile(const QString &path)
 {
@@ -142,18 +110,7 @@ protected:
     QPoint at(int x, int y) const { return picture->contentsRect().topLeft() + QPoint(x, y); }
 
     // Pure red pixels inside Picture1's border, in frame coordinates.
-    std::vector<QPoint> redPixels()
-    {
-        QApplication::processEvents();
-        const QImage shot = picture->grab().toImage();
-        const QRect inside = picture->contentsRect();
-        std::vector<QPoint> found;
-        for (int y = 0; y < inside.height(); ++y)
-            for (int x = 0; x < inside.width(); ++x)
-                if (shot.pixelColor(inside.topLeft() + QPoint(x, y)) == QColor(255, 0, 0))
-                    found.push_back(QPoint(x, y));
-        return found;
-    }
+    std::vector<QPoint> redPixels() { return pixelsOf(*picture, QColor(255, 0, 0)); }
 
     TrackPoint entry(int index) const { return form.pointTrack().at(index); }
 

@@ -5,6 +5,7 @@
 #include "common/utf8path.h"
 #include "dialogs/ui/frmabout.h"
 #include "dialogs/ui/helpwindow.h"
+#include "measure/ui/measurecontroller.h"
 #include "player/ui/transportbar.h"
 #include "probe/probeerror.h"
 #include "probe/videoinfoprobe.h"
@@ -84,6 +85,12 @@ Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_pl
     m_mmControl1 = new TransportBar(m_player, m_client);
     createControls();
     createMenus();
+    m_measures = new MeasureController({m_player, m_pointTrack, m_mesures, this, userNumberFormat(),
+                                        [this](VideoDisplay::Overlay overlay) { addOverlay(std::move(overlay)); },
+                                        [this](ClickInterceptor taker) { setClickInterceptor(std::move(taker)); },
+                                        [this] { Ref(); }, [this](const QString &text) { m_showMessage(text); }},
+                                       this);
+    connect(this, &Form1::trackChanged, m_measures, &MeasureController::trackChanged);
     m_client->installEventFilter(this);
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     Form_Load();
@@ -264,7 +271,8 @@ void Form1::Picture2_MouseUp(MouseButton button, int, float x, float y)
 {
     switch (button) {
     case MouseButton::Left:
-        recordPoint(x, y);
+        if (!m_clickInterceptor || !m_clickInterceptor(x, y))
+            recordPoint(x, y);
         break;
     case MouseButton::Middle:
         stepBack();
@@ -287,6 +295,7 @@ void Form1::recordPoint(float x, float y)
 {
     try {
         recordClick(m_pointTrack, m_player.position(), x, y);
+        emit trackChanged();
     } catch (const TrackError &) {
         // No video yet, or a position the track does not hold: nothing to record.
     }
@@ -326,6 +335,7 @@ void Form1::openVideo(const QString &fileName)
     } catch (const TrackError &) {
         // A length the track refuses leaves it as it was.
     }
+    emit trackChanged();
 }
 
 std::optional<DisplayedSize> Form1::displayedSize() const
@@ -346,8 +356,9 @@ void Form1::es_Click()
     if (!m_commonDialog1->showSave(this))
         return;
     try {
-        saveSequence(pathFromUtf8(utf8(m_commonDialog1->fileName())), m_pointTrack, m_text1->text().toStdString(),
-                     userNumberFormat());
+        const std::filesystem::path sequence = pathFromUtf8(utf8(m_commonDialog1->fileName()));
+        saveSequence(sequence, m_pointTrack, m_text1->text().toStdString(), userNumberFormat());
+        m_measures->sequenceSaved(sequence);
     } catch (const SequenceError &error) {
         if (isReported(error.kind()))
             m_showMessage(QString::fromStdString(error.what()));
@@ -360,14 +371,17 @@ void Form1::os_Click()
     m_commonDialog1->setFilter(kSequenceFilter);
     if (!m_commonDialog1->showOpen(this))
         return;
+    const std::filesystem::path sequence = pathFromUtf8(utf8(m_commonDialog1->fileName()));
     try {
-        loadSequence(pathFromUtf8(utf8(m_commonDialog1->fileName())), m_pointTrack);
+        loadSequence(sequence, m_pointTrack);
+        m_measures->sequenceLoaded(sequence);
     } catch (const SequenceError &error) {
         if (isReported(error.kind()))
             m_showMessage(QString::fromStdString(error.what()));
         else if (error.kind() == SequenceErrorKind::CannotOpen && !m_pointTrack.hasStorage())
             m_pointTrack.resize(0);
     }
+    emit trackChanged();
 }
 
 void Form1::Aide_Click()

@@ -25,6 +25,7 @@ namespace zorvane {
 
 class CommonDialog;
 class HelpWindow;
+class MeasureController;
 class ProgressBar;
 class TransportBar;
 
@@ -62,6 +63,14 @@ public:
     // Paints on the video, in the frame's coordinates, under the current
     // frame's cross.
     void addOverlay(VideoDisplay::Overlay overlay);
+    // Consulted first on a left click on the video: true takes the click,
+    // which then records no point.
+    using ClickInterceptor = std::function<bool(float x, float y)>;
+    void setClickInterceptor(ClickInterceptor interceptor) { m_clickInterceptor = std::move(interceptor); }
+
+signals:
+    // After a click, a loaded sequence or an opened video changed the track.
+    void trackChanged();
 
 public slots:
     // Redraws the video area, and on it what belongs to the current frame.
@@ -115,6 +124,8 @@ private:
     QAction *m_apropo = nullptr;
     QMenu *m_mesures = nullptr;
     std::vector<VideoDisplay::Overlay> m_overlays;
+    ClickInterceptor m_clickInterceptor;
+    MeasureController *m_measures = nullptr;
 
     std::uint32_t m_progressColorA = 0;
     std::uint32_t m_progressColorB = 0;

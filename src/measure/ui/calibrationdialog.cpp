@@ -1,0 +1,227 @@
+#include "measure/ui/calibrationdialog.h"
+
+#include "measure/measureerror.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace zorvane {
+namespace {
+
+QString numberText(double value, const NumberFormat &format)
+{
+    return QString::fromStdString(formatNumber(value, format.decimalSeparator, 10));
+}
+
+} // namespace
+
+CalibrationDialog::CalibrationDialog(NumberFormat format, QWidget *parent)
+    : QDialog(parent), m_format(std::move(format))
+{
+    setObjectName(QStringLiteral("calibrationDialog"));
+    setWindowTitle(QStringLiteral("Étalonnage"));
+    setModal(false);
+    createControls();
+    showStep();
+}
+
+void CalibrationDialog::createControls()
+{
+    m_instruction = new QLabel(this);
+    m_instruction->setObjectName(QStringLiteral("instruction"));
+    m_instruction->setWordWrap(true);
+    m_instruction->setMinimumWidth(320);
+
+    m_distance = new QLineEdit(this);
+    m_distance->setObjectName(QStringLiteral("distance"));
+    m_yAxis = new QComboBox(this);
+    m_yAxis->setObjectName(QStringLiteral("yAxis"));
+    m_yAxis->addItem(QStringLiteral("vers le haut"));
+    m_yAxis->addItem(QStringLiteral("vers le bas"));
+    auto *scale = new QFormLayout;
+    scale->addRow(QStringLiteral("Distance réelle (m) :"), m_distance);
+    scale->addRow(QStringLiteral("Axe y :"), m_yAxis);
+
+    auto *time = new QGroupBox(QStringLiteral("Temps"), this);
+    m_videoTimes = new QRadioButton(QStringLiteral("Temps des images de la vidéo"), time);
+    m_videoTimes->setObjectName(QStringLiteral("videoTimes"));
+    m_slowMotion = new QLineEdit(time);
+    m_slowMotion->setObjectName(QStringLiteral("slowMotion"));
+    m_typedStep = new QRadioButton(QStringLiteral("Pas saisi (ms) :"), time);
+    m_typedStep->setObjectName(QStringLiteral("typedStep"));
+    m_stepField = new QLineEdit(time);
+    m_stepField->setObjectName(QStringLiteral("step"));
+    auto *timeRows = new QFormLayout(time);
+    timeRows->addRow(m_videoTimes);
+    timeRows->addRow(QStringLiteral("    Facteur de ralenti :"), m_slowMotion);
+    timeRows->addRow(m_typedStep, m_stepField);
+
+    m_restart = new QPushButton(QStringLiteral("Recommencer les clics"), this);
+    m_restart->setObjectName(QStringLiteral("restart"));
+    m_ok = new QPushButton(QStringLiteral("Valider"), this);
+    m_ok->setObjectName(QStringLiteral("ok"));
+    m_ok->setDefault(true);
+    m_cancel = new QPushButton(QStringLiteral("Annuler"), this);
+    m_cancel->setObjectName(QStringLiteral("cancel"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_restart);
+    buttons->addStretch();
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_cancel);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_instruction);
+    layout->addLayout(scale);
+    layout->addWidget(time);
+    layout->addLayout(buttons);
+
+    connect(m_restart, &QPushButton::clicked, this, &CalibrationDialog::restartPicking);
+    connect(m_ok, &QPushButton::clicked, this, &CalibrationDialog::confirm);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_distance, &QLineEdit::textChanged, this, &CalibrationDialog::sketchChanged);
+    connect(m_yAxis, &QComboBox::currentIndexChanged, this, &CalibrationDialog::sketchChanged);
+    connect(m_videoTimes, &QRadioButton::toggled, this, &CalibrationDialog::showTimeChoice);
+}
+
+void CalibrationDialog::start(const std::optional<Calibration> &calibration, const TimeChoice &time)
+{
+    if (calibration) {
+        m_scaleStart = calibration->scaleStart();
+        m_scaleEnd = calibration->scaleEnd();
+        m_origin = calibration->origin();
+        m_distance->setText(numberText(calibration->distanceMetres(), m_format));
+        m_yAxis->setCurrentIndex(calibration->yAxis() == YAxis::Up ? 0 : 1);
+        m_awaited = Step::Done;
+    } else {
+        m_distance->clear();
+        m_yAxis->setCurrentIndex(0);
+        m_awaited = Step::ScaleStart;
+    }
+    (time.source == TimeSource::VideoFrameTimes ? m_videoTimes : m_typedStep)->setChecked(true);
+    m_slowMotion->setText(numberText(time.slowMotionFactor, m_format));
+    m_stepField->setText(numberText(time.stepMs, m_format));
+    showTimeChoice();
+    showStep();
+}
+
+bool CalibrationDialog::isPicking() const { return m_awaited != Step::Done; }
+
+bool CalibrationDialog::pick(PicturePoint point)
+{
+    switch (m_awaited) {
+    case Step::ScaleStart:
+        m_scaleStart = point;
+        m_awaited = Step::ScaleEnd;
+        break;
+    case Step::ScaleEnd:
+        m_scaleEnd = point;
+        m_awaited = Step::Origin;
+        break;
+    case Step::Origin:
+        m_origin = point;
+        m_awaited = Step::Done;
+        break;
+    case Step::Done:
+        return false;
+    }
+    showStep();
+    emit sketchChanged();
+    return true;
+}
+
+CalibrationSketch CalibrationDialog::sketch() const
+{
+    CalibrationSketch sketch;
+    if (m_awaited != Step::ScaleStart)
+        sketch.scaleStart = m_scaleStart;
+    if (m_awaited == Step::Origin || m_awaited == Step::Done)
+        sketch.scaleEnd = m_scaleEnd;
+    if (m_awaited == Step::Done)
+        sketch.origin = m_origin;
+    sketch.yAxis = m_yAxis->currentIndex() == 0 ? YAxis::Up : YAxis::Down;
+    try {
+        sketch.distanceLabel = numberText(parseDistance(m_distance->text().toStdString(), m_format), m_format)
+                               + QStringLiteral(" m");
+    } catch (const MeasureError &) {
+        // Nothing to write beside the bar until the distance is a number.
+    }
+    return sketch;
+}
+
+void CalibrationDialog::restartPicking()
+{
+    m_awaited = Step::ScaleStart;
+    showStep();
+    emit sketchChanged();
+}
+
+void CalibrationDialog::showStep()
+{
+    switch (m_awaited) {
+    case Step::ScaleStart:
+        m_instruction->setText(QStringLiteral("Cliquez sur la vidéo la première extrémité d'une longueur connue."));
+        break;
+    case Step::ScaleEnd:
+        m_instruction->setText(QStringLiteral("Cliquez la seconde extrémité de cette longueur."));
+        break;
+    case Step::Origin:
+        m_instruction->setText(QStringLiteral("Cliquez l'origine des axes."));
+        break;
+    case Step::Done:
+        m_instruction->setText(QStringLiteral("Tapez la distance réelle entre les deux extrémités, puis validez. "
+                                              "Les clics sur la vidéo enregistrent de nouveau les points."));
+        break;
+    }
+}
+
+void CalibrationDialog::showTimeChoice()
+{
+    m_slowMotion->setEnabled(m_videoTimes->isChecked());
+    m_stepField->setEnabled(!m_videoTimes->isChecked());
+}
+
+// Checks everything before anything changes, so bad input leaves the
+// settings in force as they were.
+void CalibrationDialog::confirm()
+{
+    if (isPicking()) {
+        emit refused(QStringLiteral("Cliquez d'abord sur la vidéo les deux extrémités de la longueur connue, "
+                                    "puis l'origine."));
+        return;
+    }
+    try {
+        const Calibration calibration = calibrationTyped();
+        const TimeChoice time = timeTyped();
+        accept();
+        emit chosen(calibration, time);
+    } catch (const MeasureError &error) {
+        emit refused(QString::fromStdString(error.what()));
+    }
+}
+
+Calibration CalibrationDialog::calibrationTyped() const
+{
+    const double metres = parseDistance(m_distance->text().toStdString(), m_format);
+    return Calibration(m_scaleStart, m_scaleEnd, metres, m_origin,
+                       m_yAxis->currentIndex() == 0 ? YAxis::Up : YAxis::Down);
+}
+
+// Both numbers are checked whichever is chosen, as the calibration file
+// keeps both.
+TimeChoice CalibrationDialog::timeTyped() const
+{
+    TimeChoice time;
+    time.source = m_videoTimes->isChecked() ? TimeSource::VideoFrameTimes : TimeSource::TypedStep;
+    time.slowMotionFactor = parseSlowMotionFactor(m_slowMotion->text().toStdString(), m_format);
+    time.stepMs = parseStepMs(m_stepField->text().toStdString(), m_format);
+    return time;
+}
+
+} // namespace zorvane

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "measure/calibration.h"
+#include "measure/frameclock.h"
+#include "measure/ui/measureoverlay.h"
+#include "track/numbertext.h"
+
+#include <QDialog>
+
+#include <optional>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace zorvane {
+
+// Scale, origin, y axis and time, in one window that stays open beside
+// the video: while it waits for a point, clicks on the picture come here
+// (pick) instead of recording the followed object.
+class CalibrationDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CalibrationDialog(NumberFormat format, QWidget *parent = nullptr);
+
+    // Starts from what is in force: its points, distance and time; without
+    // a calibration, waits for the first end of the scale.
+    void start(const std::optional<Calibration> &calibration, const TimeChoice &time);
+
+    // True while the next click on the picture is one of the three points.
+    bool isPicking() const;
+    // Takes the click as the point awaited; false when none is.
+    bool pick(PicturePoint point);
+    CalibrationSketch sketch() const;
+
+signals:
+    // The user confirmed valid settings; the dialog has closed.
+    void chosen(const zorvane::Calibration &calibration, const zorvane::TimeChoice &time);
+    // Bad input, in French: nothing was chosen and the dialog stays open.
+    void refused(const QString &message);
+    // The drawing over the video must follow.
+    void sketchChanged();
+
+private:
+    enum class Step { ScaleStart, ScaleEnd, Origin, Done };
+
+    void createControls();
+    void restartPicking();
+    void confirm();
+    Calibration calibrationTyped() const;
+    TimeChoice timeTyped() const;
+    void showStep();
+    void showTimeChoice();
+
+    NumberFormat m_format;
+    Step m_awaited = Step::ScaleStart;
+    PicturePoint m_scaleStart;
+    PicturePoint m_scaleEnd;
+    PicturePoint m_origin;
+
+    QLabel *m_instruction = nullptr;
+    QLineEdit *m_distance = nullptr;
+    QComboBox *m_yAxis = nullptr;
+    QRadioButton *m_videoTimes = nullptr;
+    QRadioButton *m_typedStep = nullptr;
+    QLineEdit *m_slowMotion = nullptr;
+    QLineEdit *m_stepField = nullptr;
+    QPushButton *m_restart = nullptr;
+    QPushButton *m_ok = nullptr;
+    QPushButton *m_cancel = nullptr;
+};
+
+} // namespace zorvane

@@ -1,0 +1,231 @@
+#include "measure/ui/measurecontroller.h"
+
+#include "common/utf8path.h"
+#include "measure/measureerror.h"
+#include "measure/measureexport.h"
+#include "measure/sidecar.h"
+#include "measure/ui/calibrationdialog.h"
+#include "measure/ui/measureoverlay.h"
+#include "measure/ui/measurewindow.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPainter>
+
+namespace zorvane {
+namespace {
+
+QString fromUtf8(const std::string &text) { return QString::fromStdString(text); }
+
+QString distanceLabel(const Calibration &calibration, const NumberFormat &format)
+{
+    return fromUtf8(formatNumber(calibration.distanceMetres(), format.decimalSeparator, 10)) + QStringLiteral(" m");
+}
+
+} // namespace
+
+MeasureController::MeasureController(MeasureHost host, QObject *parent) : QObject(parent), m_host(std::move(host))
+{
+    setObjectName(QStringLiteral("measureController"));
+    m_chooseExportPath = [this] {
+        return QFileDialog::getSaveFileName(m_host.window, QStringLiteral("Exporter les mesures"),
+                                            QStringLiteral("Mesures.csv"), QStringLiteral("CSV (*.csv)"));
+    };
+    m_dialog = new CalibrationDialog(m_host.numberFormat, m_host.window);
+    connect(m_dialog, &CalibrationDialog::chosen, this, &MeasureController::setSettings);
+    connect(m_dialog, &CalibrationDialog::refused, this, [this](const QString &text) { m_host.showMessage(text); });
+    connect(m_dialog, &CalibrationDialog::sketchChanged, this, [this] { m_host.refresh(); });
+    connect(m_dialog, &QDialog::finished, this, [this] { m_host.refresh(); });
+    m_window = new MeasureWindow(m_host.numberFormat, m_host.window);
+    connect(m_window, &MeasureWindow::frameChosen, this, &MeasureController::seekFrame);
+    createActions();
+    m_host.addOverlay([this](QPainter &painter) { drawOverlay(painter); });
+    m_host.setClickInterceptor([this](float x, float y) { return interceptClick(x, y); });
+}
+
+QAction *MeasureController::addAction(const QString &text, const char *name)
+{
+    QAction *action = m_host.menu->addAction(text);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+void MeasureController::createActions()
+{
+    connect(addAction(QStringLiteral("Étalonnage..."), "etalonnage"), &QAction::triggered, this,
+            &MeasureController::openCalibration);
+    m_showCalibration = addAction(QStringLiteral("Afficher l'étalonnage"), "afficherEtalonnage");
+    m_showCalibration->setCheckable(true);
+    m_showTrajectory = addAction(QStringLiteral("Trajectoire"), "trajectoire");
+    m_showTrajectory->setCheckable(true);
+    for (QAction *toggle : {m_showCalibration, m_showTrajectory})
+        connect(toggle, &QAction::toggled, this, [this] { m_host.refresh(); });
+    m_host.menu->addSeparator();
+    connect(addAction(QStringLiteral("Tableau et graphiques..."), "tableau"), &QAction::triggered, this,
+            &MeasureController::showMeasures);
+    connect(addAction(QStringLiteral("Exporter les mesures..."), "exporterMesures"), &QAction::triggered, this,
+            &MeasureController::exportMeasures);
+    connect(addAction(QStringLiteral("Copier le tableau"), "copierTableau"), &QAction::triggered, this,
+            &MeasureController::copyTable);
+}
+
+void MeasureController::setSettings(const Calibration &calibration, const TimeChoice &time)
+{
+    m_calibration = calibration;
+    m_time = time;
+    refreshMeasures();
+    m_host.refresh();
+}
+
+void MeasureController::openCalibration()
+{
+    m_dialog->start(m_calibration, m_time);
+    m_dialog->show();
+    m_dialog->raise();
+    m_host.refresh();
+}
+
+bool MeasureController::interceptClick(float x, float y)
+{
+    if (!m_dialog->isVisible() || !m_dialog->isPicking())
+        return false;
+    try {
+        const TrackPoint point = clickPoint(x, y);
+        m_dialog->pick(PicturePoint{point.X, point.Y});
+    } catch (const TrackError &) {
+        // A position no pixel has: the click is spent, the point still awaited.
+    }
+    return true;
+}
+
+// While the dialog is open it shows what is being picked; afterwards the
+// calibration in force, on demand.
+void MeasureController::drawOverlay(QPainter &painter) const
+{
+    if (m_showTrajectory->isChecked())
+        drawTrajectory(painter, m_host.track, m_host.player.position());
+    if (m_dialog->isVisible())
+        drawCalibrationSketch(painter, m_dialog->sketch());
+    else if (m_calibration && m_showCalibration->isChecked())
+        drawCalibrationSketch(painter, sketchOf(*m_calibration, distanceLabel(*m_calibration, m_host.numberFormat)));
+}
+
+QString MeasureController::timeDescription() const
+{
+    try {
+        return fromUtf8(clockFor(m_time, m_host.player.source()).description(m_host.numberFormat));
+    } catch (const MeasureError &error) {
+        return fromUtf8(error.what());
+    }
+}
+
+std::optional<MeasureTable> MeasureController::measures(QString *problem) const
+{
+    if (!m_calibration) {
+        *problem = QStringLiteral("Pas encore d'étalonnage : choisissez « Étalonnage... » dans le menu Mesures.");
+        return std::nullopt;
+    }
+    try {
+        return measureTrack(m_host.track, *m_calibration, clockFor(m_time, m_host.player.source()));
+    } catch (const MeasureError &error) {
+        *problem = fromUtf8(error.what());
+        return std::nullopt;
+    }
+}
+
+void MeasureController::refreshMeasures()
+{
+    if (!m_window->isVisible())
+        return;
+    QString problem;
+    const std::optional<MeasureTable> table = measures(&problem);
+    if (!table) {
+        m_window->showTable(MeasureTable{}, problem);
+        return;
+    }
+    QString header = timeDescription();
+    if (table->pointsWithoutTime > 0)
+        header += QStringLiteral(" — %1 point(s) après la dernière image de la vidéo laissé(s) de côté.")
+                      .arg(table->pointsWithoutTime);
+    m_window->showTable(*table, header);
+}
+
+void MeasureController::trackChanged() { refreshMeasures(); }
+
+void MeasureController::showMeasures()
+{
+    m_window->show();
+    m_window->raise();
+    refreshMeasures();
+}
+
+void MeasureController::seekFrame(int frame)
+{
+    m_host.player.seek(frame);
+    m_host.refresh();
+}
+
+std::optional<MeasureTable> MeasureController::measuresOrMessage()
+{
+    QString problem;
+    std::optional<MeasureTable> table = measures(&problem);
+    if (!table)
+        m_host.showMessage(problem);
+    return table;
+}
+
+void MeasureController::exportMeasures()
+{
+    const std::optional<MeasureTable> table = measuresOrMessage();
+    if (!table)
+        return;
+    const QString path = m_chooseExportPath();
+    if (path.isEmpty())
+        return;
+    try {
+        exportCsv(pathFromUtf8(path.toStdString()), *table, m_host.numberFormat);
+    } catch (const MeasureError &error) {
+        m_host.showMessage(fromUtf8(error.what()));
+    }
+}
+
+void MeasureController::copyTable()
+{
+    if (const std::optional<MeasureTable> table = measuresOrMessage())
+        QGuiApplication::clipboard()->setText(fromUtf8(clipboardText(*table, m_host.numberFormat)));
+}
+
+// Without a calibration there is nothing to keep beside the sequence.
+void MeasureController::sequenceSaved(const std::filesystem::path &sequence)
+{
+    if (!m_calibration)
+        return;
+    try {
+        const VideoIdentity video = identifyVideo(pathFromUtf8(m_host.player.fileName()), m_host.player.length());
+        saveSidecar(sidecarPath(sequence), MeasureSettings{video, *m_calibration, m_time});
+    } catch (const MeasureError &error) {
+        m_host.showMessage(fromUtf8(error.what()));
+    }
+}
+
+void MeasureController::sequenceLoaded(const std::filesystem::path &sequence)
+{
+    try {
+        if (!m_host.player.isOpen()) {
+            if (readSidecar(sidecarPath(sequence)))
+                m_host.showMessage(QStringLiteral("Ouvrez d'abord la vidéo de cette séquence pour reprendre son "
+                                                  "étalonnage."));
+            return;
+        }
+        const VideoIdentity video = identifyVideo(pathFromUtf8(m_host.player.fileName()), m_host.player.length());
+        if (const std::optional<MeasureSettings> settings = loadSidecarFor(sequence, video))
+            setSettings(settings->calibration, settings->time);
+    } catch (const MeasureError &error) {
+        m_host.showMessage(fromUtf8(error.what()));
+    }
+}
+
+} // namespace zorvane

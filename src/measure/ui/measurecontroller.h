@@ -1,0 +1,101 @@
+#pragma once
+
+#include "measure/calibration.h"
+#include "measure/frameclock.h"
+#include "measure/measuretable.h"
+#include "player/player.h"
+#include "player/ui/videodisplay.h"
+#include "track/numbertext.h"
+#include "track/pointtrack.h"
+
+#include <QObject>
+#include <QString>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace zorvane {
+
+class CalibrationDialog;
+class MeasureWindow;
+
+// What the main window lends the measures.
+struct MeasureHost {
+    // Left clicks on the picture, in frame pixels: true when taken, so the
+    // point is not recorded.
+    using ClickInterceptor = std::function<bool(float x, float y)>;
+
+    Player &player;
+    const PointTrack &track;
+    QMenu *menu = nullptr;
+    QWidget *window = nullptr;
+    NumberFormat numberFormat;
+    std::function<void(VideoDisplay::Overlay)> addOverlay;
+    std::function<void(ClickInterceptor)> setClickInterceptor;
+    std::function<void()> refresh;
+    std::function<void(const QString &)> showMessage;
+};
+
+// The "Mesures" menu's commands: calibration, trajectory, table and plots,
+// export, and the calibration file beside each saved sequence.
+class MeasureController : public QObject {
+    Q_OBJECT
+
+public:
+    explicit MeasureController(MeasureHost host, QObject *parent = nullptr);
+
+    const std::optional<Calibration> &calibration() const { return m_calibration; }
+    const TimeChoice &timeChoice() const { return m_time; }
+    void setSettings(const Calibration &calibration, const TimeChoice &time);
+
+    // The measures of the track, or why there are none, in French.
+    std::optional<MeasureTable> measures(QString *problem) const;
+    // Which time the measures use, in French.
+    QString timeDescription() const;
+
+    // Chooses where to export; an empty path cancels. A save dialog unless replaced.
+    using PathChooser = std::function<QString()>;
+    void setExportPathChooser(PathChooser chooser) { m_chooseExportPath = std::move(chooser); }
+
+    CalibrationDialog *calibrationDialog() const { return m_dialog; }
+    MeasureWindow *measureWindow() const { return m_window; }
+
+public slots:
+    // After "Enregistrer Sequence" wrote the sequence: its calibration file beside it.
+    void sequenceSaved(const std::filesystem::path &sequence);
+    // After "Ouvrir sequence" read it: the calibration saved with it, if any.
+    void sequenceLoaded(const std::filesystem::path &sequence);
+    // The main window's track changed.
+    void trackChanged();
+
+    void openCalibration();
+    void showMeasures();
+    void exportMeasures();
+    void copyTable();
+
+private:
+    void createActions();
+    QAction *addAction(const QString &text, const char *name);
+    bool interceptClick(float x, float y);
+    void drawOverlay(QPainter &painter) const;
+    void refreshMeasures();
+    void seekFrame(int frame);
+    QString chooseExportPath() const;
+    std::optional<MeasureTable> measuresOrMessage();
+
+    MeasureHost m_host;
+    std::optional<Calibration> m_calibration;
+    TimeChoice m_time;
+    CalibrationDialog *m_dialog = nullptr;
+    MeasureWindow *m_window = nullptr;
+    QAction *m_showCalibration = nullptr;
+    QAction *m_showTrajectory = nullptr;
+    PathChooser m_chooseExportPath;
+};
+
+} // namespace zorvane

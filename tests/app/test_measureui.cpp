@@ -1,0 +1,467 @@
+#include "app/form1testing.h"
+#include "app/ui/form1.h"
+#include "measure/measureexport.h"
+#include "measure/sidecar.h"
+#include "measure/ui/calibrationdialog.h"
+#include "measure/ui/measurecontroller.h"
+#include "measure/ui/measureoverlay.h"
+#include "measure/ui/measurewindow.h"
+#include "player/ui/videodisplay.h"
+#include "support/media.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScatterSeries>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+using namespace zorvane;
+using zorvane::testing::blackVideo;
+using zorvane::testing::ScriptedDialog;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A 100-pixel scale of half a metre, the origin below its left end.
+constexpr PicturePoint kScaleStart{20, 100};
+constexpr PicturePoint kScaleEnd{120, 100};
+constexpr PicturePoint kOrigin{20, 110};
+const Calibration kCalibration(kScaleStart, kScaleEnd, 0.5, kOrigin, YAxis::Up);
+
+class MeasureUi : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        form.setCommonDialog(fileDialog);
+        form.setMessageDisplay([this](const QString &text) { messages << text; });
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        picture = form.findChild<VideoDisplay *>(QStringLiteral("Picture1"));
+        controller = form.findChild<MeasureController *>(QStringLiteral("measureController"));
+        ASSERT_NE(picture, nullptr);
+        ASSERT_NE(controller, nullptr);
+        dialog = controller->calibrationDialog();
+    }
+
+    void TearDown() override { controller->measureWindow()->close(); }
+
+    QAction *action(const char *name)
+    {
+        QAction *found = form.findChild<QAction *>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    void openVideo(const QString &path)
+    {
+        form.openVideo(path);
+        form.player().stop();
+    }
+
+    template <typename Widget> Widget *inDialog(const char *name)
+    {
+        auto *found = dialog->findChild<Widget *>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    QPoint at(PicturePoint point) const { return picture->contentsRect().topLeft() + QPoint(point.x, point.y); }
+    void leftClick(PicturePoint point) { QTest::mouseClick(picture, Qt::LeftButton, {}, at(point)); }
+
+    // Picks the three points and types the distance, as a user would; over
+    // a calibration in force, the dialog waits for "Recommencer les clics".
+    void calibrate(PicturePoint start, PicturePoint end, PicturePoint origin, const QString &distance)
+    {
+        const bool calibrated = controller->calibration().has_value();
+        action("etalonnage")->trigger();
+        ASSERT_TRUE(dialog->isVisible());
+        ASSERT_EQ(dialog->isPicking(), !calibrated);
+        if (calibrated)
+            QTest::mouseClick(inDialog<QPushButton>("restart"), Qt::LeftButton);
+        leftClick(start);
+        leftClick(end);
+        leftClick(origin);
+        inDialog<QLineEdit>("distance")->setText(distance);
+        QTest::mouseClick(inDialog<QPushButton>("ok"), Qt::LeftButton);
+    }
+
+    void recordAt(int frame, PicturePoint point)
+    {
+        ASSERT_TRUE(form.player().seek(frame));
+        leftClick(point);
+    }
+
+    std::vector<QPoint> pixelsOf(const QColor &colour) { return zorvane::testing::pixelsOf(*picture, colour); }
+
+    static int countNear(const std::vector<QPoint> &pixels, PicturePoint centre, int reach)
+    {
+        int count = 0;
+        for (const QPoint &pixel : pixels)
+            if (std::abs(pixel.x() - centre.x) <= reach && std::abs(pixel.y() - centre.y) <= reach)
+                ++count;
+        return count;
+    }
+
+    QTableWidget *table() { return controller->measureWindow()->findChild<QTableWidget *>(QStringLiteral("table")); }
+
+    QTemporaryDir folder;
+    ScriptedDialog *fileDialog = new ScriptedDialog;
+    Form1 form{&openFrameSource};
+    VideoDisplay *picture = nullptr;
+    MeasureController *controller = nullptr;
+    CalibrationDialog *dialog = nullptr;
+    QStringList messages;
+};
+
+TEST_F(MeasureUi, MenuOffersTheMeasureCommands)
+{
+    for (const char *name : {"etalonnage", "tableau", "exporterMesures", "copierTableau"})
+        EXPECT_FALSE(action(name)->isCheckable()) << name;
+    for (const char *name : {"afficherEtalonnage", "trajectoire"}) {
+        EXPECT_TRUE(action(name)->isCheckable()) << name;
+        EXPECT_FALSE(action(name)->isChecked()) << name;
+    }
+    EXPECT_EQ(action("etalonnage")->text(), QStringLiteral("Étalonnage..."));
+    EXPECT_EQ(action("exporterMesures")->text(), QStringLiteral("Exporter les mesures..."));
+}
+
+TEST_F(MeasureUi, ClicksOnThePictureCalibrateInsteadOfRecording)
+{
+    openVideo(blackVideo(10));
+    calibrate(kScaleStart, kScaleEnd, kOrigin, QStringLiteral("0,5"));
+
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(QStringLiteral("\n")).toStdString();
+    ASSERT_TRUE(controller->calibration());
+    EXPECT_EQ(*controller->calibration(), kCalibration);
+    EXPECT_DOUBLE_EQ(controller->calibration()->metresPerPixel(), 0.005);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(form.pointTrack().at(0), TrackPoint{});
+
+    // Once calibrated, a click records the followed object again.
+    leftClick({70, 40});
+    EXPECT_EQ(form.pointTrack().at(0), (TrackPoint{70, 40}));
+}
+
+TEST_F(MeasureUi, YAxisDownAndTypedStepAreKept)
+{
+    openVideo(blackVideo(10));
+    action("etalonnage")->trigger();
+    leftClick(kScaleStart);
+    leftClick(kScaleEnd);
+    leftClick(kOrigin);
+    inDialog<QLineEdit>("distance")->setText(QStringLiteral("2"));
+    inDialog<QComboBox>("yAxis")->setCurrentIndex(1);
+    inDialog<QRadioButton>("typedStep")->setChecked(true);
+    inDialog<QLineEdit>("step")->setText(QStringLiteral("12,5"));
+    QTest::mouseClick(inDialog<QPushButton>("ok"), Qt::LeftButton);
+
+    ASSERT_TRUE(controller->calibration());
+    EXPECT_EQ(controller->calibration()->yAxis(), YAxis::Down);
+    EXPECT_EQ(controller->timeChoice().source, TimeSource::TypedStep);
+    EXPECT_DOUBLE_EQ(controller->timeChoice().stepMs, 12.5);
+    EXPECT_NE(controller->timeDescription().indexOf(QStringLiteral("pas saisi de 12.5 ms")), -1)
+        << controller->timeDescription().toStdString();
+}
+
+TEST_F(MeasureUi, BadInputSaysWhyInFrenchAndChangesNothing)
+{
+    openVideo(blackVideo(10));
+    calibrate(kScaleStart, kScaleEnd, kOrigin, QStringLiteral("0.5"));
+    ASSERT_TRUE(messages.isEmpty());
+
+    const struct {
+        PicturePoint start, end;
+        QString distance;
+        QString said;
+    } cases[] = {
+        {{10, 10}, {90, 10}, QStringLiteral("0"), QStringLiteral("plus grande que zéro")},
+        {{10, 10}, {90, 10}, QStringLiteral("deux"), QStringLiteral("n'est pas un nombre")},
+        {{10, 10}, {90, 10}, QStringLiteral("nan"), QStringLiteral("n'est pas un nombre")},
+        {{40, 40}, {40, 40}, QStringLiteral("1"), QStringLiteral("confondus")},
+    };
+    for (const auto &bad : cases) {
+        messages.clear();
+        dialog->reject();
+        calibrate(bad.start, bad.end, {5, 5}, bad.distance);
+        ASSERT_EQ(messages.size(), 1) << bad.distance.toStdString();
+        EXPECT_NE(messages[0].indexOf(bad.said), -1) << messages[0].toStdString();
+        EXPECT_EQ(*controller->calibration(), kCalibration) << bad.distance.toStdString();
+        EXPECT_TRUE(dialog->isVisible());
+    }
+
+    // Validating before the three points are clicked is refused too.
+    messages.clear();
+    QTest::mouseClick(inDialog<QPushButton>("restart"), Qt::LeftButton);
+    leftClick({30, 30});
+    QTest::mouseClick(inDialog<QPushButton>("ok"), Qt::LeftButton);
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(*controller->calibration(), kCalibration);
+    EXPECT_EQ(form.pointTrack().at(0), TrackPoint{});
+}
+
+TEST_F(MeasureUi, ScaleAndAxesAreDrawnWhileCalibratingAndOnDemand)
+{
+    openVideo(blackVideo(10));
+    action("etalonnage")->trigger();
+    leftClick(kScaleStart);
+    leftClick(kScaleEnd);
+    const std::vector<QPoint> scale = pixelsOf(kScaleColour);
+    int onBar = 0;
+    for (const QPoint &pixel : scale)
+        onBar += pixel.y() == kScaleStart.y && pixel.x() >= kScaleStart.x && pixel.x() <= kScaleEnd.x;
+    EXPECT_GE(onBar, 100);
+    EXPECT_TRUE(pixelsOf(kAxesColour).empty());
+
+    leftClick(kOrigin);
+    const std::vector<QPoint> axes = pixelsOf(kAxesColour);
+    int xAxis = 0;
+    int yAxisUp = 0;
+    for (const QPoint &pixel : axes) {
+        xAxis += pixel.y() == kOrigin.y && pixel.x() > kOrigin.x + 10 && pixel.x() < kOrigin.x + kAxisLength - 8;
+        yAxisUp += pixel.x() == kOrigin.x && pixel.y() < kOrigin.y - 10 && pixel.y() > kOrigin.y - kAxisLength + 8;
+    }
+    EXPECT_GE(xAxis, 25);
+    EXPECT_GE(yAxisUp, 25);
+
+    inDialog<QLineEdit>("distance")->setText(QStringLiteral("0.5"));
+    QTest::mouseClick(inDialog<QPushButton>("ok"), Qt::LeftButton);
+    EXPECT_TRUE(pixelsOf(kScaleColour).empty());
+    EXPECT_TRUE(pixelsOf(kAxesColour).empty());
+    action("afficherEtalonnage")->setChecked(true);
+    EXPECT_GE(pixelsOf(kScaleColour).size(), 100U);
+    EXPECT_GE(pixelsOf(kAxesColour).size(), 50U);
+}
+
+TEST_F(MeasureUi, TrajectoryMarksOtherFramesPointsAndLeavesTheCrossToTheCurrentOne)
+{
+    openVideo(blackVideo(10));
+    const PicturePoint points[] = {{30, 20}, {50, 35}, {70, 55}, {90, 80}};
+    for (int frame = 0; frame < 4; ++frame)
+        recordAt(frame, points[frame]);
+    ASSERT_TRUE(form.player().seek(1));
+    form.Ref();
+    EXPECT_TRUE(pixelsOf(kTrajectoryColour).empty());
+
+    action("trajectoire")->setChecked(true);
+    const std::vector<QPoint> marks = pixelsOf(kTrajectoryColour);
+    for (int frame : {0, 2, 3})
+        EXPECT_GE(countNear(marks, points[frame], kTrajectoryMarkRadius + 1), 6) << frame;
+    EXPECT_EQ(countNear(marks, points[1], 6), 0);
+    EXPECT_EQ(countNear(pixelsOf(QColor(255, 0, 0)), points[1], 5), 19);
+    int nearAny = 0;
+    for (const PicturePoint &point : points)
+        nearAny += countNear(marks, point, kTrajectoryMarkRadius + 1);
+    EXPECT_EQ(nearAny, static_cast<int>(marks.size()));
+
+    action("trajectoire")->setChecked(false);
+    EXPECT_TRUE(pixelsOf(kTrajectoryColour).empty());
+}
+
+TEST_F(MeasureUi, TableFollowsTheClicksAndSaysWhichTimeIsUsed)
+{
+    openVideo(blackVideo(10));
+    action("tableau")->trigger();
+    auto *header = controller->measureWindow()->findChild<QLabel *>(QStringLiteral("header"));
+    ASSERT_NE(header, nullptr);
+    EXPECT_NE(header->text().indexOf(QStringLiteral("étalonnage")), -1) << header->text().toStdString();
+    EXPECT_EQ(table()->rowCount(), 0);
+
+    calibrate(kScaleStart, kScaleEnd, kOrigin, QStringLiteral("0.5"));
+    EXPECT_NE(header->text().indexOf(QStringLiteral("horodatage des images")), -1) << header->text().toStdString();
+    recordAt(0, {20, 110});
+    recordAt(1, {70, 60});
+    EXPECT_EQ(table()->rowCount(), 2);
+    recordAt(3, {120, 10});
+    ASSERT_EQ(table()->rowCount(), 3);
+    EXPECT_EQ(table()->item(2, 0)->text(), QStringLiteral("3"));
+    EXPECT_EQ(table()->item(2, 1)->text(), QStringLiteral("0.12"));
+    EXPECT_EQ(table()->item(1, 2)->text(), QStringLiteral("0.25"));
+    EXPECT_EQ(table()->item(1, 3)->text(), QStringLiteral("0.25"));
+    // Frame 1's neighbours are 1 and 2 frames away: the weighted difference.
+    EXPECT_EQ(table()->item(1, 4)->text(), QStringLiteral("5.20833"));
+    EXPECT_EQ(table()->item(0, 4)->text(), QString());
+}
+
+TEST_F(MeasureUi, ChoosingARowOrAPlottedPointMovesThePlayer)
+{
+    openVideo(blackVideo(10));
+    calibrate(kScaleStart, kScaleEnd, kOrigin, QStringLiteral("0.5"));
+    for (int frame : {2, 5, 7})
+        recordAt(frame, {20 + 10 * frame, 100 - 5 * frame});
+    action("tableau")->trigger();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(controller->measureWindow()));
+    ASSERT_EQ(table()->rowCount(), 3);
+
+    const QRect row = table()->visualItemRect(table()->item(1, 2));
+    QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(form.player().position(), 5);
+
+    auto *view = controller->measureWindow()->findChild<QChartView *>(QStringLiteral("plotx(t)"));
+    ASSERT_NE(view, nullptr);
+    QScatterSeries *points = nullptr;
+    for (QAbstractSeries *series : view->chart()->series())
+        if (auto *scatter = qobject_cast<QScatterSeries *>(series))
+            points = scatter;
+    ASSERT_NE(points, nullptr);
+    ASSERT_EQ(points->count(), 3);
+    const QPointF inChart = view->chart()->mapToPosition(points->at(2), points);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(inChart));
+    EXPECT_EQ(form.player().position(), 7);
+}
+
+TEST_F(MeasureUi, ExportWritesTheTableAndCopyFillsTheClipboard)
+{
+    openVideo(blackVideo(10));
+    const QString target = folder.filePath(QStringLiteral("mesures.csv"));
+    int asked = 0;
+    controller->setExportPathChooser([&] {
+        ++asked;
+        return target;
+    });
+    action("exporterMesures")->trigger();
+    EXPECT_EQ(asked, 0);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_NE(messages[0].indexOf(QStringLiteral("étalonnage")), -1);
+    EXPECT_FALSE(fs::exists(target.toStdString()));
+
+    calibrate(kScaleStart, kScaleEnd, kOrigin, QStringLiteral("0.5"));
+    for (int frame = 0; frame < 4; ++frame)
+        recordAt(frame, {20 + 10 * frame, 100});
+    action("exporterMesures")->trigger();
+    EXPECT_EQ(asked, 1);
+    QString problem;
+    const std::optional<MeasureTable> measures = controller->measures(&problem);
+    ASSERT_TRUE(measures);
+    ASSERT_EQ(measures->rows.size(), 4U);
+    const std::string written = zorvane::testing::readFileBytes(target.toStdString());
+    EXPECT_EQ(written, csvText(*measures, NumberFormat{}));
+    EXPECT_EQ(written.rfind("t (s),x (m),y (m),vx (m/s),vy (m/s)\r\n", 0), 0U) << written;
+
+    action("copierTableau")->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), clipboardText(*measures, NumberFormat{}));
+}
+
+TEST_F(MeasureUi, CalibrationTravelsWithTheSavedSequence)
+{
+    const QString video = blackVideo(10);
+    openVideo(video);
+    calibrate(kScaleStart, kScaleEnd, kOrigin, QStringLiteral("0.5"));
+    recordAt(2, {60, 60});
+    const QString sequence = folder.filePath(QStringLiteral("chute.txt"));
+    fileDialog->answers.push_back(sequence);
+    action("es")->trigger();
+    const fs::path sidecar = sidecarPath(sequence.toStdString());
+    ASSERT_TRUE(fs::exists(sidecar));
+
+    Form1 second{&openFrameSource};
+    auto *secondDialog = new ScriptedDialog;
+    second.setCommonDialog(secondDialog);
+    QStringList secondMessages;
+    second.setMessageDisplay([&](const QString &text) { secondMessages << text; });
+    auto *secondController = second.findChild<MeasureController *>(QStringLiteral("measureController"));
+    second.openVideo(video);
+    second.player().stop();
+    secondDialog->answers.push_back(sequence);
+    second.findChild<QAction *>(QStringLiteral("os"))->trigger();
+    EXPECT_TRUE(secondMessages.isEmpty()) << secondMessages.join(QStringLiteral("\n")).toStdString();
+    ASSERT_TRUE(secondController->calibration());
+    EXPECT_EQ(*secondController->calibration(), kCalibration);
+    EXPECT_EQ(secondController->timeChoice(), controller->timeChoice());
+    EXPECT_EQ(second.pointTrack().at(2), (TrackPoint{60, 60}));
+
+    // A damaged file: said, and the calibration in force stays.
+    const std::string saved = zorvane::testing::readFileBytes(sidecar);
+    zorvane::testing::writeFileBytes(sidecar, "zorvane-etalonnage 1\nechelle n'importe quoi\n");
+    secondDialog->answers.push_back(sequence);
+    second.findChild<QAction *>(QStringLiteral("os"))->trigger();
+    ASSERT_EQ(secondMessages.size(), 1);
+    EXPECT_NE(secondMessages[0].indexOf(QStringLiteral("étalonnage")), -1) << secondMessages[0].toStdString();
+    EXPECT_EQ(*secondController->calibration(), kCalibration);
+
+    // Made on another video: said, and nothing taken.
+    zorvane::testing::writeFileBytes(sidecar, saved);
+    Form1 third{&openFrameSource};
+    auto *thirdDialog = new ScriptedDialog;
+    third.setCommonDialog(thirdDialog);
+    QStringList thirdMessages;
+    third.setMessageDisplay([&](const QString &text) { thirdMessages << text; });
+    third.openVideo(blackVideo(12));
+    third.player().stop();
+    thirdDialog->answers.push_back(sequence);
+    third.findChild<QAction *>(QStringLiteral("os"))->trigger();
+    ASSERT_EQ(thirdMessages.size(), 1);
+    EXPECT_NE(thirdMessages[0].indexOf(QStringLiteral("vidéo")), -1) << thirdMessages[0].toStdString();
+    EXPECT_FALSE(third.findChild<MeasureController *>(QStringLiteral("measureController"))->calibration());
+    EXPECT_EQ(third.pointTrack().at(2), (TrackPoint{60, 60}));
+}
+
+TEST_F(MeasureUi, CalibrationWaitsForTheVideoAndCancelKeepsIt)
+{
+    openVideo(blackVideo(10));
+    calibrate(kScaleStart, kScaleEnd, kOrigin, QStringLiteral("0.5"));
+    recordAt(1, {33, 44});
+    const QString sequence = folder.filePath(QStringLiteral("sans-video.txt"));
+    fileDialog->answers.push_back(sequence);
+    action("es")->trigger();
+
+    // New points picked, then cancelled: the calibration in force stays.
+    action("etalonnage")->trigger();
+    QTest::mouseClick(inDialog<QPushButton>("restart"), Qt::LeftButton);
+    leftClick({1, 1});
+    leftClick({2, 2});
+    QTest::mouseClick(inDialog<QPushButton>("cancel"), Qt::LeftButton);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(*controller->calibration(), kCalibration);
+
+    Form1 second{&openFrameSource};
+    auto *secondDialog = new ScriptedDialog;
+    second.setCommonDialog(secondDialog);
+    QStringList secondMessages;
+    second.setMessageDisplay([&](const QString &text) { secondMessages << text; });
+    secondDialog->answers.push_back(sequence);
+    second.findChild<QAction *>(QStringLiteral("os"))->trigger();
+    ASSERT_EQ(secondMessages.size(), 1);
+    EXPECT_NE(secondMessages[0].indexOf(QStringLiteral("Ouvrez d'abord la vidéo")), -1);
+    EXPECT_FALSE(second.findChild<MeasureController *>(QStringLiteral("measureController"))->calibration());
+    EXPECT_EQ(second.pointTrack().at(1), (TrackPoint{33, 44}));
+}
+
+TEST_F(MeasureUi, SequenceWithoutCalibrationLoadsAsBefore)
+{
+    openVideo(blackVideo(10));
+    recordAt(1, {33, 44});
+    const QString sequence = folder.filePath(QStringLiteral("seule.txt"));
+    fileDialog->answers.push_back(sequence);
+    action("es")->trigger();
+    EXPECT_FALSE(fs::exists(sidecarPath(sequence.toStdString())));
+    fileDialog->answers.push_back(sequence);
+    action("os")->trigger();
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_FALSE(controller->calibration());
+    EXPECT_EQ(form.pointTrack().at(1), (TrackPoint{33, 44}));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
