@@ -5,6 +5,7 @@
 #include "common/utf8path.h"
 #include "dialogs/ui/frmabout.h"
 #include "dialogs/ui/helpwindow.h"
+#include "journal/trackjournal.h"
 #include "player/ui/transportbar.h"
 #include "probe/probeerror.h"
 #include "probe/videoinfoprobe.h"
@@ -22,6 +23,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QTimer>
 
 namespace zorvane {
@@ -68,6 +70,18 @@ void fitCaption(QLabel *label)
     }
 }
 
+// "Oui" and "Non" whatever the toolkit's language; closing the box is "Non".
+bool askYesNo(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Zorvane"), text, QMessageBox::NoButton, parent);
+    QPushButton *yes = box.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 } // namespace
 
 Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_player(std::move(opener))
@@ -75,6 +89,10 @@ Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_pl
     m_showMessage = [this](const QString &text) {
         QMessageBox::warning(this, QStringLiteral("Zorvane"), text);
     };
+    m_askRestore = [this](const QString &text) { return askYesNo(this, text); };
+    m_trackJournal = std::make_unique<TrackJournal>(
+        [this](const std::string &text) { return m_askRestore(QString::fromStdString(text)); },
+        [this](const std::string &text) { m_showMessage(QString::fromStdString(text)); });
     setWindowTitle(QStringLiteral("Zorvane"));
     m_client = new QWidget(this);
     QFont small = m_client->font();
@@ -94,6 +112,8 @@ Form1::~Form1()
     // The buttons use the player, which goes with this window's members.
     delete m_mmControl1;
 }
+
+void Form1::setJournalFolder(const std::filesystem::path &folder) { m_trackJournal->keepIn(folder); }
 
 void Form1::setCommonDialog(CommonDialog *dialog)
 {
@@ -286,10 +306,31 @@ void Form1::stepBack() { m_player.back(); }
 void Form1::recordPoint(float x, float y)
 {
     try {
-        recordClick(m_pointTrack, m_player.position(), x, y);
+        m_trackJournal->click(m_pointTrack, m_player.position(), x, y);
     } catch (const TrackError &) {
         // No video yet, or a position the track does not hold: nothing to record.
     }
+}
+
+bool Form1::storeTrackedPoints(const std::vector<FramePoint> &points)
+{
+    return showTrackChange([&] { m_trackJournal->storeTracked(m_pointTrack, points); });
+}
+
+bool Form1::undoTrackedPoints(const std::vector<FramePoint> &previous)
+{
+    return showTrackChange([&] { m_trackJournal->storeUndone(m_pointTrack, previous); });
+}
+
+bool Form1::showTrackChange(const std::function<void()> &change)
+{
+    try {
+        change();
+    } catch (const TrackError &) {
+        return false;
+    }
+    Ref();
+    return true;
 }
 
 void Form1::Timer1_Timer()
@@ -326,6 +367,8 @@ void Form1::openVideo(const QString &fileName)
     } catch (const TrackError &) {
         // A length the track refuses leaves it as it was.
     }
+    if (m_trackJournal->videoOpened(pathFromUtf8(path), m_pointTrack))
+        Ref();
 }
 
 std::optional<DisplayedSize> Form1::displayedSize() const
@@ -348,20 +391,23 @@ void Form1::es_Click()
     try {
         saveSequence(pathFromUtf8(utf8(m_commonDialog1->fileName())), m_pointTrack, m_text1->text().toStdString(),
                      userNumberFormat());
+        m_trackJournal->sequenceSaved();
     } catch (const SequenceError &error) {
         if (isReported(error.kind()))
             m_showMessage(QString::fromStdString(error.what()));
     }
 }
 
-// Nothing is redrawn: the marker follows at the next click or frame.
+// The current frame's cross shows at once, so that the load is seen to work.
 void Form1::os_Click()
 {
     m_commonDialog1->setFilter(kSequenceFilter);
     if (!m_commonDialog1->showOpen(this))
         return;
     try {
-        loadSequence(pathFromUtf8(utf8(m_commonDialog1->fileName())), m_pointTrack);
+        const SequenceLoad load = loadSequence(pathFromUtf8(utf8(m_commonDialog1->fileName())), m_pointTrack);
+        m_trackJournal->sequenceLoaded(m_pointTrack, load.framesRead);
+        Ref();
     } catch (const SequenceError &error) {
         if (isReported(error.kind()))
             m_showMessage(QString::fromStdString(error.what()));
