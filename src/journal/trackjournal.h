@@ -33,8 +33,6 @@ public:
     // Journals into this folder from the next video on; an empty path is a
     // folder that cannot be written.
     void keepIn(const std::filesystem::path &folder);
-    bool isKept() const { return m_journal != nullptr; }
-    bool isRecording() const { return m_journal && m_journal->isRecording(); }
 
     // Once the track is sized to the video just opened: asks about its
     // unsaved points, if any, and starts its journal. True when the track
