@@ -18,6 +18,13 @@ bool TrackJournal::videoOpened(const std::filesystem::path &video, PointTrack &t
     if (!m_journal)
         return false;
     const std::optional<VideoIdentity> identity = VideoIdentity::of(video);
+    if (identity && identity == m_video) {
+        // Its journal already holds the track in memory; only the length
+        // may have changed.
+        report(m_journal->recordSequence(track, 0));
+        return false;
+    }
+    m_video = identity;
     if (!identity) {
         // Nothing on the disk to tie a journal to.
         m_journal->stop();

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -35,8 +36,9 @@ public:
     void keepIn(const std::filesystem::path &folder);
 
     // Once the track is sized to the video just opened: asks about its
-    // unsaved points, if any, and starts its journal. True when the track
-    // was replaced by the restored one.
+    // unsaved points, if any, and starts its journal. The video open before
+    // it, opened again, keeps its journal and asks nothing. True when the
+    // track was replaced by the restored one.
     bool videoOpened(const std::filesystem::path &video, PointTrack &track);
 
     // Throw TrackError, changing and journaling nothing, as the track does.
@@ -56,6 +58,7 @@ private:
     Question m_ask;
     Warning m_warn;
     std::unique_ptr<Journal> m_journal;
+    std::optional<VideoIdentity> m_video; // the video last opened
     JournalWarnings m_warnings;
 };
 

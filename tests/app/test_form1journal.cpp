@@ -186,6 +186,23 @@ TEST_F(Form1Journal, NonKeepsTheClicksAsideForOneMoreOpening)
     EXPECT_TRUE(window.at(1).isEmpty());
 }
 
+TEST_F(Form1Journal, OpeningTheSameVideoAgainAsksNothingAndKeepsJournaling)
+{
+    {
+        JournaledWindow window(state);
+        window.open();
+        window.clickAt(1, 10.0f, 10.0f);
+        window.open();
+        EXPECT_TRUE(window.asked.isEmpty()) << "the points are those in memory";
+        EXPECT_EQ(window.at(1), (TrackPoint{10, 10}));
+        window.clickAt(2, 20.0f, 20.0f);
+    }
+    JournaledWindow window(state);
+    window.open();
+    EXPECT_EQ(window.asked, QStringList{question(2)});
+    EXPECT_EQ(window.at(2), (TrackPoint{20, 20}));
+}
+
 TEST_F(Form1Journal, ASavedSequenceCoversTheClicksBeforeIt)
 {
     {
