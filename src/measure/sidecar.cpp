@@ -312,7 +312,7 @@ MeasureSettings parsedSettings(const std::map<std::string_view, Line> &values)
         return value;
     };
 
-    VideoIdentity video;
+    CalibratedVideo video;
     video.fileName = unescapedName(values.at("video"), values.at("video").text);
     video.sizeBytes = single("taille", &ValueReader::number<std::uintmax_t>);
     video.frameCount = single("images", &ValueReader::number<std::int32_t>);
@@ -343,7 +343,7 @@ MeasureSettings parsedSettings(const std::map<std::string_view, Line> &values)
     }
 }
 
-std::string videoText(const VideoIdentity &video)
+std::string videoText(const CalibratedVideo &video)
 {
     return shown(video.fileName) + ", " + std::to_string(video.frameCount) + " images, "
         + std::to_string(video.sizeBytes) + " octets";
@@ -351,7 +351,7 @@ std::string videoText(const VideoIdentity &video)
 
 } // namespace
 
-VideoIdentity identifyVideo(const std::filesystem::path &video, std::int32_t frameCount)
+CalibratedVideo identifyVideo(const std::filesystem::path &video, std::int32_t frameCount)
 {
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(video, error);
@@ -390,7 +390,7 @@ std::optional<MeasureSettings> readSidecar(const std::filesystem::path &file)
     }
 }
 
-void checkSameVideo(const MeasureSettings &settings, const VideoIdentity &video, const std::filesystem::path &file)
+void checkSameVideo(const MeasureSettings &settings, const CalibratedVideo &video, const std::filesystem::path &file)
 {
     if (settings.video == video)
         return;
@@ -400,7 +400,7 @@ void checkSameVideo(const MeasureSettings &settings, const VideoIdentity &video,
                                                          + ") : il n'a pas été chargé.");
 }
 
-std::optional<MeasureSettings> loadSidecarFor(const std::filesystem::path &sequence, const VideoIdentity &video)
+std::optional<MeasureSettings> loadSidecarFor(const std::filesystem::path &sequence, const CalibratedVideo &video)
 {
     const std::filesystem::path file = sidecarPath(sequence);
     std::optional<MeasureSettings> settings = readSidecar(file);

@@ -11,19 +11,19 @@
 namespace zorvane {
 
 // What tells one video from another without reading it whole.
-struct VideoIdentity {
+struct CalibratedVideo {
     std::string fileName; // the name alone, so that moving the folder keeps the tie
     std::uintmax_t sizeBytes = 0;
     std::int32_t frameCount = 0;
-    friend bool operator==(const VideoIdentity &, const VideoIdentity &) = default;
+    friend bool operator==(const CalibratedVideo &, const CalibratedVideo &) = default;
 };
 
 // Throws MeasureError (NeedsVideo) when the file cannot be examined.
-VideoIdentity identifyVideo(const std::filesystem::path &video, std::int32_t frameCount);
+CalibratedVideo identifyVideo(const std::filesystem::path &video, std::int32_t frameCount);
 
 // Everything measuring needs beside the sequence file, which stays as it is.
 struct MeasureSettings {
-    VideoIdentity video;
+    CalibratedVideo video;
     Calibration calibration;
     TimeChoice time;
     friend bool operator==(const MeasureSettings &, const MeasureSettings &) = default;
@@ -49,12 +49,12 @@ std::optional<MeasureSettings> readSidecar(const std::filesystem::path &file);
 
 // Throws MeasureError (OtherVideo) naming both videos when the settings
 // were made on another one.
-void checkSameVideo(const MeasureSettings &settings, const VideoIdentity &video,
+void checkSameVideo(const MeasureSettings &settings, const CalibratedVideo &video,
                     const std::filesystem::path &file);
 
 // The settings saved with a sequence, for the video now open: nothing when
 // the sequence has no calibration file; throws MeasureError as readSidecar
 // and checkSameVideo do, and the caller keeps what it had.
-std::optional<MeasureSettings> loadSidecarFor(const std::filesystem::path &sequence, const VideoIdentity &video);
+std::optional<MeasureSettings> loadSidecarFor(const std::filesystem::path &sequence, const CalibratedVideo &video);
 
 } // namespace zorvane

@@ -40,4 +40,13 @@ inline bool sameTrack(const PointTrack &a, const PointTrack &b)
     return true;
 }
 
+// Frames holding a point.
+inline std::int32_t pointsIn(const PointTrack &track)
+{
+    std::int32_t points = 0;
+    for (std::int32_t frame = 0; frame <= track.upperBound(); ++frame)
+        points += track.at(frame).isEmpty() ? 0 : 1;
+    return points;
+}
+
 } // namespace zorvane::testing

@@ -7,44 +7,18 @@
 // Lines: "begin I", "handled I", "failure I KIND" (I is -1 for the start),
 // "warning TEXT", and at the end "intact" or "corrupt" for the track in
 // memory.
+#include "clickerchild.h"
 #include "clickplan.h"
 #include "journal/journal.h"
 
-#include <csignal>
 #include <cstdlib>
 #include <string>
-#include <sys/resource.h>
-#include <unistd.h>
 
 using namespace zorvane;
 using zorvane::testing::ClickPlan;
+using zorvane::testing::limitFileSize;
+using zorvane::testing::say;
 using zorvane::testing::sameTrack;
-
-namespace {
-
-void say(const std::string &line)
-{
-    const std::string text = line + "\n";
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t written = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
-        if (written <= 0)
-            std::_Exit(3);
-        done += static_cast<std::size_t>(written);
-    }
-}
-
-void limitFileSize(const char *bytes)
-{
-    // Over the limit, writes fail with EFBIG instead of killing us.
-    std::signal(SIGXFSZ, SIG_IGN);
-    const auto limit = static_cast<rlim_t>(std::strtoull(bytes, nullptr, 10));
-    const rlimit fileSize{limit, limit};
-    if (::setrlimit(RLIMIT_FSIZE, &fileSize) != 0)
-        std::_Exit(4);
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {

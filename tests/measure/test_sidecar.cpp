@@ -183,9 +183,9 @@ TEST_F(Sidecar, BelongsToTheVideoItWasMadeOn)
     saveSidecar(sidecarPath(sequence), sampleSettings());
     EXPECT_EQ(loadSidecarFor(sequence, sampleSettings().video), sampleSettings());
 
-    for (const VideoIdentity &other : {VideoIdentity{"autre.mkv", 123456789, 38},
-                                       VideoIdentity{"chute libre.mkv", 123456788, 38},
-                                       VideoIdentity{"chute libre.mkv", 123456789, 39}}) {
+    for (const CalibratedVideo &other : {CalibratedVideo{"autre.mkv", 123456789, 38},
+                                       CalibratedVideo{"chute libre.mkv", 123456788, 38},
+                                       CalibratedVideo{"chute libre.mkv", 123456789, 39}}) {
         try {
             loadSidecarFor(sequence, other);
             ADD_FAILURE() << "accepted for " << other.fileName;
@@ -203,7 +203,7 @@ TEST_F(Sidecar, BelongsToTheVideoItWasMadeOn)
 TEST_F(Sidecar, IdentifiesAVideoByNameSizeAndFrames)
 {
     const fs::path video = writeFile("clip.avi", std::string(1234, 'v'));
-    EXPECT_EQ(identifyVideo(video, 50), (VideoIdentity{"clip.avi", 1234, 50}));
+    EXPECT_EQ(identifyVideo(video, 50), (CalibratedVideo{"clip.avi", 1234, 50}));
     try {
         identifyVideo(file("absent.avi"), 50);
         ADD_FAILURE() << "a missing video was identified";

@@ -5,6 +5,7 @@
 #include "common/utf8path.h"
 #include "dialogs/ui/frmabout.h"
 #include "dialogs/ui/helpwindow.h"
+#include "journal/trackjournal.h"
 #include "measure/ui/measurecontroller.h"
 #include "player/ui/transportbar.h"
 #include "probe/probeerror.h"
@@ -23,6 +24,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QTimer>
 
 namespace zorvane {
@@ -69,6 +71,18 @@ void fitCaption(QLabel *label)
     }
 }
 
+// "Oui" and "Non" whatever the toolkit's language; closing the box is "Non".
+bool askYesNo(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Zorvane"), text, QMessageBox::NoButton, parent);
+    QPushButton *yes = box.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 } // namespace
 
 Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_player(std::move(opener))
@@ -76,6 +90,10 @@ Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_pl
     m_showMessage = [this](const QString &text) {
         QMessageBox::warning(this, QStringLiteral("Zorvane"), text);
     };
+    m_askRestore = [this](const QString &text) { return askYesNo(this, text); };
+    m_trackJournal = std::make_unique<TrackJournal>(
+        [this](const std::string &text) { return m_askRestore(QString::fromStdString(text)); },
+        [this](const std::string &text) { m_showMessage(QString::fromStdString(text)); });
     setWindowTitle(QStringLiteral("Zorvane"));
     m_client = new QWidget(this);
     QFont small = m_client->font();
@@ -101,6 +119,8 @@ Form1::~Form1()
     // The buttons use the player, which goes with this window's members.
     delete m_mmControl1;
 }
+
+void Form1::setJournalFolder(const std::filesystem::path &folder) { m_trackJournal->keepIn(folder); }
 
 void Form1::setCommonDialog(CommonDialog *dialog)
 {
@@ -294,11 +314,33 @@ void Form1::stepBack() { m_player.back(); }
 void Form1::recordPoint(float x, float y)
 {
     try {
-        recordClick(m_pointTrack, m_player.position(), x, y);
+        m_trackJournal->click(m_pointTrack, m_player.position(), x, y);
         emit trackChanged();
     } catch (const TrackError &) {
         // No video yet, or a position the track does not hold: nothing to record.
     }
+}
+
+bool Form1::storeTrackedPoints(const std::vector<FramePoint> &points)
+{
+    return showTrackChange([&] { m_trackJournal->storeTracked(m_pointTrack, points); });
+}
+
+bool Form1::undoTrackedPoints(const std::vector<FramePoint> &previous)
+{
+    return showTrackChange([&] { m_trackJournal->storeUndone(m_pointTrack, previous); });
+}
+
+bool Form1::showTrackChange(const std::function<void()> &change)
+{
+    try {
+        change();
+    } catch (const TrackError &) {
+        return false;
+    }
+    Ref();
+    emit trackChanged();
+    return true;
 }
 
 void Form1::Timer1_Timer()
@@ -335,6 +377,8 @@ void Form1::openVideo(const QString &fileName)
     } catch (const TrackError &) {
         // A length the track refuses leaves it as it was.
     }
+    if (m_trackJournal->videoOpened(pathFromUtf8(path), m_pointTrack))
+        Ref();
     emit trackChanged();
 }
 
@@ -358,6 +402,7 @@ void Form1::es_Click()
     try {
         const std::filesystem::path sequence = pathFromUtf8(utf8(m_commonDialog1->fileName()));
         saveSequence(sequence, m_pointTrack, m_text1->text().toStdString(), userNumberFormat());
+        m_trackJournal->sequenceSaved();
         m_measures->sequenceSaved(sequence);
     } catch (const SequenceError &error) {
         if (isReported(error.kind()))
@@ -365,7 +410,7 @@ void Form1::es_Click()
     }
 }
 
-// Nothing is redrawn: the marker follows at the next click or frame.
+// The current frame's cross shows at once, so that the load is seen to work.
 void Form1::os_Click()
 {
     m_commonDialog1->setFilter(kSequenceFilter);
@@ -373,8 +418,10 @@ void Form1::os_Click()
         return;
     const std::filesystem::path sequence = pathFromUtf8(utf8(m_commonDialog1->fileName()));
     try {
-        loadSequence(sequence, m_pointTrack);
+        const SequenceLoad load = loadSequence(sequence, m_pointTrack);
+        m_trackJournal->sequenceLoaded(m_pointTrack, load.framesRead);
         m_measures->sequenceLoaded(sequence);
+        Ref();
     } catch (const SequenceError &error) {
         if (isReported(error.kind()))
             m_showMessage(QString::fromStdString(error.what()));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "journal/journalformat.h"
 #include "player/player.h"
 #include "player/ui/videodisplay.h"
 #include "probe/displayedsize.h"
@@ -9,6 +10,7 @@
 #include <QMainWindow>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -27,6 +29,7 @@ class CommonDialog;
 class HelpWindow;
 class MeasureController;
 class ProgressBar;
+class TrackJournal;
 class TransportBar;
 
 // The main window. Its client area is the central widget, below the menu
@@ -54,6 +57,21 @@ public:
     // Shows a French message to the user; a message box unless replaced.
     using MessageDisplay = std::function<void(const QString &text)>;
     void setMessageDisplay(MessageDisplay display) { m_showMessage = std::move(display); }
+
+    // Journals the track into this folder from the next video on, so that
+    // a crash loses no point; without a folder nothing is journaled.
+    void setJournalFolder(const std::filesystem::path &folder);
+    // Asks whether to restore a video's unsaved points; true for "Oui". A
+    // question box unless replaced.
+    using RestoreQuestion = std::function<bool(const QString &text)>;
+    void setRestoreQuestion(RestoreQuestion ask) { m_askRestore = std::move(ask); }
+
+    // Points set by automatic tracking, in the order they were set: journaled,
+    // stored, then shown. False, changing nothing, when a frame lies outside
+    // the track.
+    bool storeTrackedPoints(const std::vector<FramePoint> &points);
+    // Undoing such a batch: the points it replaced, put back the same way.
+    bool undoTrackedPoints(const std::vector<FramePoint> &previous);
 
     // Opens the video as "Ouvir Video" does once its dialog gave the path.
     void openVideo(const QString &path);
@@ -99,6 +117,7 @@ private:
     void stepForward();
     void stepBack();
     void recordPoint(float x, float y);
+    bool showTrackChange(const std::function<void()> &change);
 
     void drawOverlays(QPainter &painter) const;
     void drawMarker(QPainter &painter) const;
@@ -133,6 +152,8 @@ private:
     VideoInfo m_videoInfo;
     std::unique_ptr<HelpWindow> m_helpWindow;
     MessageDisplay m_showMessage;
+    RestoreQuestion m_askRestore;
+    std::unique_ptr<TrackJournal> m_trackJournal;
 };
 
 } // namespace zorvane

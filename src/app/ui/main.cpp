@@ -3,6 +3,7 @@
 #include "app/ui/form1.h"
 #include "player/framesource.h"
 #include "dialogs/ui/programicon.h"
+#include "journal/journalfolder.h"
 
 #include <QApplication>
 #include <QFile>
@@ -61,6 +62,9 @@ int main(int argc, char *argv[])
     // Set on the application so that every window carries it.
     app.setWindowIcon(zorvane::programIcon());
     zorvane::Form1 form(&zorvane::openFrameSource);
+    // Without a home there is no folder: the first video then brings the
+    // warning that points cannot be kept.
+    form.setJournalFolder(zorvane::defaultJournalFolder().value_or(std::filesystem::path()));
     form.show();
     if (!commandLine.file.empty()) {
         const QString path = QFileInfo(QFile::decodeName(commandLine.file.c_str())).absoluteFilePath();

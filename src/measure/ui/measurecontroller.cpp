@@ -204,7 +204,7 @@ void MeasureController::sequenceSaved(const std::filesystem::path &sequence)
     if (!m_calibration)
         return;
     try {
-        const VideoIdentity video = identifyVideo(pathFromUtf8(m_host.player.fileName()), m_host.player.length());
+        const CalibratedVideo video = identifyVideo(pathFromUtf8(m_host.player.fileName()), m_host.player.length());
         saveSidecar(sidecarPath(sequence), MeasureSettings{video, *m_calibration, m_time});
     } catch (const MeasureError &error) {
         m_host.showMessage(fromUtf8(error.what()));
@@ -220,7 +220,7 @@ void MeasureController::sequenceLoaded(const std::filesystem::path &sequence)
                                                   "étalonnage."));
             return;
         }
-        const VideoIdentity video = identifyVideo(pathFromUtf8(m_host.player.fileName()), m_host.player.length());
+        const CalibratedVideo video = identifyVideo(pathFromUtf8(m_host.player.fileName()), m_host.player.length());
         if (const std::optional<MeasureSettings> settings = loadSidecarFor(sequence, video))
             setSettings(settings->calibration, settings->time);
     } catch (const MeasureError &error) {

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "journal/journal.h"
+#include "journal/journalfailure.h"
+#include "journal/journalformat.h"
+#include "track/pointtrack.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace zorvane {
+
+// The journal of a window's track over a whole session: what to do with a
+// video's unsaved points when it is opened, every change journaled before
+// it is shown, and a journal that cannot be written turned into one
+// warning. Until a folder is given nothing is journaled and the track
+// changes as it would without a journal.
+class TrackJournal {
+public:
+    // Asked with the restore question; true for "Oui".
+    using Question = std::function<bool(const std::string &text)>;
+    using Warning = std::function<void(const std::string &text)>;
+
+    TrackJournal(Question ask, Warning warn);
+    ~TrackJournal();
+    TrackJournal(const TrackJournal &) = delete;
+    TrackJournal &operator=(const TrackJournal &) = delete;
+
+    // Journals into this folder from the next video on; an empty path is a
+    // folder that cannot be written.
+    void keepIn(const std::filesystem::path &folder);
+
+    // Once the track is sized to the video just opened: asks about its
+    // unsaved points, if any, and starts its journal. The video open before
+    // it, opened again, keeps its journal and asks nothing. True when the
+    // track was replaced by the restored one.
+    bool videoOpened(const std::filesystem::path &video, PointTrack &track);
+
+    // Throw TrackError, changing and journaling nothing, as the track does.
+    void click(PointTrack &track, std::int32_t frame, float x, float y);
+    // Frames are checked first: on a TrackError nothing is journaled or set.
+    void storeTracked(PointTrack &track, std::span<const FramePoint> points);
+    void storeUndone(PointTrack &track, std::span<const FramePoint> points);
+
+    void sequenceLoaded(const PointTrack &track, std::int32_t framesRead);
+    void sequenceSaved();
+
+private:
+    using BatchRecord = std::optional<JournalFailure> (Journal::*)(std::span<const FramePoint>);
+    void storeBatch(PointTrack &track, std::span<const FramePoint> points, BatchRecord record);
+    void report(const std::optional<JournalFailure> &failure);
+
+    Question m_ask;
+    Warning m_warn;
+    std::unique_ptr<Journal> m_journal;
+    std::optional<VideoIdentity> m_video; // the video last opened
+    JournalWarnings m_warnings;
+};
+
+} // namespace zorvane

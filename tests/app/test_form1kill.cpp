@@ -1,0 +1,201 @@
+// The main window records 200 clicks on a video in a child process, which
+// is killed at random moments, runs out of file size, or has no folder to
+// write its journal to. Reopening the video in a window and answering "Oui"
+// must give back exactly the clicks whose handling had finished.
+#include "app/ui/form1.h"
+#include "journal/childrun.h"
+#include "journal/clickplan.h"
+#include "journal/journalfailure.h"
+#include "support/media.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <random>
+
+using namespace zorvane;
+using zorvane::testing::ChildRun;
+using zorvane::testing::ClickPlan;
+using zorvane::testing::pointsIn;
+using zorvane::testing::runChild;
+using zorvane::testing::sameTrack;
+
+namespace {
+
+constexpr int clicks = 200;
+
+// One frame more than the clicks' frames, as the track has one more entry
+// than the video has frames.
+std::string clickedVideo()
+{
+    static const std::filesystem::path path = zorvane::testing::generateMedia(
+        "form1kill-160.avi", {"-f", "lavfi", "-i", "color=c=black:size=64x48:rate=25", "-frames:v",
+                              std::to_string(ClickPlan::upperBound + 1), "-c:v", "mpeg4", "-q:v", "2"});
+    return path.string();
+}
+
+std::filesystem::path freshFolder(const std::string &what)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path()
+                                         / ("zorvane-form1kill-" + what + "-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+ChildRun runClicker(const std::vector<std::string> &args, std::optional<int> killAfterLines = {},
+                    std::chrono::microseconds delay = {})
+{
+    return runChild(ZORVANE_FORM1_CLICKER, args, killAfterLines, delay);
+}
+
+// The track a window sized to the video holds after clicks 0..last.
+PointTrack windowTrackAfter(int last)
+{
+    PointTrack track = ClickPlan::trackAfter(last);
+    track.resize(ClickPlan::upperBound + 1);
+    return track;
+}
+
+// The click whose handling brought the window's first message; -1 for the
+// opening, which starts the journal.
+int clickOfFirstWarning(const ChildRun &run)
+{
+    int begun = -1;
+    for (const std::string &line : run.lines) {
+        if (line.starts_with("begin "))
+            begun = std::stoi(line.substr(6));
+        if (line.starts_with("warning "))
+            return begun;
+    }
+    return clicks;
+}
+
+// Reopens the video in a fresh window, answering "Oui" when asked, and
+// checks the question against what came back.
+PointTrack reopen(const std::filesystem::path &state)
+{
+    Form1 form(&openFrameSource);
+    form.setJournalFolder(state);
+    QStringList asked;
+    QStringList messages;
+    form.setRestoreQuestion([&](const QString &text) {
+        asked << text;
+        return true;
+    });
+    form.setMessageDisplay([&](const QString &text) { messages << text; });
+    form.openVideo(QString::fromStdString(clickedVideo()));
+    const PointTrack &track = form.pointTrack();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    if (pointsIn(track) == 0) {
+        EXPECT_TRUE(asked.isEmpty());
+    } else {
+        EXPECT_EQ(asked, QStringList{QString::fromStdString(restoreQuestion(pointsIn(track)))});
+    }
+    return track;
+}
+
+class KilledWindow : public ::testing::TestWithParam<int> {};
+
+TEST_P(KilledWindow, RestoresTheClicksWhoseHandlingFinished)
+{
+    std::mt19937 random(1400 + static_cast<unsigned>(GetParam()));
+    const int killAfterLines = std::uniform_int_distribution<int>(0, 2 * clicks + 1)(random);
+    const std::chrono::microseconds delay(std::uniform_int_distribution<int>(0, 3000)(random));
+    const std::filesystem::path state = freshFolder("state") / "zorvane";
+
+    const ChildRun run = runClicker({state.string(), clickedVideo(), std::to_string(clicks)}, killAfterLines, delay);
+    ASSERT_TRUE(WIFSIGNALED(run.status) || run.endedNormally()) << "status " << run.status;
+    EXPECT_EQ(run.count("warning"), 0);
+    EXPECT_EQ(run.count("question"), 0);
+    const int handled = run.last("handled");
+    const bool inFlight = run.last("begin") == handled + 1;
+    SCOPED_TRACE("killed after " + std::to_string(killAfterLines) + " lines + " + std::to_string(delay.count())
+                 + " us, last handled click " + std::to_string(handled) + (inFlight ? ", next one begun" : ""));
+
+    const PointTrack restored = reopen(state);
+    // A click killed between its record reaching the disk and the end of
+    // its handling may come back too.
+    const bool exact = sameTrack(restored, windowTrackAfter(handled));
+    const bool withInFlight = inFlight && sameTrack(restored, windowTrackAfter(handled + 1));
+    EXPECT_TRUE(exact || withInFlight);
+    if (run.endedNormally()) {
+        EXPECT_EQ(run.lines.back(), "intact");
+    }
+    RecordProperty("last_handled", handled);
+    std::filesystem::remove_all(state.parent_path());
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeded, KilledWindow, ::testing::Range(0, 24));
+
+// The size of the journal 200 clicks make, from one run without a limit.
+std::uintmax_t wholeJournalBytes()
+{
+    static const std::uintmax_t bytes = [] {
+        const std::filesystem::path state = freshFolder("whole") / "zorvane";
+        const ChildRun run = runClicker({state.string(), clickedVideo(), std::to_string(clicks)});
+        EXPECT_TRUE(run.endedNormally()) << "status " << run.status;
+        EXPECT_EQ(run.lines.back(), "intact");
+        EXPECT_TRUE(sameTrack(reopen(state), windowTrackAfter(clicks - 1))) << "every click comes back";
+        std::uintmax_t total = 0;
+        for (const auto &entry : std::filesystem::directory_iterator(state))
+            total += entry.file_size();
+        std::filesystem::remove_all(state.parent_path());
+        return total;
+    }();
+    return bytes;
+}
+
+class WindowFileSizeLimit : public ::testing::TestWithParam<int> {};
+
+TEST_P(WindowFileSizeLimit, OneWarningTheTrackIntactAndTheClicksBeforeTheFailureKept)
+{
+    std::mt19937 random(2800 + static_cast<unsigned>(GetParam()));
+    // The first limit leaves no room for even the journal's start.
+    const std::uintmax_t whole = wholeJournalBytes();
+    const std::uintmax_t limit
+        = GetParam() == 0 ? 40 : std::uniform_int_distribution<std::uintmax_t>(whole / 8, whole - 1)(random);
+    const std::filesystem::path state = freshFolder("fsize") / "zorvane";
+
+    const ChildRun run
+        = runClicker({state.string(), clickedVideo(), std::to_string(clicks), std::to_string(limit)});
+    SCOPED_TRACE("file size limit " + std::to_string(limit) + " of " + std::to_string(whole));
+    ASSERT_TRUE(run.endedNormally()) << "status " << run.status;
+    EXPECT_EQ(run.lines.back(), "intact");
+    EXPECT_EQ(run.last("handled"), clicks - 1);
+    ASSERT_EQ(run.count("warning"), 1) << "one warning per session";
+    const int failed = clickOfFirstWarning(run);
+    RecordProperty("failed_click", failed);
+    const auto warning = std::find_if(run.lines.begin(), run.lines.end(),
+                                      [](const std::string &line) { return line.starts_with("warning "); });
+    EXPECT_NE(warning->find("le disque est plein"), std::string::npos) << *warning;
+    EXPECT_TRUE(sameTrack(reopen(state), windowTrackAfter(failed - 1)));
+    std::filesystem::remove_all(state.parent_path());
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeded, WindowFileSizeLimit, ::testing::Range(0, 6));
+
+TEST(WindowWithoutStateFolder, OneWarningAndTheTrackIntact)
+{
+    const std::filesystem::path parent = freshFolder("unwritable");
+    std::ofstream(parent / "state") << "a file where the folder should be";
+    const ChildRun run = runClicker({(parent / "state" / "zorvane").string(), clickedVideo(), std::to_string(clicks)});
+    ASSERT_TRUE(run.endedNormally()) << "status " << run.status;
+    EXPECT_EQ(run.count("warning"), 1);
+    EXPECT_EQ(clickOfFirstWarning(run), -1) << "the journal fails as the video opens";
+    EXPECT_EQ(run.count("handled"), clicks);
+    EXPECT_EQ(run.lines.back(), "intact");
+    std::filesystem::remove_all(parent);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
