@@ -7,7 +7,7 @@ packages=(
   cmake g++ ninja-build pkg-config
   qt6-base-dev libgl-dev fonts-dejavu-core
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
-  libgtest-dev
+  libgtest-dev libopencv-dev
 )
 if [ "${1:-}" = "--with-fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)
