@@ -9,5 +9,6 @@ namespace zorvane::inspect {
 // status; failures print one line on stderr.
 int runFrames(const std::vector<std::string> &args);
 int runFrame(const std::vector<std::string> &args);
+int runTrack(const std::vector<std::string> &args);
 
 } // namespace zorvane::inspect

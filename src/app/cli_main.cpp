@@ -34,6 +34,7 @@ const Subcommand kSubcommands[] = {
     {"frames", "frames FILE", zorvane::inspect::runFrames},
     {"frame", "frame FILE N [N ...] --out DIR", zorvane::inspect::runFrame},
     {"probe", "probe [--no-fallback] FILE [FILE ...]", runProbe},
+    {"track", "track FILE --from N --at X Y [--to M]", zorvane::inspect::runTrack},
 };
 
 int usage()

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <fstream>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
 #include <random>
 #include <stdexcept>
 
@@ -407,20 +409,23 @@ void CaseScore::add(const CaseScore &other)
     lateReacquisitions += other.lateReacquisitions;
 }
 
-TrackRun runTracker(const CorpusCase &corpus, double *trackingSeconds)
+TrackRun runTracker(const CorpusCase &corpus, TrackTiming *timing)
 {
     using Clock = std::chrono::steady_clock;
     TrackRun run(1);
     AutoTracker tracker(corpus.frame(0), corpus.clickX(), corpus.clickY());
-    Clock::duration spent{};
+    Clock::duration wall{};
+    std::clock_t cpu = 0;
     for (int index = 1; index < corpus.frameCount(); ++index) {
         const RgbImage image = corpus.frame(index);
         const auto started = Clock::now();
+        const std::clock_t cpuStarted = std::clock();
         run.push_back(tracker.next(image));
-        spent += Clock::now() - started;
+        cpu += std::clock() - cpuStarted;
+        wall += Clock::now() - started;
     }
-    if (trackingSeconds)
-        *trackingSeconds = std::chrono::duration<double>(spent).count();
+    if (timing)
+        *timing = {std::chrono::duration<double>(wall).count(), static_cast<double>(cpu) / CLOCKS_PER_SEC};
     return run;
 }
 
@@ -472,15 +477,27 @@ CaseScore scoreRun(const CorpusCase &corpus, const TrackRun &run)
     return score;
 }
 
-void writeRawVideo(const CorpusCase &corpus, const std::string &path)
+void encodeVideo(const CorpusCase &corpus, const std::string &path)
 {
-    std::ofstream out(path, std::ios::binary);
-    for (int index = 0; index < corpus.frameCount(); ++index) {
+    if (std::filesystem::exists(path))
+        return;
+    // Written under another name first, so a broken run leaves no file
+    // that a later run would take for finished.
+    const std::string partial = path + ".partial.mp4";
+    const std::string command = "ffmpeg -nostdin -y -loglevel error -f rawvideo -pix_fmt rgb24 -s "
+        + std::to_string(corpus.width()) + "x" + std::to_string(corpus.height())
+        + " -r 25 -i - -c:v libx264 -preset veryfast -crf 12 -pix_fmt yuv420p '" + partial + "'";
+    FILE *pipe = popen(command.c_str(), "w");
+    if (!pipe)
+        throw std::runtime_error("cannot start ffmpeg");
+    bool written = true;
+    for (int index = 0; index < corpus.frameCount() && written; ++index) {
         const RgbImage image = corpus.frame(index);
-        out.write(reinterpret_cast<const char *>(image.pixels.data()), static_cast<std::streamsize>(image.pixels.size()));
+        written = std::fwrite(image.pixels.data(), 1, image.pixels.size(), pipe) == image.pixels.size();
     }
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
+    if (pclose(pipe) != 0 || !written)
+        throw std::runtime_error("ffmpeg could not encode " + path);
+    std::filesystem::rename(partial, path);
 }
 
 } // namespace zorvane::testing

@@ -67,14 +67,22 @@ struct CaseScore {
 
 constexpr double kTolerancePx = 3.0;
 
-// Tracks a whole case from its click; the time spent in the tracker alone
-// (not in rendering) goes to *trackingSeconds when given.
-TrackRun runTracker(const CorpusCase &corpus, double *trackingSeconds = nullptr);
+// Time spent in the tracker alone, not in rendering: on the wall clock and
+// in processor time of the whole process (the fair figure on a machine
+// shared with other work).
+struct TrackTiming {
+    double wallSeconds = 0;
+    double cpuSeconds = 0;
+};
+
+// Tracks a whole case from its click.
+TrackRun runTracker(const CorpusCase &corpus, TrackTiming *timing = nullptr);
 
 CaseScore scoreRun(const CorpusCase &corpus, const TrackRun &run);
 
-// The frames as raw RGB24, one after the other, ready for ffmpeg's
-// rawvideo input.
-void writeRawVideo(const CorpusCase &corpus, const std::string &path);
+// Encodes the frames with the ffmpeg tool (H.264 at 25 frames/s, nearly
+// lossless) into `path` unless it exists. Throws std::runtime_error when
+// ffmpeg fails.
+void encodeVideo(const CorpusCase &corpus, const std::string &path);
 
 } // namespace zorvane::testing
