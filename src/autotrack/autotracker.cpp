@@ -38,6 +38,9 @@ constexpr std::size_t kMaxAppearances = 8;
 constexpr double kAdaptRate = 0.25;
 constexpr double kScaleProbe = 0.05;
 constexpr double kTurnProbe = 0.06;
+// The first appearance corrects the adapted template's position from this
+// correlation on.
+constexpr double kAnchorScore = 0.7;
 
 // Acceptance: correlation with the adapted template, and with the best
 // remembered appearance (the first one among them).
@@ -82,12 +85,17 @@ double parabolaOffset(double before, double at, double after)
     return std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5);
 }
 
-// The best cell of a correlation map, refined between cells.
-Peak subPixelPeak(const cv::Mat &map)
+// The best cell within `reach` cells of a point of a correlation map,
+// refined between cells.
+Peak peakNear(const cv::Mat &map, cv::Point2d at, int reach)
 {
+    const int x = std::clamp(static_cast<int>(std::lround(at.x)), 0, map.cols - 1);
+    const int y = std::clamp(static_cast<int>(std::lround(at.y)), 0, map.rows - 1);
+    const cv::Rect area = cv::Rect(x - reach, y - reach, 2 * reach + 1, 2 * reach + 1) & cv::Rect(0, 0, map.cols, map.rows);
     double best = 0;
     cv::Point loc;
-    cv::minMaxLoc(map, nullptr, &best, nullptr, &loc);
+    cv::minMaxLoc(map(area), nullptr, &best, nullptr, &loc);
+    loc += area.tl();
     double dx = 0, dy = 0;
     if (loc.x > 0 && loc.x < map.cols - 1)
         dx = parabolaOffset(map.at<float>(loc.y, loc.x - 1), best, map.at<float>(loc.y, loc.x + 1));
@@ -96,14 +104,10 @@ Peak subPixelPeak(const cv::Mat &map)
     return {{loc.x + dx, loc.y + dy}, std::min(best, 1.0)};
 }
 
-double maxNear(const cv::Mat &map, cv::Point2d at, int reach)
+// The best cell of a correlation map, refined between cells.
+Peak subPixelPeak(const cv::Mat &map)
 {
-    const int x = std::clamp(static_cast<int>(std::lround(at.x)), 0, map.cols - 1);
-    const int y = std::clamp(static_cast<int>(std::lround(at.y)), 0, map.rows - 1);
-    const cv::Rect area = cv::Rect(x - reach, y - reach, 2 * reach + 1, 2 * reach + 1) & cv::Rect(0, 0, map.cols, map.rows);
-    double best = 0;
-    cv::minMaxLoc(map(area), nullptr, &best);
-    return std::min(best, 1.0);
+    return peakNear(map, cv::Point2d(map.cols / 2, map.rows / 2), std::max(map.cols, map.rows));
 }
 
 // Radius of the outline around the patch centre whose slope points most
@@ -226,9 +230,9 @@ void AutoTracker::Private::start(const cv::Mat &frame, Vec2 click)
     m_firstSpacing = m_spacing;
     m_radius = radiusPx / m_spacing;
     m_half = static_cast<int>(std::ceil(m_radius)) + kTemplateMargin;
+    m_weights = objectWeights();
     m_start = refineCentre(sampler, click);
     m_adaptive = templateAt(sampler, m_start, m_spacing);
-    m_weights = objectWeights();
     m_appearances = {m_adaptive.clone()};
     m_motion.add(0, m_start);
     m_hasTarget = true;
@@ -244,9 +248,9 @@ Vec2 AutoTracker::Private::refineCentre(const GraySampler &sampler, Vec2 click) 
     const cv::Mat area = sampler.sample(click, m_spacing, cv::Size(side + 2 * kReach, side + 2 * kReach));
     cv::Mat turned;
     cv::flip(patch, turned, -1);
-    const Peak peak = subPixelPeak(correlate(area, turned));
+    const Peak peak = subPixelPeak(correlate(area, turned, m_weights));
     const Vec2 shift{(peak.at.x - kReach) * m_spacing / 2, (peak.at.y - kReach) * m_spacing / 2};
-    if (peak.score < 0.8 || length(shift) > 1.0)
+    if (peak.score < 0.6 || length(shift) > 1.0)
         return click;
     return {click.x + shift.x, click.y + shift.y};
 }
@@ -366,12 +370,12 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
     cv::Point2d at = adaptive.at;
     for (std::size_t i = 0; i < m_appearances.size(); ++i) {
         const cv::Mat map = correlate(area, m_appearances[i], m_weights);
-        match.memory = std::max(match.memory, maxNear(map, adaptive.at, 1));
+        match.memory = std::max(match.memory, peakNear(map, adaptive.at, 1).score);
         // The first appearance anchors the position while it still fits,
         // so small errors of the adapted template cannot add up.
         if (i == 0) {
-            const Peak first = subPixelPeak(map);
-            if (first.score >= 0.9 && std::hypot(first.at.x - adaptive.at.x, first.at.y - adaptive.at.y) < 1.5)
+            const Peak first = peakNear(map, adaptive.at, 2);
+            if (first.score >= kAnchorScore && std::hypot(first.at.x - adaptive.at.x, first.at.y - adaptive.at.y) < 2)
                 at = first.at;
         }
     }
