@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace zorvane {
@@ -34,6 +35,9 @@ constexpr int kCandidates = 3;
 // the edge of the search area.
 constexpr double kPathPreference = 0.25;
 constexpr int kMaxMissing = 60;
+// Frames without the object, its predicted place outside the picture,
+// after which it is taken to have left.
+constexpr int kMissingOutside = 5;
 constexpr std::size_t kMaxAppearances = 8;
 constexpr double kAdaptRate = 0.25;
 constexpr double kScaleProbe = 0.05;
@@ -41,6 +45,9 @@ constexpr double kTurnProbe = 0.06;
 // The first appearance corrects the adapted template's position from this
 // correlation on.
 constexpr double kAnchorScore = 0.7;
+// A match this close needs no other evidence.
+constexpr double kSureScore = 0.85;
+constexpr double kSymmetricScore = 0.85;
 
 // Acceptance: correlation with the adapted template, and with the best
 // remembered appearance (the first one among them).
@@ -49,8 +56,8 @@ struct Thresholds {
     double memory;
 };
 constexpr Thresholds kFollowing{0.6, 0.5};
-constexpr Thresholds kWidened{0.75, 0.65};
-constexpr Thresholds kReacquiring{0.8, 0.72};
+constexpr Thresholds kWidened{0.8, 0.7};
+constexpr Thresholds kReacquiring{0.85, 0.8};
 
 struct Peak {
     cv::Point2d at;
@@ -74,13 +81,18 @@ cv::Mat correlate(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &wei
         cv::matchTemplate(image, templ, map, cv::TM_CCOEFF_NORMED);
     else
         cv::matchTemplate(image, templ, map, cv::TM_CCOEFF_NORMED, weights);
+    // Flat areas (a plain wall, the repeated border outside the picture)
+    // have no defined correlation.
+    cv::patchNaNs(map, -1);
+    cv::Mat undefined = map > 1.01;
+    map.setTo(-1, undefined);
     return map;
 }
 
 double parabolaOffset(double before, double at, double after)
 {
     const double curvature = before - 2 * at + after;
-    if (curvature >= 0)
+    if (!(curvature < 0))
         return 0;
     return std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5);
 }
@@ -96,6 +108,8 @@ Peak peakNear(const cv::Mat &map, cv::Point2d at, int reach)
     cv::Point loc;
     cv::minMaxLoc(map(area), nullptr, &best, nullptr, &loc);
     loc += area.tl();
+    if (!std::isfinite(best))
+        return {at, -1};
     double dx = 0, dy = 0;
     if (loc.x > 0 && loc.x < map.cols - 1)
         dx = parabolaOffset(map.at<float>(loc.y, loc.x - 1), best, map.at<float>(loc.y, loc.x + 1));
@@ -186,13 +200,14 @@ public:
 private:
     double objectRadiusPx() const { return m_radius * m_spacing; }
     double searchRadiusPx() const;
-    Vec2 refineCentre(const GraySampler &sampler, Vec2 click) const;
+    std::optional<Vec2> symmetryCentre(const GraySampler &sampler, Vec2 point, double minScore, double maxShift) const;
     cv::Mat templateAt(const GraySampler &sampler, Vec2 centre, double spacing) const;
     cv::Mat objectWeights() const;
     Vec2 onGrid(Vec2 centre, cv::Point2d offset, double spacing) const;
     Match search(const GraySampler &sampler, Vec2 centre, double radiusPx, Vec2 predicted) const;
     Match refine(const GraySampler &sampler, Vec2 candidate, int reach, Vec2 predicted, double radiusPx) const;
     bool accepted(const Match &match, const Thresholds &limits) const;
+    bool onPath(const Match &match, Vec2 predicted) const;
     void learn(const GraySampler &sampler, const Match &match, Vec2 predicted);
     void learnPose(const GraySampler &sampler, Vec2 centre);
     bool predictionLeftPicture(Vec2 predicted) const;
@@ -211,6 +226,8 @@ private:
     int m_lastAppearanceFrame = 0;
     MotionModel m_motion;
     double m_lastResidual = 0;
+    double m_typicalResidual = 0;
+    double m_typicalScore = 1;
     int m_missing = 0;
 };
 
@@ -231,28 +248,31 @@ void AutoTracker::Private::start(const cv::Mat &frame, Vec2 click)
     m_radius = radiusPx / m_spacing;
     m_half = static_cast<int>(std::ceil(m_radius)) + kTemplateMargin;
     m_weights = objectWeights();
-    m_start = refineCentre(sampler, click);
+    // A click is up to half a pixel off the object's centre.
+    for (int pass = 0; pass < 2; ++pass)
+        m_start = symmetryCentre(sampler, m_start, 0.6, 1.0).value_or(m_start);
     m_adaptive = templateAt(sampler, m_start, m_spacing);
     m_appearances = {m_adaptive.clone()};
     m_motion.add(0, m_start);
     m_hasTarget = true;
 }
 
-// The centre of point symmetry near the click, when the object has one:
-// the patch matched against itself turned half a turn.
-Vec2 AutoTracker::Private::refineCentre(const GraySampler &sampler, Vec2 click) const
+// The centre of point symmetry near `point`: the patch matched against
+// itself turned half a turn. Empty when the object shows none there.
+std::optional<Vec2> AutoTracker::Private::symmetryCentre(const GraySampler &sampler, Vec2 point, double minScore,
+                                                         double maxShift) const
 {
     constexpr int kReach = 3;
     const int side = 2 * m_half + 1;
-    const cv::Mat patch = sampler.sample(click, m_spacing, cv::Size(side, side));
-    const cv::Mat area = sampler.sample(click, m_spacing, cv::Size(side + 2 * kReach, side + 2 * kReach));
+    const cv::Mat patch = sampler.sample(point, m_spacing, cv::Size(side, side), m_angle);
+    const cv::Mat area = sampler.sample(point, m_spacing, cv::Size(side + 2 * kReach, side + 2 * kReach), m_angle);
     cv::Mat turned;
     cv::flip(patch, turned, -1);
     const Peak peak = subPixelPeak(correlate(area, turned, m_weights));
-    const Vec2 shift{(peak.at.x - kReach) * m_spacing / 2, (peak.at.y - kReach) * m_spacing / 2};
-    if (peak.score < 0.6 || length(shift) > 1.0)
-        return click;
-    return {click.x + shift.x, click.y + shift.y};
+    const Vec2 centre = onGrid(point, cv::Point2d((peak.at.x - kReach) / 2, (peak.at.y - kReach) / 2), m_spacing);
+    if (peak.score < minScore || length(minus(centre, point)) > maxShift)
+        return std::nullopt;
+    return centre;
 }
 
 cv::Mat AutoTracker::Private::templateAt(const GraySampler &sampler, Vec2 centre, double spacing) const
@@ -387,7 +407,19 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
 
 bool AutoTracker::Private::accepted(const Match &match, const Thresholds &limits) const
 {
-    return match.adaptive >= limits.adaptive && match.memory >= limits.memory;
+    const bool inPicture = match.position.x >= -0.5 && match.position.y >= -0.5
+        && match.position.x < m_frameSize.width - 0.5 && match.position.y < m_frameSize.height - 0.5;
+    return inPicture && match.adaptive >= limits.adaptive && match.memory >= limits.memory;
+}
+
+// A middling match off a path the object kept to closely is more likely
+// the object half covered, pulled aside by what covers it, than the
+// object itself.
+bool AutoTracker::Private::onPath(const Match &match, Vec2 predicted) const
+{
+    if (match.adaptive >= std::min(kSureScore, m_typicalScore - 0.1) || m_motion.samples() < 4 || m_missing > 0)
+        return true;
+    return length(minus(match.position, predicted)) <= 1 + 4 * std::max(m_typicalResidual, 0.5);
 }
 
 void AutoTracker::Private::learn(const GraySampler &sampler, const Match &match, Vec2 predicted)
@@ -398,6 +430,8 @@ void AutoTracker::Private::learn(const GraySampler &sampler, const Match &match,
         m_motion.keepNewest(1);
     m_motion.add(m_frame, match.position);
     m_lastResidual = residual;
+    m_typicalResidual = m_motion.samples() <= 2 ? residual : 0.8 * m_typicalResidual + 0.2 * residual;
+    m_typicalScore = 0.8 * m_typicalScore + 0.2 * match.adaptive;
     m_missing = 0;
     if (match.adaptive < 0.8)
         return;
@@ -453,7 +487,14 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
     const Vec2 predicted = m_motion.predict(m_frame);
     const double radius = searchRadiusPx();
     Match match = search(sampler, predicted, radius, predicted);
-    bool found = accepted(match, m_missing > 0 ? kReacquiring : kFollowing);
+    bool found = accepted(match, m_missing > 0 ? kReacquiring : kFollowing) && onPath(match, predicted);
+    if (!found && m_missing > 0) {
+        // The object may have turned while out of sight: look around where
+        // it was, as far as where it would be.
+        const Vec2 last = m_motion.lastPosition();
+        match = search(sampler, last, radius + length(minus(predicted, last)), predicted);
+        found = accepted(match, kReacquiring);
+    }
     if (!found && m_missing == 0 && m_motion.samples() >= 2) {
         // Weak evidence on the predicted path: the motion may have turned.
         const double wide = std::max(2 * radius, 1.5 * length(m_motion.velocity()) + 0.5 * objectRadiusPx());
@@ -461,12 +502,15 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
         found = accepted(match, kWidened);
     }
     if (found) {
+        // A symmetric object's own centre keeps the templates from drifting
+        // off it where the first appearance no longer fits.
+        match.position = symmetryCentre(sampler, match.position, kSymmetricScore, 1.0).value_or(match.position);
         learn(sampler, match, predicted);
         const double confidence = std::clamp(0.5 * (match.adaptive + match.memory), 0.0, 1.0);
         return {TrackStep::State::Found, match.position.x, match.position.y, confidence};
     }
     ++m_missing;
-    if (m_missing > kMaxMissing || predictionLeftPicture(predicted)) {
+    if (m_missing > kMaxMissing || (m_missing > kMissingOutside && predictionLeftPicture(predicted))) {
         m_lost = true;
         return {TrackStep::State::Lost};
     }
