@@ -5,7 +5,7 @@
 # Nothing made here is committed; running it again remakes what is missing.
 set -euo pipefail
 out=${1:?usage: make-corpus.sh FOLDER}
-mkdir -p "$out/probe" "$out/reader" "$out/sequence"
+mkdir -p "$out/probe" "$out/reader" "$out/sequence" "$out/autotrack"
 
 # Tiny sizes and few frames: the fuzzer mutates whole files, and small
 # seeds keep every execution fast.
@@ -59,3 +59,12 @@ printf '\xEF\xBB\xBF' >"$seq_dir/bom-only.txt"
   printf ' 200 \r\n'
   for frame in $(seq 0 200); do printf '%d\t%d\t%d\r\n' $((frame * 40)) $((frame * 3)) $((frame * 2)); done
 } >"$seq_dir/long.txt"
+
+# The tracker's header: width, height, frames, start x and y, path seed
+# (two bytes), the frame of the wrong size; then pixel bytes.
+track_dir=$out/autotrack
+printf '\x40\x30\x0b\x80\x80\x01\x02\x05' >"$track_dir/plain-grey.bin"
+printf '\x40\x30\x0b\x80\x80\x07\x00\x20\x00\xff\x10\xe0\x40\xc0' >"$track_dir/stripes.bin"
+printf '\x00\x00\x01\x10\x10\x00\x00\x00' >"$track_dir/one-pixel.bin"
+printf '\x5f\x5f\x0b\xff\x40\x03\x00\x03\x80' >"$track_dir/point-outside.bin"
+head -c 3000 /dev/zero | tr '\0' '\200' | { printf '\x50\x3c\x0b\x70\x60\x09\x01\x04'; cat; } >"$track_dir/flat-wall.bin"

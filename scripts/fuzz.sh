@@ -12,15 +12,16 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ZORVANE_FUZZ_BUILD_DIR:-$root/build-fuzz}
-all_targets=(fuzz_probe fuzz_sequence fuzz_reader)
+all_targets=(fuzz_probe fuzz_sequence fuzz_reader fuzz_autotrack)
 
 # Per-input time limit in seconds.
-declare -A timeout=([fuzz_probe]=2 [fuzz_sequence]=2 [fuzz_reader]=8)
+declare -A timeout=([fuzz_probe]=2 [fuzz_sequence]=2 [fuzz_reader]=8 [fuzz_autotrack]=2)
 # Memory: no single allocation and no process above 512 MiB.
-declare -A rss_limit=([fuzz_probe]=512 [fuzz_sequence]=512 [fuzz_reader]=512)
+declare -A rss_limit=([fuzz_probe]=512 [fuzz_sequence]=512 [fuzz_reader]=512 [fuzz_autotrack]=512)
 # The largest input the fuzzer makes, its seeds and its dictionary.
-declare -A max_len=([fuzz_probe]=65536 [fuzz_sequence]=8192 [fuzz_reader]=65536)
-declare -A seeds=([fuzz_probe]=probe [fuzz_sequence]=sequence [fuzz_reader]=reader)
+declare -A max_len=([fuzz_probe]=65536 [fuzz_sequence]=8192 [fuzz_reader]=65536 [fuzz_autotrack]=4096)
+declare -A seeds=([fuzz_probe]=probe [fuzz_sequence]=sequence [fuzz_reader]=reader [fuzz_autotrack]=autotrack)
+# The tracker's input is pictures, not a format: no dictionary.
 declare -A dict=([fuzz_probe]=probe [fuzz_sequence]=sequence [fuzz_reader]=probe)
 
 mode=${1:-smoke}
@@ -58,7 +59,7 @@ fuzz_options() {
   local target=$1
   local options=(-timeout="${timeout[$target]}" -rss_limit_mb="${rss_limit[$target]}" -malloc_limit_mb=512
                  -max_len="${max_len[$target]}")
-  options+=(-dict="$root/fuzz/${dict[$target]}.dict")
+  [ -n "${dict[$target]:-}" ] && options+=(-dict="$root/fuzz/${dict[$target]}.dict")
   echo "${options[@]}"
 }
 

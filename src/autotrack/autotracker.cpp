@@ -249,8 +249,7 @@ void AutoTracker::Private::start(const cv::Mat &frame, Vec2 click)
     m_half = static_cast<int>(std::ceil(m_radius)) + kTemplateMargin;
     m_weights = objectWeights();
     // A click is up to half a pixel off the object's centre.
-    for (int pass = 0; pass < 2; ++pass)
-        m_start = symmetryCentre(sampler, m_start, 0.6, 1.0).value_or(m_start);
+    m_start = symmetryCentre(sampler, click, 0.6, 1.0).value_or(click);
     m_adaptive = templateAt(sampler, m_start, m_spacing);
     m_appearances = {m_adaptive.clone()};
     m_motion.add(0, m_start);

@@ -34,7 +34,12 @@ struct Sprite {
 };
 
 struct Pose {
-    double x = 0, y = 0, angle = 0, scale = 1;
+    Pose(double x, double y, double angle, double scale)
+        : x(x), y(y), scale(scale), cosine(std::cos(angle)), sine(std::sin(angle))
+    {
+    }
+    double x, y, scale;
+    double cosine, sine;
 };
 
 struct Layer {
@@ -52,7 +57,7 @@ struct Scene {
 bool inside(const Sprite &sprite, const Pose &pose, double px, double py, Rgb *colour)
 {
     const double dx = px - pose.x, dy = py - pose.y;
-    const double c = std::cos(pose.angle), s = std::sin(pose.angle);
+    const double c = pose.cosine, s = pose.sine;
     const double u = (dx * c + dy * s) / pose.scale, v = (-dx * s + dy * c) / pose.scale;
     bool first = true;
     switch (sprite.shape) {
@@ -289,7 +294,7 @@ Sprite ball(double radius, Rgb a = kOrange, Rgb b = kWhite)
 
 Layer still(const Sprite &sprite, double x, double y)
 {
-    return {sprite, {Pose{x, y, 0, 1}}};
+    return {sprite, {Pose(x, y, 0, 1)}};
 }
 
 std::unique_ptr<SceneCase> buildCase(const std::string &name)
