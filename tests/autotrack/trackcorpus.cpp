@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+
+#include <unistd.h>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
@@ -488,7 +490,7 @@ void encodeVideo(const CorpusCase &corpus, const std::string &path)
         return;
     // Written under another name first, so a broken run leaves no file
     // that a later run would take for finished.
-    const std::string partial = path + ".partial.mp4";
+    const std::string partial = path + "." + std::to_string(getpid()) + ".partial.mp4";
     const std::string command = "ffmpeg -nostdin -y -loglevel error -f rawvideo -pix_fmt rgb24 -s "
         + std::to_string(corpus.width()) + "x" + std::to_string(corpus.height())
         + " -r 25 -i - -c:v libx264 -preset veryfast -crf 12 -pix_fmt yuv420p '" + partial + "'";
