@@ -93,6 +93,10 @@ public:
     const std::string &lastError() const { return m_lastError; }
     // The picture size of the open video.
     std::optional<PictureSize> pictureSize() const;
+    // The picture of a frame, decoded without moving there; empty when
+    // nothing is open, the frame is outside or cannot be decoded. Pauses a
+    // running playback first, which decodes from the same file.
+    RgbImage pictureOf(int frame);
 
     // While playing: how long until the next frame is due (0 when it is late).
     double msUntilNextFrame() const;
@@ -104,6 +108,8 @@ public:
 private:
     bool moveTo(int frame);
     bool show(int frame);
+    // The frame's complete picture, or an empty one.
+    RgbImage decoded(int frame);
     void showPicture(RgbImage &&picture);
     double msSincePlayStart() const;
     void setPlaying(bool playing);

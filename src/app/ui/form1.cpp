@@ -1,5 +1,6 @@
 #include "app/ui/form1.h"
 
+#include "app/ui/autotrackcommands.h"
 #include "app/ui/commondialog.h"
 #include "app/videoarea.h"
 #include "common/utf8path.h"
@@ -84,6 +85,7 @@ Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_pl
     m_mmControl1 = new TransportBar(m_player, m_client);
     createControls();
     createMenus();
+    new AutoTrackCommands(*this, [this](const QString &text) { m_showMessage(text); });
     m_client->installEventFilter(this);
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     Form_Load();
@@ -292,11 +294,39 @@ void Form1::recordPoint(float x, float y)
     }
 }
 
+void Form1::storeTrackedPoints(const std::vector<std::pair<std::int32_t, TrackPoint>> &points)
+{
+    setPoints(points);
+}
+
+void Form1::undoTrackedPoints(const std::vector<std::pair<std::int32_t, TrackPoint>> &previous)
+{
+    setPoints(previous);
+}
+
+void Form1::setPoints(const std::vector<std::pair<std::int32_t, TrackPoint>> &points)
+{
+    for (const auto &[frame, point] : points) {
+        try {
+            m_pointTrack.set(frame, point);
+        } catch (const TrackError &) {
+            // A frame the track no longer holds: nothing to write.
+        }
+    }
+    Ref();
+}
+
+void Form1::showTitleNote(const QString &note)
+{
+    m_titleNote = note;
+    Timer1_Timer();
+}
+
 void Form1::Timer1_Timer()
 {
     const int position = m_player.position();
     const int length = m_player.length();
-    setWindowTitle(QString::fromStdString(progressTitle(position, length)));
+    setWindowTitle(m_titleNote.isEmpty() ? QString::fromStdString(progressTitle(position, length)) : m_titleNote);
     m_picProgress->refresh(position, length);
 }
 

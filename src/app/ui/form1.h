@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QAction;
@@ -63,6 +64,14 @@ public:
     // frame's cross.
     void addOverlay(VideoDisplay::Overlay overlay);
 
+    // The one way in for points the automatic tracking writes, and for
+    // putting back what they replaced; the cross follows.
+    void storeTrackedPoints(const std::vector<std::pair<std::int32_t, TrackPoint>> &points);
+    void undoTrackedPoints(const std::vector<std::pair<std::int32_t, TrackPoint>> &previous);
+    // Shown in the title instead of the frame count until replaced; empty
+    // goes back to the frame count.
+    void showTitleNote(const QString &note);
+
 public slots:
     // Redraws the video area, and on it what belongs to the current frame.
     void Ref();
@@ -91,6 +100,7 @@ private:
     void stepBack();
     void recordPoint(float x, float y);
 
+    void setPoints(const std::vector<std::pair<std::int32_t, TrackPoint>> &points);
     void drawOverlays(QPainter &painter) const;
     void drawMarker(QPainter &painter) const;
     bool handleVideoKey(QEvent *event);
@@ -122,6 +132,7 @@ private:
     VideoInfo m_videoInfo;
     std::unique_ptr<HelpWindow> m_helpWindow;
     MessageDisplay m_showMessage;
+    QString m_titleNote;
 };
 
 } // namespace zorvane
