@@ -47,7 +47,8 @@ QString endNote(const RunStep &step)
 
 bool isUserInput(QEvent::Type type)
 {
-    return type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick || type == QEvent::KeyPress;
+    return type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick || type == QEvent::KeyPress
+           || type == QEvent::Drop;
 }
 
 } // namespace
