@@ -9,7 +9,7 @@
 set -euo pipefail
 out=${1:?usage: make-corpus.sh FOLDER [JOURNAL_SEEDS]}
 journal_seeds=${2:-}
-mkdir -p "$out/probe" "$out/reader" "$out/sequence" "$out/sidecar" "$out/journal"
+mkdir -p "$out/probe" "$out/reader" "$out/sequence" "$out/sidecar" "$out/journal" "$out/autotrack"
 [ -z "$journal_seeds" ] || "$journal_seeds" "$out/journal"
 
 # Tiny sizes and few frames: the fuzzer mutates whole files, and small
@@ -71,3 +71,12 @@ printf "$calibration" >"$cal_dir/video.etalonnage"
 printf "${calibration//\\n/\\r\\n}" >"$cal_dir/crlf.etalonnage"
 printf 'zorvane-etalonnage 1\nvideo a\\\\b\\nc \ntaille 0\nimages 0\nechelle -5 0 0 -5\ndistance 1e-9\norigine 0 0\naxe-y bas\ntemps pas\nralenti 0.125\npas 33.36666666666667\n' >"$cal_dir/escaped.etalonnage"
 printf 'zorvane-etalonnage 2\nvideo x\n' >"$cal_dir/newer.etalonnage"
+
+# The tracker's header: width, height, frames, start x and y, path seed
+# (two bytes), the frame of the wrong size; then pixel bytes.
+track_dir=$out/autotrack
+printf '\x40\x30\x0b\x80\x80\x01\x02\x05' >"$track_dir/plain-grey.bin"
+printf '\x40\x30\x0b\x80\x80\x07\x00\x20\x00\xff\x10\xe0\x40\xc0' >"$track_dir/stripes.bin"
+printf '\x00\x00\x01\x10\x10\x00\x00\x00' >"$track_dir/one-pixel.bin"
+printf '\x5f\x5f\x0b\xff\x40\x03\x00\x03\x80' >"$track_dir/point-outside.bin"
+head -c 3000 /dev/zero | tr '\0' '\200' | { printf '\x50\x3c\x0b\x70\x60\x09\x01\x04'; cat; } >"$track_dir/flat-wall.bin"

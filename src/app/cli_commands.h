@@ -10,5 +10,6 @@ namespace zorvane::inspect {
 int runFrames(const std::vector<std::string> &args);
 int runFrame(const std::vector<std::string> &args);
 int runMeasure(const std::vector<std::string> &args);
+int runTrack(const std::vector<std::string> &args);
 
 } // namespace zorvane::inspect

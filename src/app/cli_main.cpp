@@ -40,6 +40,7 @@ const Subcommand kSubcommands[] = {
     {"frame", "frame FILE N [N ...] --out DIR", runFrame},
     {"probe", "probe [--no-fallback] FILE [FILE ...]", runProbe},
     {"measure", "measure SEQUENCE [--calibration FILE] [--video VIDEO]", zorvane::inspect::runMeasure},
+    {"track", "track FILE --from N --at X Y [--to M]", zorvane::inspect::runTrack},
 };
 
 int usage()

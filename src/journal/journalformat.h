@@ -33,13 +33,6 @@ enum class PointsCause : std::uint8_t {
     Restored = 4, // unsaved points carried over from a recovered journal
 };
 
-struct FramePoint {
-    std::int32_t frame = 0;
-    TrackPoint point;
-
-    friend bool operator==(const FramePoint &, const FramePoint &) = default;
-};
-
 namespace journalformat {
 
 inline constexpr char magic[8] = {'Z', 'V', 'J', 'O', 'U', 'R', 'N', 'L'};

@@ -134,6 +134,14 @@ std::optional<PictureSize> Player::pictureSize() const
     return PictureSize{m_source->width(), m_source->height()};
 }
 
+RgbImage Player::pictureOf(int frame)
+{
+    pause();
+    if (!isOpen() || frame < 0 || frame >= length())
+        return {};
+    return decoded(frame);
+}
+
 bool Player::moveTo(int frame)
 {
     if (!isOpen() || frame < 0 || frame >= length())
@@ -146,17 +154,23 @@ bool Player::moveTo(int frame)
 
 bool Player::show(int frame)
 {
+    RgbImage picture = decoded(frame);
+    if (picture.pixels.empty())
+        return false;
+    showPicture(std::move(picture));
+    return true;
+}
+
+RgbImage Player::decoded(int frame)
+{
     RgbImage picture;
     try {
         picture = m_source->frameRgb(frame);
     } catch (const std::exception &) {
-        // Out of memory for a huge frame fails the move like a broken frame.
-        return false;
+        // Out of memory for a huge frame counts as a broken frame.
+        return {};
     }
-    if (!isComplete(picture))
-        return false;
-    showPicture(std::move(picture));
-    return true;
+    return isComplete(picture) ? std::move(picture) : RgbImage{};
 }
 
 void Player::showPicture(RgbImage &&picture)

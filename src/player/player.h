@@ -95,6 +95,10 @@ public:
     std::optional<PictureSize> pictureSize() const;
     // The open video's frames, for their times; null while nothing is open.
     const FrameSource *source() const { return m_source.get(); }
+    // The picture of a frame, decoded without moving there; empty when
+    // nothing is open, the frame is outside or cannot be decoded. Pauses a
+    // running playback first, which decodes from the same file.
+    RgbImage pictureOf(int frame);
 
     // While playing: how long until the next frame is due (0 when it is late).
     double msUntilNextFrame() const;
@@ -106,6 +110,8 @@ public:
 private:
     bool moveTo(int frame);
     bool show(int frame);
+    // The frame's complete picture, or an empty one.
+    RgbImage decoded(int frame);
     void showPicture(RgbImage &&picture);
     double msSincePlayStart() const;
     void setPlaying(bool playing);

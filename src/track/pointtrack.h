@@ -33,6 +33,14 @@ struct TrackPoint {
     friend bool operator==(const TrackPoint &, const TrackPoint &) = default;
 };
 
+// A point with the frame it belongs to.
+struct FramePoint {
+    std::int32_t frame = 0;
+    TrackPoint point;
+
+    friend bool operator==(const FramePoint &, const FramePoint &) = default;
+};
+
 // One point per frame, indexed by frame number from 0. Holds no storage
 // until first sized; resizing keeps what fits and fills new entries with
 // (0, 0).

@@ -250,3 +250,24 @@ TEST(Player, CloseDuringPlaybackStopsAndClearsThePicture)
               (std::vector<PlayerState>{PlayerState::Paused, PlayerState::Playing, PlayerState::Paused,
                                         PlayerState::Closed}));
 }
+
+TEST(Player, PictureOfAFrameLeavesPositionAndDisplayAndIsEmptyWhereNoneIs)
+{
+    Rig rig(6, 20.0);
+    EXPECT_TRUE(rig.player.pictureOf(0).pixels.empty()) << "nothing open";
+    ASSERT_TRUE(rig.player.open("clip.avi"));
+    rig.files.current->failingFrame = 4;
+    ASSERT_TRUE(rig.player.seek(1));
+    EXPECT_EQ(FakeFrameSource::indexOf(rig.player.pictureOf(3)), 3);
+    EXPECT_EQ(rig.player.position(), 1);
+    EXPECT_EQ(rig.recorder.pictures, (std::vector<int>{0, 1}));
+    EXPECT_TRUE(rig.player.pictureOf(4).pixels.empty());
+    EXPECT_TRUE(rig.player.pictureOf(6).pixels.empty());
+    EXPECT_TRUE(rig.player.pictureOf(-1).pixels.empty());
+
+    // Playback decodes from the same file: it pauses first.
+    rig.nowMs = 0.0;
+    ASSERT_TRUE(rig.player.play());
+    EXPECT_EQ(FakeFrameSource::indexOf(rig.player.pictureOf(5)), 5);
+    EXPECT_EQ(rig.player.state(), PlayerState::Paused);
+}

@@ -1,5 +1,6 @@
 #include "app/ui/form1.h"
 
+#include "app/ui/autotrackcommands.h"
 #include "app/ui/commondialog.h"
 #include "app/videoarea.h"
 #include "common/utf8path.h"
@@ -109,6 +110,7 @@ Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_pl
                                         [this] { Ref(); }, [this](const QString &text) { m_showMessage(text); }},
                                        this);
     connect(this, &Form1::trackChanged, m_measures, &MeasureController::trackChanged);
+    new AutoTrackCommands(*this, [this](const QString &text) { m_showMessage(text); });
     m_client->installEventFilter(this);
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     Form_Load();
@@ -343,11 +345,17 @@ bool Form1::showTrackChange(const std::function<void()> &change)
     return true;
 }
 
+void Form1::showTitleNote(const QString &note)
+{
+    m_titleNote = note;
+    Timer1_Timer();
+}
+
 void Form1::Timer1_Timer()
 {
     const int position = m_player.position();
     const int length = m_player.length();
-    setWindowTitle(QString::fromStdString(progressTitle(position, length)));
+    setWindowTitle(m_titleNote.isEmpty() ? QString::fromStdString(progressTitle(position, length)) : m_titleNote);
     m_picProgress->refresh(position, length);
 }
 

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QAction;
@@ -72,6 +73,10 @@ public:
     bool storeTrackedPoints(const std::vector<FramePoint> &points);
     // Undoing such a batch: the points it replaced, put back the same way.
     bool undoTrackedPoints(const std::vector<FramePoint> &previous);
+
+    // Shown in the title instead of the frame count until replaced; empty
+    // goes back to the frame count.
+    void showTitleNote(const QString &note);
 
     // Opens the video as "Ouvir Video" does once its dialog gave the path.
     void openVideo(const QString &path);
@@ -154,6 +159,7 @@ private:
     MessageDisplay m_showMessage;
     RestoreQuestion m_askRestore;
     std::unique_ptr<TrackJournal> m_trackJournal;
+    QString m_titleNote;
 };
 
 } // namespace zorvane

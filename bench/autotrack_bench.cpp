@@ -1,0 +1,139 @@
+// Scores the automatic tracker on the generated corpus with known object
+// positions, and times it: tracking alone per case, and a 600-frame 720p
+// video tracked end to end with decoding.
+// Usage: zorvane-bench-autotrack [CASE...] [--no-video] | --trace CASE
+#include "autotrack/autotracker.h"
+#include "player/framesource.h"
+#include "trackcorpus.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using namespace zorvane;
+using namespace zorvane::testing;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void printRow(const std::string &name, const std::string &size, const CaseScore &s, double fps)
+{
+    std::printf("%-20s %-9s %6d %7d %8.2f%% %7.3f %7.2f %6d %6d %5d/%-3d %8.0f\n", name.c_str(), size.c_str(), s.frames,
+                s.visibleFrames, 100 * s.withinShare(), s.meanError, s.maxError, s.wrongClaims, s.hiddenClaims,
+                s.reappearances - s.lateReacquisitions, s.reappearances, fps);
+}
+
+fs::path encodedVideo(const CorpusCase &corpus)
+{
+    const fs::path dir = ZORVANE_BENCH_MEDIA_DIR;
+    fs::create_directories(dir);
+    const fs::path video = dir / ("autotrack-" + corpus.name() + "-" + std::to_string(corpus.frameCount()) + ".mp4");
+    encodeVideo(corpus, video.string());
+    return video;
+}
+
+// Decoding and tracking, as zorvane-inspect track does it.
+void endToEnd()
+{
+    const auto corpus = makeCorpusCase("lowcontrast", 600);
+    const fs::path video = encodedVideo(*corpus);
+    using Clock = std::chrono::steady_clock;
+    {
+        const auto started = Clock::now();
+        const std::clock_t cpuStarted = std::clock();
+        auto source = openFrameSource(video.string());
+        for (int index = 0; index < source->frameCount(); ++index)
+            source->frameRgb(index);
+        std::printf("end to end: decoding alone %.2f s (%.2f s processor time)\n",
+                    std::chrono::duration<double>(Clock::now() - started).count(),
+                    static_cast<double>(std::clock() - cpuStarted) / CLOCKS_PER_SEC);
+    }
+    const auto started = Clock::now();
+    const std::clock_t cpuStarted = std::clock();
+    auto source = openFrameSource(video.string());
+    AutoTracker tracker(source->frameRgb(0), corpus->clickX(), corpus->clickY());
+    TrackRun run(1);
+    for (int index = 1; index < source->frameCount(); ++index)
+        run.push_back(tracker.next(source->frameRgb(index)));
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    const double cpuSeconds = static_cast<double>(std::clock() - cpuStarted) / CLOCKS_PER_SEC;
+    const CaseScore score = scoreRun(*corpus, run);
+    std::printf("end to end: %d frames %dx%d (H.264) decoded and tracked in %.2f s (%.2f s processor time); "
+                "%.2f%% within 3 px, mean %.3f px, %d wrong claims\n",
+                source->frameCount(), source->width(), source->height(), seconds, cpuSeconds,
+                100 * score.withinShare(), score.meanError, score.wrongClaims);
+}
+
+// One line per frame: the truth and what the tracker said.
+void trace(const std::string &name)
+{
+    const auto corpus = makeCorpusCase(name);
+    const TrackRun run = runTracker(*corpus);
+    for (int index = 1; index < static_cast<int>(run.size()); ++index) {
+        const TruthPoint truth = corpus->truth(index);
+        const TrackStep &step = run[index];
+        const char *state = step.state == TrackStep::State::Found ? "found" : step.state == TrackStep::State::Hidden ? "hidden" : "lost";
+        std::printf("%4d truth %8.2f %8.2f shown %.2f  %-6s %8.2f %8.2f conf %.3f err %.2f\n", index, truth.x, truth.y,
+                    truth.visible, state, step.x, step.y, step.confidence,
+                    step.state == TrackStep::State::Found ? std::hypot(step.x - truth.x, step.y - truth.y) : 0.0);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::vector<std::string> names;
+    bool video = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--no-video") {
+            video = false;
+        } else if (arg == "--trace" && i + 1 < argc) {
+            trace(argv[++i]);
+            return 0;
+        }
+        else
+            names.push_back(arg);
+    }
+    if (names.empty())
+        names = corpusCaseNames();
+
+    std::printf("%-20s %-9s %6s %7s %9s %7s %7s %6s %6s %9s %8s\n", "case", "size", "frames", "visible", "within3px",
+                "mean", "max", "wrong", "hidden", "reacq", "cpu fr/s");
+    CaseScore total;
+    TrackTiming time720, time1080;
+    int frames720 = 0, frames1080 = 0;
+    for (const std::string &name : names) {
+        const auto corpus = makeCorpusCase(name);
+        TrackTiming timing;
+        const TrackRun run = runTracker(*corpus, &timing);
+        const CaseScore score = scoreRun(*corpus, run);
+        total.add(score);
+        const int tracked = corpus->frameCount() - 1;
+        TrackTiming &sum = corpus->height() >= 1080 ? time1080 : time720;
+        sum.wallSeconds += timing.wallSeconds;
+        sum.cpuSeconds += timing.cpuSeconds;
+        (corpus->height() >= 1080 ? frames1080 : frames720) += tracked;
+        printRow(name, std::to_string(corpus->width()) + "x" + std::to_string(corpus->height()), score,
+                 tracked / std::max(timing.cpuSeconds, 1e-9));
+    }
+    printRow("total", "", total, 0);
+    const auto printSpeed = [](const char *size, int frames, const TrackTiming &timing) {
+        if (frames)
+            std::printf("tracking alone at %s: %.0f frames/s of processor time, %.0f frames/s on the wall clock\n",
+                        size, frames / std::max(timing.cpuSeconds, 1e-9), frames / std::max(timing.wallSeconds, 1e-9));
+    };
+    printSpeed("720p", frames720, time720);
+    printSpeed("1080p", frames1080, time1080);
+    if (video)
+        endToEnd();
+    return 0;
+}

@@ -1,0 +1,116 @@
+// Starts the tracker on a point drawn from the input and feeds it a short
+// sequence of frames: the input's own bytes as pixels, with a blob moving
+// over them along a path seeded by the input, and now and then a frame of
+// the wrong size or short of pixels.
+#include "autotrack/autotracker.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+using namespace zorvane;
+
+namespace {
+
+constexpr int kMaxSide = 96;
+constexpr int kMaxFrames = 12;
+constexpr std::size_t kHeader = 8;
+
+[[noreturn]] void fail(const char *what)
+{
+    std::fprintf(stderr, "tracker invariant broken: %s\n", what);
+    std::abort();
+}
+
+// Bytes of the input after the header, repeated, or a grey ramp when the
+// input has none.
+std::uint8_t pixelByte(const std::uint8_t *data, std::size_t size, std::size_t at)
+{
+    return size > kHeader ? data[kHeader + at % (size - kHeader)] : static_cast<std::uint8_t>(at * 7);
+}
+
+RgbImage makeFrame(int width, int height, int index, const std::uint8_t *data, std::size_t size, std::mt19937 &random)
+{
+    RgbImage image{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3)};
+    const std::size_t shift = static_cast<std::size_t>(index) * 13;
+    for (std::size_t i = 0; i < image.pixels.size(); ++i)
+        image.pixels[i] = pixelByte(data, size, i + shift);
+    std::uniform_real_distribution<double> place(-4, width + 4), radius(1, 12);
+    const double bx = place(random), by = place(random) * height / width, r = radius(random);
+    const auto colour = static_cast<std::uint8_t>(random());
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (std::hypot(x - bx, y - by) <= r)
+                for (int c = 0; c < 3; ++c)
+                    image.pixels[(static_cast<std::size_t>(y) * width + x) * 3 + c] = colour;
+    return image;
+}
+
+double coordinate(std::uint8_t byte, int side)
+{
+    // Mostly inside the picture, sometimes just outside or far off.
+    if (byte == 255)
+        return NAN;
+    return (byte - 16) * (side + 8) / 224.0;
+}
+
+void checkStep(const TrackStep &step, bool wasLost)
+{
+    if (wasLost && step.state != TrackStep::State::Lost)
+        fail("a lost tracker found something again");
+    if (step.state != TrackStep::State::Found)
+        return;
+    if (!std::isfinite(step.x) || !std::isfinite(step.y))
+        fail("a found position is not a number");
+    if (!(step.confidence >= 0 && step.confidence <= 1))
+        fail("a confidence outside 0 to 1");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    std::uint8_t header[kHeader] = {};
+    for (std::size_t i = 0; i < kHeader && i < size; ++i)
+        header[i] = data[i];
+    const int width = 1 + header[0] % kMaxSide;
+    const int height = 1 + header[1] % kMaxSide;
+    const int frames = 1 + header[2] % kMaxFrames;
+    const double x = coordinate(header[3], width), y = coordinate(header[4], height);
+    std::mt19937 random(header[5] | header[6] << 8);
+    const int oddFrame = header[7] % 16;  // beyond the sequence most of the time
+
+    try {
+        AutoTracker tracker(makeFrame(width, height, 0, data, size, random), x, y);
+        if (!std::isfinite(tracker.startX()) || !std::isfinite(tracker.startY()))
+            fail("the start point is not a number");
+        bool lost = false;
+        for (int index = 1; index < frames; ++index) {
+            RgbImage image = makeFrame(width, height, index, data, size, random);
+            if (index == oddFrame) {
+                if (random() % 2)
+                    image.pixels.pop_back();
+                else
+                    image = makeFrame(width + 1, height, index, data, size, random);
+                try {
+                    tracker.next(image);
+                    fail("a frame of the wrong size was taken");
+                } catch (const AutoTrackError &) {
+                }
+                continue;
+            }
+            const TrackStep step = tracker.next(image);
+            checkStep(step, lost);
+            lost = step.state == TrackStep::State::Lost;
+        }
+    } catch (const AutoTrackError &error) {
+        if (error.kind() != AutoTrackErrorKind::PointOutside)
+            fail("a well-formed start frame was refused");
+        const bool outside = !(x >= -0.5 && x < width - 0.5 && y >= -0.5 && y < height - 0.5);
+        if (!outside)
+            fail("a point inside the picture was called outside");
+    }
+    return 0;
+}

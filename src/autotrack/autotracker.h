@@ -1,0 +1,71 @@
+#pragma once
+
+#include "player/framesource.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace zorvane {
+
+enum class AutoTrackErrorKind {
+    BadFrame,      // empty frame, or pixels that do not fill its size
+    PointOutside,  // the start point is not inside the picture
+    SizeChanged,   // a frame's size differs from the start frame's
+};
+
+class AutoTrackError : public std::runtime_error {
+public:
+    AutoTrackError(AutoTrackErrorKind kind, const std::string &message)
+        : std::runtime_error(message), m_kind(kind) {}
+    AutoTrackErrorKind kind() const noexcept { return m_kind; }
+
+private:
+    AutoTrackErrorKind m_kind;
+};
+
+// What the tracker says about one frame.
+struct TrackStep {
+    enum class State {
+        Found,   // x, y and confidence hold the object's centre
+        Hidden,  // no claim for this frame; the tracker keeps looking
+        Lost,    // no claim, and it has given up: later frames are not looked at
+    };
+    State state = State::Hidden;
+    double x = 0;           // video pixels, pixel centres at integer coordinates
+    double y = 0;
+    double confidence = 0;  // 0 to 1, only meaningful when found
+};
+
+// Follows one object from a clicked point through the frames that come
+// after the start frame, fed one at a time in order. Work per frame is
+// bounded by the object's size and its predicted motion, so a caller can
+// show each result as it comes and stop after any frame.
+class AutoTracker {
+public:
+    // Throws AutoTrackError when the frame is unusable or the point lies
+    // outside it. A point with nothing to follow (a flat wall) is accepted;
+    // the first call to next() then reports Lost.
+    AutoTracker(const RgbImage &startFrame, double x, double y);
+    ~AutoTracker();
+    AutoTracker(const AutoTracker &) = delete;
+    AutoTracker &operator=(const AutoTracker &) = delete;
+
+    // Where the object was found in the start frame: the click moved to
+    // the object's centre when the picture shows one nearby.
+    double startX() const;
+    double startY() const;
+    // False when the start point has too little contrast to follow.
+    bool hasTarget() const;
+
+    // The next frame after the previous one. Throws AutoTrackError when
+    // the frame's size differs from the start frame's or is unusable.
+    // Once Lost, every later call returns Lost without looking.
+    TrackStep next(const RgbImage &frame);
+
+private:
+    class Private;
+    std::unique_ptr<Private> m_impl;
+};
+
+} // namespace zorvane

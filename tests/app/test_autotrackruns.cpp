@@ -1,0 +1,228 @@
+#include "app/autotrackruns.h"
+#include "trackcorpus.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+using namespace zorvane;
+using namespace zorvane::testing;
+
+namespace {
+
+constexpr int kFrames = 20;
+
+const CorpusCase &throwCase()
+{
+    static const auto corpus = makeCorpusCase("throw720", kFrames);
+    return *corpus;
+}
+
+// The runs over a track of a video made of the corpus's frames, then of
+// grey ones up to `frames`, with the writes and picture requests they make.
+struct Bench {
+    explicit Bench(const CorpusCase &corpus, int frames = 0)
+        : corpus(corpus), frames(frames ? frames : corpus.frameCount())
+    {
+        track.resize(this->frames);
+    }
+
+    RgbImage picture(std::int32_t frame)
+    {
+        ++pictureRequests[frame];
+        if (frame == unreadableFrame)
+            return {};
+        if (frame >= blankFrom || frame >= corpus.frameCount())
+            return RgbImage{corpus.width(), corpus.height(),
+                            std::vector<std::uint8_t>(static_cast<std::size_t>(corpus.width()) * corpus.height() * 3,
+                                                      128)};
+        return corpus.frame(frame);
+    }
+
+    void write(const FramePoints &points, int &calls)
+    {
+        ++calls;
+        for (const auto &[frame, point] : points)
+            track.set(frame, point);
+    }
+
+    void clickStart() { track.set(0, TrackPoint{int(corpus.clickX()), int(corpus.clickY())}); }
+
+    // Runs from `frame` until the run ends; returns its last step.
+    RunStep runFrom(std::int32_t frame)
+    {
+        EXPECT_EQ(runs.start(track, frame, frames), std::nullopt);
+        RunStep step;
+        for (int guard = 0; runs.isRunning() && guard < 1000; ++guard)
+            step = runs.advance(track);
+        return step;
+    }
+
+    const CorpusCase &corpus;
+    const int frames;
+    PointTrack track;
+    int stores = 0;
+    int restores = 0;
+    int unreadableFrame = -1;
+    int blankFrom = 1 << 30;
+    std::map<std::int32_t, int> pictureRequests;
+    AutoTrackRuns runs{[this](std::int32_t frame) { return picture(frame); },
+                       [this](const FramePoints &points) { write(points, stores); },
+                       [this](const FramePoints &points) { write(points, restores); }};
+};
+
+// Rounding moves a point up to half a pixel on each axis; the tracker
+// may add as much.
+bool isNearTruth(const CorpusCase &corpus, int frame, TrackPoint point)
+{
+    const TruthPoint truth = corpus.truth(frame);
+    return std::abs(point.X - truth.x) <= 1.0 && std::abs(point.Y - truth.y) <= 1.0;
+}
+
+} // namespace
+
+TEST(TrackedPoint, RoundsToTheNearestPixelHalvesToEven)
+{
+    EXPECT_EQ(trackedPoint(112.5, 77.5), (TrackPoint{112, 78}));
+    EXPECT_EQ(trackedPoint(2.49, 3.51), (TrackPoint{2, 4}));
+    EXPECT_EQ(trackedPoint(-0.5, -1.5), (TrackPoint{0, -2}));
+    EXPECT_EQ(trackedPoint(1e12, 5), std::nullopt);
+    EXPECT_EQ(trackedPoint(NAN, 5), std::nullopt);
+}
+
+TEST(AutoTrackRuns, StoresEveryFrameAfterTheClickNearTheObjectOnePerCall)
+{
+    Bench bench(throwCase());
+    bench.clickStart();
+    const TrackPoint click = bench.track.at(0);
+    ASSERT_EQ(bench.runs.start(bench.track, 0, kFrames), std::nullopt);
+    for (int frame = 1; frame < kFrames; ++frame) {
+        const RunStep step = bench.runs.advance(bench.track);
+        ASSERT_EQ(step.kind, RunStep::Kind::Stored) << frame;
+        EXPECT_EQ(step.frame, frame);
+        EXPECT_EQ(bench.track.at(frame), step.point);
+        EXPECT_TRUE(isNearTruth(bench.corpus, frame, step.point)) << frame;
+        EXPECT_EQ(bench.stores, frame);
+    }
+    const RunStep end = bench.runs.advance(bench.track);
+    EXPECT_EQ(end.kind, RunStep::Kind::End);
+    EXPECT_FALSE(bench.runs.isRunning());
+    EXPECT_EQ(bench.track.at(0), click);
+    for (const auto &[frame, requests] : bench.pictureRequests)
+        EXPECT_EQ(requests, 1) << frame;
+}
+
+TEST(AutoTrackRuns, StartNeedsAVideoAPointInsideAndAReadablePicture)
+{
+    Bench bench(throwCase());
+    EXPECT_EQ(bench.runs.start(bench.track, 0, 0), RunStartError::NoVideo);
+    EXPECT_EQ(bench.runs.start(bench.track, 0, kFrames), RunStartError::NoPoint);
+    EXPECT_EQ(bench.runs.start(bench.track, kFrames + 5, kFrames), RunStartError::NoPoint);
+    bench.track.set(3, TrackPoint{5000, 10});
+    EXPECT_EQ(bench.runs.start(bench.track, 3, kFrames), RunStartError::PointOutside);
+    bench.clickStart();
+    bench.unreadableFrame = 0;
+    EXPECT_EQ(bench.runs.start(bench.track, 0, kFrames), RunStartError::Unreadable);
+    EXPECT_FALSE(bench.runs.isRunning());
+    EXPECT_EQ(bench.stores, 0);
+}
+
+TEST(AutoTrackRuns, StopsAtAPointItDidNotPlaceAndLeavesIt)
+{
+    Bench bench(throwCase());
+    bench.clickStart();
+    const TrackPoint users{600, 100};
+    bench.track.set(8, users);
+    const RunStep last = bench.runFrom(0);
+    EXPECT_EQ(last.kind, RunStep::Kind::UserPoint);
+    EXPECT_EQ(last.frame, 8);
+    EXPECT_EQ(bench.track.at(8), users);
+    EXPECT_EQ(bench.stores, 7);
+    EXPECT_TRUE(bench.track.at(9).isEmpty());
+    // The frame's picture was never needed.
+    EXPECT_EQ(bench.pictureRequests.count(8), 0U);
+}
+
+TEST(AutoTrackRuns, ALaterRunReplacesThePointsOfEarlierRunsOnly)
+{
+    Bench bench(throwCase());
+    bench.clickStart();
+    bench.runFrom(0);
+    ASSERT_EQ(bench.stores, kFrames - 1);
+    // The user clicks frame 12 over its tracked point and runs again from
+    // frame 5.
+    const TrackPoint users{700, 100};
+    bench.track.set(12, users);
+    const RunStep last = bench.runFrom(5);
+    EXPECT_EQ(last.kind, RunStep::Kind::UserPoint);
+    EXPECT_EQ(last.frame, 12);
+    EXPECT_EQ(bench.stores, kFrames - 1 + 6);
+}
+
+TEST(AutoTrackRuns, HiddenFramesStoreNothingAndLostEndsTheRunWhereItGaveUp)
+{
+    // The object is gone from frame 6 on, in the middle of the picture.
+    constexpr int kLonger = 200;
+    Bench bench(throwCase(), kLonger);
+    bench.clickStart();
+    bench.blankFrom = 6;
+    const RunStep last = bench.runFrom(0);
+    EXPECT_EQ(last.kind, RunStep::Kind::Lost);
+    EXPECT_GT(last.frame, 7);
+    EXPECT_LT(last.frame, kLonger - 1);
+    EXPECT_EQ(bench.stores, 5);
+    for (int frame = 6; frame < kLonger; ++frame)
+        EXPECT_TRUE(bench.track.at(frame).isEmpty()) << frame;
+    for (int frame = last.frame + 1; frame < kLonger; ++frame)
+        EXPECT_EQ(bench.pictureRequests.count(frame), 0U) << frame;
+}
+
+TEST(AutoTrackRuns, UndoPutsBackWhatTheLastRunReplacedExceptNewerClicks)
+{
+    Bench bench(throwCase());
+    bench.clickStart();
+    EXPECT_FALSE(bench.runs.canUndo());
+    bench.blankFrom = 10;
+    bench.runFrom(0);
+    const PointTrack afterFirst = bench.track;
+    ASSERT_TRUE(bench.track.at(9).X != 0);
+
+    // The second run replaces frames 4 to 9 of the first and adds more;
+    // the user then clicks frame 15.
+    bench.blankFrom = 1 << 30;
+    const RunStep second = bench.runFrom(3);
+    ASSERT_EQ(second.kind, RunStep::Kind::End);
+    const TrackPoint users{640, 20};
+    bench.track.set(15, users);
+    ASSERT_TRUE(bench.runs.canUndo());
+    bench.runs.undo(bench.track);
+    EXPECT_EQ(bench.restores, 1);
+    EXPECT_FALSE(bench.runs.canUndo());
+    for (int frame = 0; frame < kFrames; ++frame) {
+        if (frame != 15) {
+            EXPECT_EQ(bench.track.at(frame), afterFirst.at(frame)) << frame;
+        }
+    }
+    EXPECT_EQ(bench.track.at(15), users);
+
+    // Frames 4 to 9 hold the first run's points again, which a run may replace.
+    const RunStep third = bench.runFrom(3);
+    EXPECT_EQ(third.kind, RunStep::Kind::UserPoint);
+    EXPECT_EQ(third.frame, 15);
+}
+
+TEST(AutoTrackRuns, ARunThatPlacedNothingKeepsTheUndoOfTheOneBefore)
+{
+    Bench bench(throwCase());
+    bench.clickStart();
+    bench.runFrom(0);
+    // Started on the last frame: nothing after it.
+    bench.track.set(kFrames - 1, TrackPoint{10, 10});
+    ASSERT_EQ(bench.runs.start(bench.track, kFrames - 1, kFrames), std::nullopt);
+    EXPECT_EQ(bench.runs.advance(bench.track).kind, RunStep::Kind::End);
+    ASSERT_TRUE(bench.runs.canUndo());
+    bench.runs.undo(bench.track);
+    for (int frame = 1; frame < kFrames - 1; ++frame)
+        EXPECT_TRUE(bench.track.at(frame).isEmpty()) << frame;
+}

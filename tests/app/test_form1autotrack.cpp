@@ -1,0 +1,257 @@
+#include "app/ui/autotrackcommands.h"
+#include "app/ui/form1.h"
+#include "player/ui/videodisplay.h"
+#include "progress/progresspasses.h"
+#include "support/media.h"
+#include "trackcorpus.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+// Readable failures.
+void PrintTo(const QString &text, std::ostream *out) { *out << text.toStdString(); }
+
+using namespace zorvane;
+using namespace zorvane::testing;
+
+namespace {
+
+constexpr int kThrowFrames = 30;
+
+const CorpusCase &throwCase()
+{
+    static const auto corpus = makeCorpusCase("throw720", kThrowFrames);
+    return *corpus;
+}
+
+QString throwVideo()
+{
+    const std::filesystem::path video = mediaDir() / "autotrack-throw720-30.mp4";
+    encodeVideo(throwCase(), video.string());
+    return QString::fromStdString(video.string());
+}
+
+// A light disc of radius 7 on grey, its centre at (40.5 + 6 n, 57.5) in
+// frame n, leaving the picture on the right after frame 19.
+QString leavingDiscVideo()
+{
+    static const std::filesystem::path video = generateMedia(
+        "autotrack-leaving-disc.avi",
+        {"-f", "lavfi", "-i",
+         "color=c=gray:size=160x120:rate=25:d=2,format=yuv444p,"
+         "geq=lum='if(lt(hypot(X-(40.5+6*N)\\,Y-57.5)\\,7)\\,230\\,80)':cb=128:cr=128,format=yuv420p",
+         "-c:v", "mpeg4", "-q:v", "2"});
+    return QString::fromStdString(video.string());
+}
+
+class Form1AutoTrack : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_form.setMessageDisplay([this](const QString &text) { m_messages << text; });
+        m_form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form));
+        m_commands = m_form.findChild<AutoTrackCommands *>();
+        m_picture = m_form.findChild<VideoDisplay *>(QStringLiteral("Picture1"));
+        m_start = m_form.findChild<QAction *>(QStringLiteral("suiviAuto"));
+        m_undo = m_form.findChild<QAction *>(QStringLiteral("annulerSuivi"));
+        ASSERT_TRUE(m_commands && m_picture && m_start && m_undo);
+    }
+
+    void open(const QString &video)
+    {
+        m_form.openVideo(video);
+        ASSERT_TRUE(m_form.player().seek(0));
+    }
+
+    void clickAt(int frame, float x, float y)
+    {
+        ASSERT_TRUE(m_form.player().seek(frame));
+        m_form.Picture2_MouseUp(MouseButton::Left, 0, x, y);
+    }
+
+    TrackPoint pointOf(int frame) const { return m_form.pointTrack().at(frame); }
+
+    // Starts a run and lets the event loop turn until it ends; returns the
+    // positions the player showed on the way.
+    std::set<int> runToItsEnd()
+    {
+        m_start->trigger();
+        std::set<int> shown;
+        QElapsedTimer clock;
+        clock.start();
+        while (m_commands->isRunning() && clock.elapsed() < 60000) {
+            QCoreApplication::processEvents();
+            shown.insert(m_form.player().position());
+        }
+        EXPECT_FALSE(m_commands->isRunning());
+        return shown;
+    }
+
+    void turnUntilPosition(int frame)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (m_form.player().position() < frame && m_commands->isRunning() && clock.elapsed() < 20000)
+            QCoreApplication::processEvents();
+        ASSERT_TRUE(m_commands->isRunning());
+    }
+
+    // The title once the window's timer has ticked.
+    QString titleAfterTick()
+    {
+        QTest::qWait(250);
+        return m_form.windowTitle();
+    }
+
+    QString frameCountTitle()
+    {
+        return QString::fromStdString(progressTitle(m_form.player().position(), m_form.player().length()));
+    }
+
+    Form1 m_form{&openFrameSource};
+    AutoTrackCommands *m_commands = nullptr;
+    VideoDisplay *m_picture = nullptr;
+    QAction *m_start = nullptr;
+    QAction *m_undo = nullptr;
+    QStringList m_messages;
+};
+
+} // namespace
+
+TEST_F(Form1AutoTrack, FollowsTheBallFromTheClickFrameByFrameAndUndoPutsBackTheEmptyFrames)
+{
+    open(throwVideo());
+    const CorpusCase &corpus = throwCase();
+    clickAt(0, float(corpus.truth(0).x), float(corpus.truth(0).y));
+    const TrackPoint click = pointOf(0);
+    ASSERT_FALSE(click.isEmpty());
+    EXPECT_FALSE(m_undo->isEnabled());
+
+    m_start->trigger();
+    // Nothing happens before the event loop turns.
+    EXPECT_TRUE(m_commands->isRunning());
+    EXPECT_EQ(m_form.player().position(), 0);
+    EXPECT_TRUE(pointOf(1).isEmpty());
+    const std::set<int> shown = runToItsEnd();
+    EXPECT_GE(shown.size(), std::size_t(kThrowFrames / 2)) << "frames shown one per turn";
+    EXPECT_EQ(m_form.player().position(), kThrowFrames - 1);
+    EXPECT_EQ(titleAfterTick(), frameCountTitle());
+    EXPECT_TRUE(m_messages.isEmpty());
+
+    EXPECT_EQ(pointOf(0), click);
+    for (int frame = 1; frame < kThrowFrames; ++frame) {
+        const TruthPoint truth = corpus.truth(frame);
+        const TrackPoint point = pointOf(frame);
+        // Half a pixel of rounding and as much of tracking on each axis.
+        EXPECT_TRUE(std::abs(point.X - truth.x) <= 1.0 && std::abs(point.Y - truth.y) <= 1.0)
+            << "frame " << frame << " at " << point.X << "," << point.Y << " truth " << truth.x << "," << truth.y;
+    }
+
+    // A click since the run stays through its undoing.
+    clickAt(20, 900, 100);
+    ASSERT_TRUE(m_undo->isEnabled());
+    m_undo->trigger();
+    EXPECT_FALSE(m_undo->isEnabled());
+    EXPECT_EQ(pointOf(0), click);
+    EXPECT_EQ(pointOf(20), (TrackPoint{900, 100}));
+    for (int frame = 1; frame < kThrowFrames; ++frame) {
+        if (frame != 20) {
+            EXPECT_TRUE(pointOf(frame).isEmpty()) << frame;
+        }
+    }
+}
+
+TEST_F(Form1AutoTrack, LostIsInTheTitleUntilTheNextClickHiddenFramesStayEmpty)
+{
+    open(leavingDiscVideo());
+    clickAt(0, 40, 57);
+    runToItsEnd();
+    const int lostAt = m_form.player().position();
+    EXPECT_GT(lostAt, 19);
+    EXPECT_LT(lostAt, 40);
+    EXPECT_EQ(m_form.windowTitle(), QStringLiteral("Suivi perdu à l'image %1").arg(lostAt));
+    for (int frame = 1; frame < 19; ++frame) {
+        EXPECT_NEAR(pointOf(frame).X, 40.5 + 6 * frame, 0.6) << frame;
+        EXPECT_NEAR(pointOf(frame).Y, 57.5, 0.6) << frame;
+    }
+    for (int frame = 20; frame < m_form.player().length(); ++frame)
+        EXPECT_TRUE(pointOf(frame).isEmpty()) << frame;
+
+    // The window's timer rewrites the title every 200 ms.
+    QTest::qWait(450);
+    EXPECT_EQ(m_form.windowTitle(), QStringLiteral("Suivi perdu à l'image %1").arg(lostAt));
+    QTest::mouseClick(m_picture, Qt::MiddleButton, {}, QPoint(20, 20));
+    EXPECT_EQ(m_form.player().position(), lostAt - 1);
+    EXPECT_EQ(titleAfterTick(), frameCountTitle());
+}
+
+TEST_F(Form1AutoTrack, AClickedFrameStopsTheRunAndKeepsItsPoint)
+{
+    open(leavingDiscVideo());
+    clickAt(0, 40, 57);
+    clickAt(8, 120, 20);
+    ASSERT_TRUE(m_form.player().seek(0));
+    runToItsEnd();
+    EXPECT_EQ(m_form.player().position(), 8);
+    EXPECT_EQ(pointOf(8), (TrackPoint{120, 20}));
+    for (int frame = 1; frame < 8; ++frame)
+        EXPECT_FALSE(pointOf(frame).isEmpty()) << frame;
+    EXPECT_TRUE(pointOf(9).isEmpty());
+    EXPECT_EQ(m_form.windowTitle(), QStringLiteral("Suivi arrêté à l'image 8 : point déjà placé"));
+}
+
+TEST_F(Form1AutoTrack, EscapeOrAClickOnTheVideoOnlyStopsTheRun)
+{
+    open(leavingDiscVideo());
+    clickAt(0, 40, 57);
+    m_start->trigger();
+    turnUntilPosition(3);
+    QTest::keyClick(m_picture, Qt::Key_Escape);
+    EXPECT_FALSE(m_commands->isRunning());
+    const int stoppedAt = m_form.player().position();
+    QTest::qWait(100);
+    EXPECT_EQ(m_form.player().position(), stoppedAt);
+    EXPECT_TRUE(pointOf(stoppedAt + 1).isEmpty());
+    EXPECT_EQ(titleAfterTick(), frameCountTitle());
+
+    // Again from there: the left click that stops it records nothing.
+    m_start->trigger();
+    turnUntilPosition(stoppedAt + 3);
+    const int clickedAt = m_form.player().position();
+    const TrackPoint tracked = pointOf(clickedAt);
+    ASSERT_FALSE(tracked.isEmpty());
+    QTest::mouseClick(m_picture, Qt::LeftButton, {}, m_picture->contentsRect().topLeft() + QPoint(150, 110));
+    EXPECT_FALSE(m_commands->isRunning());
+    EXPECT_EQ(m_form.player().position(), clickedAt);
+    EXPECT_EQ(pointOf(clickedAt), tracked);
+    EXPECT_TRUE(pointOf(clickedAt + 1).isEmpty());
+    // The next click is an ordinary one.
+    QTest::mouseClick(m_picture, Qt::LeftButton, {}, m_picture->contentsRect().topLeft() + QPoint(150, 110));
+    EXPECT_EQ(pointOf(clickedAt), (TrackPoint{150, 110}));
+}
+
+TEST_F(Form1AutoTrack, WithoutAPointOnTheFrameItAsksForAClick)
+{
+    m_start->trigger();
+    open(leavingDiscVideo());
+    m_start->trigger();
+    EXPECT_FALSE(m_commands->isRunning());
+    ASSERT_EQ(m_messages.size(), 2);
+    EXPECT_EQ(m_messages[0], QStringLiteral("Ouvrez d'abord une vidéo."));
+    EXPECT_EQ(m_messages[1], QStringLiteral("Cliquez d'abord sur l'objet à suivre dans cette image."));
+}
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,159 @@
+#include "autotrack/autotracker.h"
+#include "autotrack/motionmodel.h"
+#include "trackcorpus.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace zorvane;
+using namespace zorvane::testing;
+
+namespace {
+
+RgbImage flatFrame(int width, int height, std::uint8_t grey)
+{
+    return {width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3, grey)};
+}
+
+TEST(AutoTrackStart, RejectsPointsOutsideThePictureAndBrokenFrames)
+{
+    const RgbImage frame = flatFrame(64, 48, 100);
+    for (auto [x, y] : {std::pair{-0.6, 10.0}, {63.5, 10.0}, {10.0, 47.5}, {10.0, -1.0}, {NAN, 3.0}}) {
+        try {
+            AutoTracker tracker(frame, x, y);
+            ADD_FAILURE() << "accepted " << x << ", " << y;
+        } catch (const AutoTrackError &error) {
+            EXPECT_EQ(error.kind(), AutoTrackErrorKind::PointOutside);
+        }
+    }
+    // The picture's border pixels are inside.
+    EXPECT_NO_THROW(AutoTracker(frame, -0.5, 47.4));
+
+    RgbImage broken = frame;
+    broken.pixels.pop_back();
+    try {
+        AutoTracker tracker(broken, 5, 5);
+        ADD_FAILURE() << "accepted a frame short of pixels";
+    } catch (const AutoTrackError &error) {
+        EXPECT_EQ(error.kind(), AutoTrackErrorKind::BadFrame);
+    }
+}
+
+TEST(AutoTrackStart, FlatWallIsLostAtOnceAndStaysLost)
+{
+    const RgbImage wall = flatFrame(320, 240, 128);
+    AutoTracker tracker(wall, 160, 120);
+    EXPECT_FALSE(tracker.hasTarget());
+    EXPECT_EQ(tracker.next(wall).state, TrackStep::State::Lost);
+    EXPECT_EQ(tracker.next(wall).state, TrackStep::State::Lost);
+}
+
+TEST(AutoTrackStart, FrameOfAnotherSizeIsRefused)
+{
+    const auto corpus = makeCorpusCase("throw720", 2);
+    AutoTracker tracker(corpus->frame(0), corpus->clickX(), corpus->clickY());
+    try {
+        tracker.next(flatFrame(64, 48, 0));
+        ADD_FAILURE() << "accepted a smaller frame";
+    } catch (const AutoTrackError &error) {
+        EXPECT_EQ(error.kind(), AutoTrackErrorKind::SizeChanged);
+    }
+}
+
+TEST(MotionModel, ThrownObjectIsPredictedFromItsLastPositions)
+{
+    MotionModel model;
+    EXPECT_EQ(model.samples(), 0);
+    auto thrown = [](int t) { return Vec2{10 + 4.0 * t, 300 - 12.0 * t + 0.25 * t * t}; };
+    model.add(0, thrown(0));
+    EXPECT_DOUBLE_EQ(model.predict(3).x, thrown(0).x);  // standing still until it moves
+    model.add(1, thrown(1));
+    EXPECT_NEAR(model.predict(2).x, thrown(2).x, 1e-9);  // two points: constant velocity
+    for (int t = 2; t < 12; ++t)
+        model.add(t, thrown(t));
+    // A gap of missed frames, and the acceleration carries the prediction.
+    for (int t : {12, 15, 20}) {
+        EXPECT_NEAR(model.predict(t).x, thrown(t).x, 1e-6);
+        EXPECT_NEAR(model.predict(t).y, thrown(t).y, 1e-6);
+    }
+    EXPECT_NEAR(model.velocity().y, thrown(12).y - thrown(11).y, 1e-6);
+    // After a bounce only the newest position is kept: no motion assumed.
+    model.keepNewest(1);
+    EXPECT_EQ(model.samples(), 1);
+    EXPECT_DOUBLE_EQ(model.predict(14).y, thrown(11).y);
+}
+
+CaseScore trackAndScore(const std::string &name, int frames)
+{
+    const auto corpus = makeCorpusCase(name, frames);
+    return scoreRun(*corpus, runTracker(*corpus));
+}
+
+TEST(AutoTrackCorpus, ClickIsMovedToTheObjectsCentre)
+{
+    for (const std::string name : {"throw720", "blur", "lowcontrast"}) {
+        const auto corpus = makeCorpusCase(name, 1);
+        const TruthPoint truth = corpus->truth(0);
+        AutoTracker tracker(corpus->frame(0), corpus->clickX(), corpus->clickY());
+        const double clickError = std::hypot(corpus->clickX() - truth.x, corpus->clickY() - truth.y);
+        const double startError = std::hypot(tracker.startX() - truth.x, tracker.startY() - truth.y);
+        EXPECT_GT(clickError, 0.3) << name;
+        EXPECT_LT(startError, 0.25) << name << " started at " << tracker.startX() << ", " << tracker.startY();
+    }
+}
+
+TEST(AutoTrackCorpus, OcclusionIsReportedHiddenAndTheObjectFoundAgain)
+{
+    const CaseScore score = trackAndScore("occlusion", 90);
+    ASSERT_GT(score.visibleFrames, 60);
+    EXPECT_EQ(score.reappearances, 1);  // the corpus itself hides and shows it
+    EXPECT_EQ(score.lateReacquisitions, 0);
+    EXPECT_EQ(score.hiddenClaims, 0);
+    EXPECT_EQ(score.wrongClaims, 0);
+    EXPECT_GE(score.withinShare(), 0.97);
+    EXPECT_LT(score.meanError, 0.5);
+}
+
+TEST(AutoTrackCorpus, LookAlikeCrossingDoesNotTakeOver)
+{
+    // The two identical balls overlap around frame 75 and part after it.
+    const CaseScore score = trackAndScore("lookalike", 100);
+    EXPECT_EQ(score.wrongClaims, 0);
+    EXPECT_EQ(score.withinTolerance, score.visibleFrames);
+    EXPECT_LT(score.maxError, 1.5);
+}
+
+TEST(AutoTrackCorpus, FastTurningAndRotatingObjectsStayWithinTolerance)
+{
+    // Wall bounces at 21 px a frame with a long exposure, and a patterned
+    // square turning 6 degrees a frame.
+    for (auto [name, frames] : {std::pair{"blur", 70}, {"rotation", 60}}) {
+        const CaseScore score = trackAndScore(name, frames);
+        EXPECT_EQ(score.wrongClaims, 0) << name;
+        EXPECT_GE(score.withinShare(), 0.98) << name;
+        EXPECT_LT(score.meanError, 0.6) << name;
+    }
+}
+
+TEST(AutoTrackCorpus, ScorerCountsClaimsOnHiddenFramesAndLateReacquisition)
+{
+    const auto corpus = makeCorpusCase("occlusion", 90);
+    TrackRun run(corpus->frameCount());
+    // A tracker that claims the true centre on every frame, hidden or not...
+    for (int index = 1; index < corpus->frameCount(); ++index)
+        run[index] = {TrackStep::State::Found, corpus->truth(index).x, corpus->truth(index).y, 1};
+    const CaseScore always = scoreRun(*corpus, run);
+    EXPECT_GT(always.hiddenClaims, 3);
+    EXPECT_EQ(always.wrongClaims, always.hiddenClaims);
+    EXPECT_EQ(always.lateReacquisitions, 0);
+    // ...and one that says nothing from the occlusion on.
+    for (int index = 50; index < corpus->frameCount(); ++index)
+        run[index] = {};
+    const CaseScore silent = scoreRun(*corpus, run);
+    EXPECT_EQ(silent.wrongClaims, 0);
+    EXPECT_EQ(silent.lateReacquisitions, 1);
+    EXPECT_LT(silent.withinShare(), 0.8);
+}
+
+} // namespace
