@@ -30,19 +30,20 @@ void printRow(const std::string &name, const std::string &size, const CaseScore 
                 s.reappearances - s.lateReacquisitions, s.reappearances, fps);
 }
 
+// The timing video at a camera's rate: 8 Mbit/s.
 fs::path encodedVideo(const CorpusCase &corpus)
 {
     const fs::path dir = ZORVANE_BENCH_MEDIA_DIR;
     fs::create_directories(dir);
-    const fs::path video = dir / ("autotrack-" + corpus.name() + "-" + std::to_string(corpus.frameCount()) + ".mp4");
-    encodeVideo(corpus, video.string());
+    const fs::path video = dir / ("autotrack-" + corpus.name() + "-8M.mp4");
+    encodeVideo(corpus, video.string(), "-b:v 8M -maxrate 8M -bufsize 16M");
     return video;
 }
 
 // Decoding and tracking, as zorvane-inspect track does it.
 void endToEnd()
 {
-    const auto corpus = makeCorpusCase("lowcontrast", 600);
+    const auto corpus = makeCorpusCase("orbit720");
     const fs::path video = encodedVideo(*corpus);
     using Clock = std::chrono::steady_clock;
     {
@@ -65,6 +66,7 @@ void endToEnd()
     const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
     const double cpuSeconds = static_cast<double>(std::clock() - cpuStarted) / CLOCKS_PER_SEC;
     const CaseScore score = scoreRun(*corpus, run);
+    std::printf("end to end: %s, %.1f MB\n", video.filename().c_str(), fs::file_size(video) / 1e6);
     std::printf("end to end: %d frames %dx%d (H.264) decoded and tracked in %.2f s (%.2f s processor time); "
                 "%.2f%% within 3 px, mean %.3f px, %d wrong claims\n",
                 source->frameCount(), source->width(), source->height(), seconds, cpuSeconds,

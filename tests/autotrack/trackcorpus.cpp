@@ -372,6 +372,13 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
                           still(Sprite{Shape::Bar, 90, 80, Rgb{70, 100, 60}, Rgb{120, 140, 90}}, 900, 120)}, 0};
         });
     }
+    if (name == "orbit720") {
+        // Long and plain: for timing decoding and tracking together.
+        const P at = [](double t) { return Pose{640.3 + 300 * std::cos(t / 30), 360.8 + 200 * std::sin(t / 30), 0.03 * t, 1}; };
+        return std::make_unique<SceneCase>(name, 1280, 720, 600, 14, 1.5, [at](int f) {
+            return Scene{{Layer{ball(12), exposed(at, f, 0.5, 6)}}, 0};
+        });
+    }
     throw std::invalid_argument("no corpus case named " + name);
 }
 
@@ -484,7 +491,7 @@ CaseScore scoreRun(const CorpusCase &corpus, const TrackRun &run)
     return score;
 }
 
-void encodeVideo(const CorpusCase &corpus, const std::string &path)
+void encodeVideo(const CorpusCase &corpus, const std::string &path, const std::string &rate)
 {
     if (std::filesystem::exists(path))
         return;
@@ -493,7 +500,8 @@ void encodeVideo(const CorpusCase &corpus, const std::string &path)
     const std::string partial = path + "." + std::to_string(getpid()) + ".partial.mp4";
     const std::string command = "ffmpeg -nostdin -y -loglevel error -f rawvideo -pix_fmt rgb24 -s "
         + std::to_string(corpus.width()) + "x" + std::to_string(corpus.height())
-        + " -r 25 -i - -c:v libx264 -preset veryfast -crf 12 -pix_fmt yuv420p '" + partial + "'";
+        + " -r 25 -i - -c:v libx264 -preset veryfast " + rate
+        + " -pix_fmt yuv420p '" + partial + "'";
     FILE *pipe = popen(command.c_str(), "w");
     if (!pipe)
         throw std::runtime_error("cannot start ffmpeg");
