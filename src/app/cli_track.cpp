@@ -1,6 +1,7 @@
 #include "cli_commands.h"
 
 #include "autotrack/autotracker.h"
+#include "player/frameprefetcher.h"
 #include "player/framesource.h"
 
 #include <charconv>
@@ -12,6 +13,7 @@
 namespace zorvane::inspect {
 namespace {
 
+constexpr int kFramesAhead = 4;
 constexpr const char *kUsage = "usage: zorvane-inspect track FILE --from N --at X Y [--to M]";
 
 struct TrackArgs {
@@ -107,8 +109,13 @@ int runTrack(const std::vector<std::string> &args)
         AutoTracker tracker(source->frameRgb(a.from), a.x, a.y);
         if (!tracker.hasTarget())
             std::cerr << a.file << ": nothing to follow at " << pointText(a.x, a.y) << " (too little contrast)\n";
+        // The next frames decode on another thread while this one tracks.
+        FramePrefetcher ahead(*source, a.from + 1, last, kFramesAhead);
         for (int frame = a.from + 1; frame <= last; ++frame) {
-            const TrackStep step = tracker.next(source->frameRgb(frame));
+            const std::optional<RgbImage> image = ahead.take(frame);
+            if (!image)
+                return failure(a.file + ": frame " + std::to_string(frame) + " could not be decoded");
+            const TrackStep step = tracker.next(*image);
             printStep(frame, step);
             if (step.state == TrackStep::State::Lost)
                 break;

@@ -40,14 +40,16 @@ constexpr int kMaxMissing = 60;
 constexpr int kMissingOutside = 5;
 constexpr std::size_t kMaxAppearances = 8;
 constexpr double kAdaptRate = 0.25;
+constexpr int kFirstSamples = 6;
 constexpr double kScaleProbe = 0.05;
 constexpr double kTurnProbe = 0.06;
 // The first appearance corrects the adapted template's position from this
 // correlation on.
-constexpr double kAnchorScore = 0.7;
+constexpr double kAnchorScore = 0.5;
+constexpr double kAnchorLead = 0.25;
 // A match this close needs no other evidence.
 constexpr double kSureScore = 0.85;
-constexpr double kSymmetricScore = 0.85;
+constexpr double kSymmetricScore = 0.7;
 
 // Acceptance: correlation with the adapted template, and with the best
 // remembered appearance (the first one among them).
@@ -224,6 +226,7 @@ private:
     cv::Mat m_weights;
     std::vector<cv::Mat> m_appearances;  // the first one stays
     int m_lastAppearanceFrame = 0;
+    int m_firstSamples = 1;
     MotionModel m_motion;
     double m_lastResidual = 0;
     double m_typicalResidual = 0;
@@ -390,11 +393,13 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
     for (std::size_t i = 0; i < m_appearances.size(); ++i) {
         const cv::Mat map = correlate(area, m_appearances[i], m_weights);
         match.memory = std::max(match.memory, peakNear(map, adaptive.at, 1).score);
-        // The first appearance anchors the position while it still fits,
-        // so small errors of the adapted template cannot add up.
+        // The first appearance anchors the position while it still fits
+        // nearly as well as the adapted template, so small errors of the
+        // latter cannot add up.
         if (i == 0) {
             const Peak first = peakNear(map, adaptive.at, 2);
-            if (first.score >= kAnchorScore && std::hypot(first.at.x - adaptive.at.x, first.at.y - adaptive.at.y) < 2)
+            const bool fits = first.score >= kAnchorScore && first.score >= adaptive.score - kAnchorLead;
+            if (fits && std::hypot(first.at.x - adaptive.at.x, first.at.y - adaptive.at.y) < 2)
                 at = first.at;
         }
     }
@@ -436,6 +441,13 @@ void AutoTracker::Private::learn(const GraySampler &sampler, const Match &match,
         return;
     const cv::Mat now = templateAt(sampler, match.position, m_spacing);
     cv::addWeighted(m_adaptive, 1 - kAdaptRate, now, kAdaptRate, 0, m_adaptive);
+    if (m_firstSamples < kFirstSamples) {
+        // The first appearance is the mean of the first few frames: less
+        // noise in it, where the object is faint.
+        ++m_firstSamples;
+        cv::addWeighted(m_appearances.front(), 1 - 1.0 / m_firstSamples, now, 1.0 / m_firstSamples, 0,
+                        m_appearances.front());
+    }
     if (match.adaptive >= 0.9 && match.memory < 0.8 && m_frame - m_lastAppearanceFrame >= 5) {
         if (m_appearances.size() >= kMaxAppearances)
             m_appearances.erase(m_appearances.begin() + 1);

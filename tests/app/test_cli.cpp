@@ -11,6 +11,7 @@ using zorvane::testing::generateIndexedVideo;
 using zorvane::testing::mediaDir;
 using zorvane::testing::readFrameIndex;
 using zorvane::testing::runProgram;
+using zorvane::testing::programErrors;
 
 namespace {
 
@@ -56,13 +57,10 @@ Ppm readPpm(const fs::path &file)
 }
 
 // Runs zorvane-inspect with stdout discarded and returns its stderr.
-std::string stderrOf(const std::vector<std::string> &args, int *status)
+std::string stderrOf(std::vector<std::string> args, int *status)
 {
-    std::vector<std::string> argv{"sh", "-c", "\"$0\" \"$@\" 2>&1 >/dev/null", kInspect};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::string output;
-    *status = runProgram(argv, &output);
-    return output;
+    args.insert(args.begin(), kInspect);
+    return programErrors(args, status);
 }
 
 TEST(Inspect, FramesPrintsOneLineDescribingTheVideo)

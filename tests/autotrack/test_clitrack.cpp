@@ -46,13 +46,10 @@ std::vector<std::string> lines(const std::string &text)
 }
 
 // Runs zorvane-inspect with stdout discarded and returns its stderr.
-std::string stderrOf(const std::vector<std::string> &args, int *status)
+std::string stderrOf(std::vector<std::string> args, int *status)
 {
-    std::vector<std::string> argv{"sh", "-c", "\"$0\" \"$@\" 2>&1 >/dev/null", kInspect};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::string output;
-    *status = runProgram(argv, &output);
-    return output;
+    args.insert(args.begin(), kInspect);
+    return programErrors(args, status);
 }
 
 TEST(InspectTrack, PrintsTheObjectsCentreForEveryFrameAfterTheStart)

@@ -56,41 +56,63 @@ struct Scene {
     double gainSlope = 0;       // lighting change across the picture
 };
 
-bool inside(const Sprite &sprite, const Pose &pose, double px, double py, Rgb *colour)
+// The part of the sprite a point lies in, -1 outside. Every part is convex
+// and of one colour, so a pixel whose four corners lie in the same part is
+// wholly of that colour.
+int partAt(const Sprite &sprite, const Pose &pose, double px, double py)
 {
     const double dx = px - pose.x, dy = py - pose.y;
     const double c = pose.cosine, s = pose.sine;
     const double u = (dx * c + dy * s) / pose.scale, v = (-dx * s + dy * c) / pose.scale;
-    bool first = true;
     switch (sprite.shape) {
     case Shape::Disc:
         if (u * u + v * v > sprite.halfWidth * sprite.halfWidth)
-            return false;
-        first = u * v >= 0;
-        break;
+            return -1;
+        return (u >= 0 ? 2 : 0) + (v >= 0 ? 1 : 0);  // quadrants
     case Shape::Square: {
         const double h = sprite.halfWidth;
         if (std::fabs(u) > h || std::fabs(v) > h)
-            return false;
+            return -1;
         const int i = std::min(2, static_cast<int>((u + h) / (2 * h / 3)));
         const int j = std::min(2, static_cast<int>((v + h) / (2 * h / 3)));
-        first = (i + j) % 2 == 0;
-        break;
+        return i * 3 + j;  // cells of a 3 x 3 board
     }
     case Shape::Bar:
         if (std::fabs(u) > sprite.halfWidth || std::fabs(v) > sprite.halfHeight)
-            return false;
-        first = static_cast<int>(std::floor(v / 7)) % 2 == 0;
-        break;
+            return -1;
+        return static_cast<int>(std::floor(v / 7) + 1000);  // stripes
     }
-    if (colour)
-        *colour = first ? sprite.a : sprite.b;
-    return true;
+    return -1;
 }
 
-double reach(const Sprite &sprite, const Pose &pose)
+Rgb colourOf(const Sprite &sprite, int part)
 {
-    return std::hypot(sprite.halfWidth, sprite.shape == Shape::Disc ? 0 : sprite.halfHeight) * pose.scale + 2;
+    bool first = true;
+    switch (sprite.shape) {
+    case Shape::Disc: first = part == 0 || part == 3; break;
+    case Shape::Square: first = (part / 3 + part % 3) % 2 == 0; break;
+    case Shape::Bar: first = part % 2 == 0; break;
+    }
+    return first ? sprite.a : sprite.b;
+}
+
+bool inside(const Sprite &sprite, const Pose &pose, double px, double py)
+{
+    return partAt(sprite, pose, px, py) >= 0;
+}
+
+struct Extent {
+    double x, y;
+};
+
+// Half the width and height of a box around the sprite, with a margin.
+Extent reach(const Sprite &sprite, const Pose &pose)
+{
+    if (sprite.shape == Shape::Disc)
+        return {sprite.halfWidth * pose.scale + 2, sprite.halfWidth * pose.scale + 2};
+    const double c = std::fabs(pose.cosine), s = std::fabs(pose.sine);
+    return {(c * sprite.halfWidth + s * sprite.halfHeight) * pose.scale + 2,
+            (s * sprite.halfWidth + c * sprite.halfHeight) * pose.scale + 2};
 }
 
 // Grain shared by all frames, read from a different place in each.
@@ -162,9 +184,9 @@ void SceneCase::drawLayer(const Layer &layer, const Scene &scene, std::vector<fl
 {
     double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
     for (const Pose &pose : layer.instants) {
-        const double r = reach(layer.sprite, pose);
-        x0 = std::min(x0, pose.x - r), x1 = std::max(x1, pose.x + r);
-        y0 = std::min(y0, pose.y - r), y1 = std::max(y1, pose.y + r);
+        const Extent r = reach(layer.sprite, pose);
+        x0 = std::min(x0, pose.x - r.x), x1 = std::max(x1, pose.x + r.x);
+        y0 = std::min(y0, pose.y - r.y), y1 = std::max(y1, pose.y + r.y);
     }
     const int left = std::max(0, static_cast<int>(std::floor(x0))), right = std::min(m_width - 1, static_cast<int>(std::ceil(x1)));
     const int top = std::max(0, static_cast<int>(std::floor(y0))), bottom = std::min(m_height - 1, static_cast<int>(std::ceil(y1)));
@@ -174,16 +196,24 @@ void SceneCase::drawLayer(const Layer &layer, const Scene &scene, std::vector<fl
             float *p = &picture[(static_cast<std::size_t>(y) * m_width + x) * 3];
             const double light = scene.gain * (1 + scene.gainSlope * (x - m_width / 2.0) / m_width);
             Rgb sum;
-            int covered = 0;
-            for (int i = 0; i < kSuper; ++i) {
-                for (int j = 0; j < kSuper; ++j) {
-                    const double px = x - 0.5 + (j + 0.5) / kSuper, py = y - 0.5 + (i + 0.5) / kSuper;
-                    for (const Pose &pose : layer.instants) {
-                        Rgb colour;
-                        if (inside(layer.sprite, pose, px, py, &colour)) {
-                            sum.r += colour.r * light, sum.g += colour.g * light, sum.b += colour.b * light;
-                            ++covered;
-                        }
+            double covered = 0;
+            auto add = [&](const Rgb &colour, double weight) {
+                sum.r += colour.r * light * weight, sum.g += colour.g * light * weight, sum.b += colour.b * light * weight;
+                covered += weight;
+            };
+            for (const Pose &pose : layer.instants) {
+                const int part = partAt(layer.sprite, pose, x - 0.5, y - 0.5);
+                if (part >= 0 && part == partAt(layer.sprite, pose, x + 0.5, y - 0.5)
+                    && part == partAt(layer.sprite, pose, x - 0.5, y + 0.5)
+                    && part == partAt(layer.sprite, pose, x + 0.5, y + 0.5)) {
+                    add(colourOf(layer.sprite, part), kSuper * kSuper);
+                    continue;
+                }
+                for (int i = 0; i < kSuper; ++i) {
+                    for (int j = 0; j < kSuper; ++j) {
+                        const int at = partAt(layer.sprite, pose, x - 0.5 + (j + 0.5) / kSuper, y - 0.5 + (i + 0.5) / kSuper);
+                        if (at >= 0)
+                            add(colourOf(layer.sprite, at), 1);
                     }
                 }
             }
@@ -236,12 +266,12 @@ TruthPoint SceneCase::truth(int index) const
     // The share of the object at mid-exposure that nothing in front hides
     // and that lies inside the picture.
     const Pose &middle = target.instants[target.instants.size() / 2];
-    const double r = reach(target.sprite, middle);
+    const Extent r = reach(target.sprite, middle);
     int total = 0, shown = 0;
     const double step = 1.0 / kSuper;
-    for (double py = middle.y - r; py <= middle.y + r; py += step) {
-        for (double px = middle.x - r; px <= middle.x + r; px += step) {
-            if (!inside(target.sprite, middle, px, py, nullptr))
+    for (double py = middle.y - r.y; py <= middle.y + r.y; py += step) {
+        for (double px = middle.x - r.x; px <= middle.x + r.x; px += step) {
+            if (!inside(target.sprite, middle, px, py))
                 continue;
             ++total;
             if (px < -0.5 || py < -0.5 || px >= m_width - 0.5 || py >= m_height - 0.5)
@@ -249,7 +279,7 @@ TruthPoint SceneCase::truth(int index) const
             bool covered = false;
             for (std::size_t i = scene.target + 1; i < scene.layers.size() && !covered; ++i) {
                 const Layer &front = scene.layers[i];
-                covered = inside(front.sprite, front.instants[front.instants.size() / 2], px, py, nullptr);
+                covered = inside(front.sprite, front.instants[front.instants.size() / 2], px, py);
             }
             shown += covered ? 0 : 1;
         }
@@ -372,6 +402,13 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
                           still(Sprite{Shape::Bar, 90, 80, Rgb{70, 100, 60}, Rgb{120, 140, 90}}, 900, 120)}, 0};
         });
     }
+    if (name == "orbit720") {
+        // Long and plain: for timing decoding and tracking together.
+        const P at = [](double t) { return Pose{640.3 + 300 * std::cos(t / 30), 360.8 + 200 * std::sin(t / 30), 0.03 * t, 1}; };
+        return std::make_unique<SceneCase>(name, 1280, 720, 600, 14, 1.5, [at](int f) {
+            return Scene{{Layer{ball(12), exposed(at, f, 0.5, 6)}}, 0};
+        });
+    }
     throw std::invalid_argument("no corpus case named " + name);
 }
 
@@ -484,7 +521,7 @@ CaseScore scoreRun(const CorpusCase &corpus, const TrackRun &run)
     return score;
 }
 
-void encodeVideo(const CorpusCase &corpus, const std::string &path)
+void encodeVideo(const CorpusCase &corpus, const std::string &path, const std::string &rate)
 {
     if (std::filesystem::exists(path))
         return;
@@ -493,7 +530,8 @@ void encodeVideo(const CorpusCase &corpus, const std::string &path)
     const std::string partial = path + "." + std::to_string(getpid()) + ".partial.mp4";
     const std::string command = "ffmpeg -nostdin -y -loglevel error -f rawvideo -pix_fmt rgb24 -s "
         + std::to_string(corpus.width()) + "x" + std::to_string(corpus.height())
-        + " -r 25 -i - -c:v libx264 -preset veryfast -crf 12 -pix_fmt yuv420p '" + partial + "'";
+        + " -r 25 -i - -c:v libx264 -preset veryfast " + rate
+        + " -pix_fmt yuv420p '" + partial + "'";
     FILE *pipe = popen(command.c_str(), "w");
     if (!pipe)
         throw std::runtime_error("cannot start ffmpeg");

@@ -36,8 +36,9 @@ public:
     double clickY() const;
 };
 
-// The names of the generated cases: blur, lighting, rotation, scale,
+// The names of the scored cases: blur, lighting, rotation, scale,
 // lookalike, occlusion, jumps1080, lowcontrast, throw720, throw1080-occluded.
+// One more, orbit720, is a plain 600-frame circling ball for timing.
 std::vector<std::string> corpusCaseNames();
 
 // A case by name, with `frames` frames instead of its own count when
@@ -81,8 +82,8 @@ TrackRun runTracker(const CorpusCase &corpus, TrackTiming *timing = nullptr);
 CaseScore scoreRun(const CorpusCase &corpus, const TrackRun &run);
 
 // Encodes the frames with the ffmpeg tool (H.264 at 25 frames/s, nearly
-// lossless) into `path` unless it exists. Throws std::runtime_error when
-// ffmpeg fails.
-void encodeVideo(const CorpusCase &corpus, const std::string &path);
+// lossless unless `rate` gives other x264 rate options) into `path` unless
+// it exists. Throws std::runtime_error when ffmpeg fails.
+void encodeVideo(const CorpusCase &corpus, const std::string &path, const std::string &rate = "-crf 12");
 
 } // namespace zorvane::testing

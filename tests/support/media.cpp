@@ -64,6 +64,15 @@ int runProgram(const std::vector<std::string> &argv, std::string *output)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
+std::string programErrors(const std::vector<std::string> &argv, int *status)
+{
+    std::vector<std::string> shell{"sh", "-c", "\"$0\" \"$@\" 2>&1 >/dev/null"};
+    shell.insert(shell.end(), argv.begin(), argv.end());
+    std::string errors;
+    *status = runProgram(shell, &errors);
+    return errors;
+}
+
 std::filesystem::path mediaDir()
 {
     const char *fromEnv = std::getenv("ZORVANE_TEST_MEDIA");
