@@ -24,6 +24,8 @@
 #include <QPainter>
 #include <QTimer>
 
+#include <cmath>
+
 namespace zorvane {
 namespace {
 
@@ -248,8 +250,12 @@ void Form1::drawMarker(QPainter &painter) const
     const std::optional<TrackPoint> point = m_pointTrack.find(m_player.position());
     if (!point || point->isEmpty())
         return;
-    const std::int64_t x = point->X;
-    const std::int64_t y = point->Y;
+    // The cross keeps its screen size at every zoom: it is drawn in screen
+    // pixels around the one showing the middle of the point's pixel.
+    const QPointF middle = painter.transform().map(QPointF(point->X + 0.5, point->Y + 0.5));
+    const double x = std::floor(middle.x());
+    const double y = std::floor(middle.y());
+    painter.resetTransform();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(QColor(255, 0, 0), 0));
     // Lines stop one pixel short of their end point, so the cross is 10
