@@ -10,6 +10,7 @@
 
 namespace zorvane {
 
+class CacheFiller;
 class FramePrefetcher;
 
 enum class PlayerState {
@@ -47,7 +48,9 @@ public:
 // from 0; the length is 0 while nothing is open. A move that cannot be
 // carried out (nothing open, past either end, a frame that fails to
 // decode) returns false and leaves position and picture as they were.
-// Every move pauses a running playback first.
+// Every move pauses a running playback first. While paused, the frames
+// before the current one are decoded in the background into the source's
+// cache, so that stepping back is served from there.
 //
 // Playback needs a driver with a timer: after play(), it waits
 // msUntilNextFrame() and calls playDueFrame(), until the state is no
@@ -101,12 +104,17 @@ public:
     bool playDueFrame();
     const PlaybackStats &playbackStats() const { return m_stats; }
 
+    // Waits until the background decoding is done; for the tests and the
+    // benchmark. False on timeout.
+    bool waitForCacheFill(double timeoutMs);
+
 private:
     bool moveTo(int frame);
     bool show(int frame);
     void showPicture(RgbImage &&picture);
     double msSincePlayStart() const;
     void setPlaying(bool playing);
+    void fillCache();
 
     Opener m_opener;
     TimeSource m_now;
@@ -121,6 +129,7 @@ private:
     PlaybackClock m_clock;
     PlaybackStats m_stats;
     std::unique_ptr<FramePrefetcher> m_prefetcher;
+    std::unique_ptr<CacheFiller> m_filler;
 };
 
 } // namespace zorvane
