@@ -2,7 +2,7 @@
 
 namespace zorvane {
 
-CacheFiller::CacheFiller(FrameSource &source) : m_source(source)
+CacheFiller::CacheFiller(FrameSource &source, std::chrono::milliseconds delay) : m_source(source), m_delay(delay)
 {
     m_thread = std::thread([this] { run(); });
 }
@@ -24,6 +24,7 @@ void CacheFiller::fillAround(int index)
     {
         std::lock_guard lock(m_mutex);
         m_pending = index;
+        ++m_requests;
     }
     m_changed.notify_all();
 }
@@ -35,6 +36,7 @@ std::unique_lock<std::mutex> CacheFiller::claim()
         m_pending.reset();
         ++m_generation;
     }
+    m_changed.notify_all();
     m_stop = true;
     std::unique_lock source(m_sourceMutex);
     m_stop = false;
@@ -48,6 +50,13 @@ void CacheFiller::run()
         m_changed.wait(lock, [this] { return m_quitting || m_pending.has_value(); });
         if (m_quitting)
             return;
+        const unsigned requests = m_requests;
+        const unsigned claims = m_generation;
+        // A new request or a claim within the delay starts the wait again.
+        if (m_changed.wait_for(lock, m_delay, [&] {
+                return m_quitting || requests != m_requests || claims != m_generation;
+            }))
+            continue;
         const int index = *m_pending;
         m_pending.reset();
         const unsigned generation = m_generation;

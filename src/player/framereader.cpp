@@ -19,6 +19,8 @@ extern "C" {
 #include <cstring>
 #include <mutex>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 #include <unistd.h>
 
@@ -110,6 +112,7 @@ struct FrameReader::Impl {
     void fillAround(int index);
     int keyframeAtOrBefore(int frame) const;
     bool allCached(int first, int last) const;
+    void touch(int first, int last);
     void convert(SwsContext *context, const AVFrame *decoded, RgbImage &image) const;
 };
 
@@ -289,8 +292,10 @@ bool FrameReader::Impl::allCached(int first, int last) const
     return true;
 }
 
-// Whole groups of pictures, nearest first: a group cut short would be
-// decoded from its keyframe anyway and push nearer frames out of the cache.
+// Whole groups of pictures: one cut short would be decoded from its
+// keyframe anyway and push nearer frames out of the cache. They are decoded
+// farthest first, so that the session ends after the current frame and a
+// step forward goes on from there.
 void FrameReader::Impl::fillAround(int current)
 {
     const std::size_t frameBytes = cache.bytesOf(current);
@@ -300,20 +305,30 @@ void FrameReader::Impl::fillAround(int current)
     const int room = static_cast<int>(std::min<std::size_t>(cache.budget() / frameBytes, kMaxFrames)) - 1;
     const int last = std::min(current + 1, index.count() - 1);
     const int lowest = std::max(0, last - room + 1);
+    std::vector<std::pair<int, int>> groups;
     int left = room;
     for (int end = last; end >= lowest && left > 0;) {
         const int key = index.byOrdinal() ? lowest : keyframeAtOrBefore(end);
         const int start = std::max(lowest, key);
         if (end != last && end - key + 1 > left)
             break;
-        if (!allCached(start, end))
-            for (int frame = start; frame <= end; ++frame)
-                decodedFrame(frame);
+        groups.emplace_back(start, end);
         left -= end - start + 1;
         end = start - 1;
     }
-    // The nearest frames become the most recent, so they are evicted last.
-    for (int frame = lowest; frame <= last; ++frame)
+    // The frames kept become the most recent, so that others go first.
+    touch(groups.back().first, last);
+    for (auto group = groups.rbegin(); group != groups.rend(); ++group)
+        if (!allCached(group->first, group->second))
+            for (int frame = group->first; frame <= group->second; ++frame)
+                decodedFrame(frame);
+    touch(groups.back().first, last);
+}
+
+// Later frames become more recent than earlier ones.
+void FrameReader::Impl::touch(int first, int last)
+{
+    for (int frame = first; frame <= last; ++frame)
         cache.find(frame);
 }
 

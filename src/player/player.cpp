@@ -46,7 +46,7 @@ bool Player::open(const std::string &utf8Path)
     }
     if (!m_source)
         return false;
-    m_filler = std::make_unique<CacheFiller>(*m_source);
+    m_filler = std::make_unique<CacheFiller>(*m_source, m_fillDelay);
     // A file whose first frame cannot be decoded stays open with an empty
     // picture rather than showing a frame that is not frame 0. Without a
     // listener nobody would see the picture.

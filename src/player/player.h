@@ -3,6 +3,7 @@
 #include "player/framesource.h"
 #include "player/playbackclock.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -68,6 +69,9 @@ public:
 
     void setListener(PlayerListener *listener) { m_listener = listener; }
     void setTimeSource(TimeSource now) { m_now = std::move(now); }
+    // How long the player stays on a frame before it fills the cache
+    // around it; for files opened from then on.
+    void setCacheFillDelay(std::chrono::milliseconds delay) { m_fillDelay = delay; }
 
     // Closes what is open, then opens the file at utf8Path and shows its
     // frame 0. False, with the player closed, when the file cannot be opened.
@@ -96,6 +100,8 @@ public:
     const std::string &lastError() const { return m_lastError; }
     // The picture size of the open video.
     std::optional<PictureSize> pictureSize() const;
+    // Presentation time of a frame in ms from the first; 0 when nothing is open.
+    double frameTimeMs(int index) const { return m_source ? m_source->frameTimeMs(index) : 0.0; }
 
     // While playing: how long until the next frame is due (0 when it is late).
     double msUntilNextFrame() const;
@@ -130,6 +136,8 @@ private:
     PlaybackStats m_stats;
     std::unique_ptr<FramePrefetcher> m_prefetcher;
     std::unique_ptr<CacheFiller> m_filler;
+    // Longer than between two repeated key presses.
+    std::chrono::milliseconds m_fillDelay{300};
 };
 
 } // namespace zorvane

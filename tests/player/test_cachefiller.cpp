@@ -95,8 +95,9 @@ struct Shown : PlayerListener {
 
 // A player on a CachingSource of 250 frames, on a clock moved by hand.
 struct Rig {
-    explicit Rig(int room = 20) : files(1, 40.0), player(files.opener())
+    explicit Rig(int room = 20, int delayMs = 0) : files(1, 40.0), player(files.opener())
     {
+        player.setCacheFillDelay(std::chrono::milliseconds(delayMs));
         auto made = std::make_unique<CachingSource>(250, room);
         source = made.get();
         files.next = std::move(made);
@@ -137,9 +138,11 @@ TEST(CacheFill, BackStepsAfterAJumpAreServedFromTheFilledCache)
 TEST(CacheFill, AMoveStopsARunningFillBetweenTwoFrames)
 {
     Rig rig(200);
+    ASSERT_TRUE(rig.player.waitForCacheFill(kPatienceMs));
     rig.source->fillFrameMs = 20;
     ASSERT_TRUE(rig.player.seek(220));
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    while (rig.source->cachedCount() < 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     // Four seconds of filling were asked for; the step does not wait for them.
     ASSERT_TRUE(rig.player.back());
     EXPECT_EQ(rig.player.position(), 219);
@@ -150,20 +153,29 @@ TEST(CacheFill, AMoveStopsARunningFillBetweenTwoFrames)
     EXPECT_TRUE(rig.source->isCached(20));
 }
 
-TEST(CacheFill, NothingIsFilledWhilePlayingAndThePauseFillsAroundWhereItStopped)
+TEST(CacheFill, NothingIsFilledWhilePlayingOrSteppingOnAndThePauseFillsAroundWhereItStopped)
 {
-    Rig rig(10);
+    Rig rig(10, 300);
     ASSERT_TRUE(rig.player.waitForCacheFill(kPatienceMs));
     const int fills = rig.source->fills;
+    // Moves closer together than the delay start no fill in between.
+    ASSERT_TRUE(rig.player.seek(100));
+    for (int step = 0; step < 3; ++step)
+        ASSERT_TRUE(rig.player.step());
+    ASSERT_TRUE(rig.player.waitForCacheFill(kPatienceMs));
+    EXPECT_EQ(rig.source->fills, fills + 1);
+    EXPECT_TRUE(rig.source->isCached(93));
+    EXPECT_FALSE(rig.source->isCached(92));
+    rig.player.first();
     ASSERT_TRUE(rig.player.play());
     for (int tick = 1; tick <= 5; ++tick) {
         rig.nowMs = tick * 40.0;
         ASSERT_TRUE(rig.player.playDueFrame());
     }
-    EXPECT_EQ(rig.source->fills, fills);
+    EXPECT_EQ(rig.source->fills, fills + 1);
     rig.player.pause();
     ASSERT_TRUE(rig.player.waitForCacheFill(kPatienceMs));
-    EXPECT_EQ(rig.source->fills, fills + 1);
+    EXPECT_EQ(rig.source->fills, fills + 2);
     EXPECT_TRUE(rig.source->isCached(rig.player.position() + 1));
 }
 
