@@ -1,6 +1,7 @@
 #include "app/ui/form1.h"
 
 #include "app/ui/commondialog.h"
+#include "app/frameinterval.h"
 #include "app/videoarea.h"
 #include "common/utf8path.h"
 #include "dialogs/ui/frmabout.h"
@@ -13,6 +14,8 @@
 #include "progress/ui/progressbar.h"
 #include "track/sequencefile.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -21,8 +24,10 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QTimer>
+#include <QUrl>
 
 #include <cmath>
 
@@ -87,6 +92,7 @@ Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_pl
     createControls();
     createMenus();
     m_client->installEventFilter(this);
+    setAcceptDrops(true);
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     Form_Load();
 }
@@ -332,6 +338,17 @@ void Form1::openVideo(const QString &fileName)
     } catch (const TrackError &) {
         // A length the track refuses leaves it as it was.
     }
+    updateStepTip();
+}
+
+// The step field tells what the video's own frame interval is.
+void Form1::updateStepTip()
+{
+    std::vector<double> times;
+    times.reserve(static_cast<std::size_t>(m_player.length()));
+    for (int frame = 0; frame < m_player.length(); ++frame)
+        times.push_back(m_player.frameTimeMs(frame));
+    m_text1->setToolTip(QString::fromStdString(frameIntervalTip(times, QLocale().decimalPoint().toStdString())));
 }
 
 std::optional<DisplayedSize> Form1::displayedSize() const
@@ -366,14 +383,54 @@ void Form1::os_Click()
     m_commonDialog1->setFilter(kSequenceFilter);
     if (!m_commonDialog1->showOpen(this))
         return;
+    loadSequenceFile(m_commonDialog1->fileName());
+}
+
+void Form1::loadSequenceFile(const QString &fileName)
+{
     try {
-        loadSequence(pathFromUtf8(utf8(m_commonDialog1->fileName())), m_pointTrack);
+        loadSequence(pathFromUtf8(utf8(fileName)), m_pointTrack);
     } catch (const SequenceError &error) {
         if (isReported(error.kind()))
             m_showMessage(QString::fromStdString(error.what()));
         else if (error.kind() == SequenceErrorKind::CannotOpen && !m_pointTrack.hasStorage())
             m_pointTrack.resize(0);
     }
+}
+
+namespace {
+
+// The first local file among the dropped ones.
+QString droppedFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl &url : data->urls())
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    return {};
+}
+
+} // namespace
+
+void Form1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+// A sequence file is known by its extension, as in the dialog's filter;
+// anything else is tried as a video.
+void Form1::dropEvent(QDropEvent *event)
+{
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    if (path.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive))
+        loadSequenceFile(path);
+    else
+        openVideo(path);
 }
 
 void Form1::Aide_Click()
