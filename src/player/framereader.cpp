@@ -198,7 +198,12 @@ bool FrameReader::Impl::decodeForwardTo(int target)
 {
     SessionState &state = session.state();
     AVFrame *frame = session.frame();
-    while (!(stop && *stop) && session.nextFrame()) {
+    while (true) {
+        // Between two frames: the session goes on from here next time.
+        if (stop && *stop)
+            throw Interrupted();
+        if (!session.nextFrame())
+            break;
         const int found = identify(frame);
         if (!state.trusted && found >= 0 && frame->key_frame) {
             state.trusted = true;
@@ -271,10 +276,8 @@ const AVFrame *FrameReader::Impl::decodedFrame(int wanted)
     } else if (state.live && state.lastAccepted < wanted && decodeForwardTo(wanted)) {
         return cache.find(wanted);
     }
-    if (!(stop && *stop) && decodeFromStart(wanted))
+    if (decodeFromStart(wanted))
         return cache.find(wanted);
-    if (stop && *stop)
-        throw Interrupted();
     session.fail(ReaderErrorKind::DecodeFailed, "frame " + std::to_string(wanted) + " could not be decoded");
 }
 
