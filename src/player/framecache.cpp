@@ -49,6 +49,12 @@ void FrameCache::insert(int index, const AVFrame *frame)
     m_peak = std::max(m_peak, m_bytes);
 }
 
+std::size_t FrameCache::bytesOf(int index) const
+{
+    auto found = m_entries.find(index);
+    return found == m_entries.end() ? 0 : found->second.bytes;
+}
+
 void FrameCache::clear()
 {
     m_entries.clear();

@@ -19,6 +19,11 @@ public:
     // Keeps a new reference to `frame`. Throws ReaderError when out of memory.
     void insert(int index, const AVFrame *frame);
     void clear();
+    // Neither lookup makes the frame more recent.
+    bool contains(int index) const { return m_entries.count(index) != 0; }
+    // Bytes of a cached frame, 0 when it is not cached.
+    std::size_t bytesOf(int index) const;
+    std::size_t budget() const { return m_budget; }
 
     std::size_t bytes() const { return m_bytes; }
     std::size_t peakBytes() const { return m_peak; }

@@ -14,13 +14,21 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <mutex>
 #include <type_traits>
+#include <utility>
+#include <vector>
+
+#include <unistd.h>
 
 namespace zorvane {
 namespace {
+
+// Thrown out of a background fill once it is told to stop.
+struct Interrupted {};
 
 // Decoders copy these fields from the bitstream unchecked, so they may
 // hold numbers outside their enums; reading them as the enum would be
@@ -86,6 +94,9 @@ struct FrameReader::Impl {
     RgbImage storedPicture; // as decoded, before turning upright
     double fps = 0;
     bool fromPackets = false;
+    // Set while filling the cache in the background: decoding gives up
+    // between two frames once it is raised.
+    const std::atomic<bool> *stop = nullptr;
 
     void buildIndex();
     FrameIndex indexByDecoding();
@@ -98,6 +109,10 @@ struct FrameReader::Impl {
     bool decodeFromStart(int target);
     const AVFrame *decodedFrame(int index);
     RgbImage toRgb(const AVFrame *decoded);
+    void fillAround(int index);
+    int keyframeAtOrBefore(int frame) const;
+    bool allCached(int first, int last) const;
+    void touch(int first, int last);
     void convert(SwsContext *context, const AVFrame *decoded, RgbImage &image) const;
 };
 
@@ -183,7 +198,12 @@ bool FrameReader::Impl::decodeForwardTo(int target)
 {
     SessionState &state = session.state();
     AVFrame *frame = session.frame();
-    while (session.nextFrame()) {
+    while (true) {
+        // Between two frames: the session goes on from here next time.
+        if (stop && *stop)
+            throw Interrupted();
+        if (!session.nextFrame())
+            break;
         const int found = identify(frame);
         if (!state.trusted && found >= 0 && frame->key_frame) {
             state.trusted = true;
@@ -259,6 +279,60 @@ const AVFrame *FrameReader::Impl::decodedFrame(int wanted)
     if (decodeFromStart(wanted))
         return cache.find(wanted);
     session.fail(ReaderErrorKind::DecodeFailed, "frame " + std::to_string(wanted) + " could not be decoded");
+}
+
+int FrameReader::Impl::keyframeAtOrBefore(int frame) const
+{
+    const int position = index.keyPositionAtOrBefore(frame);
+    return position < 0 ? 0 : index.keyframe(position);
+}
+
+bool FrameReader::Impl::allCached(int first, int last) const
+{
+    for (int frame = first; frame <= last; ++frame)
+        if (!cache.contains(frame))
+            return false;
+    return true;
+}
+
+// Whole groups of pictures: one cut short would be decoded from its
+// keyframe anyway and push nearer frames out of the cache. They are decoded
+// farthest first, so that the session ends after the current frame and a
+// step forward goes on from there.
+void FrameReader::Impl::fillAround(int current)
+{
+    const std::size_t frameBytes = cache.bytesOf(current);
+    if (frameBytes == 0)
+        return;
+    // One frame of room for what the user asks next.
+    const int room = static_cast<int>(std::min<std::size_t>(cache.budget() / frameBytes, kMaxFrames)) - 1;
+    const int last = std::min(current + 1, index.count() - 1);
+    const int lowest = std::max(0, last - room + 1);
+    std::vector<std::pair<int, int>> groups;
+    int left = room;
+    for (int end = last; end >= lowest && left > 0;) {
+        const int key = index.byOrdinal() ? lowest : keyframeAtOrBefore(end);
+        const int start = std::max(lowest, key);
+        if (end != last && end - key + 1 > left)
+            break;
+        groups.emplace_back(start, end);
+        left -= end - start + 1;
+        end = start - 1;
+    }
+    // The frames kept become the most recent, so that others go first.
+    touch(groups.back().first, last);
+    for (auto group = groups.rbegin(); group != groups.rend(); ++group)
+        if (!allCached(group->first, group->second))
+            for (int frame = group->first; frame <= group->second; ++frame)
+                decodedFrame(frame);
+    touch(groups.back().first, last);
+}
+
+// Later frames become more recent than earlier ones.
+void FrameReader::Impl::touch(int first, int last)
+{
+    for (int frame = first; frame <= last; ++frame)
+        cache.find(frame);
 }
 
 RgbImage FrameReader::Impl::toRgb(const AVFrame *decoded)
@@ -356,9 +430,39 @@ RgbImage FrameReader::frameRgb(int index)
     return m_impl->toRgb(m_impl->decodedFrame(index));
 }
 
+void FrameReader::fillCacheAround(int index, const std::atomic<bool> &stop)
+{
+    if (index < 0 || index >= frameCount())
+        return;
+    m_impl->stop = &stop;
+    try {
+        m_impl->fillAround(index);
+    } catch (const Interrupted &) {
+        // The user wants a frame: the session stays where it stopped.
+    } catch (const std::exception &) {
+        // A frame that fails here fails again, with its message, when asked for.
+    }
+    m_impl->stop = nullptr;
+}
+
+std::size_t FrameReader::cacheBudgetFor(std::uint64_t memoryBytes)
+{
+    return static_cast<std::size_t>(
+        std::clamp<std::uint64_t>(memoryBytes / 16, kCacheBudgetBytes, kMaxCacheBudgetBytes));
+}
+
+std::size_t FrameReader::machineCacheBudget()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return kCacheBudgetBytes;
+    return cacheBudgetFor(static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize));
+}
+
 std::unique_ptr<FrameSource> openFrameSource(const std::string &path)
 {
-    return std::make_unique<FrameReader>(path);
+    return std::make_unique<FrameReader>(path, FrameReader::machineCacheBudget());
 }
 
 } // namespace zorvane

@@ -17,7 +17,13 @@ namespace zorvane {
 // matrix says.
 class FrameReader : public FrameSource {
 public:
+    // The cache takes a sixteenth of the machine's memory, within these
+    // bounds; the least still holds 20 decoded 4K 8-bit pictures.
     static constexpr std::size_t kCacheBudgetBytes = std::size_t{256} << 20;
+    static constexpr std::size_t kMaxCacheBudgetBytes = std::size_t{1} << 30;
+    static std::size_t cacheBudgetFor(std::uint64_t memoryBytes);
+    // The budget for this machine's memory.
+    static std::size_t machineCacheBudget();
     // What the decoders may hold beyond the cache: their reference pictures
     // and the ones in flight on each thread (8K video needs about 460 MiB).
     static constexpr std::size_t kDecoderBudgetBytes = std::size_t{512} << 20;
@@ -45,6 +51,7 @@ public:
     int height() const override;
     double frameTimeMs(int index) const override;
     RgbImage frameRgb(int index) override;
+    void fillCacheAround(int index, const std::atomic<bool> &stop) override;
 
     double fps() const;
     std::int64_t durationMs() const;

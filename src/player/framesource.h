@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -42,6 +43,15 @@ public:
     virtual int height() const = 0;
     virtual double frameTimeMs(int index) const = 0;
     virtual RgbImage frameRgb(int index) = 0;
+    // Decodes into the source's own cache the frames just before `index`
+    // and the one after it, nearest first, as many as the cache holds, so
+    // that moving back from `index` decodes nothing. Returns soon after
+    // `stop` is set. A source without a cache has nothing to do.
+    virtual void fillCacheAround(int index, const std::atomic<bool> &stop)
+    {
+        (void)index;
+        (void)stop;
+    }
 };
 
 // Opens a file with the FFmpeg-based reader. Throws ReaderError.

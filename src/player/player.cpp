@@ -1,9 +1,12 @@
 #include "player/player.h"
 
+#include "player/cachefiller.h"
 #include "player/frameprefetcher.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <exception>
 
 namespace zorvane {
@@ -43,11 +46,12 @@ bool Player::open(const std::string &utf8Path)
     }
     if (!m_source)
         return false;
+    m_filler = std::make_unique<CacheFiller>(*m_source, m_fillDelay);
     // A file whose first frame cannot be decoded stays open with an empty
     // picture rather than showing a frame that is not frame 0. Without a
     // listener nobody would see the picture.
-    if (m_listener && length() > 0)
-        show(0);
+    if (m_listener && length() > 0 && show(0))
+        fillCache();
     if (m_listener)
         m_listener->stateChanged(state());
     return true;
@@ -57,6 +61,7 @@ void Player::close()
 {
     pause();
     const bool wasOpen = isOpen();
+    m_filler.reset();
     m_source.reset();
     m_position = 0;
     if (m_listener) {
@@ -77,6 +82,9 @@ bool Player::play()
     for (int frame = m_position; frame < length(); ++frame)
         times.push_back(m_source->frameTimeMs(frame));
     m_clock = PlaybackClock(m_position, std::move(times));
+    // The prefetcher's thread has the source to itself until the pause.
+    if (m_filler)
+        (void)m_filler->claim();
     m_prefetcher = std::make_unique<FramePrefetcher>(*m_source, m_position + 1, length() - 1, kPrefetchDepth);
     m_playStartMs = m_now();
     setPlaying(true);
@@ -87,7 +95,22 @@ void Player::pause()
 {
     // Joins the decoding thread before anyone else uses the source.
     m_prefetcher.reset();
+    const bool wasPlaying = m_playing;
     setPlaying(false);
+    if (wasPlaying)
+        fillCache();
+}
+
+void Player::fillCache()
+{
+    if (m_filler && !m_playing)
+        m_filler->fillAround(m_position);
+}
+
+bool Player::waitForCacheFill(double timeoutMs)
+{
+    return !m_filler
+           || m_filler->waitUntilIdle(std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(timeoutMs))));
 }
 
 bool Player::stop()
@@ -149,6 +172,7 @@ bool Player::moveTo(int frame)
     if (!show(frame))
         return false;
     m_position = frame;
+    fillCache();
     return true;
 }
 
@@ -165,6 +189,8 @@ RgbImage Player::decoded(int frame)
 {
     RgbImage picture;
     try {
+        const std::unique_lock<std::mutex> source =
+            m_filler ? m_filler->claim() : std::unique_lock<std::mutex>();
         picture = m_source->frameRgb(frame);
     } catch (const std::exception &) {
         // Out of memory for a huge frame counts as a broken frame.

@@ -3,6 +3,7 @@
 #include "player/framesource.h"
 #include "player/playbackclock.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 
 namespace zorvane {
 
+class CacheFiller;
 class FramePrefetcher;
 
 enum class PlayerState {
@@ -47,7 +49,9 @@ public:
 // from 0; the length is 0 while nothing is open. A move that cannot be
 // carried out (nothing open, past either end, a frame that fails to
 // decode) returns false and leaves position and picture as they were.
-// Every move pauses a running playback first.
+// Every move pauses a running playback first. While paused, the frames
+// before the current one are decoded in the background into the source's
+// cache, so that stepping back is served from there.
 //
 // Playback needs a driver with a timer: after play(), it waits
 // msUntilNextFrame() and calls playDueFrame(), until the state is no
@@ -65,6 +69,9 @@ public:
 
     void setListener(PlayerListener *listener) { m_listener = listener; }
     void setTimeSource(TimeSource now) { m_now = std::move(now); }
+    // How long the player stays on a frame before it fills the cache
+    // around it; for files opened from then on.
+    void setCacheFillDelay(std::chrono::milliseconds delay) { m_fillDelay = delay; }
 
     // Closes what is open, then opens the file at utf8Path and shows its
     // frame 0. False, with the player closed, when the file cannot be opened.
@@ -99,6 +106,8 @@ public:
     // nothing is open, the frame is outside or cannot be decoded. Pauses a
     // running playback first, which decodes from the same file.
     RgbImage pictureOf(int frame);
+    // Presentation time of a frame in ms from the first; 0 when nothing is open.
+    double frameTimeMs(int index) const { return m_source ? m_source->frameTimeMs(index) : 0.0; }
 
     // While playing: how long until the next frame is due (0 when it is late).
     double msUntilNextFrame() const;
@@ -106,6 +115,10 @@ public:
     // frame or when a frame cannot be decoded. False when nothing was shown.
     bool playDueFrame();
     const PlaybackStats &playbackStats() const { return m_stats; }
+
+    // Waits until the background decoding is done; for the tests and the
+    // benchmark. False on timeout.
+    bool waitForCacheFill(double timeoutMs);
 
 private:
     bool moveTo(int frame);
@@ -115,6 +128,7 @@ private:
     void showPicture(RgbImage &&picture);
     double msSincePlayStart() const;
     void setPlaying(bool playing);
+    void fillCache();
 
     Opener m_opener;
     TimeSource m_now;
@@ -129,6 +143,9 @@ private:
     PlaybackClock m_clock;
     PlaybackStats m_stats;
     std::unique_ptr<FramePrefetcher> m_prefetcher;
+    std::unique_ptr<CacheFiller> m_filler;
+    // Longer than between two repeated key presses.
+    std::chrono::milliseconds m_fillDelay{300};
 };
 
 } // namespace zorvane

@@ -1,3 +1,4 @@
+#include "app/frameinterval.h"
 #include "app/videoarea.h"
 
 #include <gtest/gtest.h>
@@ -25,4 +26,24 @@ TEST(VideoAreaSize, SkipsOnlyTheSideThatWouldBeNegative)
     const VideoAreaSize edge = videoAreaSize(10, 61, 56);
     EXPECT_EQ(edge.width, 0);
     EXPECT_EQ(edge.height, 0);
+}
+
+TEST(FrameIntervalTip, SaysTheIntervalOrItsRangeInTheUsersSeparator)
+{
+    std::vector<double> ntsc;
+    for (int i = 0; i < 300; ++i)
+        ntsc.push_back(i * 1001.0 / 30.0);
+    EXPECT_EQ(frameIntervalTip(ntsc, ","), "Intervalle des images de la vidéo : 33,367 ms");
+    EXPECT_EQ(frameIntervalTip(ntsc, "."), "Intervalle des images de la vidéo : 33.367 ms");
+
+    // A phone switching between 60 and 30 frames/s.
+    const std::vector<double> variable{0.0, 16.6667, 33.3333, 66.7, 100.0333};
+    EXPECT_EQ(frameIntervalTip(variable, ","), "Intervalle des images de la vidéo : de 16,667 à 33,367 ms");
+}
+
+TEST(FrameIntervalTip, SaysNothingWithoutTwoFrames)
+{
+    EXPECT_EQ(frameIntervalTip({}, ","), "");
+    EXPECT_EQ(frameIntervalTip({12.5}, ","), "");
+    EXPECT_EQ(frameIntervalTip({0.0, 40.0}, ","), "Intervalle des images de la vidéo : 40,000 ms");
 }

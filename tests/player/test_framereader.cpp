@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <numeric>
 #include <random>
+#include <thread>
 
 using namespace zorvane;
 using zorvane::testing::generateIndexedVideo;
@@ -194,6 +195,50 @@ TEST_P(FrameReaderFormats, BackStepsAfterPlayingForwardComeFromTheCache)
     expectExact(reader, order);
     EXPECT_GT(reader.cachePeakBytes(), 0u);
     EXPECT_LE(reader.cachePeakBytes(), FrameReader::kCacheBudgetBytes);
+}
+
+// A fill after a jump leaves the frames before it, and the one after, in
+// the cache: reading them adds nothing to it, and every frame is exact.
+TEST_P(FrameReaderFormats, FillAroundAJumpCachesTheFramesBeforeIt)
+{
+    FrameReader reader(m_file);
+    const int jump = reader.frameCount() * 2 / 3;
+    const std::atomic<bool> stop = true;
+    expectExact(reader, {jump});
+    const std::size_t afterJump = reader.cacheBytes();
+    reader.fillCacheAround(jump, stop);
+    EXPECT_EQ(reader.cacheBytes(), afterJump) << "a raised stop decodes nothing";
+    expectExact(reader, {jump});
+
+    // Stopped part-way, wherever that is, the reader goes on exact.
+    std::atomic<bool> later = false;
+    std::thread filling([&] { reader.fillCacheAround(jump, later); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    later = true;
+    filling.join();
+    expectExact(reader, {jump - 1, jump + 1, jump - 2});
+
+    const std::atomic<bool> go = false;
+    reader.fillCacheAround(jump, go);
+    const std::size_t filled = reader.cacheBytes();
+    EXPECT_GE(filled, afterJump);
+    std::vector<int> around{jump + 1};
+    for (int i = jump - 1; i >= std::max(0, jump - 40); --i)
+        around.push_back(i);
+    expectExact(reader, around);
+    EXPECT_EQ(reader.cacheBytes(), filled);
+}
+
+TEST(FrameReaderCache, BudgetIsASixteenthOfTheMemoryWithinItsBounds)
+{
+    constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+    EXPECT_EQ(FrameReader::cacheBudgetFor(1 * kGiB), FrameReader::kCacheBudgetBytes);
+    EXPECT_EQ(FrameReader::cacheBudgetFor(4 * kGiB), FrameReader::kCacheBudgetBytes);
+    EXPECT_EQ(FrameReader::cacheBudgetFor(8 * kGiB), std::size_t{512} << 20);
+    EXPECT_EQ(FrameReader::cacheBudgetFor(64 * kGiB), FrameReader::kMaxCacheBudgetBytes);
+    EXPECT_GE(FrameReader::machineCacheBudget(), FrameReader::kCacheBudgetBytes);
+    // Twenty decoded 4K 8-bit pictures fit the smallest budget.
+    EXPECT_GE(FrameReader::kCacheBudgetBytes, std::size_t{20} * 3840 * 2160 * 3 / 2);
 }
 
 std::string formatName(const ::testing::TestParamInfo<Format> &info) { return info.param.name; }

@@ -2,10 +2,14 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace zorvane;
 
@@ -33,7 +37,11 @@ TEST(VideoDisplay, DrawsTheFrameOneToOneInsideTheBorderAndClipsIt)
     const QImage shot = display.grab().toImage();
     const QPoint origin = display.contentsRect().topLeft();
     ASSERT_EQ(origin, QPoint(2, 2));
-    for (const QPoint at : {QPoint(0, 0), QPoint(1, 0), QPoint(57, 33), QPoint(115, 85)})
+    // Scroll bars take the right and bottom edges of a frame too large.
+    const QRect view = display.viewRect();
+    EXPECT_LT(view.width(), 116);
+    EXPECT_LT(view.height(), 86);
+    for (const QPoint at : {QPoint(0, 0), QPoint(1, 0), QPoint(57, 33), QPoint(view.width() - 1, view.height() - 1)})
         EXPECT_EQ(shot.pixelColor(origin + at), frame.pixelColor(at)) << at.x() << "," << at.y();
     // The sunken border stays: the frame does not spill onto it.
     EXPECT_NE(shot.pixelColor(0, 0), frame.pixelColor(0, 0));
@@ -94,6 +102,101 @@ TEST(VideoDisplay, ReportsMouseReleaseFromTheInnerCornerWithButtonCodes)
     EXPECT_EQ(static_cast<int>(MouseButton::Left), 1);
     EXPECT_EQ(static_cast<int>(MouseButton::Right), 2);
     EXPECT_EQ(static_cast<int>(MouseButton::Middle), 4);
+}
+
+TEST(VideoDisplay, AboveOneToOnePixelsAreSharpSquaresAndBelowTheyBlend)
+{
+    VideoDisplay display;
+    display.resize(124, 94);
+    display.show();
+    const QImage frame = coordinateImage(400, 300);
+    display.setFrame(frame);
+    const QPoint origin = display.contentsRect().topLeft();
+    display.zoomAt(4.0, origin);
+    display.scrollTo(41, 22);
+    QImage shot = display.grab().toImage();
+    // Screen pixel i shows video pixel (i + scroll) / 4, whole.
+    for (const QPoint at : {QPoint(0, 0), QPoint(2, 1), QPoint(3, 2), QPoint(50, 40), QPoint(51, 43)}) {
+        const QPoint video((at.x() + 41) / 4, (at.y() + 22) / 4);
+        EXPECT_EQ(shot.pixelColor(origin + at), frame.pixelColor(video)) << at.x() << "," << at.y();
+    }
+
+    // Black and white columns: half size blends them into grey.
+    QImage stripes(400, 300, QImage::Format_RGB888);
+    for (int x = 0; x < 400; ++x)
+        for (int y = 0; y < 300; ++y)
+            stripes.setPixelColor(x, y, x % 2 ? Qt::white : Qt::black);
+    display.setFrame(stripes);
+    display.zoomAt(0.5, origin);
+    display.scrollTo(0, 0);
+    EXPECT_DOUBLE_EQ(display.view().scale(), 0.5);
+    shot = display.grab().toImage();
+    for (const QPoint at : {QPoint(20, 20), QPoint(21, 20), QPoint(60, 50)}) {
+        const int grey = shot.pixelColor(origin + at).red();
+        EXPECT_GT(grey, 64) << at.x();
+        EXPECT_LT(grey, 192) << at.x();
+    }
+}
+
+TEST(VideoDisplay, WheelScrollsShiftWheelGoesSidewaysCtrlWheelZoomsCtrlZeroResets)
+{
+    VideoDisplay display;
+    display.resize(124, 94);
+    display.show();
+    display.setFrame(coordinateImage(400, 300));
+    const QPointF pointer = display.contentsRect().topLeft() + QPointF(30, 20);
+    auto wheel = [&](int delta, Qt::KeyboardModifiers modifiers) {
+        QWheelEvent event(pointer, display.mapToGlobal(pointer), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&display, &event);
+    };
+    wheel(-120, Qt::NoModifier);
+    EXPECT_EQ(display.view().scrollY(), 60);
+    EXPECT_EQ(display.view().scrollX(), 0);
+    wheel(-240, Qt::ShiftModifier);
+    EXPECT_EQ(display.view().scrollX(), 120);
+    auto *bar = display.findChild<QScrollBar *>(QStringLiteral("horizontalBar"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->value(), 120);
+    bar->setValue(100);
+    EXPECT_EQ(display.view().scrollX(), 100);
+
+    // The video pixel under the pointer stays there through the zoom.
+    const int underX = 30 + 100;
+    wheel(120, Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(display.view().scale(), 1.5);
+    QSignalSpy released(&display, &VideoDisplay::mouseReleased);
+    QTest::mouseRelease(&display, Qt::LeftButton, Qt::NoModifier, pointer.toPoint());
+    ASSERT_EQ(released.count(), 1);
+    EXPECT_NEAR(released.at(0).at(2).toFloat(), underX, 1.0);
+
+    QTest::keyClick(&display, Qt::Key_0, Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(display.view().scale(), 1.0);
+    for (int i = 0; i < 10; ++i)
+        wheel(-120, Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(display.view().scale(), display.view().fitScale());
+    EXPECT_FALSE(bar->isVisible());
+}
+
+TEST(VideoDisplay, ClickAtFourTimesAfterAScrollReportsTheVideoPixelUnderThePointer)
+{
+    VideoDisplay display;
+    display.resize(124, 94);
+    display.show();
+    display.setFrame(coordinateImage(400, 300));
+    const QPoint origin = display.contentsRect().topLeft();
+    display.zoomAt(4.0, origin);
+    display.scrollTo(803, 401);
+    QSignalSpy released(&display, &VideoDisplay::mouseReleased);
+    // Screen pixels 0..4 of the view show video pixels 200 (1 px) and 201 (4 px).
+    for (int i = 0; i < 5; ++i)
+        QTest::mouseRelease(&display, Qt::LeftButton, Qt::NoModifier, origin + QPoint(i, i));
+    ASSERT_EQ(released.count(), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(std::lround(released.at(i).at(2).toFloat()), (803 + i) / 4) << i;
+        EXPECT_EQ(std::lround(released.at(i).at(3).toFloat()), (401 + i) / 4) << i;
+    }
 }
 
 int main(int argc, char **argv)

@@ -2,6 +2,7 @@
 
 #include "app/ui/autotrackcommands.h"
 #include "app/ui/commondialog.h"
+#include "app/frameinterval.h"
 #include "app/videoarea.h"
 #include "common/utf8path.h"
 #include "dialogs/ui/frmabout.h"
@@ -16,6 +17,8 @@
 #include "progress/ui/progressbar.h"
 #include "track/sequencefile.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -24,9 +27,13 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
+
+#include <cmath>
 
 namespace zorvane {
 namespace {
@@ -112,6 +119,7 @@ Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_pl
     connect(this, &Form1::trackChanged, m_measures, &MeasureController::trackChanged);
     new AutoTrackCommands(*this, [this](const QString &text) { m_showMessage(text); });
     m_client->installEventFilter(this);
+    setAcceptDrops(true);
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     Form_Load();
 }
@@ -277,8 +285,12 @@ void Form1::drawMarker(QPainter &painter) const
     const std::optional<TrackPoint> point = m_pointTrack.find(m_player.position());
     if (!point || point->isEmpty())
         return;
-    const std::int64_t x = point->X;
-    const std::int64_t y = point->Y;
+    // The cross keeps its screen size at every zoom: it is drawn in screen
+    // pixels around the one showing the middle of the point's pixel.
+    const QPointF middle = painter.transform().map(QPointF(point->X + 0.5, point->Y + 0.5));
+    const double x = std::floor(middle.x());
+    const double y = std::floor(middle.y());
+    painter.resetTransform();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(QColor(255, 0, 0), 0));
     // Lines stop one pixel short of their end point, so the cross is 10
@@ -388,6 +400,17 @@ void Form1::openVideo(const QString &fileName)
     if (m_trackJournal->videoOpened(pathFromUtf8(path), m_pointTrack))
         Ref();
     emit trackChanged();
+    updateStepTip();
+}
+
+// The step field tells what the video's own frame interval is.
+void Form1::updateStepTip()
+{
+    std::vector<double> times;
+    times.reserve(static_cast<std::size_t>(m_player.length()));
+    for (int frame = 0; frame < m_player.length(); ++frame)
+        times.push_back(m_player.frameTimeMs(frame));
+    m_text1->setToolTip(QString::fromStdString(frameIntervalTip(times, QLocale().decimalPoint().toStdString())));
 }
 
 std::optional<DisplayedSize> Form1::displayedSize() const
@@ -424,7 +447,12 @@ void Form1::os_Click()
     m_commonDialog1->setFilter(kSequenceFilter);
     if (!m_commonDialog1->showOpen(this))
         return;
-    const std::filesystem::path sequence = pathFromUtf8(utf8(m_commonDialog1->fileName()));
+    loadSequenceFile(m_commonDialog1->fileName());
+}
+
+void Form1::loadSequenceFile(const QString &fileName)
+{
+    const std::filesystem::path sequence = pathFromUtf8(utf8(fileName));
     try {
         const SequenceLoad load = loadSequence(sequence, m_pointTrack);
         m_trackJournal->sequenceLoaded(m_pointTrack, load.framesRead);
@@ -437,6 +465,41 @@ void Form1::os_Click()
             m_pointTrack.resize(0);
     }
     emit trackChanged();
+}
+
+namespace {
+
+// The first local file among the dropped ones.
+QString droppedFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl &url : data->urls())
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    return {};
+}
+
+} // namespace
+
+void Form1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+// A sequence file is known by its extension, as in the dialog's filter;
+// anything else is tried as a video.
+void Form1::dropEvent(QDropEvent *event)
+{
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    if (path.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive))
+        loadSequenceFile(path);
+    else
+        openVideo(path);
 }
 
 void Form1::Aide_Click()

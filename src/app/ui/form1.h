@@ -18,6 +18,8 @@
 #include <vector>
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -80,6 +82,8 @@ public:
 
     // Opens the video as "Ouvir Video" does once its dialog gave the path.
     void openVideo(const QString &path);
+    // Loads a sequence file as "Ouvrir sequence" does once its dialog gave the path.
+    void loadSequenceFile(const QString &path);
 
     // The "Mesures" menu, where commands beyond the first three menus go.
     QMenu *measuresMenu() const { return m_mesures; }
@@ -103,6 +107,9 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // A file dropped on the window opens as from the File menu.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void createControls();
@@ -113,6 +120,7 @@ private:
     void Timer1_Timer();
     void ov_Click();
     std::optional<DisplayedSize> displayedSize() const;
+    void updateStepTip();
     void os_Click();
     void es_Click();
     void Aide_Click();

@@ -214,10 +214,12 @@ void MeasureController::sequenceSaved(const std::filesystem::path &sequence)
 void MeasureController::sequenceLoaded(const std::filesystem::path &sequence)
 {
     try {
+        // Without a calibration beside it, a sequence loads as it always did.
+        if (!readSidecar(sidecarPath(sequence)))
+            return;
         if (!m_host.player.isOpen()) {
-            if (readSidecar(sidecarPath(sequence)))
-                m_host.showMessage(QStringLiteral("Ouvrez d'abord la vidéo de cette séquence pour reprendre son "
-                                                  "étalonnage."));
+            m_host.showMessage(QStringLiteral("Ouvrez d'abord la vidéo de cette séquence pour reprendre son "
+                                              "étalonnage."));
             return;
         }
         const CalibratedVideo video = identifyVideo(pathFromUtf8(m_host.player.fileName()), m_host.player.length());

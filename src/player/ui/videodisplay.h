@@ -1,11 +1,14 @@
 #pragma once
 
+#include "player/viewtransform.h"
+
 #include <QFrame>
 #include <QImage>
 
 #include <functional>
 
 class QPainter;
+class QScrollBar;
 
 namespace zorvane {
 
@@ -13,9 +16,11 @@ namespace zorvane {
 enum class MouseButton : int { Other = 0, Left = 1, Right = 2, Middle = 4 };
 
 // A picture box: sunken border, dark grey inside, and the current video
-// frame drawn 1:1 from the top-left corner of the area inside the border.
-// Mouse positions are reported from that same corner, so a position is the
-// pixel of the frame under the pointer.
+// frame drawn from the top-left corner of the area inside the border, 1:1
+// unless zoomed. A frame larger than the area scrolls (scroll bars, the
+// wheel, Shift+wheel sideways); Ctrl+wheel zooms around the pointer and
+// Ctrl+0 goes back to 1:1. Mouse positions are reported in frame
+// coordinates: at 1:1 without scrolling, the position from that corner.
 class VideoDisplay : public QFrame {
     Q_OBJECT
 
@@ -31,6 +36,16 @@ public:
 
     void setOverlay(Overlay overlay);
 
+    const ViewTransform &view() const { return m_view; }
+    // The area inside the border less the scroll bars, in widget pixels.
+    QRect viewRect() const;
+    // Anchors are widget positions.
+    void zoomAt(double scale, QPointF anchor);
+    void zoomIn(QPointF anchor);
+    void zoomOut(QPointF anchor);
+    void resetZoom();
+    void scrollTo(int x, int y);
+
     static MouseButton buttonOf(Qt::MouseButton button);
     // Shift bits: 1 Shift, 2 Ctrl, 4 Alt.
     static int shiftCode(Qt::KeyboardModifiers modifiers);
@@ -41,10 +56,20 @@ signals:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    ViewPoint fromWidget(QPointF at) const;
+    void paintFrame(QPainter &painter) const;
+    void layoutView();
+
     QImage m_frame;
     Overlay m_overlay;
+    ViewTransform m_view;
+    QScrollBar *m_horizontalBar = nullptr;
+    QScrollBar *m_verticalBar = nullptr;
 };
 
 } // namespace zorvane
