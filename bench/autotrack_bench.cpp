@@ -6,12 +6,12 @@
 #include "player/framesource.h"
 #include "trackcorpus.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -82,7 +82,8 @@ void endToEnd()
                     static_cast<double>(std::clock() - cpuStarted) / CLOCKS_PER_SEC);
     }
     const std::string command = std::string("'") + ZORVANE_INSPECT_PATH + "' track '" + video.string()
-        + "' --from 0 --at " + std::to_string(corpus->clickX()) + " " + std::to_string(corpus->clickY());
+                                + "' --from 0 --at " + std::to_string(corpus->clickX()) + " "
+                                + std::to_string(corpus->clickY());
     const double cpuBefore = childrenProcessorSeconds();
     const auto started = Clock::now();
     FILE *output = popen(command.c_str(), "r");
@@ -110,7 +111,9 @@ void trace(const std::string &name)
     for (int index = 1; index < static_cast<int>(run.size()); ++index) {
         const TruthPoint truth = corpus->truth(index);
         const TrackStep &step = run[index];
-        const char *state = step.state == TrackStep::State::Found ? "found" : step.state == TrackStep::State::Hidden ? "hidden" : "lost";
+        const char *state = step.state == TrackStep::State::Found    ? "found"
+                            : step.state == TrackStep::State::Hidden ? "hidden"
+                                                                     : "lost";
         std::printf("%4d truth %8.2f %8.2f shown %.2f  %-6s %8.2f %8.2f conf %.3f err %.2f\n", index, truth.x, truth.y,
                     truth.visible, state, step.x, step.y, step.confidence,
                     step.state == TrackStep::State::Found ? std::hypot(step.x - truth.x, step.y - truth.y) : 0.0);
@@ -130,8 +133,7 @@ int main(int argc, char **argv)
         } else if (arg == "--trace" && i + 1 < argc) {
             trace(argv[++i]);
             return 0;
-        }
-        else
+        } else
             names.push_back(arg);
     }
     if (names.empty())

@@ -131,8 +131,9 @@ DecodeLimit measureDecodeLimit(const std::filesystem::path &file, int gopFrames)
     const auto start = Clock::now();
     auto drain = [&] {
         while (avcodec_receive_frame(codec, frame) == 0) {
-            scaler = sws_getCachedContext(scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                          width, height, AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
+            scaler =
+                sws_getCachedContext(scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                                     width, height, AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
             std::uint8_t *planes[4] = {rgb.data()};
             int strides[4] = {width * 3};
             sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);

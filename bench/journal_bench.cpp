@@ -89,8 +89,8 @@ int main(int argc, char **argv)
     latencies.reserve(static_cast<std::size_t>(clicks));
     for (int click = 0; click < clicks; ++click) {
         const Clock::time_point begun = Clock::now();
-        const std::optional<JournalFailure> failure = recordJournaledClick(
-            track, journal, click % 100'000, 100.5f + static_cast<float>(click % 500), 200.0f);
+        const std::optional<JournalFailure> failure =
+            recordJournaledClick(track, journal, click % 100'000, 100.5f + static_cast<float>(click % 500), 200.0f);
         latencies.push_back(millisecondsSince(begun));
         if (failure) {
             std::fprintf(stderr, "journal failed at click %d (error %d)\n", click, failure->error);
@@ -108,11 +108,9 @@ int main(int argc, char **argv)
     const double p99 = percentile(latencies, 0.99);
     std::printf("folder %s on %s\n", folder.c_str(), filesystemName(folder));
     std::printf("start of a journal: %.3f ms; reading back %d clicks (%llu bytes): %.3f ms, %d unsaved points\n",
-                startMs, clicks, static_cast<unsigned long long>(contents.validBytes), readMs,
-                contents.unsavedPoints);
+                startMs, clicks, static_cast<unsigned long long>(contents.validBytes), readMs, contents.unsavedPoints);
     std::printf("%s: p99 %s 16 ms\n", p99 < 16.0 ? "target met" : "target MISSED", p99 < 16.0 ? "<" : ">=");
-    std::printf("journal: clicks=%d median_ms=%.3f p99_ms=%.3f max_ms=%.3f\n", clicks, median, p99,
-                latencies.back());
+    std::printf("journal: clicks=%d median_ms=%.3f p99_ms=%.3f max_ms=%.3f\n", clicks, median, p99, latencies.back());
     if (ownFolder)
         fs::remove_all(folder);
     return 0;

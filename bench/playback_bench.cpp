@@ -38,9 +38,10 @@ QString benchVideo()
     if (QFileInfo::exists(path))
         return path;
     const QString partial = path + QStringLiteral(".partial.mp4");
-    const QStringList args{"-nostdin", "-y", "-loglevel", "error", "-f", "lavfi",
-                           "-i", "testsrc2=size=1920x1080:rate=30:duration=10",
-                           "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", partial};
+    const QStringList args{"-nostdin", "-y",      "-loglevel", "error",
+                           "-f",       "lavfi",   "-i",        "testsrc2=size=1920x1080:rate=30:duration=10",
+                           "-c:v",     "libx264", "-preset",   "veryfast",
+                           "-pix_fmt", "yuv420p", partial};
     std::printf("making %s with ffmpeg...\n", qPrintable(path));
     if (QProcess::execute(QStringLiteral("ffmpeg"), args) != 0)
         return {};

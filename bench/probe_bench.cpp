@@ -47,6 +47,7 @@ int main(int argc, char **argv)
     timeProbe("ASF scan to end of file", writeFile("zorvane-bench.wmv", asfHead, megabytes, '\x01'), megabytes);
     // 'W' bytes start a candidate test at every offset, the slowest content.
     timeProbe("ASF scan, all 'W'", writeFile("zorvane-bench-w.wmv", asfHead, megabytes, 'W'), megabytes);
-    timeProbe("MPEG search, no sequence header", writeFile("zorvane-bench.mpg", std::string("\0\0\1\xBA", 4), 1, '\0'), 1);
+    timeProbe("MPEG search, no sequence header", writeFile("zorvane-bench.mpg", std::string("\0\0\1\xBA", 4), 1, '\0'),
+              1);
     return 0;
 }

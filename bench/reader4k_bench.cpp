@@ -5,8 +5,8 @@
 // `/usr/bin/time -f %M` for the process's peak.
 // Usage: zorvane-bench-4k [MEDIA_DIR]
 #include "benchvideo.h"
-#include "support/displaymatrix.h"
 #include "player/framereader.h"
+#include "support/displaymatrix.h"
 
 #include <sys/resource.h>
 
@@ -42,7 +42,8 @@ std::string encoderArgs(const std::string &filter)
 
 fs::path landscapeVideo(const fs::path &dir)
 {
-    return makeVideo(dir, {"hevc10-4k-" + std::to_string(kFrames) + ".mov", 3840, 2160, kFrames, "30", encoderArgs("")});
+    return makeVideo(dir,
+                     {"hevc10-4k-" + std::to_string(kFrames) + ".mov", 3840, 2160, kFrames, "30", encoderArgs("")});
 }
 
 // Drawn upright at 2160x3840, stored turned a quarter anticlockwise with a
@@ -120,4 +121,3 @@ int main(int argc, char **argv)
         return 1;
     }
 }
-

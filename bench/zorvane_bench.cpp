@@ -32,10 +32,10 @@ constexpr int kRandomReads = 30;
 fs::path makeVideo(const fs::path &dir, int frames)
 {
     const std::string gop = std::to_string(kGop);
-    return zorvane::bench::makeVideo(
-        dir, {"h264-720p-" + std::to_string(frames) + ".mp4", kWidth, kHeight, frames, "25",
-              "-c:v libx264 -preset veryfast -crf 23 -bf 3 -g " + gop + " -keyint_min " + gop
-                  + " -sc_threshold 0 -pix_fmt yuv420p"});
+    return zorvane::bench::makeVideo(dir,
+                                     {"h264-720p-" + std::to_string(frames) + ".mp4", kWidth, kHeight, frames, "25",
+                                      "-c:v libx264 -preset veryfast -crf 23 -bf 3 -g " + gop + " -keyint_min " + gop
+                                          + " -sc_threshold 0 -pix_fmt yuv420p"});
 }
 
 constexpr int kFullHdFrames = 500;
@@ -193,8 +193,8 @@ int main(int argc, char **argv)
                     openMs <= 500 ? "met" : "MISSED", cacheMb <= budgetMb ? "met" : "MISSED");
         std::printf("bench: open_ms=%.1f forward_ms=%.2f back_ms=%.2f back_max_ms=%.2f random_ms=%.1f "
                     "decode_limit_ms=%.2f cache_peak_mb=%.0f cold_back_ms=%.2f wrong=%d\n",
-                    openMs, forwardMs, backMs, backMaxMs, median(random), limit.perFrameMs, cacheMb,
-                    fullHd.coldBackMs, wrong);
+                    openMs, forwardMs, backMs, backMaxMs, median(random), limit.perFrameMs, cacheMb, fullHd.coldBackMs,
+                    wrong);
         return wrong == 0 ? 0 : 1;
     } catch (const std::exception &error) {
         std::cerr << "zorvane-bench: " << error.what() << "\n";

@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const int frames = 1 + header[2] % kMaxFrames;
     const double x = coordinate(header[3], width), y = coordinate(header[4], height);
     std::mt19937 random(header[5] | header[6] << 8);
-    const int oddFrame = header[7] % 16;  // beyond the sequence most of the time
+    const int oddFrame = header[7] % 16; // beyond the sequence most of the time
 
     try {
         AutoTracker tracker(makeFrame(width, height, 0, data, size, random), x, y);

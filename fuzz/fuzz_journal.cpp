@@ -33,8 +33,8 @@ void fixChecksums(std::vector<std::uint8_t> &bytes)
 {
     std::size_t at = 0;
     while (at + journalformat::headBytes <= bytes.size()) {
-        const std::uint64_t end = at + journalformat::headBytes + std::uint64_t{le32(&bytes[at])}
-                                  + journalformat::checksumBytes;
+        const std::uint64_t end =
+            at + journalformat::headBytes + std::uint64_t{le32(&bytes[at])} + journalformat::checksumBytes;
         if (end > bytes.size())
             return;
         const std::uint32_t crc = crc32(&bytes[at], end - at - journalformat::checksumBytes);
@@ -94,7 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         bytes.erase(bytes.begin());
         fixChecksums(bytes);
     }
-    const std::filesystem::path file = fuzz::ScratchFolder::instance().write("input.journal", bytes.data(), bytes.size());
+    const std::filesystem::path file =
+        fuzz::ScratchFolder::instance().write("input.journal", bytes.data(), bytes.size());
     JournalContents contents = readJournal(file);
     checkContents(contents, bytes.size());
     checkRestoreRoundTrip(std::move(contents));

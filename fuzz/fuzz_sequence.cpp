@@ -22,10 +22,7 @@ constexpr std::int32_t kLargestRoundTrip = 5000;
     std::abort();
 }
 
-TrackPoint presizedPoint(std::int32_t frame)
-{
-    return {frame + 1, -(frame + 1)};
-}
+TrackPoint presizedPoint(std::int32_t frame) { return {frame + 1, -(frame + 1)}; }
 
 PointTrack presizedTrack()
 {

@@ -21,7 +21,8 @@ namespace {
 
 void checkRoundTrip(const MeasureSettings &settings)
 {
-    if (!(settings.calibration.metresPerPixel() > 0) || settings.calibration.scaleStart() == settings.calibration.scaleEnd())
+    if (!(settings.calibration.metresPerPixel() > 0)
+        || settings.calibration.scaleStart() == settings.calibration.scaleEnd())
         fail("an accepted calibration has no scale");
     const std::filesystem::path saved = fuzz::ScratchFolder::instance().path() / "saved.etalonnage";
     saveSidecar(saved, settings);

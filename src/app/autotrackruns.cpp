@@ -15,14 +15,12 @@ std::optional<TrackPoint> trackedPoint(double x, double y)
 }
 
 AutoTrackRuns::AutoTrackRuns(PictureOf pictureOf, WritePoints store, WritePoints restore)
-    : m_pictureOf(std::move(pictureOf)), m_store(std::move(store)), m_restore(std::move(restore))
-{
-}
+        : m_pictureOf(std::move(pictureOf)), m_store(std::move(store)), m_restore(std::move(restore))
+{}
 
 AutoTrackRuns::~AutoTrackRuns() = default;
 
-std::optional<RunStartError> AutoTrackRuns::start(const PointTrack &track, std::int32_t frame,
-                                                  std::int32_t frameCount)
+std::optional<RunStartError> AutoTrackRuns::start(const PointTrack &track, std::int32_t frame, std::int32_t frameCount)
 {
     stop();
     if (frameCount <= 0)
@@ -37,7 +35,7 @@ std::optional<RunStartError> AutoTrackRuns::start(const PointTrack &track, std::
         m_tracker = std::make_unique<AutoTracker>(picture, from->X, from->Y);
     } catch (const AutoTrackError &error) {
         return error.kind() == AutoTrackErrorKind::PointOutside ? RunStartError::PointOutside
-                                                                 : RunStartError::Unreadable;
+                                                                : RunStartError::Unreadable;
     }
     m_frame = frame;
     m_frameCount = frameCount;

@@ -1,6 +1,6 @@
-#include "app/commandline.h"
 #include "app/cli_commands.h"
 #include "app/cli_probe.h"
+#include "app/commandline.h"
 #include "player/player.h"
 
 #include <iostream>

@@ -28,7 +28,7 @@ std::optional<MeasureArgs> parseArgs(const std::vector<std::string> &args)
     MeasureArgs parsed;
     for (std::size_t i = 0; i < args.size(); ++i) {
         fs::path *option = args[i] == "--calibration" ? &parsed.calibration
-            : args[i] == "--video"                    ? &parsed.video
+                           : args[i] == "--video"     ? &parsed.video
                                                       : nullptr;
         if (option && i + 1 < args.size() && option->empty())
             *option = args[++i];

@@ -82,20 +82,14 @@ std::string probeLine(const std::string &path, const DisplayedSizeQuery &display
     const std::string tag = DetectMediaType(path);
     const VideoInfo info = ProbeVideoInfo(path, displayedSize);
     return escapeField(tag) + "\t\"" + escapeCodec(info.Codec) + "\"\t" + std::to_string(info.Width) + "\t"
-        + std::to_string(info.Height) + "\t" + std::to_string(info.Spare1) + "\t" + std::to_string(info.Spare2);
+           + std::to_string(info.Height) + "\t" + std::to_string(info.Spare1) + "\t" + std::to_string(info.Spare2);
 }
 
 } // namespace
 
-std::string escapeCodec(const std::string &codec)
-{
-    return escapeBytes(codec, TextKind::QuotedAscii);
-}
+std::string escapeCodec(const std::string &codec) { return escapeBytes(codec, TextKind::QuotedAscii); }
 
-std::string escapeField(const std::string &text)
-{
-    return escapeBytes(text, TextKind::Utf8);
-}
+std::string escapeField(const std::string &text) { return escapeBytes(text, TextKind::Utf8); }
 
 int runProbeCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
                     DisplayedSizeForPath displayedSize)

@@ -8,10 +8,7 @@ namespace zorvane {
 
 namespace {
 
-bool isOption(const std::string &arg)
-{
-    return arg.size() > 1 && arg.front() == '-';
-}
+bool isOption(const std::string &arg) { return arg.size() > 1 && arg.front() == '-'; }
 
 CommandLine::Action requestedAnswer(const std::vector<std::string> &args)
 {
@@ -25,10 +22,7 @@ CommandLine::Action requestedAnswer(const std::vector<std::string> &args)
     return CommandLine::Action::Run;
 }
 
-CommandLine failure(std::string message)
-{
-    return {CommandLine::Action::Error, {}, std::move(message)};
-}
+CommandLine failure(std::string message) { return {CommandLine::Action::Error, {}, std::move(message)}; }
 
 } // namespace
 
@@ -67,9 +61,6 @@ std::string helpText()
            "The toolkit's own options (-platform, -style, ...) are accepted too.\n";
 }
 
-std::string versionText(const std::string &program)
-{
-    return program + " " + kVersion + "\n";
-}
+std::string versionText(const std::string &program) { return program + " " + kVersion + "\n"; }
 
 } // namespace zorvane

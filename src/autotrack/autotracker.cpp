@@ -66,15 +66,9 @@ struct Peak {
     double score = -1;
 };
 
-double length(Vec2 v)
-{
-    return std::hypot(v.x, v.y);
-}
+double length(Vec2 v) { return std::hypot(v.x, v.y); }
 
-Vec2 minus(Vec2 a, Vec2 b)
-{
-    return {a.x - b.x, a.y - b.y};
-}
+Vec2 minus(Vec2 a, Vec2 b) { return {a.x - b.x, a.y - b.y}; }
 
 cv::Mat correlate(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &weights = {})
 {
@@ -105,7 +99,8 @@ Peak peakNear(const cv::Mat &map, cv::Point2d at, int reach)
 {
     const int x = std::clamp(static_cast<int>(std::lround(at.x)), 0, map.cols - 1);
     const int y = std::clamp(static_cast<int>(std::lround(at.y)), 0, map.rows - 1);
-    const cv::Rect area = cv::Rect(x - reach, y - reach, 2 * reach + 1, 2 * reach + 1) & cv::Rect(0, 0, map.cols, map.rows);
+    const cv::Rect area =
+        cv::Rect(x - reach, y - reach, 2 * reach + 1, 2 * reach + 1) & cv::Rect(0, 0, map.cols, map.rows);
     double best = 0;
     cv::Point loc;
     cv::minMaxLoc(map(area), nullptr, &best, nullptr, &loc);
@@ -164,7 +159,8 @@ double outlineRadius(const cv::Mat &patch)
 double spreadWithin(const cv::Mat &patch, double radius)
 {
     cv::Mat mask = cv::Mat::zeros(patch.size(), CV_8U);
-    cv::circle(mask, cv::Point(patch.cols / 2, patch.rows / 2), static_cast<int>(std::ceil(radius)), cv::Scalar(255), -1);
+    cv::circle(mask, cv::Point(patch.cols / 2, patch.rows / 2), static_cast<int>(std::ceil(radius)), cv::Scalar(255),
+               -1);
     cv::Scalar mean, deviation;
     cv::meanStdDev(patch, mean, deviation, mask);
     return deviation[0];
@@ -216,15 +212,15 @@ private:
 
     cv::Size m_frameSize;
     int m_frame = 0;
-    double m_spacing = 1;       // frame pixels per template sample
+    double m_spacing = 1; // frame pixels per template sample
     double m_firstSpacing = 1;
-    double m_radius = 0;        // object radius in samples
-    double m_angle = 0;         // the object's turn since the start, radians
-    double m_turnRate = 0;      // per frame
-    int m_half = 0;             // template half side in samples
+    double m_radius = 0;   // object radius in samples
+    double m_angle = 0;    // the object's turn since the start, radians
+    double m_turnRate = 0; // per frame
+    int m_half = 0;        // template half side in samples
     cv::Mat m_adaptive;
     cv::Mat m_weights;
-    std::vector<cv::Mat> m_appearances;  // the first one stays
+    std::vector<cv::Mat> m_appearances; // the first one stays
     int m_lastAppearanceFrame = 0;
     int m_firstSamples = 1;
     MotionModel m_motion;
@@ -381,7 +377,8 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
     for (int move = 0; move <= kMoves; ++move) {
         area = sampler.sample(candidate, m_spacing, cv::Size(side, side), m_angle);
         adaptive = subPixelPeak(correlate(area, m_adaptive, m_weights));
-        const cv::Point cell(static_cast<int>(std::lround(adaptive.at.x)), static_cast<int>(std::lround(adaptive.at.y)));
+        const cv::Point cell(static_cast<int>(std::lround(adaptive.at.x)),
+                             static_cast<int>(std::lround(adaptive.at.y)));
         const bool atEdge = cell.x == 0 || cell.y == 0 || cell.x == 2 * reach || cell.y == 2 * reach;
         if (!atEdge || move == kMoves)
             break;
@@ -412,7 +409,7 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
 bool AutoTracker::Private::accepted(const Match &match, const Thresholds &limits) const
 {
     const bool inPicture = match.position.x >= -0.5 && match.position.y >= -0.5
-        && match.position.x < m_frameSize.width - 0.5 && match.position.y < m_frameSize.height - 0.5;
+                           && match.position.x < m_frameSize.width - 0.5 && match.position.y < m_frameSize.height - 0.5;
     return inPicture && match.adaptive >= limits.adaptive && match.memory >= limits.memory;
 }
 
@@ -470,10 +467,11 @@ void AutoTracker::Private::learnPose(const GraySampler &sampler, Vec2 centre)
         return best;
     };
     const double now = fit(m_spacing, m_angle);
-    const double scaleStep = parabolaOffset(fit(m_spacing * (1 - kScaleProbe), m_angle), now,
-                                            fit(m_spacing * (1 + kScaleProbe), m_angle)) * 2 * kScaleProbe;
+    const double scaleStep =
+        parabolaOffset(fit(m_spacing * (1 - kScaleProbe), m_angle), now, fit(m_spacing * (1 + kScaleProbe), m_angle))
+        * 2 * kScaleProbe;
     const double turn = parabolaOffset(fit(m_spacing, m_angle - kTurnProbe), now, fit(m_spacing, m_angle + kTurnProbe))
-        * 2 * kTurnProbe;
+                        * 2 * kTurnProbe;
     m_spacing = std::clamp(m_spacing * (1 + 0.7 * scaleStep), m_firstSpacing / 4, m_firstSpacing * 4);
     m_angle += 0.7 * turn;
     m_turnRate += 0.5 * 0.7 * turn;
@@ -483,7 +481,7 @@ bool AutoTracker::Private::predictionLeftPicture(Vec2 predicted) const
 {
     const double margin = 2 * objectRadiusPx();
     return predicted.x < -margin || predicted.y < -margin || predicted.x > m_frameSize.width - 1 + margin
-        || predicted.y > m_frameSize.height - 1 + margin;
+           || predicted.y > m_frameSize.height - 1 + margin;
 }
 
 TrackStep AutoTracker::Private::next(const cv::Mat &frame)
@@ -528,8 +526,7 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
     return {TrackStep::State::Hidden};
 }
 
-AutoTracker::AutoTracker(const RgbImage &startFrame, double x, double y)
-    : m_impl(std::make_unique<Private>())
+AutoTracker::AutoTracker(const RgbImage &startFrame, double x, double y) : m_impl(std::make_unique<Private>())
 {
     const cv::Mat frame = frameHeader(startFrame);
     if (!(x >= -0.5 && x < frame.cols - 0.5 && y >= -0.5 && y < frame.rows - 0.5))
@@ -539,20 +536,11 @@ AutoTracker::AutoTracker(const RgbImage &startFrame, double x, double y)
 
 AutoTracker::~AutoTracker() = default;
 
-double AutoTracker::startX() const
-{
-    return m_impl->m_start.x;
-}
+double AutoTracker::startX() const { return m_impl->m_start.x; }
 
-double AutoTracker::startY() const
-{
-    return m_impl->m_start.y;
-}
+double AutoTracker::startY() const { return m_impl->m_start.y; }
 
-bool AutoTracker::hasTarget() const
-{
-    return m_impl->m_hasTarget;
-}
+bool AutoTracker::hasTarget() const { return m_impl->m_hasTarget; }
 
 TrackStep AutoTracker::next(const RgbImage &frame)
 {

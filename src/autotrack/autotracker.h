@@ -9,15 +9,14 @@
 namespace zorvane {
 
 enum class AutoTrackErrorKind {
-    BadFrame,      // empty frame, or pixels that do not fill its size
-    PointOutside,  // the start point is not inside the picture
-    SizeChanged,   // a frame's size differs from the start frame's
+    BadFrame,     // empty frame, or pixels that do not fill its size
+    PointOutside, // the start point is not inside the picture
+    SizeChanged,  // a frame's size differs from the start frame's
 };
 
 class AutoTrackError : public std::runtime_error {
 public:
-    AutoTrackError(AutoTrackErrorKind kind, const std::string &message)
-        : std::runtime_error(message), m_kind(kind) {}
+    AutoTrackError(AutoTrackErrorKind kind, const std::string &message) : std::runtime_error(message), m_kind(kind) {}
     AutoTrackErrorKind kind() const noexcept { return m_kind; }
 
 private:
@@ -27,14 +26,14 @@ private:
 // What the tracker says about one frame.
 struct TrackStep {
     enum class State {
-        Found,   // x, y and confidence hold the object's centre
-        Hidden,  // no claim for this frame; the tracker keeps looking
-        Lost,    // no claim, and it has given up: later frames are not looked at
+        Found,  // x, y and confidence hold the object's centre
+        Hidden, // no claim for this frame; the tracker keeps looking
+        Lost,   // no claim, and it has given up: later frames are not looked at
     };
     State state = State::Hidden;
-    double x = 0;           // video pixels, pixel centres at integer coordinates
+    double x = 0; // video pixels, pixel centres at integer coordinates
     double y = 0;
-    double confidence = 0;  // 0 to 1, only meaningful when found
+    double confidence = 0; // 0 to 1, only meaningful when found
 };
 
 // Follows one object from a clicked point through the frames that come

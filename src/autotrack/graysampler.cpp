@@ -8,10 +8,7 @@
 namespace zorvane {
 namespace {
 
-double smoothingFor(double spacing)
-{
-    return spacing > 1.15 ? 0.5 * std::sqrt(spacing * spacing - 1) : 0;
-}
+double smoothingFor(double spacing) { return spacing > 1.15 ? 0.5 * std::sqrt(spacing * spacing - 1) : 0; }
 
 // Sample (i, j) reads source at centre + spacing * R(angle) (i - (w - 1) / 2, j - (h - 1) / 2).
 cv::Mat warpGrid(const cv::Mat &source, cv::Point2d centre, double spacing, cv::Size size, double angle)

@@ -44,11 +44,8 @@ std::vector<std::filesystem::path> absoluteFolders(const std::string &list)
 } // namespace
 
 DesktopRegistry::DesktopRegistry(std::string searchPath, std::vector<SystemInfoTool> tools, std::string dataDirs)
-    : m_searchPath(std::move(searchPath))
-    , m_tools(std::move(tools))
-    , m_dataDirs(std::move(dataDirs))
-{
-}
+        : m_searchPath(std::move(searchPath)), m_tools(std::move(tools)), m_dataDirs(std::move(dataDirs))
+{}
 
 std::string DesktopRegistry::currentSearchPath()
 {
@@ -116,8 +113,8 @@ std::string DesktopRegistry::findSystemInfoCommand() const
     return {};
 }
 
-RegistryAnswer DesktopRegistry::readValue(std::uint32_t root, const std::string &keyName,
-                                          const std::string &valueName, std::uint32_t) const
+RegistryAnswer DesktopRegistry::readValue(std::uint32_t root, const std::string &keyName, const std::string &valueName,
+                                          std::uint32_t) const
 {
     RegistryAnswer answer;
     if (root != HKEY_LOCAL_MACHINE_ROOT || !sameName(keyName, kSysInfoPathKey))

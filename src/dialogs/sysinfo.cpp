@@ -8,15 +8,9 @@ namespace zorvane {
 
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-bool needsQuotes(const std::string &word)
-{
-    return word.empty() || word.find_first_of(" \t\"\\") != std::string::npos;
-}
+bool needsQuotes(const std::string &word) { return word.empty() || word.find_first_of(" \t\"\\") != std::string::npos; }
 
 } // namespace
 
@@ -77,12 +71,8 @@ std::string joinCommandLine(const std::vector<std::string> &words)
 
 SysInfo::SysInfo(const RegistryLayer &registry, ProgramLauncher &launcher, MessageDisplay &messages,
                  FileExists fileExists)
-    : m_registry(registry)
-    , m_launcher(launcher)
-    , m_messages(messages)
-    , m_fileExists(std::move(fileExists))
-{
-}
+        : m_registry(registry), m_launcher(launcher), m_messages(messages), m_fileExists(std::move(fileExists))
+{}
 
 bool SysInfo::regularFileExists(const std::string &path)
 {

@@ -22,17 +22,14 @@ JournalFailureKind kindOf(int error)
     switch (error) {
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
-        return JournalFailureKind::DiskFull;
+    case EFBIG: return JournalFailureKind::DiskFull;
     case EACCES:
     case EPERM:
     case EROFS:
     case ENOTDIR:
     case ENOENT:
-    case EEXIST:
-        return JournalFailureKind::FolderUnavailable;
-    default:
-        return JournalFailureKind::WriteFailed;
+    case EEXIST: return JournalFailureKind::FolderUnavailable;
+    default: return JournalFailureKind::WriteFailed;
     }
 }
 
@@ -89,10 +86,7 @@ std::vector<FramePoint> unsavedPoints(const PointTrack &track, const std::vector
 
 Journal::Journal(fs::path folder) : m_folder(std::move(folder)) {}
 
-Journal::~Journal()
-{
-    stop();
-}
+Journal::~Journal() { stop(); }
 
 fs::path Journal::journalPath(const VideoIdentity &video) const
 {
@@ -110,8 +104,8 @@ std::optional<JournalRecovery> Journal::findUnsaved(const VideoIdentity &video) 
         JournalContents contents = readJournal(aside ? asidePath(video) : journalPath(video));
         if (contents.video != video || contents.unsavedPoints == 0)
             continue;
-        return JournalRecovery{video, std::move(contents.track), std::move(contents.unsaved),
-                               contents.unsavedPoints, aside};
+        return JournalRecovery{video, std::move(contents.track), std::move(contents.unsaved), contents.unsavedPoints,
+                               aside};
     }
     return std::nullopt;
 }
@@ -208,8 +202,8 @@ std::optional<JournalFailure> Journal::append(const std::string &record)
         return stopWith(JournalFailureKind::TooLarge, EFBIG);
     std::size_t done = 0;
     while (done < record.size()) {
-        const ssize_t written = ::pwrite(m_fd, record.data() + done, record.size() - done,
-                                         static_cast<off_t>(m_length + done));
+        const ssize_t written =
+            ::pwrite(m_fd, record.data() + done, record.size() - done, static_cast<off_t>(m_length + done));
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
@@ -254,13 +248,10 @@ std::optional<JournalFailure> Journal::recordUndone(std::span<const FramePoint> 
     return append(encodePoints(PointsCause::Undone, points));
 }
 
-std::optional<JournalFailure> Journal::recordSaved()
-{
-    return append(encodeSaved());
-}
+std::optional<JournalFailure> Journal::recordSaved() { return append(encodeSaved()); }
 
-std::optional<JournalFailure> recordJournaledClick(PointTrack &track, Journal &journal, std::int32_t frame,
-                                                   float x, float y)
+std::optional<JournalFailure> recordJournaledClick(PointTrack &track, Journal &journal, std::int32_t frame, float x,
+                                                   float y)
 {
     const TrackPoint point = clickPoint(x, y);
     (void)track.at(frame); // throws for a frame outside the track

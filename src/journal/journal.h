@@ -16,10 +16,10 @@ namespace zorvane {
 // Unsaved work found in a video's journal when the video is opened.
 struct JournalRecovery {
     VideoIdentity video;
-    PointTrack track;                  // the whole track as it was last journaled
-    std::vector<bool> unsaved;         // per frame: changed since the last save
-    std::int32_t unsavedPoints = 0;    // what the question counts; always above 0
-    bool fromSetAside = false;         // declined at the previous opening
+    PointTrack track;               // the whole track as it was last journaled
+    std::vector<bool> unsaved;      // per frame: changed since the last save
+    std::int32_t unsavedPoints = 0; // what the question counts; always above 0
+    bool fromSetAside = false;      // declined at the previous opening
 };
 
 // The journal of the open video: every change of the track is appended

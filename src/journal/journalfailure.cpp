@@ -4,8 +4,7 @@ namespace zorvane {
 
 std::string restoreQuestion(std::int32_t unsavedPoints)
 {
-    return std::to_string(unsavedPoints)
-           + " points non enregistrés de cette vidéo ont été retrouvés. Les restaurer ?";
+    return std::to_string(unsavedPoints) + " points non enregistrés de cette vidéo ont été retrouvés. Les restaurer ?";
 }
 
 namespace {
@@ -15,12 +14,9 @@ std::string reasonText(const JournalFailure &failure)
     switch (failure.kind) {
     case JournalFailureKind::FolderUnavailable:
         return "le dossier " + failure.path + " n'est pas accessible en écriture";
-    case JournalFailureKind::DiskFull:
-        return "le disque est plein";
-    case JournalFailureKind::TooLarge:
-        return "le journal a atteint sa taille maximale";
-    case JournalFailureKind::WriteFailed:
-        break;
+    case JournalFailureKind::DiskFull: return "le disque est plein";
+    case JournalFailureKind::TooLarge: return "le journal a atteint sa taille maximale";
+    case JournalFailureKind::WriteFailed: break;
     }
     return "erreur d'écriture dans " + failure.path;
 }

@@ -17,8 +17,8 @@ enum class JournalFailureKind {
 // the journal stops until the next video is opened.
 struct JournalFailure {
     JournalFailureKind kind = JournalFailureKind::WriteFailed;
-    int error = 0;      // errno, 0 when none applies
-    std::string path;   // the file or folder concerned
+    int error = 0;    // errno, 0 when none applies
+    std::string path; // the file or folder concerned
 };
 
 // The question asked when a video's journal holds unsaved points.

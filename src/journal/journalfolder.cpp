@@ -80,10 +80,8 @@ bool isTooOld(const FoundFile &file, fs::file_time_type now, const PruningPolicy
 {
     const auto age = now - file.modified;
     switch (file.role) {
-    case FileRole::Scratch:
-        return age > policy.scratchAge;
-    case FileRole::Aside:
-        return age > policy.asideAge;
+    case FileRole::Scratch: return age > policy.scratchAge;
+    case FileRole::Aside: return age > policy.asideAge;
     case FileRole::Journal:
         if (age > policy.unsavedAge)
             return true;

@@ -23,10 +23,10 @@ inline constexpr std::string_view journalExtension = ".journal";
 inline constexpr std::string_view asideExtension = ".aside";
 
 struct PruningPolicy {
-    std::chrono::hours savedAge{24 * 30};   // journals holding nothing unsaved
+    std::chrono::hours savedAge{24 * 30}; // journals holding nothing unsaved
     std::chrono::hours unsavedAge{24 * 180};
     std::chrono::hours asideAge{24 * 30};
-    std::chrono::hours scratchAge{24};      // temporary files left by a crash
+    std::chrono::hours scratchAge{24}; // temporary files left by a crash
     std::size_t maxFiles = 100;
     std::uint64_t maxTotalBytes = 1024ull * 1024 * 1024;
 };

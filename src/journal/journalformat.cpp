@@ -20,10 +20,7 @@ void appendU64(std::string &out, std::uint64_t value)
     appendU32(out, static_cast<std::uint32_t>(value >> 32));
 }
 
-void appendI32(std::string &out, std::int32_t value)
-{
-    appendU32(out, static_cast<std::uint32_t>(value));
-}
+void appendI32(std::string &out, std::int32_t value) { appendU32(out, static_cast<std::uint32_t>(value)); }
 
 void appendPoint(std::string &out, std::int32_t frame, TrackPoint point)
 {
@@ -116,9 +113,6 @@ std::string encodePoints(PointsCause cause, std::span<const FramePoint> points)
     return finishRecord(std::move(out));
 }
 
-std::string encodeSaved()
-{
-    return encodeRecord(RecordType::Saved, {});
-}
+std::string encodeSaved() { return encodeRecord(RecordType::Saved, {}); }
 
 } // namespace zorvane

@@ -76,10 +76,7 @@ public:
     }
 
 private:
-    bool inBuffer() const
-    {
-        return m_position >= m_bufferStart && m_position < m_bufferStart + m_bufferSize;
-    }
+    bool inBuffer() const { return m_position >= m_bufferStart && m_position < m_bufferStart + m_bufferSize; }
 
     bool refill()
     {
@@ -196,12 +193,9 @@ bool decodePoints(FileBytes &in, std::uint32_t length, Replay &replay, bool appl
 bool decodePayload(FileBytes &in, RecordType type, std::uint32_t length, Replay &replay, bool apply)
 {
     switch (type) {
-    case RecordType::Header:
-        return decodeHeader(in, length, replay, apply);
-    case RecordType::Track:
-        return decodeTrack(in, length, replay, apply);
-    case RecordType::Points:
-        return decodePoints(in, length, replay, apply);
+    case RecordType::Header: return decodeHeader(in, length, replay, apply);
+    case RecordType::Track: return decodeTrack(in, length, replay, apply);
+    case RecordType::Points: return decodePoints(in, length, replay, apply);
     case RecordType::Saved:
         if (length != 0 || !replay.video)
             return false;
@@ -220,7 +214,8 @@ bool replayRecord(FileBytes &in, Replay &replay)
     unsigned char typeByte = 0;
     if (!in.readU32(length) || !in.read(&typeByte, 1))
         return false;
-    if (length > journalformat::maxPayloadBytes || in.remaining() < std::uint64_t{length} + journalformat::checksumBytes)
+    if (length > journalformat::maxPayloadBytes
+        || in.remaining() < std::uint64_t{length} + journalformat::checksumBytes)
         return false;
     const auto type = static_cast<RecordType>(typeByte);
     const std::uint64_t payloadStart = in.position();

@@ -18,7 +18,7 @@ struct JournalContents {
     std::int32_t unsavedPoints = 0;     // frames changed since the last save that hold a point
     std::uint64_t validBytes = 0;       // length of the whole, checked records
     std::uint64_t records = 0;
-    bool damaged = false;               // bytes after validBytes could not be used
+    bool damaged = false; // bytes after validBytes could not be used
 };
 
 // Never throws for what the file holds: a truncated, garbled or foreign

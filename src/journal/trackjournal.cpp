@@ -8,10 +8,7 @@ TrackJournal::TrackJournal(Question ask, Warning warn) : m_ask(std::move(ask)), 
 
 TrackJournal::~TrackJournal() = default;
 
-void TrackJournal::keepIn(const std::filesystem::path &folder)
-{
-    m_journal = std::make_unique<Journal>(folder);
-}
+void TrackJournal::keepIn(const std::filesystem::path &folder) { m_journal = std::make_unique<Journal>(folder); }
 
 bool TrackJournal::videoOpened(const std::filesystem::path &video, PointTrack &track)
 {

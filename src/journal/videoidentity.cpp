@@ -31,8 +31,7 @@ std::optional<VideoIdentity> VideoIdentity::of(const std::filesystem::path &vide
     VideoIdentity identity;
     identity.path = absolute.string();
     identity.size = static_cast<std::uint64_t>(status.st_size);
-    identity.modifiedNs = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000
-                          + status.st_mtim.tv_nsec;
+    identity.modifiedNs = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec;
     return identity;
 }
 

@@ -26,10 +26,10 @@ double pixelsBetween(PicturePoint a, PicturePoint b)
 
 } // namespace
 
-Calibration::Calibration(PicturePoint scaleStart, PicturePoint scaleEnd, double distanceMetres,
-                         PicturePoint origin, YAxis yAxis)
-    : m_scaleStart(scaleStart), m_scaleEnd(scaleEnd), m_distanceMetres(distanceMetres), m_origin(origin),
-      m_yAxis(yAxis)
+Calibration::Calibration(PicturePoint scaleStart, PicturePoint scaleEnd, double distanceMetres, PicturePoint origin,
+                         YAxis yAxis)
+        : m_scaleStart(scaleStart), m_scaleEnd(scaleEnd), m_distanceMetres(distanceMetres), m_origin(origin),
+          m_yAxis(yAxis)
 {
     if (scaleStart == scaleEnd)
         throw MeasureError(MeasureErrorKind::SamePoints,
@@ -51,9 +51,10 @@ double parseDistance(std::string_view text, const NumberFormat &format)
     const std::optional<double> metres = parseStep(text, format);
     if (!metres)
         throw MeasureError(MeasureErrorKind::DistanceNotNumber,
-                           "La distance « " + std::string(text) + " » n'est pas un nombre : tapez la distance "
-                               "réelle entre les deux points, en mètres (par exemple 0" + format.decimalSeparator
-                               + "5).");
+                           "La distance « " + std::string(text)
+                               + " » n'est pas un nombre : tapez la distance "
+                                 "réelle entre les deux points, en mètres (par exemple 0"
+                               + format.decimalSeparator + "5).");
     checkDistance(*metres);
     return *metres;
 }

@@ -23,8 +23,7 @@ enum class MeasureErrorKind {
 // Messages are French and meant for the user as they stand.
 class MeasureError : public std::runtime_error {
 public:
-    MeasureError(MeasureErrorKind kind, const std::string &message)
-        : std::runtime_error(message), m_kind(kind) {}
+    MeasureError(MeasureErrorKind kind, const std::string &message) : std::runtime_error(message), m_kind(kind) {}
     MeasureErrorKind kind() const noexcept { return m_kind; }
 
 private:

@@ -12,8 +12,7 @@ void appendField(std::string &line, const std::optional<double> &value, const Nu
         line += formatNumber(*value, format.decimalSeparator, measureDigits);
 }
 
-std::string tableText(const MeasureTable &table, const NumberFormat &format, char separator,
-                      std::string_view lineEnd)
+std::string tableText(const MeasureTable &table, const NumberFormat &format, char separator, std::string_view lineEnd)
 {
     std::string text;
     for (std::string_view column : measureColumns) {
@@ -36,10 +35,7 @@ std::string tableText(const MeasureTable &table, const NumberFormat &format, cha
 
 } // namespace
 
-char csvFieldSeparator(const NumberFormat &format)
-{
-    return format.decimalSeparator == "." ? ',' : ';';
-}
+char csvFieldSeparator(const NumberFormat &format) { return format.decimalSeparator == "." ? ',' : ';'; }
 
 std::string csvText(const MeasureTable &table, const NumberFormat &format)
 {

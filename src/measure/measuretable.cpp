@@ -14,8 +14,8 @@ std::optional<double> centralDifference(double before, double at, double after, 
 {
     if (!(hBefore > 0) || !(hAfter > 0))
         return std::nullopt;
-    const double slope = (hBefore * hBefore * (after - at) + hAfter * hAfter * (at - before))
-        / (hBefore * hAfter * (hBefore + hAfter));
+    const double slope =
+        (hBefore * hBefore * (after - at) + hAfter * hAfter * (at - before)) / (hBefore * hAfter * (hBefore + hAfter));
     return std::isfinite(slope) ? std::optional<double>(slope) : std::nullopt;
 }
 

@@ -14,9 +14,9 @@ namespace zorvane {
 // One recorded point in SI units.
 struct MeasureRow {
     std::int32_t frame = 0;
-    double t = 0; // s
-    double x = 0; // m
-    double y = 0; // m
+    double t = 0;             // s
+    double x = 0;             // m
+    double y = 0;             // m
     std::optional<double> vx; // m/s, empty at the first and last recorded frames
     std::optional<double> vy;
 };

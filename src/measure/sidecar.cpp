@@ -24,10 +24,7 @@ constexpr std::string_view kMagic = "zorvane-etalonnage";
 constexpr int kVersion = 1;
 constexpr std::string_view kExtension = ".etalonnage";
 
-std::string quoted(const std::filesystem::path &path)
-{
-    return "« " + path.string() + " »";
-}
+std::string quoted(const std::filesystem::path &path) { return "« " + path.string() + " »"; }
 
 // A word of the file as a message quotes it: short, whatever the file holds.
 std::string shown(std::string_view word)
@@ -50,8 +47,8 @@ struct Fault {
 [[noreturn]] void throwDamaged(const std::filesystem::path &file, const Fault &fault)
 {
     std::string where = fault.line > 0 ? " (ligne " + std::to_string(fault.line) + " : " : " (";
-    throw MeasureError(MeasureErrorKind::SidecarDamaged, "Le fichier d'étalonnage " + quoted(file)
-                                                             + " est endommagé" + where + fault.reason
+    throw MeasureError(MeasureErrorKind::SidecarDamaged, "Le fichier d'étalonnage " + quoted(file) + " est endommagé"
+                                                             + where + fault.reason
                                                              + ") : l'étalonnage n'a pas été chargé.");
 }
 
@@ -79,10 +76,7 @@ std::string escapedName(std::string_view name)
     return text;
 }
 
-std::string pointText(PicturePoint point)
-{
-    return numberText(point.x) + " " + numberText(point.y);
-}
+std::string pointText(PicturePoint point) { return numberText(point.x) + " " + numberText(point.y); }
 
 std::string sidecarText(const MeasureSettings &settings)
 {
@@ -113,8 +107,8 @@ std::optional<std::string> boundedContent(const std::filesystem::path &file)
         if (errno == ENOENT)
             return std::nullopt;
         throw MeasureError(MeasureErrorKind::SidecarUnreadable, "Impossible de lire le fichier d'étalonnage "
-                                                                    + quoted(file) + " : "
-                                                                    + frenchSystemReason(errno) + ".");
+                                                                    + quoted(file) + " : " + frenchSystemReason(errno)
+                                                                    + ".");
     }
     struct stat status {};
     std::string content;
@@ -141,8 +135,8 @@ std::optional<std::string> boundedContent(const std::filesystem::path &file)
     ::close(fd);
     if (error != 0)
         throw MeasureError(MeasureErrorKind::SidecarUnreadable, "Impossible de lire le fichier d'étalonnage "
-                                                                    + quoted(file) + " : "
-                                                                    + frenchSystemReason(error) + ".");
+                                                                    + quoted(file) + " : " + frenchSystemReason(error)
+                                                                    + ".");
     return content;
 }
 
@@ -261,8 +255,8 @@ std::string unescapedName(const Line &line, std::string_view text)
 
 void checkVersion(const std::filesystem::path &file, const std::vector<Line> &lines)
 {
-    const std::vector<std::string_view> first = lines.empty() ? std::vector<std::string_view>{}
-                                                              : words(lines.front().text);
+    const std::vector<std::string_view> first =
+        lines.empty() ? std::vector<std::string_view>{} : words(lines.front().text);
     if (first.size() != 2 || first[0] != kMagic)
         throw Fault{lines.empty() ? 0 : lines.front().number, "ce n'est pas un fichier d'étalonnage"};
     int version = 0;
@@ -278,8 +272,8 @@ void checkVersion(const std::filesystem::path &file, const std::vector<Line> &li
 // Each key once; the value is the rest of the line after the first space.
 std::map<std::string_view, Line> keyedValues(const std::vector<Line> &lines)
 {
-    static constexpr std::string_view known[] = {"video",   "taille", "images", "echelle", "distance", "origine",
-                                                 "axe-y",   "temps",  "ralenti", "pas"};
+    static constexpr std::string_view known[] = {"video",   "taille", "images", "echelle", "distance",
+                                                 "origine", "axe-y",  "temps",  "ralenti", "pas"};
     std::map<std::string_view, Line> values;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const Line &line = lines[i];
@@ -287,8 +281,8 @@ std::map<std::string_view, Line> keyedValues(const std::vector<Line> &lines)
         const std::string_view key = line.text.substr(0, space);
         if (std::find(std::begin(known), std::end(known), key) == std::end(known))
             throw Fault{line.number, "mot " + shown(key) + " inconnu"};
-        const std::string_view value = space == std::string_view::npos ? std::string_view{}
-                                                                       : line.text.substr(space + 1);
+        const std::string_view value =
+            space == std::string_view::npos ? std::string_view{} : line.text.substr(space + 1);
         if (!values.emplace(key, Line{line.number, value}).second)
             throw Fault{line.number, shown(key) + " répété"};
     }
@@ -346,7 +340,7 @@ MeasureSettings parsedSettings(const std::map<std::string_view, Line> &values)
 std::string videoText(const CalibratedVideo &video)
 {
     return shown(video.fileName) + ", " + std::to_string(video.frameCount) + " images, "
-        + std::to_string(video.sizeBytes) + " octets";
+           + std::to_string(video.sizeBytes) + " octets";
 }
 
 } // namespace
@@ -394,10 +388,9 @@ void checkSameVideo(const MeasureSettings &settings, const CalibratedVideo &vide
 {
     if (settings.video == video)
         return;
-    throw MeasureError(MeasureErrorKind::OtherVideo, "L'étalonnage " + quoted(file)
-                                                         + " a été fait sur une autre vidéo (" + videoText(settings.video)
-                                                         + ") que celle qui est ouverte (" + videoText(video)
-                                                         + ") : il n'a pas été chargé.");
+    throw MeasureError(MeasureErrorKind::OtherVideo,
+                       "L'étalonnage " + quoted(file) + " a été fait sur une autre vidéo (" + videoText(settings.video)
+                           + ") que celle qui est ouverte (" + videoText(video) + ") : il n'a pas été chargé.");
 }
 
 std::optional<MeasureSettings> loadSidecarFor(const std::filesystem::path &sequence, const CalibratedVideo &video)

@@ -49,8 +49,7 @@ std::optional<MeasureSettings> readSidecar(const std::filesystem::path &file);
 
 // Throws MeasureError (OtherVideo) naming both videos when the settings
 // were made on another one.
-void checkSameVideo(const MeasureSettings &settings, const CalibratedVideo &video,
-                    const std::filesystem::path &file);
+void checkSameVideo(const MeasureSettings &settings, const CalibratedVideo &video, const std::filesystem::path &file);
 
 // The settings saved with a sequence, for the video now open: nothing when
 // the sequence has no calibration file; throws MeasureError as readSidecar

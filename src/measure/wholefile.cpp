@@ -18,8 +18,8 @@ void replaceWholeFile(const std::filesystem::path &path, std::string_view bytes,
         file.write(bytes);
         file.commit();
     } catch (const std::system_error &error) {
-        std::string message = "Impossible " + std::string(action) + " dans « " + path.string() + " » : "
-            + frenchSystemReason(error.code().value()) + ".";
+        std::string message = "Impossible " + std::string(action) + " dans « " + path.string()
+                              + " » : " + frenchSystemReason(error.code().value()) + ".";
         if (hadFile)
             message += " Le fichier existant n'a pas été modifié.";
         throw MeasureError(MeasureErrorKind::WriteFailed, message);

@@ -53,9 +53,8 @@ void CacheFiller::run()
         const unsigned requests = m_requests;
         const unsigned claims = m_generation;
         // A new request or a claim within the delay starts the wait again.
-        if (m_changed.wait_for(lock, m_delay, [&] {
-                return m_quitting || requests != m_requests || claims != m_generation;
-            }))
+        if (m_changed.wait_for(lock, m_delay,
+                               [&] { return m_quitting || requests != m_requests || claims != m_generation; }))
             continue;
         const int index = *m_pending;
         m_pending.reset();

@@ -14,12 +14,8 @@ extern "C" {
 namespace zorvane {
 
 DecodeSession::DecodeSession(std::string path, PictureBudget &pictures)
-    : m_path(std::move(path)),
-      m_pictures(pictures),
-      m_packet(av_packet_alloc()),
-      m_frame(av_frame_alloc())
-{
-}
+        : m_path(std::move(path)), m_pictures(pictures), m_packet(av_packet_alloc()), m_frame(av_frame_alloc())
+{}
 
 void DecodeSession::fail(ReaderErrorKind kind, const std::string &reason) const
 {
@@ -114,8 +110,8 @@ void DecodeSession::checkVideoStream(const AVStream *st) const
         fail(ReaderErrorKind::NotSupported, "video stream without a frame size");
     if (par->width > FrameReader::kMaxDimension || par->height > FrameReader::kMaxDimension
         || std::int64_t{par->width} * par->height > FrameReader::kMaxPixels)
-        fail(ReaderErrorKind::NotSupported, "frame size " + std::to_string(par->width) + "x"
-                                                + std::to_string(par->height) + " is too large");
+        fail(ReaderErrorKind::NotSupported,
+             "frame size " + std::to_string(par->width) + "x" + std::to_string(par->height) + " is too large");
     if (st->time_base.num <= 0 || st->time_base.den <= 0)
         fail(ReaderErrorKind::NotSupported, "video stream without a time base");
 }
@@ -137,8 +133,8 @@ void DecodeSession::openDecoder(const AVCodec *decoder)
     m_pictures.attach(context.get());
     const int result = avcodec_open2(context.get(), decoder, nullptr);
     if (result < 0)
-        fail(ReaderErrorKind::NotSupported, std::string("cannot open the ") + decoder->name + " decoder ("
-                                                + avErrorText(result) + ")");
+        fail(ReaderErrorKind::NotSupported,
+             std::string("cannot open the ") + decoder->name + " decoder (" + avErrorText(result) + ")");
     m_codec = std::move(context);
 }
 

@@ -22,7 +22,7 @@ struct SessionState {
     bool trusted = false;       // a keyframe has been output since the seek
     int trustFrom = 0;          // earlier frames decoded in this session may be leading-frame garbage
     int lastAccepted = -1;
-    int ordinal = 0;            // frames output since the start of the file
+    int ordinal = 0; // frames output since the start of the file
 };
 
 enum class SessionStart {

@@ -40,8 +40,9 @@ bool fillMissingStamps(std::vector<std::int64_t> &stamps)
         if (next != known.begin() && next != known.end()) {
             const std::size_t before = *std::prev(next);
             const std::size_t after = *next;
-            value = stamps[before] + static_cast<long double>(stamps[after] - stamps[before]) * (i - before)
-                                         / static_cast<long double>(after - before);
+            value = stamps[before]
+                    + static_cast<long double>(stamps[after] - stamps[before]) * (i - before)
+                          / static_cast<long double>(after - before);
         } else if (next != known.begin()) {
             const std::size_t before = *std::prev(next);
             value = stamps[before] + step * static_cast<long double>(i - before);

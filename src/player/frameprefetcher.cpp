@@ -5,7 +5,7 @@
 namespace zorvane {
 
 FramePrefetcher::FramePrefetcher(FrameSource &source, int first, int last, int depth)
-    : m_source(source), m_last(last), m_depth(depth < 1 ? 1 : depth), m_next(first), m_wanted(first)
+        : m_source(source), m_last(last), m_depth(depth < 1 ? 1 : depth), m_next(first), m_wanted(first)
 {
     m_thread = std::thread([this] { run(); });
 }

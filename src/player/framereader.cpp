@@ -52,10 +52,8 @@ int sourceRange(const AVFrame *frame)
     case AV_PIX_FMT_YUVJ422P:
     case AV_PIX_FMT_YUVJ444P:
     case AV_PIX_FMT_YUVJ440P:
-    case AV_PIX_FMT_YUVJ411P:
-        return 1;
-    default:
-        return 0;
+    case AV_PIX_FMT_YUVJ411P: return 1;
+    default: return 0;
     }
 }
 
@@ -76,11 +74,8 @@ Orientation orientationOf(const AVStream *stream)
 
 struct FrameReader::Impl {
     Impl(std::string filePath, std::size_t cacheBudget, std::size_t decoderBudget)
-        : pictures(cacheBudget + decoderBudget),
-          cache(cacheBudget),
-          session(std::move(filePath), pictures)
-    {
-    }
+            : pictures(cacheBudget + decoderBudget), cache(cacheBudget), session(std::move(filePath), pictures)
+    {}
 
     PictureBudget pictures; // before the cache and the session, which hold its buffers
     FrameCache cache;
@@ -347,8 +342,8 @@ RgbImage FrameReader::Impl::toRgb(const AVFrame *decoded)
     const bool known = stored >= 0 && stored < AVCOL_SPC_NB && stored != AVCOL_SPC_UNSPECIFIED;
     const int space = known ? stored : SWS_CS_DEFAULT;
     const int *coefficients = sws_getCoefficients(space);
-    sws_setColorspaceDetails(context, coefficients, sourceRange(decoded), sws_getCoefficients(SWS_CS_DEFAULT), 1,
-                             0, 1 << 16, 1 << 16);
+    sws_setColorspaceDetails(context, coefficients, sourceRange(decoded), sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
+                             1 << 16, 1 << 16);
     if (orientation.isIdentity()) {
         RgbImage image;
         convert(context, decoded, image);
@@ -375,7 +370,7 @@ void FrameReader::Impl::convert(SwsContext *context, const AVFrame *decoded, Rgb
 }
 
 FrameReader::FrameReader(const std::string &path, std::size_t cacheBudgetBytes, std::size_t decoderBudgetBytes)
-    : m_impl(std::make_unique<Impl>(path, cacheBudgetBytes, decoderBudgetBytes))
+        : m_impl(std::make_unique<Impl>(path, cacheBudgetBytes, decoderBudgetBytes))
 {
     m_impl->session.checkRegularFile();
     // Damaged files make FFmpeg log per packet; failures reach callers as
@@ -393,10 +388,7 @@ FrameReader::~FrameReader() = default;
 
 int FrameReader::frameCount() const { return m_impl->index.count(); }
 int FrameReader::width() const { return m_impl->orientation.uprightWidth(m_impl->storedWidth, m_impl->storedHeight); }
-int FrameReader::height() const
-{
-    return m_impl->orientation.uprightHeight(m_impl->storedWidth, m_impl->storedHeight);
-}
+int FrameReader::height() const { return m_impl->orientation.uprightHeight(m_impl->storedWidth, m_impl->storedHeight); }
 double FrameReader::fps() const { return m_impl->fps; }
 bool FrameReader::indexedFromPackets() const { return m_impl->fromPackets; }
 std::size_t FrameReader::cacheBytes() const { return m_impl->cache.bytes(); }
@@ -424,9 +416,9 @@ RgbImage FrameReader::frameRgb(int index)
 {
     const int frames = frameCount();
     if (index < 0 || index >= frames)
-        throw ReaderError(ReaderErrorKind::DecodeFailed, m_impl->session.path() + ": no frame "
-                                                             + std::to_string(index) + " (the video has "
-                                                             + std::to_string(frames) + " frames)");
+        throw ReaderError(ReaderErrorKind::DecodeFailed, m_impl->session.path() + ": no frame " + std::to_string(index)
+                                                             + " (the video has " + std::to_string(frames)
+                                                             + " frames)");
     return m_impl->toRgb(m_impl->decodedFrame(index));
 }
 

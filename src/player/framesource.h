@@ -10,15 +10,14 @@
 namespace zorvane {
 
 enum class ReaderErrorKind {
-    CannotOpen,    // missing, unreadable, not a container FFmpeg can demux
-    NotSupported,  // no video stream, no decoder, or sizes beyond what we accept
-    DecodeFailed,  // the stream broke while decoding a frame that should exist
+    CannotOpen,   // missing, unreadable, not a container FFmpeg can demux
+    NotSupported, // no video stream, no decoder, or sizes beyond what we accept
+    DecodeFailed, // the stream broke while decoding a frame that should exist
 };
 
 class ReaderError : public std::runtime_error {
 public:
-    ReaderError(ReaderErrorKind kind, const std::string &message)
-        : std::runtime_error(message), m_kind(kind) {}
+    ReaderError(ReaderErrorKind kind, const std::string &message) : std::runtime_error(message), m_kind(kind) {}
     ReaderErrorKind kind() const noexcept { return m_kind; }
 
 private:

@@ -5,9 +5,8 @@
 namespace zorvane {
 
 PlaybackClock::PlaybackClock(int first, std::vector<double> frameTimesMs)
-    : m_first(first), m_times(std::move(frameTimesMs))
-{
-}
+        : m_first(first), m_times(std::move(frameTimesMs))
+{}
 
 double PlaybackClock::dueAtMs(int frame) const
 {

@@ -189,8 +189,7 @@ RgbImage Player::decoded(int frame)
 {
     RgbImage picture;
     try {
-        const std::unique_lock<std::mutex> source =
-            m_filler ? m_filler->claim() : std::unique_lock<std::mutex>();
+        const std::unique_lock<std::mutex> source = m_filler ? m_filler->claim() : std::unique_lock<std::mutex>();
         picture = m_source->frameRgb(frame);
     } catch (const std::exception &) {
         // Out of memory for a huge frame counts as a broken frame.

@@ -15,10 +15,7 @@ namespace {
 
 constexpr std::int64_t kBlockSize = 64 * 1024;
 
-std::string systemReason(int error)
-{
-    return std::strerror(error);
-}
+std::string systemReason(int error) { return std::strerror(error); }
 
 } // namespace
 
@@ -44,10 +41,7 @@ MediaFile::MediaFile(const std::string &path)
     m_size = status.st_size;
 }
 
-MediaFile::~MediaFile()
-{
-    ::close(m_fd);
-}
+MediaFile::~MediaFile() { ::close(m_fd); }
 
 void MediaFile::loadBlockHolding(std::int64_t offset)
 {

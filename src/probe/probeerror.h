@@ -14,8 +14,7 @@ enum class ProbeErrorKind {
 
 class ProbeError : public std::runtime_error {
 public:
-    ProbeError(ProbeErrorKind kind, const std::string &message)
-        : std::runtime_error(message), m_kind(kind) {}
+    ProbeError(ProbeErrorKind kind, const std::string &message) : std::runtime_error(message), m_kind(kind) {}
     ProbeErrorKind kind() const noexcept { return m_kind; }
 
 private:

@@ -82,7 +82,7 @@ bool startsVideoFormatCode(MediaFile &file, std::int64_t offset)
 {
     const auto isAnyOf = [](std::uint8_t byte, char a, char b) { return byte == a || byte == b; };
     return isAnyOf(file.byteAt(offset), 'W', 'M') && isAnyOf(file.byteAt(offset + 1), 'P', 'M')
-        && isAnyOf(file.byteAt(offset + 2), 'V', '4');
+           && isAnyOf(file.byteAt(offset + 2), 'V', '4');
 }
 
 bool hasVideoAspect(std::int32_t width, std::int32_t height)

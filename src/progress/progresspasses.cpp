@@ -5,10 +5,7 @@
 
 namespace zorvane {
 
-int barLength(int length)
-{
-    return length == 0 ? 1000 : length;
-}
+int barLength(int length) { return length == 0 ? 1000 : length; }
 
 std::vector<ProgressPass> progressPasses(int position, int length, float barWidth, Color colorA, Color colorB)
 {

@@ -19,8 +19,8 @@ int barLength(int length);
 
 // The passes of one refresh, in drawing order (from the current frame down to
 // 0), for a bar barWidth pixels wide. Each pass moves about 15 pixels left.
-std::vector<ProgressPass> progressPasses(int position, int length, float barWidth,
-                                         Color colorA = kProgressColorA, Color colorB = kProgressColorB);
+std::vector<ProgressPass> progressPasses(int position, int length, float barWidth, Color colorA = kProgressColorA,
+                                         Color colorB = kProgressColorB);
 
 // Last pixel column (inclusive) that a pass ending at user x = right covers on
 // a bar of widthPixels, where user x runs from 0 at the left edge to

@@ -34,10 +34,7 @@ FieldReader::FieldReader(const std::filesystem::path &path)
     ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
 }
 
-FieldReader::~FieldReader()
-{
-    ::close(m_fd);
-}
+FieldReader::~FieldReader() { ::close(m_fd); }
 
 bool FieldReader::next(Line &line)
 {

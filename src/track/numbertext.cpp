@@ -10,10 +10,7 @@ namespace zorvane {
 
 namespace {
 
-bool isAsciiDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::string_view trimmedBlanks(std::string_view text)
 {
@@ -79,18 +76,15 @@ std::optional<double> parseStep(std::string_view text, const NumberFormat &forma
     return readNumber(trimmedBlanks(text), {".", ",", format.decimalSeparator});
 }
 
-std::optional<double> parseFileNumber(std::string_view field)
-{
-    return readNumber(field, {".", ","});
-}
+std::optional<double> parseFileNumber(std::string_view field) { return readNumber(field, {".", ","}); }
 
 std::string formatNumber(double value, std::string_view decimalSeparator, int significantDigits)
 {
     if (value == 0.0)
         value = 0.0; // no "-0"
     std::array<char, 40> digits{};
-    const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value,
-                                      std::chars_format::general, significantDigits);
+    const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::general,
+                                      significantDigits);
     std::string text;
     for (const char *c = digits.data(); c != result.ptr; ++c) {
         if (*c == '.')

@@ -16,8 +16,7 @@ enum class TrackErrorKind {
 
 class TrackError : public std::runtime_error {
 public:
-    TrackError(TrackErrorKind kind, const std::string &message)
-        : std::runtime_error(message), m_kind(kind) {}
+    TrackError(TrackErrorKind kind, const std::string &message) : std::runtime_error(message), m_kind(kind) {}
     TrackErrorKind kind() const noexcept { return m_kind; }
 
 private:

@@ -40,8 +40,7 @@ std::filesystem::path resolvedTarget(const std::filesystem::path &target)
 
 } // namespace
 
-ReplacingFile::ReplacingFile(const std::filesystem::path &target)
-    : m_target(resolvedTarget(target))
+ReplacingFile::ReplacingFile(const std::filesystem::path &target) : m_target(resolvedTarget(target))
 {
     m_buffer.reserve(kBufferSize);
     struct stat existing {};

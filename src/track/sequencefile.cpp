@@ -16,10 +16,7 @@ namespace zorvane {
 
 namespace {
 
-std::string quoted(const std::filesystem::path &path)
-{
-    return "« " + path.string() + " »";
-}
+std::string quoted(const std::filesystem::path &path) { return "« " + path.string() + " »"; }
 
 std::optional<std::int32_t> readFileInteger(std::string_view field)
 {
@@ -43,13 +40,10 @@ void growToHold(PointTrack &track, std::int32_t upperBound)
 
 } // namespace
 
-bool hasSequenceToSave(const PointTrack &track)
-{
-    return track.hasStorage() && track.upperBound() >= 1;
-}
+bool hasSequenceToSave(const PointTrack &track) { return track.hasStorage() && track.upperBound() >= 1; }
 
-void saveSequence(const std::filesystem::path &path, const PointTrack &track,
-                  std::string_view stepText, const NumberFormat &format)
+void saveSequence(const std::filesystem::path &path, const PointTrack &track, std::string_view stepText,
+                  const NumberFormat &format)
 {
     if (!track.hasStorage())
         throw SequenceError(SequenceErrorKind::NothingToSave,
@@ -57,11 +51,9 @@ void saveSequence(const std::filesystem::path &path, const PointTrack &track,
     const std::int32_t upperBound = track.upperBound();
     const std::optional<double> step = parseStep(stepText, format);
     if (!step)
-        throw SequenceError(SequenceErrorKind::StepNotNumber,
-                            "Le pas « Pas (ms) » doit être un nombre.");
+        throw SequenceError(SequenceErrorKind::StepNotNumber, "Le pas « Pas (ms) » doit être un nombre.");
     if (!std::isfinite(*step * upperBound))
-        throw SequenceError(SequenceErrorKind::StepNotNumber,
-                            "Le pas « Pas (ms) » est trop grand.");
+        throw SequenceError(SequenceErrorKind::StepNotNumber, "Le pas « Pas (ms) » est trop grand.");
 
     std::error_code ignored;
     const bool hadFile = std::filesystem::is_regular_file(path, ignored);
@@ -84,7 +76,7 @@ void saveSequence(const std::filesystem::path &path, const PointTrack &track,
         file.commit();
     } catch (const std::system_error &error) {
         std::string message = "Impossible d'enregistrer la séquence dans " + quoted(path) + " : "
-            + frenchSystemReason(error.code().value()) + ".";
+                              + frenchSystemReason(error.code().value()) + ".";
         if (hadFile)
             message += " Le fichier existant n'a pas été modifié.";
         throw SequenceError(SequenceErrorKind::WriteFailed, message);
@@ -97,8 +89,8 @@ SequenceLoad loadSequence(const std::filesystem::path &path, PointTrack &track)
     try {
         opened.emplace(path);
     } catch (const std::system_error &error) {
-        throw SequenceError(SequenceErrorKind::CannotOpen, "Impossible d'ouvrir le fichier " + quoted(path)
-                                                               + " : " + frenchSystemReason(error.code().value()) + ".");
+        throw SequenceError(SequenceErrorKind::CannotOpen, "Impossible d'ouvrir le fichier " + quoted(path) + " : "
+                                                               + frenchSystemReason(error.code().value()) + ".");
     }
     FieldReader &reader = *opened;
     FieldReader::Line line;

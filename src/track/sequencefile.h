@@ -16,18 +16,17 @@ namespace zorvane {
 // every frame 0..U with T = frame x step in ms; lines end with CR LF.
 
 enum class SequenceErrorKind {
-    NothingToSave,  // the track has no storage
-    StepNotNumber,  // the step text is not a finite number
-    WriteFailed,    // the file could not be written; the previous one is intact
-    CannotOpen,     // the file to load could not be opened or read
-    TooManyFrames,  // the file announces more frames than any video has
+    NothingToSave, // the track has no storage
+    StepNotNumber, // the step text is not a finite number
+    WriteFailed,   // the file could not be written; the previous one is intact
+    CannotOpen,    // the file to load could not be opened or read
+    TooManyFrames, // the file announces more frames than any video has
 };
 
 // Messages are French and meant for the user as they stand.
 class SequenceError : public std::runtime_error {
 public:
-    SequenceError(SequenceErrorKind kind, const std::string &message)
-        : std::runtime_error(message), m_kind(kind) {}
+    SequenceError(SequenceErrorKind kind, const std::string &message) : std::runtime_error(message), m_kind(kind) {}
     SequenceErrorKind kind() const noexcept { return m_kind; }
 
 private:
@@ -43,13 +42,13 @@ bool hasSequenceToSave(const PointTrack &track);
 // Writes the whole track, or nothing: the previous file stays as it was on
 // any failure. Throws SequenceError (NothingToSave, StepNotNumber,
 // WriteFailed).
-void saveSequence(const std::filesystem::path &path, const PointTrack &track,
-                  std::string_view stepText, const NumberFormat &format);
+void saveSequence(const std::filesystem::path &path, const PointTrack &track, std::string_view stepText,
+                  const NumberFormat &format);
 
 struct SequenceLoad {
-    std::int32_t upperBound = 0;  // the first number; 0 when unreadable, below 0 loads nothing
-    std::int32_t framesRead = 0;  // data lines found, at most upperBound + 1
-    bool stoppedEarly = false;    // a line too long for a sequence, or a read error
+    std::int32_t upperBound = 0; // the first number; 0 when unreadable, below 0 loads nothing
+    std::int32_t framesRead = 0; // data lines found, at most upperBound + 1
+    bool stoppedEarly = false;   // a line too long for a sequence, or a read error
 };
 
 // Reads a sequence into the track: raises its upper bound to the file's

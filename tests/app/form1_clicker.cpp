@@ -21,8 +21,8 @@
 using namespace zorvane;
 using zorvane::testing::ClickPlan;
 using zorvane::testing::limitFileSize;
-using zorvane::testing::say;
 using zorvane::testing::sameTrack;
+using zorvane::testing::say;
 
 int main(int argc, char **argv)
 {

@@ -48,10 +48,10 @@ private:
 inline QString blackVideo(int frames)
 {
     const std::string name = "form1-black-" + std::to_string(frames) + ".avi";
-    return QString::fromStdString(generateMedia(name, {"-f", "lavfi", "-i", "color=c=black:size=160x120:rate=25",
-                                                       "-frames:v", std::to_string(frames), "-c:v", "mpeg4", "-q:v",
-                                                       "2"})
-                                      .string());
+    return QString::fromStdString(
+        generateMedia(name, {"-f", "lavfi", "-i", "color=c=black:size=160x120:rate=25", "-frames:v",
+                             std::to_string(frames), "-c:v", "mpeg4", "-q:v", "2"})
+            .string());
 }
 
 // The pixels of exactly that colour inside the picture box's border, in

@@ -23,7 +23,7 @@ const CorpusCase &throwCase()
 // grey ones up to `frames`, with the writes and picture requests they make.
 struct Bench {
     explicit Bench(const CorpusCase &corpus, int frames = 0)
-        : corpus(corpus), frames(frames ? frames : corpus.frameCount())
+            : corpus(corpus), frames(frames ? frames : corpus.frameCount())
     {
         track.resize(this->frames);
     }
@@ -34,9 +34,9 @@ struct Bench {
         if (frame == unreadableFrame)
             return {};
         if (frame >= blankFrom || frame >= corpus.frameCount())
-            return RgbImage{corpus.width(), corpus.height(),
-                            std::vector<std::uint8_t>(static_cast<std::size_t>(corpus.width()) * corpus.height() * 3,
-                                                      128)};
+            return RgbImage{
+                corpus.width(), corpus.height(),
+                std::vector<std::uint8_t>(static_cast<std::size_t>(corpus.width()) * corpus.height() * 3, 128)};
         return corpus.frame(frame);
     }
 

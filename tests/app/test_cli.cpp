@@ -9,9 +9,9 @@
 
 using zorvane::testing::generateIndexedVideo;
 using zorvane::testing::mediaDir;
+using zorvane::testing::programErrors;
 using zorvane::testing::readFrameIndex;
 using zorvane::testing::runProgram;
-using zorvane::testing::programErrors;
 
 namespace {
 
@@ -21,9 +21,9 @@ const std::string kInspect = ZORVANE_INSPECT_PATH;
 
 fs::path clip()
 {
-    return generateIndexedVideo("h264.mov", 120, 192, 128,
-                                {"-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "30", "-pix_fmt",
-                                 "yuv420p"});
+    return generateIndexedVideo(
+        "h264.mov", 120, 192, 128,
+        {"-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "30", "-pix_fmt", "yuv420p"});
 }
 
 fs::path freshDir(const std::string &name)
@@ -76,9 +76,8 @@ fs::path variableRateClip()
 {
     return generateIndexedVideo("vfr-90k.mp4", 40, 192, 128,
                                 {"-vf", "settb=1/90000,setpts=N*3003+eq(mod(N\\,5)\\,4)*1500", "-fps_mode",
-                                 "passthrough", "-enc_time_base", "1:90000", "-video_track_timescale", "90000",
-                                 "-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "12", "-pix_fmt",
-                                 "yuv420p"});
+                                 "passthrough", "-enc_time_base", "1:90000", "-video_track_timescale", "90000", "-c:v",
+                                 "libx264", "-preset", "veryfast", "-bf", "2", "-g", "12", "-pix_fmt", "yuv420p"});
 }
 
 TEST(Inspect, FramesWithTimesListsEachFramesTimeAsFfprobeReadsIt)

@@ -50,7 +50,8 @@ protected:
         return status;
     }
 
-    std::filesystem::path m_dir = std::filesystem::temp_directory_path() / ("zorvane-inspect-" + std::to_string(getpid()));
+    std::filesystem::path m_dir =
+        std::filesystem::temp_directory_path() / ("zorvane-inspect-" + std::to_string(getpid()));
     std::optional<DisplayedSize> m_reply;
     std::string m_out, m_err;
     std::vector<std::string> m_asked;
@@ -92,13 +93,15 @@ TEST_F(InspectProbe, CodecPathAndTagAreEscaped)
     const std::string accented = write("vidéo.avi", aviBytes(2, 2, "\r\n\x01\x7f"));
     EXPECT_EQ(run({avi, cut, accented}), 0);
     EXPECT_EQ(m_out, avi + "\tavi\t\"\\\"\\\\\\t\\xe9 \"\t320\t240\t0\t0\n" + shown("two\\nlines\\t.a\\tb")
-                         + "\ta\\tb\t\"?    \"\t1\t1\t0\t0\n" + accented + "\tavi\t\"\\r\\n\\x01\\x7f \"\t2\t2\t0\t0\n");
+                         + "\ta\\tb\t\"?    \"\t1\t1\t0\t0\n" + accented
+                         + "\tavi\t\"\\r\\n\\x01\\x7f \"\t2\t2\t0\t0\n");
     EXPECT_EQ(escapeField("C:\\video"), "C:\\\\video");
 }
 
 TEST_F(InspectProbe, UsageErrorsExitTwo)
 {
-    for (const std::vector<std::string> &args : {std::vector<std::string>{}, {"--no-fallback"}, {"--verbose", "a.mov"}}) {
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{}, {"--no-fallback"}, {"--verbose", "a.mov"}}) {
         EXPECT_EQ(run(args), 2);
         EXPECT_NE(m_err.find("usage: zorvane-inspect probe"), std::string::npos);
         EXPECT_EQ(m_out, "");
@@ -111,9 +114,9 @@ TEST_F(InspectProbe, UsageErrorsExitTwo)
 TEST(InspectProbeProgram, ReaderAnswersTheDisplayedSize)
 {
     // An MP4 named .mov has no signature the probe knows: its size comes from the reader.
-    const auto mov = zorvane::testing::generateMedia(
-        "probe-h264.mov", {"-f", "lavfi", "-i", "testsrc=size=192x128:rate=25:duration=0.2", "-c:v", "libx264",
-                           "-pix_fmt", "yuv420p", "-f", "mp4"});
+    const auto mov = zorvane::testing::generateMedia("probe-h264.mov",
+                                                     {"-f", "lavfi", "-i", "testsrc=size=192x128:rate=25:duration=0.2",
+                                                      "-c:v", "libx264", "-pix_fmt", "yuv420p", "-f", "mp4"});
     const std::string text = (mov.parent_path() / "probe-not-video.txt").string();
     std::ofstream(text) << "plain text";
     std::string out;

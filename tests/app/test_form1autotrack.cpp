@@ -42,12 +42,12 @@ QString throwVideo()
 // frame n, leaving the picture on the right after frame 19.
 QString leavingDiscVideo()
 {
-    static const std::filesystem::path video = generateMedia(
-        "autotrack-leaving-disc.avi",
-        {"-f", "lavfi", "-i",
-         "color=c=gray:size=160x120:rate=25:d=2,format=yuv444p,"
-         "geq=lum='if(lt(hypot(X-(40.5+6*N)\\,Y-57.5)\\,7)\\,230\\,80)':cb=128:cr=128,format=yuv420p",
-         "-c:v", "mpeg4", "-q:v", "2"});
+    static const std::filesystem::path video =
+        generateMedia("autotrack-leaving-disc.avi",
+                      {"-f", "lavfi", "-i",
+                       "color=c=gray:size=160x120:rate=25:d=2,format=yuv444p,"
+                       "geq=lum='if(lt(hypot(X-(40.5+6*N)\\,Y-57.5)\\,7)\\,230\\,80)':cb=128:cr=128,format=yuv420p",
+                       "-c:v", "mpeg4", "-q:v", "2"});
     return QString::fromStdString(video.string());
 }
 

@@ -128,7 +128,10 @@ class Form1Journal : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(folder.isValid()); }
 
-    std::filesystem::path path(const char *name) const { return folder.filePath(QString::fromLatin1(name)).toStdString(); }
+    std::filesystem::path path(const char *name) const
+    {
+        return folder.filePath(QString::fromLatin1(name)).toStdString();
+    }
 
     QTemporaryDir folder;
     const std::filesystem::path state = path("state");

@@ -39,8 +39,8 @@ std::string clickedVideo()
 
 std::filesystem::path freshFolder(const std::string &what)
 {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path()
-                                         / ("zorvane-form1kill-" + what + "-" + std::to_string(::getpid()));
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("zorvane-form1kill-" + what + "-" + std::to_string(::getpid()));
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;
@@ -156,12 +156,11 @@ TEST_P(WindowFileSizeLimit, OneWarningTheTrackIntactAndTheClicksBeforeTheFailure
     std::mt19937 random(2800 + static_cast<unsigned>(GetParam()));
     // The first limit leaves no room for even the journal's start.
     const std::uintmax_t whole = wholeJournalBytes();
-    const std::uintmax_t limit
-        = GetParam() == 0 ? 40 : std::uniform_int_distribution<std::uintmax_t>(whole / 8, whole - 1)(random);
+    const std::uintmax_t limit =
+        GetParam() == 0 ? 40 : std::uniform_int_distribution<std::uintmax_t>(whole / 8, whole - 1)(random);
     const std::filesystem::path state = freshFolder("fsize") / "zorvane";
 
-    const ChildRun run
-        = runClicker({state.string(), clickedVideo(), std::to_string(clicks), std::to_string(limit)});
+    const ChildRun run = runClicker({state.string(), clickedVideo(), std::to_string(clicks), std::to_string(limit)});
     SCOPED_TRACE("file size limit " + std::to_string(limit) + " of " + std::to_string(whole));
     ASSERT_TRUE(run.endedNormally()) << "status " << run.status;
     EXPECT_EQ(run.lines.back(), "intact");

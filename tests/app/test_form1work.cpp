@@ -9,9 +9,9 @@
 #include "support/media.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QApplication>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
@@ -181,7 +181,9 @@ TEST_F(Form1Work, CrossIsTenRedPixelsEachWayFromFiveBeforeThePoint)
         if (y != 40)
             expected.push_back(QPoint(50, y));
     std::vector<QPoint> red = redPixels();
-    auto byPosition = [](const QPoint &a, const QPoint &b) { return std::pair(a.y(), a.x()) < std::pair(b.y(), b.x()); };
+    auto byPosition = [](const QPoint &a, const QPoint &b) {
+        return std::pair(a.y(), a.x()) < std::pair(b.y(), b.x());
+    };
     std::sort(red.begin(), red.end(), byPosition);
     std::sort(expected.begin(), expected.end(), byPosition);
     EXPECT_EQ(red, expected);
@@ -509,7 +511,9 @@ TEST_F(Form1Work, TimerFillsTheBarUpToTheCurrentFrame)
     while (lastPass - step >= 0)
         lastPass -= step;
     const double t = lastPass / 100.0;
-    const auto mix = [t](int first, int second) { return static_cast<int>(std::nearbyint(first * (1 - t) + second * t)); };
+    const auto mix = [t](int first, int second) {
+        return static_cast<int>(std::nearbyint(first * (1 - t) + second * t));
+    };
     EXPECT_EQ(shot.pixelColor(0, middle), QColor(mix(0, 255), mix(128, 255), mix(0, 128)));
     EXPECT_NE(shot.pixelColor(160, middle), grey);
     EXPECT_EQ(shot.pixelColor(175, middle), grey);

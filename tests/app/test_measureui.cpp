@@ -74,7 +74,8 @@ protected:
         form.player().stop();
     }
 
-    template <typename Widget> Widget *inDialog(const char *name)
+    template <typename Widget>
+    Widget *inDialog(const char *name)
     {
         auto *found = dialog->findChild<Widget *>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;

@@ -47,11 +47,11 @@ TEST(Program, AnUnknownOptionOrASecondFileEndsWithStatusTwo)
 
 TEST(Program, StartedOnAVideoItKeepsItsJournalInTheStateFolder)
 {
-    const std::filesystem::path video = zorvane::testing::generateMedia(
-        "program-journal.avi",
-        {"-f", "lavfi", "-i", "color=c=black:size=64x48:rate=25", "-frames:v", "5", "-c:v", "mpeg4"});
-    const std::filesystem::path state
-        = std::filesystem::temp_directory_path() / ("zorvane-program-state-" + std::to_string(::getpid()));
+    const std::filesystem::path video =
+        zorvane::testing::generateMedia("program-journal.avi", {"-f", "lavfi", "-i", "color=c=black:size=64x48:rate=25",
+                                                                "-frames:v", "5", "-c:v", "mpeg4"});
+    const std::filesystem::path state =
+        std::filesystem::temp_directory_path() / ("zorvane-program-state-" + std::to_string(::getpid()));
     std::filesystem::remove_all(state);
     ::setenv("XDG_STATE_HOME", state.c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);

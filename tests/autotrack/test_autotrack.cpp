@@ -67,9 +67,9 @@ TEST(MotionModel, ThrownObjectIsPredictedFromItsLastPositions)
     EXPECT_EQ(model.samples(), 0);
     auto thrown = [](int t) { return Vec2{10 + 4.0 * t, 300 - 12.0 * t + 0.25 * t * t}; };
     model.add(0, thrown(0));
-    EXPECT_DOUBLE_EQ(model.predict(3).x, thrown(0).x);  // standing still until it moves
+    EXPECT_DOUBLE_EQ(model.predict(3).x, thrown(0).x); // standing still until it moves
     model.add(1, thrown(1));
-    EXPECT_NEAR(model.predict(2).x, thrown(2).x, 1e-9);  // two points: constant velocity
+    EXPECT_NEAR(model.predict(2).x, thrown(2).x, 1e-9); // two points: constant velocity
     for (int t = 2; t < 12; ++t)
         model.add(t, thrown(t));
     // A gap of missed frames, and the acceleration carries the prediction.
@@ -107,7 +107,7 @@ TEST(AutoTrackCorpus, OcclusionIsReportedHiddenAndTheObjectFoundAgain)
 {
     const CaseScore score = trackAndScore("occlusion", 90);
     ASSERT_GT(score.visibleFrames, 60);
-    EXPECT_EQ(score.reappearances, 1);  // the corpus itself hides and shows it
+    EXPECT_EQ(score.reappearances, 1); // the corpus itself hides and shows it
     EXPECT_EQ(score.lateReacquisitions, 0);
     EXPECT_EQ(score.hiddenClaims, 0);
     EXPECT_EQ(score.wrongClaims, 0);

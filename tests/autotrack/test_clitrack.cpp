@@ -88,16 +88,17 @@ TEST(InspectTrack, StartsAtTheGivenFrameAndStopsAtTheLastAsked)
         EXPECT_EQ(printed[i].substr(0, 3), std::to_string(11 + i) + "\t");
     // The last frame of the video has nothing after it.
     output.clear();
-    ASSERT_EQ(runProgram({kInspect, "track", throwVideo(), "--from", std::to_string(kFrames - 1), "--at", "5", "5"},
-                         &output),
-              0);
+    ASSERT_EQ(
+        runProgram({kInspect, "track", throwVideo(), "--from", std::to_string(kFrames - 1), "--at", "5", "5"}, &output),
+        0);
     EXPECT_EQ(output, "");
 }
 
 TEST(InspectTrack, FlatWallIsLostOnTheFirstFrame)
 {
-    const fs::path wall = generateMedia("flat-wall.mp4", {"-f", "lavfi", "-i", "color=c=gray:size=160x120:rate=25:d=0.4",
-                                                          "-c:v", "libx264", "-pix_fmt", "yuv420p"});
+    const fs::path wall =
+        generateMedia("flat-wall.mp4", {"-f", "lavfi", "-i", "color=c=gray:size=160x120:rate=25:d=0.4", "-c:v",
+                                        "libx264", "-pix_fmt", "yuv420p"});
     std::string output;
     ASSERT_EQ(runProgram({kInspect, "track", wall.string(), "--from", "2", "--at", "80", "60"}, &output), 0);
     EXPECT_EQ(output, "lost\t3\n");

@@ -6,18 +6,18 @@
 #include <cstdio>
 #include <ctime>
 
-#include <unistd.h>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace zorvane::testing {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr int kSuper = 8;              // samples per pixel along each axis
-constexpr double kVisibleShare = 0.9;  // a frame counts as visible from here
-constexpr double kHiddenShare = 0.5;   // and as hidden below this
+constexpr int kSuper = 8;             // samples per pixel along each axis
+constexpr double kVisibleShare = 0.9; // a frame counts as visible from here
+constexpr double kHiddenShare = 0.5;  // and as hidden below this
 constexpr int kReacquireFrames = 2;
 
 struct Rgb {
@@ -30,30 +30,29 @@ enum class Shape { Disc, Square, Bar };
 // their centre is well defined and rotation shows.
 struct Sprite {
     Shape shape = Shape::Disc;
-    double halfWidth = 10;   // radius of a disc
+    double halfWidth = 10; // radius of a disc
     double halfHeight = 10;
     Rgb a, b;
 };
 
 struct Pose {
     Pose(double x, double y, double angle, double scale)
-        : x(x), y(y), scale(scale), cosine(std::cos(angle)), sine(std::sin(angle))
-    {
-    }
+            : x(x), y(y), scale(scale), cosine(std::cos(angle)), sine(std::sin(angle))
+    {}
     double x, y, scale;
     double cosine, sine;
 };
 
 struct Layer {
     Sprite sprite;
-    std::vector<Pose> instants;  // across the exposure, for motion blur
+    std::vector<Pose> instants; // across the exposure, for motion blur
 };
 
 struct Scene {
-    std::vector<Layer> layers;  // back to front
+    std::vector<Layer> layers; // back to front
     int target = 0;
-    double gain = 1;            // lighting
-    double gainSlope = 0;       // lighting change across the picture
+    double gain = 1;      // lighting
+    double gainSlope = 0; // lighting change across the picture
 };
 
 // The part of the sprite a point lies in, -1 outside. Every part is convex
@@ -68,19 +67,19 @@ int partAt(const Sprite &sprite, const Pose &pose, double px, double py)
     case Shape::Disc:
         if (u * u + v * v > sprite.halfWidth * sprite.halfWidth)
             return -1;
-        return (u >= 0 ? 2 : 0) + (v >= 0 ? 1 : 0);  // quadrants
+        return (u >= 0 ? 2 : 0) + (v >= 0 ? 1 : 0); // quadrants
     case Shape::Square: {
         const double h = sprite.halfWidth;
         if (std::fabs(u) > h || std::fabs(v) > h)
             return -1;
         const int i = std::min(2, static_cast<int>((u + h) / (2 * h / 3)));
         const int j = std::min(2, static_cast<int>((v + h) / (2 * h / 3)));
-        return i * 3 + j;  // cells of a 3 x 3 board
+        return i * 3 + j; // cells of a 3 x 3 board
     }
     case Shape::Bar:
         if (std::fabs(u) > sprite.halfWidth || std::fabs(v) > sprite.halfHeight)
             return -1;
-        return static_cast<int>(std::floor(v / 7) + 1000);  // stripes
+        return static_cast<int>(std::floor(v / 7) + 1000); // stripes
     }
     return -1;
 }
@@ -96,10 +95,7 @@ Rgb colourOf(const Sprite &sprite, int part)
     return first ? sprite.a : sprite.b;
 }
 
-bool inside(const Sprite &sprite, const Pose &pose, double px, double py)
-{
-    return partAt(sprite, pose, px, py) >= 0;
-}
+bool inside(const Sprite &sprite, const Pose &pose, double px, double py) { return partAt(sprite, pose, px, py) >= 0; }
 
 struct Extent {
     double x, y;
@@ -133,11 +129,11 @@ class SceneCase : public CorpusCase {
 public:
     using SceneAt = std::function<Scene(int frame)>;
 
-    SceneCase(std::string name, int width, int height, int frames, double backgroundTexture, double noise, SceneAt scene)
-        : m_name(std::move(name)), m_width(width), m_height(height), m_frames(frames),
-          m_texture(backgroundTexture), m_noise(noise), m_scene(std::move(scene))
-    {
-    }
+    SceneCase(std::string name, int width, int height, int frames, double backgroundTexture, double noise,
+              SceneAt scene)
+            : m_name(std::move(name)), m_width(width), m_height(height), m_frames(frames), m_texture(backgroundTexture),
+              m_noise(noise), m_scene(std::move(scene))
+    {}
 
     std::string name() const override { return m_name; }
     int width() const override { return m_width; }
@@ -170,7 +166,7 @@ const std::vector<float> &SceneCase::background() const
     for (int y = 0; y < m_height; ++y) {
         for (int x = 0; x < m_width; ++x) {
             const double wave = std::sin(x * 0.071 + y * 0.033) + 0.7 * std::sin(-x * 0.043 + y * 0.089 + 1.3)
-                + 0.5 * std::sin(x * 0.21 + 0.4) * std::sin(y * 0.17 + 2.1);
+                                + 0.5 * std::sin(x * 0.21 + 0.4) * std::sin(y * 0.17 + 2.1);
             float *p = &m_background[(static_cast<std::size_t>(y) * m_width + x) * 3];
             p[0] = static_cast<float>(110 + k * wave);
             p[1] = static_cast<float>(120 + k * 0.8 * wave);
@@ -188,8 +184,10 @@ void SceneCase::drawLayer(const Layer &layer, const Scene &scene, std::vector<fl
         x0 = std::min(x0, pose.x - r.x), x1 = std::max(x1, pose.x + r.x);
         y0 = std::min(y0, pose.y - r.y), y1 = std::max(y1, pose.y + r.y);
     }
-    const int left = std::max(0, static_cast<int>(std::floor(x0))), right = std::min(m_width - 1, static_cast<int>(std::ceil(x1)));
-    const int top = std::max(0, static_cast<int>(std::floor(y0))), bottom = std::min(m_height - 1, static_cast<int>(std::ceil(y1)));
+    const int left = std::max(0, static_cast<int>(std::floor(x0))),
+              right = std::min(m_width - 1, static_cast<int>(std::ceil(x1)));
+    const int top = std::max(0, static_cast<int>(std::floor(y0))),
+              bottom = std::min(m_height - 1, static_cast<int>(std::ceil(y1)));
     const double samples = kSuper * kSuper * static_cast<double>(layer.instants.size());
     for (int y = top; y <= bottom; ++y) {
         for (int x = left; x <= right; ++x) {
@@ -198,7 +196,8 @@ void SceneCase::drawLayer(const Layer &layer, const Scene &scene, std::vector<fl
             Rgb sum;
             double covered = 0;
             auto add = [&](const Rgb &colour, double weight) {
-                sum.r += colour.r * light * weight, sum.g += colour.g * light * weight, sum.b += colour.b * light * weight;
+                sum.r += colour.r * light * weight, sum.g += colour.g * light * weight,
+                    sum.b += colour.b * light * weight;
                 covered += weight;
             };
             for (const Pose &pose : layer.instants) {
@@ -211,7 +210,8 @@ void SceneCase::drawLayer(const Layer &layer, const Scene &scene, std::vector<fl
                 }
                 for (int i = 0; i < kSuper; ++i) {
                     for (int j = 0; j < kSuper; ++j) {
-                        const int at = partAt(layer.sprite, pose, x - 0.5 + (j + 0.5) / kSuper, y - 0.5 + (i + 0.5) / kSuper);
+                        const int at =
+                            partAt(layer.sprite, pose, x - 0.5 + (j + 0.5) / kSuper, y - 0.5 + (i + 0.5) / kSuper);
                         if (at >= 0)
                             add(colourOf(layer.sprite, at), 1);
                     }
@@ -319,15 +319,9 @@ double bounce(double t, double launchSpeed, double gravity)
 
 const Rgb kOrange{230, 120, 40}, kWhite{235, 235, 225}, kBlue{40, 70, 160}, kYellow{220, 200, 60};
 
-Sprite ball(double radius, Rgb a = kOrange, Rgb b = kWhite)
-{
-    return {Shape::Disc, radius, radius, a, b};
-}
+Sprite ball(double radius, Rgb a = kOrange, Rgb b = kWhite) { return {Shape::Disc, radius, radius, a, b}; }
 
-Layer still(const Sprite &sprite, double x, double y)
-{
-    return {sprite, {Pose(x, y, 0, 1)}};
-}
+Layer still(const Sprite &sprite, double x, double y) { return {sprite, {Pose(x, y, 0, 1)}}; }
 
 std::unique_ptr<SceneCase> buildCase(const std::string &name)
 {
@@ -372,7 +366,8 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
         const P at = [](double t) { return Pose{150.6 + 7 * t, 420.4 - 2 * t, 0, 1}; };
         return std::make_unique<SceneCase>(name, 1280, 720, 150, 14, 1.5, [at](int f) {
             return Scene{{Layer{ball(12), exposed(at, f, 0, 1)},
-                          still(Sprite{Shape::Bar, 40, 400, Rgb{90, 90, 95}, Rgb{150, 150, 150}}, 600, 360)}, 0};
+                          still(Sprite{Shape::Bar, 40, 400, Rgb{90, 90, 95}, Rgb{150, 150, 150}}, 600, 360)},
+                         0};
         });
     }
     if (name == "jumps1080") {
@@ -384,7 +379,9 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
         });
     }
     if (name == "lowcontrast") {
-        const P at = [](double t) { return Pose{640.3 + 220 * std::cos(t / 25), 360.8 + 160 * std::sin(t / 25), 0, 1}; };
+        const P at = [](double t) {
+            return Pose{640.3 + 220 * std::cos(t / 25), 360.8 + 160 * std::sin(t / 25), 0, 1};
+        };
         return std::make_unique<SceneCase>(name, 1280, 720, 150, 5, 2.5, [at](int f) {
             return Scene{{Layer{ball(12, Rgb{124, 132, 112}, Rgb{118, 128, 106}), exposed(at, f, 0, 1)}}, 0};
         });
@@ -399,12 +396,15 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
         const P at = [](double t) { return Pose{120.2 + 13 * t, 980.7 - bounce(t, 30, 0.5), 0.05 * t, 1}; };
         return std::make_unique<SceneCase>(name, 1920, 1080, 120, 14, 1.5, [at](int f) {
             return Scene{{Layer{ball(16), exposed(at, f, 0.5, 8)},
-                          still(Sprite{Shape::Bar, 90, 80, Rgb{70, 100, 60}, Rgb{120, 140, 90}}, 900, 120)}, 0};
+                          still(Sprite{Shape::Bar, 90, 80, Rgb{70, 100, 60}, Rgb{120, 140, 90}}, 900, 120)},
+                         0};
         });
     }
     if (name == "orbit720") {
         // Long and plain: for timing decoding and tracking together.
-        const P at = [](double t) { return Pose{640.3 + 300 * std::cos(t / 30), 360.8 + 200 * std::sin(t / 30), 0.03 * t, 1}; };
+        const P at = [](double t) {
+            return Pose{640.3 + 300 * std::cos(t / 30), 360.8 + 200 * std::sin(t / 30), 0.03 * t, 1};
+        };
         return std::make_unique<SceneCase>(name, 1280, 720, 600, 14, 1.5, [at](int f) {
             return Scene{{Layer{ball(12), exposed(at, f, 0.5, 6)}}, 0};
         });
@@ -414,20 +414,14 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
 
 } // namespace
 
-double CorpusCase::clickX() const
-{
-    return std::nearbyint(truth(0).x);
-}
+double CorpusCase::clickX() const { return std::nearbyint(truth(0).x); }
 
-double CorpusCase::clickY() const
-{
-    return std::nearbyint(truth(0).y);
-}
+double CorpusCase::clickY() const { return std::nearbyint(truth(0).y); }
 
 std::vector<std::string> corpusCaseNames()
 {
-    return {"blur", "lighting", "rotation", "scale", "lookalike", "occlusion", "jumps1080", "lowcontrast",
-            "throw720", "throw1080-occluded"};
+    return {"blur",      "lighting",  "rotation",    "scale",    "lookalike",
+            "occlusion", "jumps1080", "lowcontrast", "throw720", "throw1080-occluded"};
 }
 
 std::unique_ptr<CorpusCase> makeCorpusCase(const std::string &name, int frames)
@@ -529,9 +523,9 @@ void encodeVideo(const CorpusCase &corpus, const std::string &path, const std::s
     // that a later run would take for finished.
     const std::string partial = path + "." + std::to_string(getpid()) + ".partial.mp4";
     const std::string command = "ffmpeg -nostdin -y -loglevel error -f rawvideo -pix_fmt rgb24 -s "
-        + std::to_string(corpus.width()) + "x" + std::to_string(corpus.height())
-        + " -r 25 -i - -c:v libx264 -preset veryfast " + rate
-        + " -pix_fmt yuv420p '" + partial + "'";
+                                + std::to_string(corpus.width()) + "x" + std::to_string(corpus.height())
+                                + " -r 25 -i - -c:v libx264 -preset veryfast " + rate + " -pix_fmt yuv420p '" + partial
+                                + "'";
     FILE *pipe = popen(command.c_str(), "w");
     if (!pipe)
         throw std::runtime_error("cannot start ffmpeg");

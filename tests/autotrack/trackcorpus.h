@@ -54,12 +54,12 @@ struct CaseScore {
     int visibleFrames = 0;   // at least 90 % showing
     int withinTolerance = 0; // visible frames claimed within 3 px
     int claims = 0;
-    double meanError = 0;    // over all claims
+    double meanError = 0; // over all claims
     double maxError = 0;
-    int wrongClaims = 0;     // more than 3 px off, or on a hidden frame
-    int hiddenClaims = 0;    // claims on frames less than half showing
+    int wrongClaims = 0;  // more than 3 px off, or on a hidden frame
+    int hiddenClaims = 0; // claims on frames less than half showing
     int reappearances = 0;
-    int lateReacquisitions = 0;  // not found again within 2 frames
+    int lateReacquisitions = 0; // not found again within 2 frames
     double errorSum = 0;
 
     double withinShare() const { return visibleFrames ? double(withinTolerance) / visibleFrames : 1.0; }

@@ -14,9 +14,19 @@ using namespace zorvane;
 TEST(RoundHalfEven, RoundsHalvesToTheEvenNeighbourInAnyRoundingMode)
 {
     const std::pair<double, std::int32_t> cases[] = {
-        {2.5, 2}, {3.5, 4}, {-2.5, -2}, {-3.5, -4}, {0.5, 0}, {1.5, 2},
-        {112.5, 112}, {77.5, 78}, {0.49999, 0}, {0.50001, 1}, {-0.7, -1},
-        {2147483647.0, 2147483647}, {-2147483648.5, -2147483648},
+        {2.5, 2},
+        {3.5, 4},
+        {-2.5, -2},
+        {-3.5, -4},
+        {0.5, 0},
+        {1.5, 2},
+        {112.5, 112},
+        {77.5, 78},
+        {0.49999, 0},
+        {0.50001, 1},
+        {-0.7, -1},
+        {2147483647.0, 2147483647},
+        {-2147483648.5, -2147483648},
     };
     for (int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
         std::fesetround(mode);
@@ -30,8 +40,7 @@ TEST(RoundHalfEven, RoundsHalvesToTheEvenNeighbourInAnyRoundingMode)
 
 TEST(RoundHalfEven, RefusesWhatNoInt32Holds)
 {
-    for (double value : {2147483647.5, 2147483648.0, -2147483649.0, 1e20,
-                         std::numeric_limits<double>::quiet_NaN(),
+    for (double value : {2147483647.5, 2147483648.0, -2147483649.0, 1e20, std::numeric_limits<double>::quiet_NaN(),
                          std::numeric_limits<double>::infinity()})
         EXPECT_FALSE(roundHalfEvenToInt32(value).has_value()) << value;
     EXPECT_EQ(roundHalfEven(1e300), 1e300) << "beyond 32 bits the double still rounds";

@@ -12,10 +12,7 @@ using namespace zorvane;
 
 namespace {
 
-std::vector<std::uint8_t> bytes(const std::string &text)
-{
-    return {text.begin(), text.end()};
-}
+std::vector<std::uint8_t> bytes(const std::string &text) { return {text.begin(), text.end()}; }
 
 class FakeRegistry : public RegistryLayer {
 public:
@@ -233,8 +230,8 @@ TEST(DesktopRegistry, AnswersToolPathWithTheFirstExecutableCandidate)
     const std::string searchPath = "relative/dir::" + (folder.path / "a").string() + ":" + (folder.path / "b").string();
 
     DesktopRegistry registry(searchPath, {{"kinfocenter"}, {"hardinfo"}});
-    const RegistryAnswer answer =
-        registry.readValue(HKEY_LOCAL_MACHINE_ROOT, "software\\microsoft\\shared tools\\msinfo", "Path", kKeyOpenAccess);
+    const RegistryAnswer answer = registry.readValue(
+        HKEY_LOCAL_MACHINE_ROOT, "software\\microsoft\\shared tools\\msinfo", "Path", kKeyOpenAccess);
     ASSERT_EQ(answer.status, RegistryStatus::Ok);
     EXPECT_EQ(answer.type, REG_SZ_TYPE);
     EXPECT_EQ(answer.data, bytes(kinfo + '\0'));

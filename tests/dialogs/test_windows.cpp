@@ -24,10 +24,7 @@ void showActive(QWidget &window)
 }
 
 // Runs action once the modal loop that follows has started.
-void whenModal(std::function<void()> action)
-{
-    QTimer::singleShot(0, std::move(action));
-}
+void whenModal(std::function<void()> action) { QTimer::singleShot(0, std::move(action)); }
 
 class EmptyRegistry : public RegistryLayer {
 public:
@@ -55,13 +52,17 @@ struct AboutFixture : ::testing::Test {
     std::shared_ptr<CountingMessages> messages = std::make_shared<CountingMessages>();
     std::vector<QUrl> opened;
     bool browserStarts = false;
-    frmAbout about{{std::make_shared<EmptyRegistry>(), std::make_shared<NoLauncher>(), messages,
-                    [this](const QUrl &url) {
-                        opened.push_back(url);
-                        return browserStarts;
-                    }}};
+    frmAbout about{
+        {std::make_shared<EmptyRegistry>(), std::make_shared<NoLauncher>(), messages, [this](const QUrl &url) {
+             opened.push_back(url);
+             return browserStarts;
+         }}};
 
-    template <typename T> T *control(const char *name) { return about.findChild<T *>(name); }
+    template <typename T>
+    T *control(const char *name)
+    {
+        return about.findChild<T *>(name);
+    }
 };
 
 } // namespace
@@ -74,9 +75,9 @@ TEST(HelpDialog, TextIsThreeSentencesJoinedByTwoCrLf)
     EXPECT_EQ(text.count("\r\n"), 2);
     EXPECT_EQ(text.count('\r'), 2);
     EXPECT_EQ(text.count('\n'), 2);
-    EXPECT_EQ(text.split("\r\n"), QStringList({"Clique gauche pour rajouter un point.",
-                                                "Clique droit pour avancer d'une image.",
-                                                "Clique milieu pour reculer d'une image."}));
+    EXPECT_EQ(text.split("\r\n"),
+              QStringList({"Clique gauche pour rajouter un point.", "Clique droit pour avancer d'une image.",
+                           "Clique milieu pour reculer d'une image."}));
 }
 
 TEST(HelpDialog, FixedWindowAndControlsAtTheirPlaces)

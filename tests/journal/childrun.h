@@ -30,8 +30,8 @@ struct ChildRun {
     }
     int count(const std::string &word) const
     {
-        return static_cast<int>(std::count_if(lines.begin(), lines.end(),
-                                              [&](const std::string &line) { return line.starts_with(word); }));
+        return static_cast<int>(
+            std::count_if(lines.begin(), lines.end(), [&](const std::string &line) { return line.starts_with(word); }));
     }
     bool endedNormally() const { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 };

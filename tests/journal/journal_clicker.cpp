@@ -17,8 +17,8 @@
 using namespace zorvane;
 using zorvane::testing::ClickPlan;
 using zorvane::testing::limitFileSize;
-using zorvane::testing::say;
 using zorvane::testing::sameTrack;
+using zorvane::testing::say;
 
 int main(int argc, char **argv)
 {
@@ -46,8 +46,8 @@ int main(int argc, char **argv)
     report(-1, journal.start(*video, track));
     for (int click = 0; click < clicks; ++click) {
         say("begin " + std::to_string(click));
-        report(click, recordJournaledClick(track, journal, ClickPlan::frame(click), ClickPlan::x(click),
-                                           ClickPlan::y(click)));
+        report(click,
+               recordJournaledClick(track, journal, ClickPlan::frame(click), ClickPlan::x(click), ClickPlan::y(click)));
         say("handled " + std::to_string(click));
     }
     say(sameTrack(track, ClickPlan::trackAfter(clicks - 1)) ? "intact" : "corrupt");

@@ -278,8 +278,8 @@ protected:
         }
         journal.stop();
         fs::create_directories(m_folder / "state");
-        const fs::path file
-            = m_folder / "state" / fs::path(journal.journalPath(video).filename()).replace_extension(extension);
+        const fs::path file =
+            m_folder / "state" / fs::path(journal.journalPath(video).filename()).replace_extension(extension);
         fs::rename(journal.journalPath(video), file);
         age(file, days);
         return file;

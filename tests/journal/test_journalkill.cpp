@@ -54,8 +54,8 @@ TEST_P(KilledChild, RestoresTheClicksWhoseHandlingFinished)
     TempFolder folder("journal-kill");
     const VideoIdentity video = zorvane::testing::standInVideo(folder / "video.avi");
 
-    const ChildRun run = runClicker({(folder / "state").string(), video.path, std::to_string(clicks)},
-                                    killAfterLines, delay);
+    const ChildRun run =
+        runClicker({(folder / "state").string(), video.path, std::to_string(clicks)}, killAfterLines, delay);
     ASSERT_TRUE(WIFSIGNALED(run.status) || run.endedNormally());
     EXPECT_EQ(run.count("failure"), 0);
     const int handled = run.last("handled");
@@ -100,8 +100,8 @@ TEST_P(FileSizeLimit, OneWarningTheTrackIntactAndTheJournalWholeUpToTheFailure)
     TempFolder folder("journal-fsize");
     const VideoIdentity video = zorvane::testing::standInVideo(folder / "video.avi");
 
-    const ChildRun run = runClicker(
-        {(folder / "state").string(), video.path, std::to_string(clicks), std::to_string(limit)});
+    const ChildRun run =
+        runClicker({(folder / "state").string(), video.path, std::to_string(clicks), std::to_string(limit)});
     SCOPED_TRACE("file size limit " + std::to_string(limit));
     ASSERT_TRUE(run.endedNormally()) << "status " << run.status;
     EXPECT_EQ(run.lines.back(), "intact");
@@ -114,8 +114,8 @@ TEST_P(FileSizeLimit, OneWarningTheTrackIntactAndTheJournalWholeUpToTheFailure)
     EXPECT_EQ(run.count("warning"), 1);
     const int failed = run.last("failure");
     RecordProperty("failed_click", failed);
-    const std::string diskFull
-        = "failure " + std::to_string(failed) + " " + std::to_string(static_cast<int>(JournalFailureKind::DiskFull));
+    const std::string diskFull =
+        "failure " + std::to_string(failed) + " " + std::to_string(static_cast<int>(JournalFailureKind::DiskFull));
     EXPECT_NE(std::find(run.lines.begin(), run.lines.end(), diskFull), run.lines.end()) << "a full disk";
     if (failed >= 0) {
         const Journal journal(folder / "state");

@@ -75,8 +75,7 @@ TEST_F(JournalReader, ReplaysClicksOverwritesRemovalsBatchesAndUndo)
     const std::vector<FramePoint> tracked{{6, {60, 61}}, {7, {70, 71}}, {8, {80, 81}}};
     const std::vector<FramePoint> undone{{7, {0, 0}}, {8, {0, 0}}};
     const std::string bytes = start() + click(3, {30, 31}) + click(3, {32, 33}) + click(5, {0, 0})
-                              + encodePoints(PointsCause::Tracked, tracked)
-                              + encodePoints(PointsCause::Undone, undone);
+                              + encodePoints(PointsCause::Tracked, tracked) + encodePoints(PointsCause::Undone, undone);
     const JournalContents contents = read(bytes);
 
     ASSERT_TRUE(contents.video);
@@ -91,8 +90,8 @@ TEST_F(JournalReader, ReplaysClicksOverwritesRemovalsBatchesAndUndo)
 
 TEST_F(JournalReader, SaveCoversWhatCameBeforeItOnly)
 {
-    const JournalContents contents
-        = read(start() + click(1, {1, 1}) + click(2, {2, 2}) + encodeSaved() + click(4, {4, 4}));
+    const JournalContents contents =
+        read(start() + click(1, {1, 1}) + click(2, {2, 2}) + encodeSaved() + click(4, {4, 4}));
     EXPECT_EQ(unsavedFrames(contents), (std::vector<std::int32_t>{4}));
     EXPECT_EQ(contents.unsavedPoints, 1);
     expectSameTrack(contents.track, trackOf(9, {{1, {1, 1}}, {2, {2, 2}}, {4, {4, 4}}, {5, {50, 51}}}));
@@ -103,8 +102,7 @@ TEST_F(JournalReader, LoadedSequenceIsSavedForTheFramesItCoversOnly)
     // Clicks on 1 and 3, then a sequence of three frames loaded, raising the
     // bound to 12: frame 1 now comes from the file, frame 3 is still a click.
     PointTrack loaded = trackOf(12, {{0, {7, 7}}, {1, {8, 8}}, {3, {30, 30}}, {5, {50, 51}}});
-    const JournalContents contents
-        = read(start() + click(1, {10, 10}) + click(3, {30, 30}) + encodeTrack(loaded, 3));
+    const JournalContents contents = read(start() + click(1, {10, 10}) + click(3, {30, 30}) + encodeTrack(loaded, 3));
     expectSameTrack(contents.track, loaded);
     EXPECT_EQ(unsavedFrames(contents), (std::vector<std::int32_t>{3}));
     EXPECT_EQ(contents.unsavedPoints, 1);
@@ -115,8 +113,8 @@ TEST_F(JournalReader, LeftOutPointsOfACompactedBaselineAreRestoredAsUnsaved)
     const PointTrack track = trackOf(4, {{1, {1, 1}}, {2, {2, 2}}, {4, {4, 4}}});
     const std::vector<bool> unsaved{false, false, true, false, true};
     const std::vector<FramePoint> restored{{2, {2, 2}}, {4, {4, 4}}};
-    const JournalContents contents = read(header() + encodeTrack(track, 5, &unsaved)
-                                          + encodePoints(PointsCause::Restored, restored));
+    const JournalContents contents =
+        read(header() + encodeTrack(track, 5, &unsaved) + encodePoints(PointsCause::Restored, restored));
     expectSameTrack(contents.track, track);
     EXPECT_EQ(contents.unsaved, unsaved);
 }
@@ -182,10 +180,12 @@ TEST_F(JournalReader, AbsurdContentWithAValidChecksumEndsTheJournal)
     wrongVersion.replace(wrongVersion.size() - 4, 4, le32(crc32(wrongVersion.data(), wrongVersion.size() - 4)));
 
     const std::vector<std::pair<const char *, std::string>> cases{
-        {"bound above the largest track", encodeRecord(RecordType::Track, trackPayload(PointTrack::kMaxUpperBound + 1, 0, 0, {}))},
+        {"bound above the largest track",
+         encodeRecord(RecordType::Track, trackPayload(PointTrack::kMaxUpperBound + 1, 0, 0, {}))},
         {"negative bound", encodeRecord(RecordType::Track, trackPayload(-1, 0, 0, {}))},
         {"more covered frames than the track has", encodeRecord(RecordType::Track, trackPayload(3, 5, 0, {}))},
-        {"more points than frames", encodeRecord(RecordType::Track, trackPayload(1, 0, 3, point(0) + point(1) + point(1)))},
+        {"more points than frames",
+         encodeRecord(RecordType::Track, trackPayload(1, 0, 3, point(0) + point(1) + point(1)))},
         {"frames not increasing", encodeRecord(RecordType::Track, trackPayload(9, 0, 2, point(4) + point(4)))},
         {"frame beyond the bound", encodeRecord(RecordType::Track, trackPayload(9, 0, 1, point(10)))},
         {"count beyond the bytes", encodeRecord(RecordType::Points, pointsPayload(1, 0xFFFFFFFFu, point(1)))},
@@ -196,7 +196,8 @@ TEST_F(JournalReader, AbsurdContentWithAValidChecksumEndsTheJournal)
         {"unknown record type", encodeRecord(static_cast<RecordType>(77), "")},
         {"saved mark with content", encodeRecord(RecordType::Saved, "x")},
         {"second header", header()},
-        {"length beyond any record", le32(journalformat::maxPayloadBytes + 1) + std::string(1, '\3') + std::string(64, '\0')},
+        {"length beyond any record",
+         le32(journalformat::maxPayloadBytes + 1) + std::string(1, '\3') + std::string(64, '\0')},
     };
     for (const auto &[what, record] : cases) {
         const JournalContents contents = read(start() + click(1, {1, 1}) + record + click(2, {2, 2}));
@@ -207,8 +208,8 @@ TEST_F(JournalReader, AbsurdContentWithAValidChecksumEndsTheJournal)
         EXPECT_EQ(contents.track.upperBound(), 9) << what;
     }
 
-    for (const std::string &badStart : {wrongVersion, encodeRecord(RecordType::Header, "ZVJOURNL"),
-                                        click(1, {1, 1}), encodeTrack(trackOf(2, {}), 3)}) {
+    for (const std::string &badStart : {wrongVersion, encodeRecord(RecordType::Header, "ZVJOURNL"), click(1, {1, 1}),
+                                        encodeTrack(trackOf(2, {}), 3)}) {
         const JournalContents contents = read(badStart + encodeTrack(trackOf(2, {}), 3) + click(1, {1, 1}));
         EXPECT_FALSE(contents.video);
         EXPECT_FALSE(contents.track.hasStorage());
@@ -257,8 +258,8 @@ TEST(VideoIdentity, TellsCopiesAndChangedFilesApart)
     EXPECT_NE(first.journalStem(), copy.journalStem());
     EXPECT_EQ(first.journalStem(), VideoIdentity::of(folder / "a.avi")->journalStem());
 
-    std::filesystem::last_write_time(folder / "a.avi", std::filesystem::file_time_type::clock::now()
-                                                           - std::chrono::hours(1));
+    std::filesystem::last_write_time(folder / "a.avi",
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
     const VideoIdentity touched = *VideoIdentity::of(folder / "a.avi");
     EXPECT_NE(touched.modifiedNs, first.modifiedNs);
     EXPECT_NE(touched.journalStem(), first.journalStem());

@@ -1,7 +1,7 @@
 // LibreOffice Calc, run headless, reads the exported CSV of either locale
 // as the header and five numeric columns with the values written.
-#include "support/media.h"
 #include "measure/measureexport.h"
+#include "support/media.h"
 
 #include <gtest/gtest.h>
 
@@ -77,9 +77,9 @@ std::vector<Row> openedByCalc(const fs::path &csv, const std::string &importOpti
 {
     const fs::path folder = csv.parent_path();
     const fs::path profile = folder / "profile";
-    const int status = runProgram({"soffice", "--headless", "--norestore", "-env:UserInstallation=file://"
-                                       + profile.string(), "--infilter=" + importOptions, "--convert-to", "fods",
-                                   "--outdir", (folder / "calc").string(), csv.string()});
+    const int status = runProgram({"soffice", "--headless", "--norestore",
+                                   "-env:UserInstallation=file://" + profile.string(), "--infilter=" + importOptions,
+                                   "--convert-to", "fods", "--outdir", (folder / "calc").string(), csv.string()});
     EXPECT_EQ(status, 0) << "soffice (Debian libreoffice-calc-nogui) must be installed: scripts/deps.sh";
     return sheetRows(readFileBytes(folder / "calc" / (csv.stem().string() + ".fods")));
 }
@@ -114,10 +114,7 @@ void expectFiveNumericColumns(const std::vector<Row> &rows, const MeasureTable &
 
 class CalcOpensCsv : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_folder = mediaSubdir("calc-" + std::to_string(::getpid()));
-    }
+    void SetUp() override { m_folder = mediaSubdir("calc-" + std::to_string(::getpid())); }
     void TearDown() override { fs::remove_all(m_folder); }
 
     fs::path m_folder;

@@ -1,10 +1,10 @@
 // A ball thrown sideways falls under a known acceleration in a generated
 // video with a scale bar; clicking its centres, calibrating on the bar and
 // exporting must give back g, with a steady and with a changing frame rate.
-#include "support/media.h"
 #include "measure/measureexport.h"
 #include "measure/sidecar.h"
 #include "player/framereader.h"
+#include "support/media.h"
 #include "track/sequencefile.h"
 
 #include <gtest/gtest.h>
@@ -43,10 +43,7 @@ struct Centre {
 };
 
 // Pixels, y down, from the throw.
-Centre ballAt(double t)
-{
-    return {100 + 150 * t, 40 + 0.5 * kG * kPixelsPerMetre * t * t};
-}
+Centre ballAt(double t) { return {100 + 150 * t, 40 + 0.5 * kG * kPixelsPerMetre * t * t}; }
 
 // Frame times in seconds: a steady 50 images/s, or a phone switching from
 // 60 to 30 images/s after frame 20.
@@ -90,11 +87,32 @@ fs::path fallingBallVideo(const std::string &name, double (*timeOf)(int), const 
         }
     }
     const std::string size = std::to_string(kWidth) + "x" + std::to_string(kHeight);
-    const fs::path video = generateMedia(
-        name, {"-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size, "-framerate", "60", "-i", raw.string(),
-               "-vf", "settb=1/600,setpts='" + ticks + "'", "-enc_time_base", "1/600", "-fps_mode", "passthrough",
-               "-c:v", "libx264", "-preset", "ultrafast", "-qp", "0", "-pix_fmt", "yuv444p",
-               "-video_track_timescale", "600"});
+    const fs::path video = generateMedia(name, {"-f",
+                                                "rawvideo",
+                                                "-pix_fmt",
+                                                "rgb24",
+                                                "-video_size",
+                                                size,
+                                                "-framerate",
+                                                "60",
+                                                "-i",
+                                                raw.string(),
+                                                "-vf",
+                                                "settb=1/600,setpts='" + ticks + "'",
+                                                "-enc_time_base",
+                                                "1/600",
+                                                "-fps_mode",
+                                                "passthrough",
+                                                "-c:v",
+                                                "libx264",
+                                                "-preset",
+                                                "ultrafast",
+                                                "-qp",
+                                                "0",
+                                                "-pix_fmt",
+                                                "yuv444p",
+                                                "-video_track_timescale",
+                                                "600"});
     fs::remove(raw);
     return video;
 }
@@ -188,7 +206,7 @@ std::vector<Sample> csvSamples(const std::string &csv)
 double fittedAcceleration(const std::vector<Sample> &samples)
 {
     // Normal equations, solved by Cramer's rule.
-    std::array<double, 5> power{}; // sums of t^0..t^4
+    std::array<double, 5> power{};  // sums of t^0..t^4
     std::array<double, 3> moment{}; // sums of y t^0..t^2
     for (const Sample &s : samples) {
         double tk = 1;
@@ -202,9 +220,8 @@ double fittedAcceleration(const std::vector<Sample> &samples)
         return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0])
                + m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
     };
-    std::array<std::array<double, 3>, 3> normal{{{power[0], power[1], power[2]},
-                                                 {power[1], power[2], power[3]},
-                                                 {power[2], power[3], power[4]}}};
+    std::array<std::array<double, 3>, 3> normal{
+        {{power[0], power[1], power[2]}, {power[1], power[2], power[3]}, {power[2], power[3], power[4]}}};
     const double determinant = det3(normal);
     for (std::size_t row = 0; row < 3; ++row)
         normal[row][2] = moment[row];
@@ -312,8 +329,8 @@ TEST(FallingBall, InspectPrintsTheExportedTable)
     const fs::path steppedFile = mediaDir() / "falling-stepped.etalonnage";
     saveSidecar(steppedFile, stepped);
     ASSERT_EQ(runProgram({kInspect, "measure", sequence.string(), "--calibration", steppedFile.string()}, &output), 0);
-    EXPECT_EQ(output, csvText(measureTrack(session.track, session.calibration, FrameClock::fromStep(20)),
-                              NumberFormat{}));
+    EXPECT_EQ(output,
+              csvText(measureTrack(session.track, session.calibration, FrameClock::fromStep(20)), NumberFormat{}));
 }
 
 } // namespace

@@ -28,10 +28,7 @@ MeasureErrorKind errorOf(const std::function<void()> &action, std::string *messa
 }
 
 // 0.1 m per pixel: a 3-4-5 triangle of 30 and 40 pixels measures 5 m.
-Calibration tenthOfMetre(YAxis axis = YAxis::Up)
-{
-    return Calibration({0, 0}, {30, 40}, 5.0, {100, 200}, axis);
-}
+Calibration tenthOfMetre(YAxis axis = YAxis::Up) { return Calibration({0, 0}, {30, 40}, 5.0, {100, 200}, axis); }
 
 TEST(Calibration, ConvertsPixelsToMetresFromTheOriginWithEitherYAxis)
 {
@@ -54,11 +51,17 @@ TEST(Calibration, RefusesWhatMakesNoScaleWithAFrenchMessage)
     std::string message;
     EXPECT_EQ(errorOf([] { Calibration({5, 7}, {5, 7}, 1.0, {0, 0}); }, &message), MeasureErrorKind::SamePoints);
     EXPECT_NE(message.find("confondus"), std::string::npos) << message;
-    EXPECT_EQ(errorOf([] { Calibration({0, 0}, {10, 0}, 0.0, {0, 0}); }, &message),
+    EXPECT_EQ(errorOf(
+                  [] {
+                      Calibration({0, 0}, {10, 0}, 0.0, {0, 0});
+                  },
+                  &message),
               MeasureErrorKind::DistanceNotPositive);
     EXPECT_NE(message.find("plus grande que zéro"), std::string::npos) << message;
     EXPECT_EQ(errorOf([] { Calibration({0, 0}, {10, 0}, -2.0, {0, 0}); }), MeasureErrorKind::DistanceNotPositive);
-    EXPECT_EQ(errorOf([] { Calibration({0, 0}, {10, 0}, std::nan(""), {0, 0}); }),
+    EXPECT_EQ(errorOf([] {
+                  Calibration({0, 0}, {10, 0}, std::nan(""), {0, 0});
+              }),
               MeasureErrorKind::DistanceNotPositive);
     EXPECT_EQ(errorOf([] { Calibration({0, 0}, {10, 0}, 2e9, {0, 0}); }), MeasureErrorKind::DistanceTooLarge);
     // The ends of the 32-bit range are far apart, not an overflow.
@@ -124,8 +127,7 @@ TEST(FrameClock, TypedStepCountsFramesAndIsNamed)
 TEST(FrameClock, RefusesFactorsAndStepsThatAreNoTime)
 {
     for (double factor : {0.0, -1.0, std::nan(""), HUGE_VAL, 2e6})
-        EXPECT_EQ(errorOf([&] { FrameClock::fromFrameTimes({0}, factor); }), MeasureErrorKind::FactorInvalid)
-            << factor;
+        EXPECT_EQ(errorOf([&] { FrameClock::fromFrameTimes({0}, factor); }), MeasureErrorKind::FactorInvalid) << factor;
     for (double step : {0.0, -40.0, std::nan(""), HUGE_VAL})
         EXPECT_EQ(errorOf([&] { FrameClock::fromStep(step); }), MeasureErrorKind::StepInvalid) << step;
 
@@ -202,8 +204,8 @@ TEST(MeasureTable, FewPointsOrNoStorage)
 {
     EXPECT_TRUE(measureTrack(PointTrack{}, pixelsAsMetres, FrameClock::fromStep(40)).rows.empty());
     EXPECT_TRUE(measureTrack(trackWith(10, {}), pixelsAsMetres, FrameClock::fromStep(40)).rows.empty());
-    const MeasureTable two = measureTrack(trackWith(10, {{2, {1, 1}}, {3, {2, 2}}}), pixelsAsMetres,
-                                          FrameClock::fromStep(40));
+    const MeasureTable two =
+        measureTrack(trackWith(10, {{2, {1, 1}}, {3, {2, 2}}}), pixelsAsMetres, FrameClock::fromStep(40));
     ASSERT_EQ(two.rows.size(), 2u);
     EXPECT_FALSE(two.rows[0].vx || two.rows[1].vx);
 }
@@ -212,8 +214,7 @@ MeasureTable threeRows()
 {
     // 0.5 m per pixel, y up from an origin at (0, 100); 20 ms per frame.
     const Calibration halfMetre({0, 0}, {2, 0}, 1.0, {0, 100});
-    return measureTrack(trackWith(4, {{1, {2, 100}}, {2, {3, 99}}, {4, {5, 91}}}), halfMetre,
-                        FrameClock::fromStep(20));
+    return measureTrack(trackWith(4, {{1, {2, 100}}, {2, {3, 99}}, {4, {5, 91}}}), halfMetre, FrameClock::fromStep(20));
 }
 
 TEST(MeasureExport, CsvHasTheHeaderAndTheLocalesSeparators)

@@ -183,9 +183,9 @@ TEST_F(Sidecar, BelongsToTheVideoItWasMadeOn)
     saveSidecar(sidecarPath(sequence), sampleSettings());
     EXPECT_EQ(loadSidecarFor(sequence, sampleSettings().video), sampleSettings());
 
-    for (const CalibratedVideo &other : {CalibratedVideo{"autre.mkv", 123456789, 38},
-                                       CalibratedVideo{"chute libre.mkv", 123456788, 38},
-                                       CalibratedVideo{"chute libre.mkv", 123456789, 39}}) {
+    for (const CalibratedVideo &other :
+         {CalibratedVideo{"autre.mkv", 123456789, 38}, CalibratedVideo{"chute libre.mkv", 123456788, 38},
+          CalibratedVideo{"chute libre.mkv", 123456789, 39}}) {
         try {
             loadSidecarFor(sequence, other);
             ADD_FAILURE() << "accepted for " << other.fileName;
@@ -233,8 +233,8 @@ TEST_F(Sidecar, SavesCutShortKeepThePreviousFiles)
             } catch (const MeasureError &error) {
                 const std::string message = error.what();
                 failures += error.kind() == MeasureErrorKind::WriteFailed
-                    && message.find(path.string()) != std::string::npos
-                    && message.find("n'a pas été modifié") != std::string::npos;
+                            && message.find(path.string()) != std::string::npos
+                            && message.find("n'a pas été modifié") != std::string::npos;
             }
         };
         failsNamingTheFile([&] { saveSidecar(sidecar, sampleSettings()); }, sidecar);

@@ -186,23 +186,15 @@ TEST(CacheFill, TheSourceIsNeverUsedByTwoThreadsAtOnce)
     std::mt19937 random(7);
     for (int move = 0; move < 300; ++move) {
         switch (random() % 5) {
-        case 0:
-            rig.player.seek(static_cast<int>(random() % 250));
-            break;
-        case 1:
-            rig.player.back();
-            break;
-        case 2:
-            rig.player.step();
-            break;
+        case 0: rig.player.seek(static_cast<int>(random() % 250)); break;
+        case 1: rig.player.back(); break;
+        case 2: rig.player.step(); break;
         case 3:
             rig.player.play();
             rig.nowMs += 80.0;
             rig.player.playDueFrame();
             break;
-        default:
-            rig.player.pause();
-            std::this_thread::sleep_for(std::chrono::milliseconds(random() % 3));
+        default: rig.player.pause(); std::this_thread::sleep_for(std::chrono::milliseconds(random() % 3));
         }
     }
     ASSERT_TRUE(rig.player.waitForCacheFill(kPatienceMs));

@@ -16,8 +16,8 @@ using zorvane::testing::generateIndexedVideo;
 using zorvane::testing::generateMedia;
 using zorvane::testing::mediaSubdir;
 using zorvane::testing::readFileBytes;
-using zorvane::testing::writeFileBytes;
 using zorvane::testing::readFrameIndex;
+using zorvane::testing::writeFileBytes;
 
 namespace {
 
@@ -121,17 +121,17 @@ TEST(FrameReaderBadInput, TruncatedFilesGiveTypedErrorsOrTheirRemainingFrames)
     const std::string avi = readFileBytes(mjpegClip());
     expectTypedErrorOrExactFrames(writeBytes("truncated.avi", avi.substr(0, avi.size() / 2)));
 
-    const std::string mp4 = readFileBytes(generateIndexedVideo(
-        "h264-faststart.mp4", 120, 192, 128,
-        {"-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "30", "-pix_fmt", "yuv420p", "-movflags",
-         "+faststart"}));
+    const std::string mp4 =
+        readFileBytes(generateIndexedVideo("h264-faststart.mp4", 120, 192, 128,
+                                           {"-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "30",
+                                            "-pix_fmt", "yuv420p", "-movflags", "+faststart"}));
     expectTypedErrorOrExactFrames(writeBytes("truncated-faststart.mp4", mp4.substr(0, mp4.size() * 3 / 5)));
 
     // Without faststart the index sits at the end and is lost.
-    const std::string tail = readFileBytes(generateIndexedVideo(
-        "h264-gop250.mp4", 300, 192, 128,
-        {"-c:v", "libx264", "-preset", "veryfast", "-bf", "3", "-g", "250", "-keyint_min", "250", "-sc_threshold",
-         "0", "-pix_fmt", "yuv420p"}));
+    const std::string tail =
+        readFileBytes(generateIndexedVideo("h264-gop250.mp4", 300, 192, 128,
+                                           {"-c:v", "libx264", "-preset", "veryfast", "-bf", "3", "-g", "250",
+                                            "-keyint_min", "250", "-sc_threshold", "0", "-pix_fmt", "yuv420p"}));
     EXPECT_EQ(errorKindOpening(writeBytes("truncated.mp4", tail.substr(0, tail.size() / 2))),
               ReaderErrorKind::CannotOpen);
 }
@@ -163,8 +163,9 @@ TEST(FrameReaderBadInput, FramesOutsideTheVideoAreRefused)
 
 TEST(FrameReaderBadInput, FileRemovedWhileOpenGivesTypedErrorsOrExactFrames)
 {
-    const fs::path source = generateIndexedVideo(
-        "h264.ts", 200, 192, 128, {"-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "50", "-pix_fmt", "yuv420p"});
+    const fs::path source =
+        generateIndexedVideo("h264.ts", 200, 192, 128,
+                             {"-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "50", "-pix_fmt", "yuv420p"});
     const fs::path file = scratchDir() / "vanishing.ts";
     fs::copy_file(source, file, fs::copy_options::overwrite_existing);
     FrameReader reader(file.string(), 1);

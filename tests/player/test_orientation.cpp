@@ -72,8 +72,8 @@ TEST(Orientation, TurnsAndMirrorsAsTheDisplayMatrixSays)
 TEST(Orientation, MatricesThatAreNotRightAngleMapsLeaveThePictureAsStored)
 {
     const std::int32_t halfRoot2 = 46341; // cos 45 degrees in 16.16
-    for (const Orientation &orientation :
-         {fromMatrix(halfRoot2, halfRoot2, -halfRoot2, halfRoot2), fromMatrix(0, 0, 0, 0), fromMatrix(kOne, kOne, 0, kOne)}) {
+    for (const Orientation &orientation : {fromMatrix(halfRoot2, halfRoot2, -halfRoot2, halfRoot2),
+                                           fromMatrix(0, 0, 0, 0), fromMatrix(kOne, kOne, 0, kOne)}) {
         EXPECT_TRUE(orientation.isIdentity());
         EXPECT_EQ(letters(orientation.apply(lettered(3, 2, "abcdef"))), "abcdef");
     }

@@ -246,9 +246,8 @@ TEST(Player, CloseDuringPlaybackStopsAndClearsThePicture)
     EXPECT_EQ(rig.player.position(), 0);
     EXPECT_EQ(rig.recorder.cleared, clearedBefore + 1);
     EXPECT_FALSE(rig.tickAt(5000.0));
-    EXPECT_EQ(rig.recorder.states,
-              (std::vector<PlayerState>{PlayerState::Paused, PlayerState::Playing, PlayerState::Paused,
-                                        PlayerState::Closed}));
+    EXPECT_EQ(rig.recorder.states, (std::vector<PlayerState>{PlayerState::Paused, PlayerState::Playing,
+                                                             PlayerState::Paused, PlayerState::Closed}));
 }
 
 TEST(Player, PictureOfAFrameLeavesPositionAndDisplayAndIsEmptyWhereNoneIs)

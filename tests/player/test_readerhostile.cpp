@@ -1,8 +1,8 @@
 // Files whose headers lie about their size, files larger than memory, and
 // other hostile inputs: each must fail cleanly, within bounded memory.
 #include "player/framereader.h"
-#include "support/media.h"
 #include "readeropening.h"
+#include "support/media.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@ using zorvane::testing::errorKindOpening;
 using zorvane::testing::generateIndexedVideo;
 using zorvane::testing::mediaSubdir;
 using zorvane::testing::readFileBytes;
-using zorvane::testing::writeFileBytes;
 using zorvane::testing::readFrameIndex;
+using zorvane::testing::writeFileBytes;
 
 namespace {
 
@@ -56,8 +56,8 @@ fs::path mjpegClip()
 
 TEST(ReaderHostileHeaders, FrameSizeOfSixtyThousandSquaredIsRefused)
 {
-    std::string avi = readFileBytes(generateIndexedVideo("hostile-raw.avi", 4, 192, 128,
-                                                     {"-c:v", "rawvideo", "-pix_fmt", "bgr24"}));
+    std::string avi =
+        readFileBytes(generateIndexedVideo("hostile-raw.avi", 4, 192, 128, {"-c:v", "rawvideo", "-pix_fmt", "bgr24"}));
     patchChunkField(avi, "avih", 32, 60000); // dwWidth
     patchChunkField(avi, "avih", 36, 60000); // dwHeight
     patchChunkField(avi, "strf", 4, 60000);  // biWidth
@@ -97,8 +97,8 @@ TEST(ReaderHostileSizes, RawVideoLargerThanTheResyncLimitReadsWhole)
 {
     // 80 frames of 900 KiB: each packet is read in small steps, and the
     // whole file is larger than what may be skipped between packets.
-    const fs::path raw = generateIndexedVideo("hostile-large-raw.avi", 80, 640, 480,
-                                              {"-c:v", "rawvideo", "-pix_fmt", "bgr24"});
+    const fs::path raw =
+        generateIndexedVideo("hostile-large-raw.avi", 80, 640, 480, {"-c:v", "rawvideo", "-pix_fmt", "bgr24"});
     ASSERT_GT(fs::file_size(raw), std::uintmax_t{70} << 20);
     expectExactFrames(raw, 80);
 }
@@ -141,8 +141,8 @@ TEST(ReaderFuzzRegressions, ChunkTableClaimingHundredsOfMegabytesIsRefused)
 {
     // The chunk-offset table's count asked the MP4 demuxer for 754 MB in
     // one block before a single entry was read.
-    std::string mp4 = readFileBytes(generateIndexedVideo("hostile-stco.mp4", 5, 192, 128,
-                                                     {"-c:v", "mpeg4", "-q:v", "3"}));
+    std::string mp4 =
+        readFileBytes(generateIndexedVideo("hostile-stco.mp4", 5, 192, 128, {"-c:v", "mpeg4", "-q:v", "3"}));
     const std::size_t table = mp4.find("stco");
     ASSERT_NE(table, std::string::npos);
     const std::uint32_t claimed = 0x059E2A53; // 94,251,603 entries of 8 bytes

@@ -1,6 +1,6 @@
+#include "player/framereader.h"
 #include "support/displaymatrix.h"
 #include "support/media.h"
-#include "player/framereader.h"
 
 #include <gtest/gtest.h>
 
@@ -22,13 +22,12 @@ constexpr int kFrames = 5;
 // near the top-right, so that every turn and mirror puts them elsewhere.
 std::filesystem::path markedSource()
 {
-    return generateMedia("orientation-marks.mp4",
-                         {"-f", "lavfi", "-i",
-                          "color=c=0x808080:s=64x48:r=25,"
-                          "drawbox=x=8:y=8:w=16:h=16:color=red:t=fill,"
-                          "drawbox=x=40:y=8:w=16:h=16:color=blue:t=fill",
-                          "-frames:v", std::to_string(kFrames), "-c:v", "libx264", "-preset", "veryfast", "-g", "2",
-                          "-pix_fmt", "yuv420p"});
+    return generateMedia("orientation-marks.mp4", {"-f", "lavfi", "-i",
+                                                   "color=c=0x808080:s=64x48:r=25,"
+                                                   "drawbox=x=8:y=8:w=16:h=16:color=red:t=fill,"
+                                                   "drawbox=x=40:y=8:w=16:h=16:color=blue:t=fill",
+                                                   "-frames:v", std::to_string(kFrames), "-c:v", "libx264", "-preset",
+                                                   "veryfast", "-g", "2", "-pix_fmt", "yuv420p"});
 }
 
 struct Point {
@@ -79,10 +78,9 @@ class ReaderOrientation : public ::testing::TestWithParam<Case> {};
 TEST_P(ReaderOrientation, PicturesComeOutUpright)
 {
     const Case &c = GetParam();
-    const std::filesystem::path file =
-        remuxWithDisplayMatrix(markedSource(),
-                               zorvane::testing::mediaDir() / (std::string("orientation-") + c.name + "." + c.container),
-                               displayMatrix(c.degrees, c.mirrored));
+    const std::filesystem::path file = remuxWithDisplayMatrix(
+        markedSource(), zorvane::testing::mediaDir() / (std::string("orientation-") + c.name + "." + c.container),
+        displayMatrix(c.degrees, c.mirrored));
     Case expected = c;
     // A muxer that drops the matrix leaves the picture as stored.
     if (!readDisplayMatrix(file)) {

@@ -62,8 +62,8 @@ TEST(TransportBar, HasSevenButtonsWithFrenchTooltipsInOneRow)
     Rig rig;
     rig.bar.setGeometry(8, 8, 184, 22);
     rig.bar.show();
-    const QStringList expected{"Lecture", "Pause", "Arrêt", "Image précédente", "Image suivante",
-                               "Première image", "Dernière image"};
+    const QStringList expected{"Lecture",        "Pause",          "Arrêt",         "Image précédente",
+                               "Image suivante", "Première image", "Dernière image"};
     int previousRight = -1;
     for (int i = 0; i < TransportBar::ButtonCount; ++i) {
         QToolButton *button = rig.bar.button(static_cast<TransportBar::Button>(i));

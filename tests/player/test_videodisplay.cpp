@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QPainter>
 #include <QScrollBar>
-#include <QWheelEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 

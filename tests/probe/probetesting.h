@@ -47,7 +47,7 @@ struct Bytes {
 class ScratchDir {
 public:
     explicit ScratchDir(const std::string &name)
-        : m_path(std::filesystem::temp_directory_path() / ("zorvane-" + name + "-" + std::to_string(getpid())))
+            : m_path(std::filesystem::temp_directory_path() / ("zorvane-" + name + "-" + std::to_string(getpid())))
     {
         std::filesystem::create_directories(m_path);
     }

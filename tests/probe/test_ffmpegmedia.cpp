@@ -1,7 +1,7 @@
-#include "support/media.h"
 #include "probe/mediatype.h"
-#include "probetesting.h"
 #include "probe/videoinfoprobe.h"
+#include "probetesting.h"
+#include "support/media.h"
 
 #include <gtest/gtest.h>
 
@@ -19,10 +19,11 @@ namespace {
 VideoInfo ffprobeVideo(const std::filesystem::path &file)
 {
     std::string output;
-    EXPECT_EQ(zorvane::testing::runProgram({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
-                                            "stream=codec_tag_string,width,height", "-of", "default=nw=1", file.string()},
-                                           &output),
-              0);
+    EXPECT_EQ(
+        zorvane::testing::runProgram({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                                      "stream=codec_tag_string,width,height", "-of", "default=nw=1", file.string()},
+                                     &output),
+        0);
     std::map<std::string, std::string> fields;
     std::istringstream lines(output);
     for (std::string line; std::getline(lines, line);)
@@ -72,16 +73,17 @@ TEST(FfmpegMedia, AviWithTheAudioStreamFirstGivesTheChunkAfterItsFormat)
     // Offset 188 then falls just past the 16-byte PCM format, on the JUNK
     // chunk that reserves the stream index.
     const auto file = made("audiofirst.avi", "320x240",
-                           {"-f", "lavfi", "-i", "sine=duration=0.12", "-map", "1:a", "-map", "0:v", "-c:v", "mjpeg", "-c:a", "pcm_s16le"});
+                           {"-f", "lavfi", "-i", "sine=duration=0.12", "-map", "1:a", "-map", "0:v", "-c:v", "mjpeg",
+                            "-c:a", "pcm_s16le"});
     EXPECT_EQ(ffprobeVideo(file), (VideoInfo{"MJPG", 320, 240, 0, 0}));
     EXPECT_EQ(ProbeVideoInfo(file.string()), (VideoInfo{"JUNK ", 320, 240, 0, 0}));
 }
 
 TEST(FfmpegMedia, MpegProgramStreamsAgreeWithFfprobe)
 {
-    for (const auto &[name, size, codec] : {std::tuple{"mpeg1.mpg", "352x288", "mpeg1video"},
-                                            std::tuple{"mpeg2.mpg", "720x576", "mpeg2video"},
-                                            std::tuple{"mpeg2.mpeg", "640x480", "mpeg2video"}}) {
+    for (const auto &[name, size, codec] :
+         {std::tuple{"mpeg1.mpg", "352x288", "mpeg1video"}, std::tuple{"mpeg2.mpg", "720x576", "mpeg2video"},
+          std::tuple{"mpeg2.mpeg", "640x480", "mpeg2video"}}) {
         const auto file = made(name, size, {"-c:v", codec, "-f", "vob"});
         VideoInfo expected = ffprobeVideo(file);
         expected.Codec = "MPEG ";
@@ -115,5 +117,6 @@ TEST(FfmpegMedia, SquareWmvEndsOnTheCodecListEntry)
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     const std::size_t lastCode = bytes.rfind("WMV2", static_cast<std::size_t>(int32In(bytes, 16)) - 1);
     ASSERT_GT(lastCode, bytes.find("WMV2", 192));
-    EXPECT_EQ(ProbeVideoInfo(file.string()), (VideoInfo{"", int32In(bytes, lastCode - 12), int32In(bytes, lastCode - 8), 0, 0}));
+    EXPECT_EQ(ProbeVideoInfo(file.string()),
+              (VideoInfo{"", int32In(bytes, lastCode - 12), int32In(bytes, lastCode - 8), 0, 0}));
 }

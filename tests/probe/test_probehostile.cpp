@@ -64,31 +64,35 @@ std::pair<std::uint64_t, std::string> candidateAt(std::uint64_t offset, std::int
 
 TEST_F(ProbeHostile, AsfHeaderClaimingTwoGibibytesOverEightGibibytesOfZerosEnds)
 {
-    const std::string path = sparseFile("claims.wmv", kEightGibibytes,
-                                        {{0, asfGuidStart}, {16, int32Bytes(0x7FFFFFFF)}});
+    const std::string path =
+        sparseFile("claims.wmv", kEightGibibytes, {{0, asfGuidStart}, {16, int32Bytes(0x7FFFFFFF)}});
     EXPECT_EQ(ProbeVideoInfo(path), (VideoInfo{"", 0, 0, 0, 0}));
-    EXPECT_EQ(ProbeVideoInfo(path, [] { return std::optional<DisplayedSize>(DisplayedSize{640, 480}); }), (VideoInfo{"", 640, 480, 0, 0}));
+    EXPECT_EQ(ProbeVideoInfo(path,
+                             [] {
+                                 return std::optional<DisplayedSize>(DisplayedSize{640, 480});
+                             }),
+              (VideoInfo{"", 640, 480, 0, 0}));
 }
 
 TEST_F(ProbeHostile, AsfScanStopsAtItsLimitEvenWhenTheHeaderSizeGoesFurther)
 {
     const std::uint64_t beforeLimit = (std::uint64_t{64} << 20) - 100;
     const std::uint64_t pastLimit = (std::uint64_t{64} << 20) + 100;
-    const std::string found = sparseFile("found.wmv", beforeLimit + 1000,
-                                         {{0, asfGuidStart}, {16, int32Bytes(0x7FFFFFFF)},
-                                          candidateAt(beforeLimit, 320, 240)});
+    const std::string found =
+        sparseFile("found.wmv", beforeLimit + 1000,
+                   {{0, asfGuidStart}, {16, int32Bytes(0x7FFFFFFF)}, candidateAt(beforeLimit, 320, 240)});
     EXPECT_EQ(ProbeVideoInfo(found), (VideoInfo{"WMV3", 320, 240, 0, 0}));
-    const std::string missed = sparseFile("missed.wmv", pastLimit + 1000,
-                                          {{0, asfGuidStart}, {16, int32Bytes(0x7FFFFFFF)},
-                                           candidateAt(pastLimit, 320, 240)});
+    const std::string missed =
+        sparseFile("missed.wmv", pastLimit + 1000,
+                   {{0, asfGuidStart}, {16, int32Bytes(0x7FFFFFFF)}, candidateAt(pastLimit, 320, 240)});
     EXPECT_EQ(ProbeVideoInfo(missed), (VideoInfo{"", 0, 0, 0, 0}));
 }
 
 TEST_F(ProbeHostile, AbsurdSizesInHeadersAreReportedNotAllocated)
 {
-    const std::string avi = sparseFile("huge.avi", kEightGibibytes,
-                                       {{0, "RIFF"}, {8, "AVI "}, {64, int32Bytes(60000) + int32Bytes(60000)},
-                                        {188, "MJPG"}});
+    const std::string avi =
+        sparseFile("huge.avi", kEightGibibytes,
+                   {{0, "RIFF"}, {8, "AVI "}, {64, int32Bytes(60000) + int32Bytes(60000)}, {188, "MJPG"}});
     EXPECT_EQ(ProbeVideoInfo(avi), (VideoInfo{"MJPG ", 60000, 60000, 0, 0}));
 
     const std::string mpeg = sparseFile("zeros.mpg", kEightGibibytes, {{0, std::string("\0\0\1\xBA", 4)}});

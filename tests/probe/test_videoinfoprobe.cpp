@@ -23,7 +23,12 @@ std::string avi(std::int32_t width, std::int32_t height, std::string_view code, 
 
 std::string mpeg(std::size_t at, std::string_view sizeBytes, std::size_t length = 0)
 {
-    return Bytes().put(0, std::string_view("\0\0\1\xBA", 4)).put(at, std::string_view("\0\0\1\xB3", 4)).put(at + 4, sizeBytes).size(length).data;
+    return Bytes()
+        .put(0, std::string_view("\0\0\1\xBA", 4))
+        .put(at, std::string_view("\0\0\1\xB3", 4))
+        .put(at + 4, sizeBytes)
+        .size(length)
+        .data;
 }
 
 struct Candidate {
@@ -49,8 +54,7 @@ class VideoInfoProbe : public ::testing::Test {
 protected:
     // Probes bytes saved under name; reply answers the displayed-size
     // query, which must not be asked when reply is notAsked.
-    VideoInfo probe(const std::string &name, const std::string &bytes,
-                    std::optional<DisplayedSize> reply = notAsked)
+    VideoInfo probe(const std::string &name, const std::string &bytes, std::optional<DisplayedSize> reply = notAsked)
     {
         return ProbeVideoInfo(m_dir.write(name, bytes), [&]() -> std::optional<DisplayedSize> {
             const bool asked = !reply || reply->width != notAsked->width;
@@ -89,7 +93,8 @@ TEST_F(VideoInfoProbe, AviReadsSizeAt64And68AndTheFormatCodeAt188)
 
 TEST_F(VideoInfoProbe, MpegReadsTheFirstSequenceHeaderUpToOffset29999)
 {
-    const std::string twoHeaders = Bytes{mpeg(0x34, "\x16\x01\x20")}.put(0x200, std::string_view("\0\0\1\xB3\x2D\x02\x40", 7)).data;
+    const std::string twoHeaders =
+        Bytes{mpeg(0x34, "\x16\x01\x20")}.put(0x200, std::string_view("\0\0\1\xB3\x2D\x02\x40", 7)).data;
     EXPECT_EQ(probe("a.mpg", twoHeaders), (VideoInfo{"MPEG ", 352, 288, 0, 0}));
     EXPECT_EQ(probe("b.mpg", mpeg(100, "\x2D\x02\x40")), (VideoInfo{"MPEG ", 720, 576, 0, 0}));
     EXPECT_EQ(probe("c.mpg", mpeg(29999, "\x16\x01\x20", 30100)), (VideoInfo{"MPEG ", 352, 288, 0, 0}));
@@ -107,7 +112,8 @@ TEST_F(VideoInfoProbe, AsfAcceptsTheFirstCandidateWithAVideoAspect)
     EXPECT_EQ(probe("b.wmv", asf(600, {{300, 320, 240, "WMV3X"}})), (VideoInfo{"WMV3X", 320, 240, 0, 0}));
     EXPECT_EQ(probe("c.wmv", asf(600, {{220, 320, 240, "wmv3"}, {260, 320, 240, "WPX1"}, {300, 640, 480, "MM4"}})),
               (VideoInfo{"MM4", 640, 480, 0, 0}));
-    EXPECT_EQ(probe("d.wmv", asf(600, {{250, 480, 240, "MP42"}, {350, 240, 240, "MP43"}})), (VideoInfo{"", 240, 240, 0, 0}));
+    EXPECT_EQ(probe("d.wmv", asf(600, {{250, 480, 240, "MP42"}, {350, 240, 240, "MP43"}})),
+              (VideoInfo{"", 240, 240, 0, 0}));
     EXPECT_EQ(probe("e.wmv", asf(600, {}), DisplayedSize{320, 240}), (VideoInfo{"", 320, 240, 0, 0}));
     const std::pair<int, int> accepted[] = {{176, 144}, {720, 576}, {640, 480}, {720, 480}, {1280, 720}};
     const std::pair<int, int> rejected[] = {{300, 250}, {360, 200}, {240, 240}, {480, 240}, {-640, 480}};
@@ -137,7 +143,8 @@ TEST_F(VideoInfoProbe, LabelsForFilesWithoutReader)
     EXPECT_EQ(probe("clip.mov", "moov", DisplayedSize{480, 270}), (VideoInfo{"QTMOV", 480, 270, 0, 0}));
     for (std::string ext : {"mp3", "mp2", "mp1", "wav", "mid", "xmi", "rmi", "au", "voc", "wma"})
         EXPECT_EQ(probe("track." + ext, "data", std::nullopt), (VideoInfo{"AUDIO", 1, 1, 0, 0})) << ext;
-    EXPECT_EQ(probe("song.bin", Bytes().put(0, "RIFF").put(8, "WAVE").data, std::nullopt), (VideoInfo{"AUDIO", 1, 1, 0, 0}));
+    EXPECT_EQ(probe("song.bin", Bytes().put(0, "RIFF").put(8, "WAVE").data, std::nullopt),
+              (VideoInfo{"AUDIO", 1, 1, 0, 0}));
     for (const char *name : {"movie.avi", "real.ram", "track.MP3", "empty.txt", "trailing."})
         EXPECT_EQ(probe(name, "", std::nullopt), (VideoInfo{"?    ", 1, 1, 0, 0})) << name;
     EXPECT_EQ(probe("song.mp3", "data", DisplayedSize{640, 480}), (VideoInfo{"AUDIO", 640, 480, 0, 0}));
@@ -146,7 +153,8 @@ TEST_F(VideoInfoProbe, LabelsForFilesWithoutReader)
 TEST_F(VideoInfoProbe, FailuresAreRaisedAndLeaveNoFileOpen)
 {
     const auto openFiles = [] {
-        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
     };
     const auto before = openFiles();
     for (int i = 0; i < 20; ++i) {

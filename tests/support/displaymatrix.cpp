@@ -107,8 +107,7 @@ std::array<std::int32_t, 9> displayMatrix(double degrees, bool mirrored)
     return matrix;
 }
 
-std::filesystem::path remuxWithDisplayMatrix(const std::filesystem::path &source,
-                                             const std::filesystem::path &target,
+std::filesystem::path remuxWithDisplayMatrix(const std::filesystem::path &source, const std::filesystem::path &target,
                                              const std::array<std::int32_t, 9> &matrix)
 {
     if (std::filesystem::exists(target))

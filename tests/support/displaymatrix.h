@@ -17,8 +17,7 @@ std::array<std::int32_t, 9> displayMatrix(double degrees, bool mirrored);
 // Makes `target`, in the container its extension names, from the packets
 // of `source` with `matrix` on the video stream, unless a previous run
 // already made it. Throws std::runtime_error.
-std::filesystem::path remuxWithDisplayMatrix(const std::filesystem::path &source,
-                                             const std::filesystem::path &target,
+std::filesystem::path remuxWithDisplayMatrix(const std::filesystem::path &source, const std::filesystem::path &target,
                                              const std::array<std::int32_t, 9> &matrix);
 
 // An indexed video (see generateIndexedVideo) of upright size width x

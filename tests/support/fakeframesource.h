@@ -20,9 +20,8 @@ public:
     using Rgb = std::array<std::uint8_t, 3>;
 
     FakeFrameSource(int frames, double intervalMs, int width = 64, int height = 48)
-        : m_frames(frames), m_intervalMs(intervalMs), m_width(width), m_height(height)
-    {
-    }
+            : m_frames(frames), m_intervalMs(intervalMs), m_width(width), m_height(height)
+    {}
 
     static Rgb colourOf(int index)
     {

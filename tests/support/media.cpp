@@ -138,8 +138,8 @@ std::uint8_t digitGrey(int index, int band)
 
 std::filesystem::path rawIndexedSource(int frames, int width, int height)
 {
-    const std::string name = "indexed-" + std::to_string(width) + "x" + std::to_string(height) + "-"
-                             + std::to_string(frames) + ".gray";
+    const std::string name =
+        "indexed-" + std::to_string(width) + "x" + std::to_string(height) + "-" + std::to_string(frames) + ".gray";
     const std::filesystem::path target = mediaDir() / name;
     if (std::filesystem::exists(target))
         return target;
@@ -170,9 +170,10 @@ std::filesystem::path generateIndexedVideo(const std::string &name, int frames, 
     if (frames <= 0 || frames > kMaxIndexedFrames)
         throw std::invalid_argument("indexed videos hold 1 to 4096 frames");
     const std::filesystem::path source = rawIndexedSource(frames, width, height);
-    std::vector<std::string> args{"-f", "rawvideo", "-pix_fmt", "gray", "-video_size",
-                                  std::to_string(width) + "x" + std::to_string(height),
-                                  "-framerate", rate, "-i", source.string()};
+    std::vector<std::string> args{"-f",           "rawvideo",    "-pix_fmt",
+                                  "gray",         "-video_size", std::to_string(width) + "x" + std::to_string(height),
+                                  "-framerate",   rate,          "-i",
+                                  source.string()};
     args.insert(args.end(), encoderArgs.begin(), encoderArgs.end());
     return generateMedia(name, args);
 }
@@ -206,8 +207,8 @@ int readFrameIndex(const std::uint8_t *rgb, int width, int height)
 int ffprobeFrameCount(const std::filesystem::path &file)
 {
     std::string output;
-    const int status = runProgram({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
-                                   "-show_entries", "stream=nb_read_frames", "-of", "csv=p=0", file.string()},
+    const int status = runProgram({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                                   "stream=nb_read_frames", "-of", "csv=p=0", file.string()},
                                   &output);
     if (status != 0)
         throw std::runtime_error("ffprobe failed on " + file.string());

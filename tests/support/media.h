@@ -40,8 +40,7 @@ constexpr int kMaxIndexedFrames = 16 * 16 * 16;
 // at `rate` frames per second, encoded with `encoderArgs` (codec, container
 // options). The raw source is written once per size and count, then reused.
 std::filesystem::path generateIndexedVideo(const std::string &name, int frames, int width, int height,
-                                           const std::vector<std::string> &encoderArgs,
-                                           const std::string &rate = "25");
+                                           const std::vector<std::string> &encoderArgs, const std::string &rate = "25");
 
 // The index carried by an RGB24 picture (rows packed, top first), or -1
 // when a band is not close to any digit's grey.

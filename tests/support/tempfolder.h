@@ -19,8 +19,8 @@ protected:
     {
         const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_dir = std::filesystem::temp_directory_path()
-            / ("zorvane-" + std::string(info->test_suite_name()) + "-" + std::to_string(::getpid()) + "-"
-               + info->name());
+                / ("zorvane-" + std::string(info->test_suite_name()) + "-" + std::to_string(::getpid()) + "-"
+                   + info->name());
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir);
     }

@@ -71,8 +71,7 @@ TEST(PointTrack, RefusesBadBoundsAndIndexesWithoutChange)
 
     EXPECT_EQ(errorOf([&] { track.at(-1); }), TrackErrorKind::OutOfRange);
     EXPECT_EQ(errorOf([&] { track.set(5, {3, 3}); }), TrackErrorKind::OutOfRange);
-    EXPECT_EQ(errorOf([&] { track.setY(std::numeric_limits<std::int32_t>::min(), 3); }),
-              TrackErrorKind::OutOfRange);
+    EXPECT_EQ(errorOf([&] { track.setY(std::numeric_limits<std::int32_t>::min(), 3); }), TrackErrorKind::OutOfRange);
     EXPECT_FALSE(track.find(-1).has_value());
     EXPECT_FALSE(track.find(5).has_value());
     EXPECT_EQ(track.find(4), (TrackPoint{1, 2}));
@@ -85,8 +84,7 @@ TEST(RecordClick, StoresTheRoundedPositionOrChangesNothing)
     recordClick(track, 3, 112.5f, 77.5f);
     EXPECT_EQ(track.at(3), (TrackPoint{112, 78}));
 
-    EXPECT_EQ(errorOf([&] { recordClick(track, 3, std::nanf(""), 10.0f); }),
-              TrackErrorKind::NotRepresentable);
+    EXPECT_EQ(errorOf([&] { recordClick(track, 3, std::nanf(""), 10.0f); }), TrackErrorKind::NotRepresentable);
     EXPECT_EQ(errorOf([&] { recordClick(track, 3, 10.0f, 3e9f); }), TrackErrorKind::NotRepresentable);
     EXPECT_EQ(track.at(3), (TrackPoint{112, 78})) << "a half-stored click corrupts the point";
 

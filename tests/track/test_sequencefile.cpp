@@ -1,12 +1,12 @@
-#include "track/sequencefile.h"
 #include "support/tempfolder.h"
+#include "track/sequencefile.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <fstream>
-#include <random>
 #include <iterator>
+#include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -61,8 +61,7 @@ TEST_F(SequenceFile, EmptyThreeFrameTrackSavesFiveLinesAndShorterOnesNothing)
 {
     PointTrack track;
     EXPECT_FALSE(hasSequenceToSave(track));
-    EXPECT_EQ(errorOf([&] { saveSequence(file("s.txt"), track, "40", dotFormat); }),
-              SequenceErrorKind::NothingToSave);
+    EXPECT_EQ(errorOf([&] { saveSequence(file("s.txt"), track, "40", dotFormat); }), SequenceErrorKind::NothingToSave);
     EXPECT_FALSE(fs::exists(file("s.txt")));
     track.resize(0);
     EXPECT_FALSE(hasSequenceToSave(track));
@@ -145,8 +144,7 @@ TEST_F(SequenceFile, StepThatIsNotANumberWritesNothing)
               SequenceErrorKind::StepNotNumber);
     EXPECT_NE(message.find("« Pas (ms) » doit être un nombre"), std::string::npos) << message;
     EXPECT_EQ(readFile(previous), "previous track");
-    EXPECT_EQ(errorOf([&] { saveSequence(file("new.txt"), track, "", dotFormat); }),
-              SequenceErrorKind::StepNotNumber);
+    EXPECT_EQ(errorOf([&] { saveSequence(file("new.txt"), track, "", dotFormat); }), SequenceErrorKind::StepNotNumber);
     EXPECT_FALSE(fs::exists(file("new.txt")));
 }
 
@@ -303,8 +301,7 @@ TEST_F(SequenceFile, FailedSaveNamesTheFileAndKeepsThePreviousOne)
 
     const fs::path notAFolder = writeFile("plain.txt", "previous");
     const fs::path inside = notAFolder / "Sequence.txt";
-    EXPECT_EQ(errorOf([&] { saveSequence(inside, track, "40", dotFormat); }, &message),
-              SequenceErrorKind::WriteFailed);
+    EXPECT_EQ(errorOf([&] { saveSequence(inside, track, "40", dotFormat); }, &message), SequenceErrorKind::WriteFailed);
     EXPECT_NE(message.find(inside.string()), std::string::npos) << message;
     EXPECT_EQ(readFile(notAFolder), "previous");
 
@@ -326,7 +323,7 @@ TEST_F(SequenceFile, SaveCutShortByTheDiskKeepsThePreviousFile)
         } catch (const SequenceError &error) {
             const std::string message = error.what();
             const bool named = message.find(path.string()) != std::string::npos
-                && message.find("n'a pas été modifié") != std::string::npos;
+                               && message.find("n'a pas été modifié") != std::string::npos;
             ::_exit(error.kind() == SequenceErrorKind::WriteFailed && named ? 0 : 2);
         }
         ::_exit(1);

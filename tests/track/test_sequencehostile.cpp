@@ -20,10 +20,7 @@ struct Finding {
     TrackPoint first; // entry 0 after loading onto a track of (7, 7)
 };
 
-void PrintTo(const Finding &finding, std::ostream *out)
-{
-    *out << finding.what;
-}
+void PrintTo(const Finding &finding, std::ostream *out) { *out << finding.what; }
 
 class SequenceRegressions : public ::testing::TestWithParam<Finding> {
 protected:
@@ -57,13 +54,12 @@ TEST_P(SequenceRegressions, LoadsWithoutReadingPastTheFile)
         EXPECT_EQ(clicked.at(frame), (TrackPoint{7, 7})) << "frame " << frame;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fuzzer, SequenceRegressions,
-    ::testing::Values(
-        // A UTF-8 editor's empty file: nothing but the byte order mark.
-        Finding{"ByteOrderMarkOnly", "\xEF\xBB\xBF", 0, 0, {7, 7}},
-        Finding{"ByteOrderMarkThenOneLine", "\xEF\xBB\xBF 0 \r\n0\t5\t6", 0, 1, {5, 6}}),
-    [](const ::testing::TestParamInfo<Finding> &info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(Fuzzer, SequenceRegressions,
+                         ::testing::Values(
+                             // A UTF-8 editor's empty file: nothing but the byte order mark.
+                             Finding{"ByteOrderMarkOnly", "\xEF\xBB\xBF", 0, 0, {7, 7}},
+                             Finding{"ByteOrderMarkThenOneLine", "\xEF\xBB\xBF 0 \r\n0\t5\t6", 0, 1, {5, 6}}),
+                         [](const ::testing::TestParamInfo<Finding> &info) { return std::string(info.param.what); });
 
 } // namespace
 

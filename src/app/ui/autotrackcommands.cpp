@@ -13,14 +13,10 @@ namespace {
 QString startErrorText(RunStartError error)
 {
     switch (error) {
-    case RunStartError::NoVideo:
-        return QStringLiteral("Ouvrez d'abord une vidéo.");
-    case RunStartError::NoPoint:
-        return QStringLiteral("Cliquez d'abord sur l'objet à suivre dans cette image.");
-    case RunStartError::PointOutside:
-        return QStringLiteral("Le point de cette image est hors de la vidéo.");
-    case RunStartError::Unreadable:
-        break;
+    case RunStartError::NoVideo: return QStringLiteral("Ouvrez d'abord une vidéo.");
+    case RunStartError::NoPoint: return QStringLiteral("Cliquez d'abord sur l'objet à suivre dans cette image.");
+    case RunStartError::PointOutside: return QStringLiteral("Le point de cette image est hors de la vidéo.");
+    case RunStartError::Unreadable: break;
     }
     return QStringLiteral("Cette image de la vidéo ne peut pas être lue.");
 }
@@ -31,16 +27,12 @@ QString endNote(const RunStep &step)
 {
     const QString frame = QString::number(step.frame);
     switch (step.kind) {
-    case RunStep::Kind::Lost:
-        return QStringLiteral("Suivi perdu à l'image %1").arg(frame);
-    case RunStep::Kind::UserPoint:
-        return QStringLiteral("Suivi arrêté à l'image %1 : point déjà placé").arg(frame);
-    case RunStep::Kind::Unreadable:
-        return QStringLiteral("Suivi arrêté à l'image %1 : image illisible").arg(frame);
+    case RunStep::Kind::Lost: return QStringLiteral("Suivi perdu à l'image %1").arg(frame);
+    case RunStep::Kind::UserPoint: return QStringLiteral("Suivi arrêté à l'image %1 : point déjà placé").arg(frame);
+    case RunStep::Kind::Unreadable: return QStringLiteral("Suivi arrêté à l'image %1 : image illisible").arg(frame);
     case RunStep::Kind::Stored:
     case RunStep::Kind::Hidden:
-    case RunStep::Kind::End:
-        break;
+    case RunStep::Kind::End: break;
     }
     return {};
 }
@@ -54,10 +46,10 @@ bool isUserInput(QEvent::Type type)
 } // namespace
 
 AutoTrackCommands::AutoTrackCommands(Form1 &form, Form1::MessageDisplay showMessage)
-    : QObject(&form), m_form(form), m_showMessage(std::move(showMessage)),
-      m_runs([&form](std::int32_t frame) { return form.player().pictureOf(frame); },
-             [&form](const FramePoints &points) { form.storeTrackedPoints(points); },
-             [&form](const FramePoints &previous) { form.undoTrackedPoints(previous); })
+        : QObject(&form), m_form(form), m_showMessage(std::move(showMessage)),
+          m_runs([&form](std::int32_t frame) { return form.player().pictureOf(frame); },
+                 [&form](const FramePoints &points) { form.storeTrackedPoints(points); },
+                 [&form](const FramePoints &previous) { form.undoTrackedPoints(previous); })
 {
     m_start = form.measuresMenu()->addAction(QStringLiteral("Suivi automatique"));
     m_start->setObjectName(QStringLiteral("suiviAuto"));
@@ -143,10 +135,7 @@ void AutoTrackCommands::clearNote()
     updateWatch();
 }
 
-void AutoTrackCommands::updateActions()
-{
-    m_undo->setEnabled(m_runs.canUndo() || m_runs.isRunning());
-}
+void AutoTrackCommands::updateActions() { m_undo->setEnabled(m_runs.canUndo() || m_runs.isRunning()); }
 
 // Watches the whole application only while a run, its note or the end of
 // the click that stopped it needs it.

@@ -19,8 +19,8 @@ bool CommonDialog::showOpen(QWidget *parent)
 bool CommonDialog::showSave(QWidget *parent)
 {
     // Replacing an existing file is what the user asked for by choosing it.
-    const QString chosen = QFileDialog::getSaveFileName(parent, QString(), m_fileName, toQtFilter(m_filter),
-                                                        nullptr, QFileDialog::DontConfirmOverwrite);
+    const QString chosen = QFileDialog::getSaveFileName(parent, QString(), m_fileName, toQtFilter(m_filter), nullptr,
+                                                        QFileDialog::DontConfirmOverwrite);
     if (chosen.isEmpty())
         return false;
     m_fileName = chosen;
@@ -36,7 +36,8 @@ QString CommonDialog::toQtFilter(const QString &filter)
         const QString patterns = parts[i + 1].trimmed().replace(QLatin1Char(';'), QLatin1Char(' '));
         // Qt reads the patterns from the last parentheses of each entry.
         if (description.endsWith(QLatin1Char(')')) && description.contains(QLatin1Char('(')))
-            filters << description.left(description.lastIndexOf(QLatin1Char('('))) + QLatin1Char('(') + patterns + QLatin1Char(')');
+            filters << description.left(description.lastIndexOf(QLatin1Char('('))) + QLatin1Char('(') + patterns
+                           + QLatin1Char(')');
         else
             filters << description + QLatin1String(" (") + patterns + QLatin1Char(')');
     }

@@ -1,8 +1,8 @@
 #include "app/ui/form1.h"
 
+#include "app/frameinterval.h"
 #include "app/ui/autotrackcommands.h"
 #include "app/ui/commondialog.h"
-#include "app/frameinterval.h"
 #include "app/videoarea.h"
 #include "common/utf8path.h"
 #include "dialogs/ui/frmabout.h"
@@ -41,10 +41,10 @@ namespace {
 constexpr int kClientWidth = 349;
 constexpr int kClientHeight = 311;
 
-const QString kVideoFilter = QStringLiteral(
-    "Video (*.avi)|*.avi|"
-    "Toutes les vidéos (*.avi *.mp4 *.mkv *.mov *.mpg *.mpeg *.wmv *.asf *.webm *.ts *.m4v)"
-    "|*.avi;*.mp4;*.mkv;*.mov;*.mpg;*.mpeg;*.wmv;*.asf;*.webm;*.ts;*.m4v");
+const QString kVideoFilter =
+    QStringLiteral("Video (*.avi)|*.avi|"
+                   "Toutes les vidéos (*.avi *.mp4 *.mkv *.mov *.mpg *.mpeg *.wmv *.asf *.webm *.ts *.m4v)"
+                   "|*.avi;*.mp4;*.mkv;*.mov;*.mpg;*.mpeg;*.wmv;*.asf;*.webm;*.ts;*.m4v");
 const QString kSequenceFilter = QStringLiteral("Sequence (*.txt)|*.txt");
 
 constexpr int kMarkerArm = 5;
@@ -95,9 +95,7 @@ bool askYesNo(QWidget *parent, const QString &text)
 
 Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_player(std::move(opener))
 {
-    m_showMessage = [this](const QString &text) {
-        QMessageBox::warning(this, QStringLiteral("Zorvane"), text);
-    };
+    m_showMessage = [this](const QString &text) { QMessageBox::warning(this, QStringLiteral("Zorvane"), text); };
     m_askRestore = [this](const QString &text) { return askYesNo(this, text); };
     m_trackJournal = std::make_unique<TrackJournal>(
         [this](const std::string &text) { return m_askRestore(QString::fromStdString(text)); },
@@ -308,14 +306,9 @@ void Form1::Picture2_MouseUp(MouseButton button, int, float x, float y)
         if (!m_clickInterceptor || !m_clickInterceptor(x, y))
             recordPoint(x, y);
         break;
-    case MouseButton::Middle:
-        stepBack();
-        break;
-    case MouseButton::Right:
-        stepForward();
-        break;
-    case MouseButton::Other:
-        break;
+    case MouseButton::Middle: stepBack(); break;
+    case MouseButton::Right: stepForward(); break;
+    case MouseButton::Other: break;
     }
     Ref();
 }
@@ -426,8 +419,8 @@ void Form1::es_Click()
     if (!hasSequenceToSave(m_pointTrack))
         return;
     m_commonDialog1->setFilter(kSequenceFilter);
-    m_commonDialog1->setFileName(QString::fromUtf8(kProposedSequenceName.data(),
-                                                   static_cast<qsizetype>(kProposedSequenceName.size())));
+    m_commonDialog1->setFileName(
+        QString::fromUtf8(kProposedSequenceName.data(), static_cast<qsizetype>(kProposedSequenceName.size())));
     if (!m_commonDialog1->showSave(this))
         return;
     try {

@@ -1,9 +1,9 @@
 #include "app/commandline.h"
-#include "app/ui/toolkittranslation.h"
 #include "app/ui/form1.h"
-#include "player/framesource.h"
+#include "app/ui/toolkittranslation.h"
 #include "dialogs/ui/programicon.h"
 #include "journal/journalfolder.h"
+#include "player/framesource.h"
 
 #include <QApplication>
 #include <QFile>
@@ -26,17 +26,12 @@ std::vector<std::string> argumentsAfterName(int argc, char *argv[])
 int answerWithoutWindow(const zorvane::CommandLine &commandLine)
 {
     switch (commandLine.action) {
-    case zorvane::CommandLine::Action::Help:
-        std::cout << zorvane::helpText();
-        return 0;
-    case zorvane::CommandLine::Action::Version:
-        std::cout << zorvane::versionText("zorvane");
-        return 0;
+    case zorvane::CommandLine::Action::Help: std::cout << zorvane::helpText(); return 0;
+    case zorvane::CommandLine::Action::Version: std::cout << zorvane::versionText("zorvane"); return 0;
     case zorvane::CommandLine::Action::Error:
         std::cerr << "zorvane: " << commandLine.error << "\n" << zorvane::helpText();
         return 2;
-    case zorvane::CommandLine::Action::Run:
-        break;
+    case zorvane::CommandLine::Action::Run: break;
     }
     return -1;
 }

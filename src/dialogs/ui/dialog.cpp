@@ -1,7 +1,7 @@
 #include "dialogs/ui/dialog.h"
 
-#include "dialogs/ui/programicon.h"
 #include "dialogs/ui/dialogfont.h"
+#include "dialogs/ui/programicon.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -11,8 +11,8 @@
 namespace zorvane {
 
 Dialog::Dialog(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                          | Qt::MSWindowsFixedSizeDialogHint)
+        : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                              | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName("Dialog");
     setWindowTitle("Aide");

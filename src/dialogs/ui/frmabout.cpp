@@ -2,8 +2,8 @@
 
 #include "dialogs/desktopregistry.h"
 #include "dialogs/ui/desktopservices.h"
-#include "dialogs/ui/programicon.h"
 #include "dialogs/ui/dialogfont.h"
+#include "dialogs/ui/programicon.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -19,10 +19,9 @@ AboutServices desktopAboutServices()
 }
 
 frmAbout::frmAbout(AboutServices services, QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                          | Qt::MSWindowsFixedSizeDialogHint)
-    , m_services(std::move(services))
-    , m_sysInfo(*m_services.registry, *m_services.launcher, *m_services.messages)
+        : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                              | Qt::MSWindowsFixedSizeDialogHint),
+          m_services(std::move(services)), m_sysInfo(*m_services.registry, *m_services.launcher, *m_services.messages)
 {
     setObjectName("frmAbout");
     setWindowTitle("About Zorvane");
@@ -88,10 +87,7 @@ void frmAbout::showModal()
     window.exec();
 }
 
-QUrl frmAbout::webAddress()
-{
-    return QUrl("https://zorvane.example.org");
-}
+QUrl frmAbout::webAddress() { return QUrl("https://zorvane.example.org"); }
 
 bool frmAbout::GetKeyValue(std::uint32_t KeyRoot, const std::string &KeyName, const std::string &SubKeyRef,
                            std::string &KeyVal) const
@@ -99,20 +95,11 @@ bool frmAbout::GetKeyValue(std::uint32_t KeyRoot, const std::string &KeyName, co
     return m_sysInfo.GetKeyValue(KeyRoot, KeyName, SubKeyRef, KeyVal);
 }
 
-void frmAbout::StartSysInfo()
-{
-    m_sysInfo.StartSysInfo();
-}
+void frmAbout::StartSysInfo() { m_sysInfo.StartSysInfo(); }
 
-void frmAbout::cmdOK_Click()
-{
-    accept();
-}
+void frmAbout::cmdOK_Click() { accept(); }
 
-void frmAbout::cmdSysInfo_Click()
-{
-    StartSysInfo();
-}
+void frmAbout::cmdSysInfo_Click() { StartSysInfo(); }
 
 void frmAbout::Label1_Click()
 {

@@ -58,9 +58,6 @@ QImage programPicture(int size)
     return image;
 }
 
-QIcon programIcon()
-{
-    return QIcon(QPixmap::fromImage(programPicture(32)));
-}
+QIcon programIcon() { return QIcon(QPixmap::fromImage(programPicture(32))); }
 
 } // namespace zorvane

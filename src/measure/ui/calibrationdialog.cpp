@@ -23,7 +23,7 @@ QString numberText(double value, const NumberFormat &format)
 } // namespace
 
 CalibrationDialog::CalibrationDialog(NumberFormat format, QWidget *parent)
-    : QDialog(parent), m_format(std::move(format))
+        : QDialog(parent), m_format(std::move(format))
 {
     setObjectName(QStringLiteral("calibrationDialog"));
     setWindowTitle(QStringLiteral("Étalonnage"));
@@ -128,8 +128,7 @@ bool CalibrationDialog::pick(PicturePoint point)
         m_origin = point;
         m_awaited = Step::Done;
         break;
-    case Step::Done:
-        return false;
+    case Step::Done: return false;
     }
     showStep();
     emit sketchChanged();
@@ -147,8 +146,8 @@ CalibrationSketch CalibrationDialog::sketch() const
         sketch.origin = m_origin;
     sketch.yAxis = m_yAxis->currentIndex() == 0 ? YAxis::Up : YAxis::Down;
     try {
-        sketch.distanceLabel = numberText(parseDistance(m_distance->text().toStdString(), m_format), m_format)
-                               + QStringLiteral(" m");
+        sketch.distanceLabel =
+            numberText(parseDistance(m_distance->text().toStdString(), m_format), m_format) + QStringLiteral(" m");
     } catch (const MeasureError &) {
         // Nothing to write beside the bar until the distance is a number.
     }
@@ -171,9 +170,7 @@ void CalibrationDialog::showStep()
     case Step::ScaleEnd:
         m_instruction->setText(QStringLiteral("Cliquez la seconde extrémité de cette longueur."));
         break;
-    case Step::Origin:
-        m_instruction->setText(QStringLiteral("Cliquez l'origine des axes."));
-        break;
+    case Step::Origin: m_instruction->setText(QStringLiteral("Cliquez l'origine des axes.")); break;
     case Step::Done:
         m_instruction->setText(QStringLiteral("Tapez la distance réelle entre les deux extrémités, puis validez. "
                                               "Les clics sur la vidéo enregistrent de nouveau les points."));

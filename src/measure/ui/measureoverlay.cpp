@@ -86,8 +86,7 @@ void drawAxes(QPainter &painter, const CalibrationSketch &sketch)
 
 CalibrationSketch sketchOf(const Calibration &calibration, const QString &distanceLabel)
 {
-    return {calibration.scaleStart(), calibration.scaleEnd(), calibration.origin(), calibration.yAxis(),
-            distanceLabel};
+    return {calibration.scaleStart(), calibration.scaleEnd(), calibration.origin(), calibration.yAxis(), distanceLabel};
 }
 
 void drawCalibrationSketch(QPainter &painter, const CalibrationSketch &sketch)

@@ -9,8 +9,8 @@
 #include <QScatterSeries>
 #include <QSplitter>
 #include <QTableWidget>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
@@ -25,14 +25,10 @@ constexpr int kTableDigits = 6;
 std::optional<double> valueOf(const MeasureRow &row, int quantity)
 {
     switch (quantity) {
-    case 0:
-        return row.x;
-    case 1:
-        return row.y;
-    case 2:
-        return row.vx;
-    default:
-        return row.vy;
+    case 0: return row.x;
+    case 1: return row.y;
+    case 2: return row.vx;
+    default: return row.vy;
     }
 }
 
@@ -49,7 +45,7 @@ std::pair<double, double> paddedRange(double low, double high)
 
 // A window of its own, which goes with the main window.
 MeasureWindow::MeasureWindow(NumberFormat format, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_format(std::move(format))
+        : QWidget(parent, Qt::Window), m_format(std::move(format))
 {
     setObjectName(QStringLiteral("measureWindow"));
     setWindowTitle(QStringLiteral("Mesures"));
@@ -137,8 +133,12 @@ void MeasureWindow::fillTable(const MeasureTable &table)
     };
     for (int row = 0; row < m_table->rowCount(); ++row) {
         const MeasureRow &measure = table.rows[static_cast<std::size_t>(row)];
-        const QString cells[] = {QString::number(measure.frame), text(measure.t), text(measure.x), text(measure.y),
-                                 text(measure.vx), text(measure.vy)};
+        const QString cells[] = {QString::number(measure.frame),
+                                 text(measure.t),
+                                 text(measure.x),
+                                 text(measure.y),
+                                 text(measure.vx),
+                                 text(measure.vy)};
         for (int column = 0; column < 6; ++column) {
             auto *item = new QTableWidgetItem(cells[column]);
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -186,10 +186,10 @@ void MeasureWindow::choosePlottedTime(double t)
 {
     if (m_shown.rows.empty())
         return;
-    const auto nearest = std::min_element(m_shown.rows.begin(), m_shown.rows.end(),
-                                          [t](const MeasureRow &a, const MeasureRow &b) {
-                                              return std::abs(a.t - t) < std::abs(b.t - t);
-                                          });
+    const auto nearest =
+        std::min_element(m_shown.rows.begin(), m_shown.rows.end(), [t](const MeasureRow &a, const MeasureRow &b) {
+            return std::abs(a.t - t) < std::abs(b.t - t);
+        });
     const int row = static_cast<int>(nearest - m_shown.rows.begin());
     m_table->selectRow(row);
     emit frameChosen(nearest->frame);

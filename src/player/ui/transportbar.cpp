@@ -20,8 +20,9 @@ QImage toImage(RgbImage &&rgb)
         || rgb.pixels.size() < static_cast<size_t>(rowBytes) * static_cast<size_t>(rgb.height))
         return {};
     auto *pixels = new std::vector<std::uint8_t>(std::move(rgb.pixels));
-    return QImage(pixels->data(), rgb.width, rgb.height, rowBytes, QImage::Format_RGB888,
-                  [](void *owned) { delete static_cast<std::vector<std::uint8_t> *>(owned); }, pixels);
+    return QImage(
+        pixels->data(), rgb.width, rgb.height, rowBytes, QImage::Format_RGB888,
+        [](void *owned) { delete static_cast<std::vector<std::uint8_t> *>(owned); }, pixels);
 }
 
 QPainterPath triangle(qreal left, qreal right, bool pointingRight)
@@ -47,16 +48,12 @@ QIcon glyph(TransportBar::Button which)
     painter.setPen(Qt::NoPen);
     painter.setBrush(Qt::black);
     switch (which) {
-    case TransportBar::PlayButton:
-        painter.drawPath(triangle(3, 11, true));
-        break;
+    case TransportBar::PlayButton: painter.drawPath(triangle(3, 11, true)); break;
     case TransportBar::PauseButton:
         painter.drawRect(QRectF(3, 2, 3, 8));
         painter.drawRect(QRectF(8, 2, 3, 8));
         break;
-    case TransportBar::StopButton:
-        painter.drawRect(QRectF(3, 2, 8, 8));
-        break;
+    case TransportBar::StopButton: painter.drawRect(QRectF(3, 2, 8, 8)); break;
     case TransportBar::BackButton:
         painter.drawPath(triangle(2, 8, false));
         painter.drawRect(QRectF(9, 2, 2, 8));
@@ -75,8 +72,7 @@ QIcon glyph(TransportBar::Button which)
         painter.drawPath(triangle(6, 11, true));
         painter.drawRect(QRectF(11, 2, 2, 8));
         break;
-    case TransportBar::ButtonCount:
-        break;
+    case TransportBar::ButtonCount: break;
     }
     return QIcon(pixmap);
 }
@@ -84,22 +80,14 @@ QIcon glyph(TransportBar::Button which)
 const char *tooltip(TransportBar::Button which)
 {
     switch (which) {
-    case TransportBar::PlayButton:
-        return "Lecture";
-    case TransportBar::PauseButton:
-        return "Pause";
-    case TransportBar::StopButton:
-        return "Arrêt";
-    case TransportBar::BackButton:
-        return "Image précédente";
-    case TransportBar::StepButton:
-        return "Image suivante";
-    case TransportBar::FirstButton:
-        return "Première image";
-    case TransportBar::LastButton:
-        return "Dernière image";
-    case TransportBar::ButtonCount:
-        break;
+    case TransportBar::PlayButton: return "Lecture";
+    case TransportBar::PauseButton: return "Pause";
+    case TransportBar::StopButton: return "Arrêt";
+    case TransportBar::BackButton: return "Image précédente";
+    case TransportBar::StepButton: return "Image suivante";
+    case TransportBar::FirstButton: return "Première image";
+    case TransportBar::LastButton: return "Dernière image";
+    case TransportBar::ButtonCount: break;
     }
     return "";
 }
@@ -173,10 +161,7 @@ void TransportBar::stateChanged(PlayerState state)
     updateButtons();
 }
 
-void TransportBar::scheduleNextFrame()
-{
-    m_playTimer.start(static_cast<int>(std::ceil(m_player.msUntilNextFrame())));
-}
+void TransportBar::scheduleNextFrame() { m_playTimer.start(static_cast<int>(std::ceil(m_player.msUntilNextFrame()))); }
 
 void TransportBar::playDueFrame()
 {
@@ -198,29 +183,14 @@ void TransportBar::onButton(Button which)
 void TransportBar::pressButton(Button which)
 {
     switch (which) {
-    case PlayButton:
-        m_player.play();
-        break;
-    case PauseButton:
-        m_player.pause();
-        break;
-    case StopButton:
-        m_player.stop();
-        break;
-    case BackButton:
-        m_player.back();
-        break;
-    case StepButton:
-        m_player.step();
-        break;
-    case FirstButton:
-        m_player.first();
-        break;
-    case LastButton:
-        m_player.last();
-        break;
-    case ButtonCount:
-        break;
+    case PlayButton: m_player.play(); break;
+    case PauseButton: m_player.pause(); break;
+    case StopButton: m_player.stop(); break;
+    case BackButton: m_player.back(); break;
+    case StepButton: m_player.step(); break;
+    case FirstButton: m_player.first(); break;
+    case LastButton: m_player.last(); break;
+    case ButtonCount: break;
     }
 }
 

@@ -138,14 +138,10 @@ void VideoDisplay::setOverlay(Overlay overlay)
 MouseButton VideoDisplay::buttonOf(Qt::MouseButton button)
 {
     switch (button) {
-    case Qt::LeftButton:
-        return MouseButton::Left;
-    case Qt::RightButton:
-        return MouseButton::Right;
-    case Qt::MiddleButton:
-        return MouseButton::Middle;
-    default:
-        return MouseButton::Other;
+    case Qt::LeftButton: return MouseButton::Left;
+    case Qt::RightButton: return MouseButton::Right;
+    case Qt::MiddleButton: return MouseButton::Middle;
+    default: return MouseButton::Other;
     }
 }
 
@@ -190,8 +186,10 @@ void VideoDisplay::paintFrame(QPainter &painter) const
     painter.setRenderHint(QPainter::SmoothPixmapTransform, scale < 1.0);
     const int left = std::max(0, static_cast<int>(std::floor(m_view.scrollX() / scale)) - 1);
     const int top = std::max(0, static_cast<int>(std::floor(m_view.scrollY() / scale)) - 1);
-    const int right = std::min(m_frame.width(), static_cast<int>(std::ceil((m_view.scrollX() + m_view.viewWidth()) / scale)) + 1);
-    const int bottom = std::min(m_frame.height(), static_cast<int>(std::ceil((m_view.scrollY() + m_view.viewHeight()) / scale)) + 1);
+    const int right =
+        std::min(m_frame.width(), static_cast<int>(std::ceil((m_view.scrollX() + m_view.viewWidth()) / scale)) + 1);
+    const int bottom =
+        std::min(m_frame.height(), static_cast<int>(std::ceil((m_view.scrollY() + m_view.viewHeight()) / scale)) + 1);
     if (right <= left || bottom <= top)
         return;
     const QRect source(left, top, right - left, bottom - top);

@@ -9,15 +9,11 @@ namespace zorvane {
 
 namespace {
 
-QColor toQColor(Color c)
-{
-    return QColor(redOf(c), greenOf(c), blueOf(c));
-}
+QColor toQColor(Color c) { return QColor(redOf(c), greenOf(c), blueOf(c)); }
 
 } // namespace
 
-ProgressBar::ProgressBar(QWidget *parent)
-    : QWidget(parent)
+ProgressBar::ProgressBar(QWidget *parent) : QWidget(parent)
 {
     setObjectName("PicProgress");
     setCursor(Qt::SizeHorCursor);
