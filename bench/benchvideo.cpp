@@ -20,11 +20,11 @@ constexpr int kBands = 3;
 
 int bandLeft(int band, int width) { return band * width / kBands; }
 
-void drawFrame(int index, const VideoSpec &spec, const std::vector<std::uint8_t> &noise,
+void drawFrame(int index, const VideoSpec &clip, const std::vector<std::uint8_t> &noise,
                std::vector<std::uint8_t> &picture)
 {
-    const int width = spec.width;
-    const int height = spec.height;
+    const int width = clip.width;
+    const int height = clip.height;
     int digits = index;
     for (int band = 0; band < kBands; ++band, digits /= 16) {
         const auto grey = static_cast<std::uint8_t>(16 + 14 * (digits % 16));
@@ -54,26 +54,26 @@ double median(std::vector<double> values)
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-std::filesystem::path makeVideo(const std::filesystem::path &dir, const VideoSpec &spec)
+std::filesystem::path makeVideo(const std::filesystem::path &dir, const VideoSpec &clip)
 {
-    const std::filesystem::path target = dir / spec.name;
+    const std::filesystem::path target = dir / clip.name;
     if (std::filesystem::exists(target))
         return target;
-    const std::filesystem::path partial = dir / ("partial-" + spec.name);
+    const std::filesystem::path partial = dir / ("partial-" + clip.name);
     const std::string command = "ffmpeg -nostdin -y -loglevel error -f rawvideo -pix_fmt gray -video_size "
-                                + std::to_string(spec.width) + "x" + std::to_string(spec.height) + " -framerate "
-                                + spec.rate + " -i - " + spec.encoderArgs + " '" + partial.string() + "'";
+                                + std::to_string(clip.width) + "x" + std::to_string(clip.height) + " -framerate "
+                                + clip.rate + " -i - " + clip.encoderArgs + " '" + partial.string() + "'";
     std::cerr << "making " << target << "\n";
     FILE *pipe = popen(command.c_str(), "w");
     if (!pipe)
         throw std::runtime_error("cannot start ffmpeg");
     std::mt19937 generator(1);
-    std::vector<std::uint8_t> noise(static_cast<size_t>(spec.width) * spec.height);
+    std::vector<std::uint8_t> noise(static_cast<size_t>(clip.width) * clip.height);
     for (auto &value : noise)
         value = static_cast<std::uint8_t>(generator() % 64);
     std::vector<std::uint8_t> picture(noise.size());
-    for (int index = 0; index < spec.frames; ++index) {
-        drawFrame(index, spec, noise, picture);
+    for (int index = 0; index < clip.frames; ++index) {
+        drawFrame(index, clip, noise, picture);
         if (std::fwrite(picture.data(), 1, picture.size(), pipe) != picture.size())
             break;
     }

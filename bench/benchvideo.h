@@ -27,8 +27,8 @@ struct VideoSpec {
     std::string encoderArgs; // ffmpeg output options: codec, GOP, pixel format
 };
 
-// Makes dir/spec.name with ffmpeg unless it exists.
-std::filesystem::path makeVideo(const std::filesystem::path &dir, const VideoSpec &spec);
+// Makes dir/clip.name with ffmpeg unless it exists.
+std::filesystem::path makeVideo(const std::filesystem::path &dir, const VideoSpec &clip);
 
 // The index drawn into a frame of a VideoSpec video, or -1.
 int readIndex(const RgbImage &image);

@@ -32,12 +32,12 @@ std::uint32_t le32(const std::uint8_t *bytes)
 void fixChecksums(std::vector<std::uint8_t> &bytes)
 {
     std::size_t at = 0;
-    while (at + journalformat::headBytes <= bytes.size()) {
+    while (at + journalformat::kHeadBytes <= bytes.size()) {
         const std::uint64_t end =
-            at + journalformat::headBytes + std::uint64_t{le32(&bytes[at])} + journalformat::checksumBytes;
+            at + journalformat::kHeadBytes + std::uint64_t{le32(&bytes[at])} + journalformat::kChecksumBytes;
         if (end > bytes.size())
             return;
-        const std::uint32_t crc = crc32(&bytes[at], end - at - journalformat::checksumBytes);
+        const std::uint32_t crc = crc32(&bytes[at], end - at - journalformat::kChecksumBytes);
         for (int i = 0; i < 4; ++i)
             bytes[end - 4 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (8 * i));
         at = end;

@@ -18,7 +18,7 @@ constexpr std::array<std::uint32_t, 256> makeTable()
     return table;
 }
 
-constexpr std::array<std::uint32_t, 256> table = makeTable();
+constexpr std::array<std::uint32_t, 256> kTable = makeTable();
 
 } // namespace
 
@@ -27,7 +27,7 @@ std::uint32_t crc32Update(std::uint32_t crc, const void *data, std::size_t size)
     const auto *bytes = static_cast<const std::uint8_t *>(data);
     crc = ~crc;
     for (std::size_t i = 0; i < size; ++i)
-        crc = table[(crc ^ bytes[i]) & 0xFFu] ^ (crc >> 8);
+        crc = kTable[(crc ^ bytes[i]) & 0xFFu] ^ (crc >> 8);
     return ~crc;
 }
 

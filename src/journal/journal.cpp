@@ -58,7 +58,7 @@ std::optional<JournalFailure> makeFolder(const fs::path &folder)
 // Longer than any real path; the header could not hold it.
 std::optional<JournalFailure> pathTooLong(const VideoIdentity &video)
 {
-    if (video.path.size() <= journalformat::maxPathBytes)
+    if (video.path.size() <= journalformat::kMaxPathBytes)
         return std::nullopt;
     return JournalFailure{JournalFailureKind::WriteFailed, ENAMETOOLONG, video.path};
 }
@@ -90,12 +90,12 @@ Journal::~Journal() { stop(); }
 
 fs::path Journal::journalPath(const VideoIdentity &video) const
 {
-    return m_folder / (video.journalStem() + std::string(journalExtension));
+    return m_folder / (video.journalStem() + std::string(kJournalExtension));
 }
 
 fs::path Journal::asidePath(const VideoIdentity &video) const
 {
-    return m_folder / (video.journalStem() + std::string(asideExtension));
+    return m_folder / (video.journalStem() + std::string(kAsideExtension));
 }
 
 std::optional<JournalRecovery> Journal::findUnsaved(const VideoIdentity &video) const
@@ -198,7 +198,7 @@ std::optional<JournalFailure> Journal::append(const std::string &record)
 {
     if (m_fd < 0)
         return std::nullopt;
-    if (m_length + record.size() > journalformat::maxJournalBytes)
+    if (m_length + record.size() > journalformat::kMaxJournalBytes)
         return stopWith(JournalFailureKind::TooLarge, EFBIG);
     std::size_t done = 0;
     while (done < record.size()) {
@@ -236,14 +236,14 @@ std::optional<JournalFailure> Journal::recordSequence(const PointTrack &track, s
 
 std::optional<JournalFailure> Journal::recordTracked(std::span<const FramePoint> points)
 {
-    if (m_fd >= 0 && points.size() > journalformat::maxPoints)
+    if (m_fd >= 0 && points.size() > journalformat::kMaxPoints)
         return stopWith(JournalFailureKind::TooLarge, EFBIG);
     return append(encodePoints(PointsCause::Tracked, points));
 }
 
 std::optional<JournalFailure> Journal::recordUndone(std::span<const FramePoint> points)
 {
-    if (m_fd >= 0 && points.size() > journalformat::maxPoints)
+    if (m_fd >= 0 && points.size() > journalformat::kMaxPoints)
         return stopWith(JournalFailureKind::TooLarge, EFBIG);
     return append(encodePoints(PointsCause::Undone, points));
 }

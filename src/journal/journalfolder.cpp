@@ -48,13 +48,13 @@ std::optional<FileRole> roleOf(const fs::path &file)
     const std::string name = file.filename().string();
     // ReplacingFile's temporary files: ".NAME.XXXXXX".
     if (name.starts_with('.')) {
-        if (name.find(journalExtension) != std::string::npos)
+        if (name.find(kJournalExtension) != std::string::npos)
             return FileRole::Scratch;
         return std::nullopt;
     }
-    if (file.extension() == journalExtension)
+    if (file.extension() == kJournalExtension)
         return FileRole::Journal;
-    if (file.extension() == asideExtension)
+    if (file.extension() == kAsideExtension)
         return FileRole::Aside;
     return std::nullopt;
 }

@@ -17,10 +17,10 @@ std::optional<std::filesystem::path> journalFolderFrom(const char *xdgStateHome,
 // database's home; nothing when there is no home at all.
 std::optional<std::filesystem::path> defaultJournalFolder();
 
-inline constexpr std::string_view journalExtension = ".journal";
+inline constexpr std::string_view kJournalExtension = ".journal";
 // A journal whose points the user declined to restore, kept for one more
 // opening of its video.
-inline constexpr std::string_view asideExtension = ".aside";
+inline constexpr std::string_view kAsideExtension = ".aside";
 
 struct PruningPolicy {
     std::chrono::hours savedAge{24 * 30}; // journals holding nothing unsaved

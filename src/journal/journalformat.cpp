@@ -40,7 +40,7 @@ void putU32At(std::string &out, std::size_t offset, std::uint32_t value)
 std::string startRecord(RecordType type, std::size_t payloadGuess)
 {
     std::string out;
-    out.reserve(journalformat::headBytes + payloadGuess + journalformat::checksumBytes);
+    out.reserve(journalformat::kHeadBytes + payloadGuess + journalformat::kChecksumBytes);
     appendU32(out, 0);
     out.push_back(static_cast<char>(type));
     return out;
@@ -48,8 +48,8 @@ std::string startRecord(RecordType type, std::size_t payloadGuess)
 
 std::string finishRecord(std::string out)
 {
-    const std::size_t payload = out.size() - journalformat::headBytes;
-    if (payload > journalformat::maxPayloadBytes)
+    const std::size_t payload = out.size() - journalformat::kHeadBytes;
+    if (payload > journalformat::kMaxPayloadBytes)
         throw std::length_error("journal record too large");
     putU32At(out, 0, static_cast<std::uint32_t>(payload));
     appendU32(out, crc32(out.data(), out.size()));
@@ -67,11 +67,11 @@ std::string encodeRecord(RecordType type, std::string_view payload)
 
 std::string encodeHeader(const VideoIdentity &video)
 {
-    if (video.path.size() > journalformat::maxPathBytes)
+    if (video.path.size() > journalformat::kMaxPathBytes)
         throw std::length_error("video path too long for a journal");
     std::string out = startRecord(RecordType::Header, 32 + video.path.size());
-    out.append(journalformat::magic, sizeof journalformat::magic);
-    appendU32(out, journalformat::version);
+    out.append(journalformat::kMagic, sizeof journalformat::kMagic);
+    appendU32(out, journalformat::kVersion);
     appendU64(out, video.size);
     appendU64(out, static_cast<std::uint64_t>(video.modifiedNs));
     appendU32(out, static_cast<std::uint32_t>(video.path.size()));
@@ -90,7 +90,7 @@ std::string encodeTrack(const PointTrack &track, std::int32_t coveredFrames, con
     std::uint32_t count = 0;
     for (std::int32_t frame = 0; frame <= upperBound; ++frame)
         count += kept(frame) ? 1 : 0;
-    std::string out = startRecord(RecordType::Track, 12 + journalformat::pointBytes * count);
+    std::string out = startRecord(RecordType::Track, 12 + journalformat::kPointBytes * count);
     appendI32(out, upperBound);
     appendI32(out, coveredFrames);
     appendU32(out, count);
@@ -103,9 +103,9 @@ std::string encodeTrack(const PointTrack &track, std::int32_t coveredFrames, con
 
 std::string encodePoints(PointsCause cause, std::span<const FramePoint> points)
 {
-    if (points.size() > journalformat::maxPoints)
+    if (points.size() > journalformat::kMaxPoints)
         throw std::length_error("too many points for one journal record");
-    std::string out = startRecord(RecordType::Points, 5 + journalformat::pointBytes * points.size());
+    std::string out = startRecord(RecordType::Points, 5 + journalformat::kPointBytes * points.size());
     out.push_back(static_cast<char>(cause));
     appendU32(out, static_cast<std::uint32_t>(points.size()));
     for (const FramePoint &entry : points)

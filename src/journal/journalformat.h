@@ -35,18 +35,18 @@ enum class PointsCause : std::uint8_t {
 
 namespace journalformat {
 
-inline constexpr char magic[8] = {'Z', 'V', 'J', 'O', 'U', 'R', 'N', 'L'};
-inline constexpr std::uint32_t version = 1;
-inline constexpr std::size_t headBytes = 5;
-inline constexpr std::size_t checksumBytes = 4;
-inline constexpr std::size_t pointBytes = 12;
-inline constexpr std::uint32_t maxPathBytes = 16 * 1024;
+inline constexpr char kMagic[8] = {'Z', 'V', 'J', 'O', 'U', 'R', 'N', 'L'};
+inline constexpr std::uint32_t kVersion = 1;
+inline constexpr std::size_t kHeadBytes = 5;
+inline constexpr std::size_t kChecksumBytes = 4;
+inline constexpr std::size_t kPointBytes = 12;
+inline constexpr std::uint32_t kMaxPathBytes = 16 * 1024;
 // One record holds at most one point per frame of the largest track.
-inline constexpr std::uint32_t maxPoints = PointTrack::kMaxUpperBound + 1;
-inline constexpr std::uint32_t maxPayloadBytes = 12 + pointBytes * maxPoints;
+inline constexpr std::uint32_t kMaxPoints = PointTrack::kMaxUpperBound + 1;
+inline constexpr std::uint32_t kMaxPayloadBytes = 12 + kPointBytes * kMaxPoints;
 // Reading stops here: a larger file is read in bounded time, and a journal
 // refuses to grow past it.
-inline constexpr std::uint64_t maxJournalBytes = 512ull * 1024 * 1024;
+inline constexpr std::uint64_t kMaxJournalBytes = 512ull * 1024 * 1024;
 
 } // namespace journalformat
 

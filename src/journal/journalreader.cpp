@@ -115,15 +115,15 @@ struct Replay {
 
 bool decodeHeader(FileBytes &in, std::uint32_t length, Replay &replay, bool apply)
 {
-    char magic[sizeof journalformat::magic];
+    char magic[sizeof journalformat::kMagic];
     std::uint32_t version = 0, pathBytes = 0;
     VideoIdentity video;
     std::uint64_t modified = 0;
     if (replay.video || !in.read(magic, sizeof magic) || !in.readU32(version) || !in.readU64(video.size)
         || !in.readU64(modified) || !in.readU32(pathBytes))
         return false;
-    if (std::memcmp(magic, journalformat::magic, sizeof magic) != 0 || version != journalformat::version
-        || pathBytes > journalformat::maxPathBytes || length != 32 + pathBytes)
+    if (std::memcmp(magic, journalformat::kMagic, sizeof magic) != 0 || version != journalformat::kVersion
+        || pathBytes > journalformat::kMaxPathBytes || length != 32 + pathBytes)
         return false;
     video.modifiedNs = static_cast<std::int64_t>(modified);
     video.path.resize(pathBytes);
@@ -146,7 +146,7 @@ bool decodeTrack(FileBytes &in, std::uint32_t length, Replay &replay, bool apply
     if (!replay.video || !in.readI32(upperBound) || !in.readI32(covered) || !in.readU32(count))
         return false;
     if (upperBound < 0 || upperBound > PointTrack::kMaxUpperBound || covered < 0 || covered > upperBound + 1
-        || count > static_cast<std::uint32_t>(upperBound) + 1 || length != 12 + journalformat::pointBytes * count)
+        || count > static_cast<std::uint32_t>(upperBound) + 1 || length != 12 + journalformat::kPointBytes * count)
         return false;
     if (apply) {
         PointTrack fresh;
@@ -174,8 +174,8 @@ bool decodePoints(FileBytes &in, std::uint32_t length, Replay &replay, bool appl
     if (!replay.track.hasStorage() || !in.read(&cause, 1) || !in.readU32(count))
         return false;
     if (cause < static_cast<unsigned char>(PointsCause::Click)
-        || cause > static_cast<unsigned char>(PointsCause::Restored) || count > journalformat::maxPoints
-        || length != 5 + journalformat::pointBytes * count)
+        || cause > static_cast<unsigned char>(PointsCause::Restored) || count > journalformat::kMaxPoints
+        || length != 5 + journalformat::kPointBytes * count)
         return false;
     const std::int32_t upperBound = replay.track.upperBound();
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -214,8 +214,8 @@ bool replayRecord(FileBytes &in, Replay &replay)
     unsigned char typeByte = 0;
     if (!in.readU32(length) || !in.read(&typeByte, 1))
         return false;
-    if (length > journalformat::maxPayloadBytes
-        || in.remaining() < std::uint64_t{length} + journalformat::checksumBytes)
+    if (length > journalformat::kMaxPayloadBytes
+        || in.remaining() < std::uint64_t{length} + journalformat::kChecksumBytes)
         return false;
     const auto type = static_cast<RecordType>(typeByte);
     const std::uint64_t payloadStart = in.position();
@@ -259,7 +259,7 @@ JournalContents readJournal(const std::filesystem::path &file)
     if (fd.get() < 0 || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
         return contents;
     const auto size = static_cast<std::uint64_t>(status.st_size);
-    FileBytes in(fd.get(), std::min(size, journalformat::maxJournalBytes));
+    FileBytes in(fd.get(), std::min(size, journalformat::kMaxJournalBytes));
     Replay replay;
     while (in.remaining() > 0) {
         const std::uint64_t start = in.position();

@@ -24,7 +24,7 @@ struct JournalContents {
 // Never throws for what the file holds: a truncated, garbled or foreign
 // file gives what precedes its first bad record. Memory stays within one
 // track of at most PointTrack::kMaxUpperBound frames plus a fixed buffer,
-// and at most journalformat::maxJournalBytes are read. A file that cannot
+// and at most journalformat::kMaxJournalBytes are read. A file that cannot
 // be opened gives empty contents.
 JournalContents readJournal(const std::filesystem::path &file);
 

@@ -14,7 +14,7 @@ void checkDistance(double metres)
     if (!(metres > 0))
         throw MeasureError(MeasureErrorKind::DistanceNotPositive,
                            "La distance entre les deux points doit être plus grande que zéro.");
-    if (metres > Calibration::maxDistanceMetres)
+    if (metres > Calibration::kMaxDistanceMetres)
         throw MeasureError(MeasureErrorKind::DistanceTooLarge,
                            "La distance entre les deux points est trop grande (au plus 1 000 000 000 m).");
 }

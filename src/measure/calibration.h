@@ -30,7 +30,7 @@ enum class YAxis { Up, Down };
 class Calibration {
 public:
     // Largest distance accepted, far beyond any filmed scene.
-    static constexpr double maxDistanceMetres = 1e9;
+    static constexpr double kMaxDistanceMetres = 1e9;
 
     // Throws MeasureError (SamePoints, DistanceNotPositive, DistanceTooLarge).
     Calibration(PicturePoint scaleStart, PicturePoint scaleEnd, double distanceMetres, PicturePoint origin,

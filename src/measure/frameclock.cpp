@@ -11,20 +11,20 @@ namespace zorvane {
 
 namespace {
 
-const char *const factorAdvice = "Le facteur de ralenti doit être un nombre plus grand que zéro "
-                                 "(1 pour une vidéo à vitesse normale, 8 pour 240 images/s lues à 30).";
-const char *const stepAdvice = "Le pas « Pas (ms) » doit être un nombre de millisecondes plus grand que zéro.";
+const char *const kFactorAdvice = "Le facteur de ralenti doit être un nombre plus grand que zéro "
+                                  "(1 pour une vidéo à vitesse normale, 8 pour 240 images/s lues à 30).";
+const char *const kStepAdvice = "Le pas « Pas (ms) » doit être un nombre de millisecondes plus grand que zéro.";
 
 void checkFactor(double factor)
 {
-    if (!std::isfinite(factor) || !(factor > 0) || factor > FrameClock::maxSlowMotionFactor)
-        throw MeasureError(MeasureErrorKind::FactorInvalid, factorAdvice);
+    if (!std::isfinite(factor) || !(factor > 0) || factor > FrameClock::kMaxSlowMotionFactor)
+        throw MeasureError(MeasureErrorKind::FactorInvalid, kFactorAdvice);
 }
 
 void checkStep(double stepMs)
 {
     if (!std::isfinite(stepMs) || !(stepMs > 0))
-        throw MeasureError(MeasureErrorKind::StepInvalid, stepAdvice);
+        throw MeasureError(MeasureErrorKind::StepInvalid, kStepAdvice);
 }
 
 } // namespace
@@ -97,7 +97,7 @@ double parseSlowMotionFactor(std::string_view text, const NumberFormat &format)
 {
     const std::optional<double> factor = parseStep(text, format);
     if (!factor)
-        throw MeasureError(MeasureErrorKind::FactorInvalid, factorAdvice);
+        throw MeasureError(MeasureErrorKind::FactorInvalid, kFactorAdvice);
     checkFactor(*factor);
     return *factor;
 }
@@ -106,7 +106,7 @@ double parseStepMs(std::string_view text, const NumberFormat &format)
 {
     const std::optional<double> step = parseStep(text, format);
     if (!step)
-        throw MeasureError(MeasureErrorKind::StepInvalid, stepAdvice);
+        throw MeasureError(MeasureErrorKind::StepInvalid, kStepAdvice);
     checkStep(*step);
     return *step;
 }

@@ -35,11 +35,11 @@ void checkTimeChoice(const TimeChoice &choice);
 // Real time of each frame, in seconds from frame 0.
 class FrameClock {
 public:
-    static constexpr double maxSlowMotionFactor = 1e6;
+    static constexpr double kMaxSlowMotionFactor = 1e6;
 
     // frameTimesMs[i] is frame i's time in the video, from the first frame.
     // Throws MeasureError (FactorInvalid) for a factor that is not finite,
-    // not above zero or above maxSlowMotionFactor.
+    // not above zero or above kMaxSlowMotionFactor.
     static FrameClock fromFrameTimes(std::vector<double> frameTimesMs, double slowMotionFactor = 1);
     // Throws MeasureError (StepInvalid) for a step not finite or not above zero.
     static FrameClock fromStep(double stepMs);

@@ -9,14 +9,14 @@ namespace {
 void appendField(std::string &line, const std::optional<double> &value, const NumberFormat &format)
 {
     if (value)
-        line += formatNumber(*value, format.decimalSeparator, measureDigits);
+        line += formatNumber(*value, format.decimalSeparator, kMeasureDigits);
 }
 
 std::string tableText(const MeasureTable &table, const NumberFormat &format, char separator, std::string_view lineEnd)
 {
     std::string text;
-    for (std::string_view column : measureColumns) {
-        if (column != measureColumns[0])
+    for (std::string_view column : kMeasureColumns) {
+        if (column != kMeasureColumns[0])
             text += separator;
         text += column;
     }

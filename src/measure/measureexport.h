@@ -10,10 +10,10 @@
 namespace zorvane {
 
 // The header row, in column order.
-inline constexpr std::string_view measureColumns[] = {"t (s)", "x (m)", "y (m)", "vx (m/s)", "vy (m/s)"};
+inline constexpr std::string_view kMeasureColumns[] = {"t (s)", "x (m)", "y (m)", "vx (m/s)", "vy (m/s)"};
 
 // Numbers keep 10 significant digits, far beyond what a click resolves.
-inline constexpr int measureDigits = 10;
+inline constexpr int kMeasureDigits = 10;
 
 // ',' between fields when the decimal separator is '.', ';' otherwise, as
 // spreadsheets of that locale expect.

@@ -98,7 +98,7 @@ std::string sidecarText(const MeasureSettings &settings)
 
 // ---- reading
 
-// The file's bytes, at most maxSidecarBytes + 1 of them; nothing when the
+// The file's bytes, at most kMaxSidecarBytes + 1 of them; nothing when the
 // file does not exist.
 std::optional<std::string> boundedContent(const std::filesystem::path &file)
 {
@@ -119,7 +119,7 @@ std::optional<std::string> boundedContent(const std::filesystem::path &file)
         error = S_ISDIR(status.st_mode) ? EISDIR : ENXIO;
     } else {
         std::array<char, 4096> buffer{};
-        while (content.size() <= maxSidecarBytes) {
+        while (content.size() <= kMaxSidecarBytes) {
             const ssize_t n = ::read(fd, buffer.data(), buffer.size());
             if (n < 0 && errno == EINTR)
                 continue;
@@ -272,21 +272,21 @@ void checkVersion(const std::filesystem::path &file, const std::vector<Line> &li
 // Each key once; the value is the rest of the line after the first space.
 std::map<std::string_view, Line> keyedValues(const std::vector<Line> &lines)
 {
-    static constexpr std::string_view known[] = {"video",   "taille", "images", "echelle", "distance",
-                                                 "origine", "axe-y",  "temps",  "ralenti", "pas"};
+    static constexpr std::string_view kKnown[] = {"video",   "taille", "images", "echelle", "distance",
+                                                  "origine", "axe-y",  "temps",  "ralenti", "pas"};
     std::map<std::string_view, Line> values;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const Line &line = lines[i];
         const std::size_t space = line.text.find(' ');
         const std::string_view key = line.text.substr(0, space);
-        if (std::find(std::begin(known), std::end(known), key) == std::end(known))
+        if (std::find(std::begin(kKnown), std::end(kKnown), key) == std::end(kKnown))
             throw Fault{line.number, "mot " + shown(key) + " inconnu"};
         const std::string_view value =
             space == std::string_view::npos ? std::string_view{} : line.text.substr(space + 1);
         if (!values.emplace(key, Line{line.number, value}).second)
             throw Fault{line.number, shown(key) + " répété"};
     }
-    for (std::string_view key : known)
+    for (std::string_view key : kKnown)
         if (!values.contains(key))
             throw Fault{0, shown(key) + " manquant"};
     return values;
@@ -374,7 +374,7 @@ std::optional<MeasureSettings> readSidecar(const std::filesystem::path &file)
     if (!content)
         return std::nullopt;
     try {
-        if (content->size() > maxSidecarBytes)
+        if (content->size() > kMaxSidecarBytes)
             throw Fault{0, "beaucoup trop long"};
         const std::vector<Line> lines = nonBlankLines(*content);
         checkVersion(file, lines);

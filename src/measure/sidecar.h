@@ -36,14 +36,14 @@ struct MeasureSettings {
 std::filesystem::path sidecarPath(const std::filesystem::path &sequence);
 
 // Larger files are damaged: a real one holds a few hundred bytes.
-inline constexpr std::uintmax_t maxSidecarBytes = 16 * 1024;
+inline constexpr std::uintmax_t kMaxSidecarBytes = 16 * 1024;
 
 // Writes the file whole or not at all: the previous one survives any
 // failure. Throws MeasureError (WriteFailed).
 void saveSidecar(const std::filesystem::path &file, const MeasureSettings &settings);
 
 // Nothing when there is no file. Throws MeasureError (SidecarUnreadable,
-// SidecarDamaged, SidecarNewer); reads at most maxSidecarBytes and never
+// SidecarDamaged, SidecarNewer); reads at most kMaxSidecarBytes and never
 // blocks on a pipe or device.
 std::optional<MeasureSettings> readSidecar(const std::filesystem::path &file);
 

@@ -174,7 +174,7 @@ TEST_F(JournalReader, AbsurdContentWithAValidChecksumEndsTheJournal)
         return std::string(1, static_cast<char>(cause)) + le32(count) + points;
     };
     VideoIdentity longPath = m_video;
-    longPath.path.assign(journalformat::maxPathBytes + 1, 'a');
+    longPath.path.assign(journalformat::kMaxPathBytes + 1, 'a');
     std::string wrongVersion = encodeHeader(m_video);
     wrongVersion[5 + 8] = 2;
     wrongVersion.replace(wrongVersion.size() - 4, 4, le32(crc32(wrongVersion.data(), wrongVersion.size() - 4)));
@@ -197,7 +197,7 @@ TEST_F(JournalReader, AbsurdContentWithAValidChecksumEndsTheJournal)
         {"saved mark with content", encodeRecord(RecordType::Saved, "x")},
         {"second header", header()},
         {"length beyond any record",
-         le32(journalformat::maxPayloadBytes + 1) + std::string(1, '\3') + std::string(64, '\0')},
+         le32(journalformat::kMaxPayloadBytes + 1) + std::string(1, '\3') + std::string(64, '\0')},
     };
     for (const auto &[what, record] : cases) {
         const JournalContents contents = read(start() + click(1, {1, 1}) + record + click(2, {2, 2}));

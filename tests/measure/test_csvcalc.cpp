@@ -90,7 +90,7 @@ void expectFiveNumericColumns(const std::vector<Row> &rows, const MeasureTable &
     ASSERT_EQ(rows[0].size(), 5u);
     for (std::size_t column = 0; column < 5; ++column) {
         EXPECT_EQ(rows[0][column].type, "string");
-        EXPECT_EQ(rows[0][column].text, measureColumns[column]);
+        EXPECT_EQ(rows[0][column].text, kMeasureColumns[column]);
     }
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         const MeasureRow &expected = table.rows[i];

@@ -148,7 +148,7 @@ TEST_F(Sidecar, DamagedFilesAreRefusedWithTheirNameAndLine)
         replaced(sampleText, "origine 0 0\n", ""),
         sampleText + "origine 1 1\n",
         sampleText + "couleur rouge\n",
-        sampleText + std::string(maxSidecarBytes, '\n'),
+        sampleText + std::string(kMaxSidecarBytes, '\n'),
     };
     for (const std::string &bytes : damaged)
         EXPECT_EQ(readError(bytes), MeasureErrorKind::SidecarDamaged) << bytes.substr(0, 200);
