@@ -13,12 +13,6 @@ namespace {
 
 constexpr int kFrames = 20;
 
-const CorpusCase &throwCase()
-{
-    static const auto corpus = makeCorpusCase("throw720", kFrames);
-    return *corpus;
-}
-
 // The runs over a track of a video made of the corpus's frames, then of
 // grey ones up to `frames`, with the writes and picture requests they make.
 struct Bench {
@@ -93,7 +87,7 @@ TEST(TrackedPoint, RoundsToTheNearestPixelHalvesToEven)
 
 TEST(AutoTrackRuns, StoresEveryFrameAfterTheClickNearTheObjectOnePerCall)
 {
-    Bench bench(throwCase());
+    Bench bench(throwCase(kFrames));
     bench.clickStart();
     const TrackPoint click = bench.track.at(0);
     ASSERT_EQ(bench.runs.start(bench.track, 0, kFrames), std::nullopt);
@@ -115,7 +109,7 @@ TEST(AutoTrackRuns, StoresEveryFrameAfterTheClickNearTheObjectOnePerCall)
 
 TEST(AutoTrackRuns, StartNeedsAVideoAPointInsideAndAReadablePicture)
 {
-    Bench bench(throwCase());
+    Bench bench(throwCase(kFrames));
     EXPECT_EQ(bench.runs.start(bench.track, 0, 0), RunStartError::NoVideo);
     EXPECT_EQ(bench.runs.start(bench.track, 0, kFrames), RunStartError::NoPoint);
     EXPECT_EQ(bench.runs.start(bench.track, kFrames + 5, kFrames), RunStartError::NoPoint);
@@ -130,7 +124,7 @@ TEST(AutoTrackRuns, StartNeedsAVideoAPointInsideAndAReadablePicture)
 
 TEST(AutoTrackRuns, StopsAtAPointItDidNotPlaceAndLeavesIt)
 {
-    Bench bench(throwCase());
+    Bench bench(throwCase(kFrames));
     bench.clickStart();
     const TrackPoint users{600, 100};
     bench.track.set(8, users);
@@ -146,7 +140,7 @@ TEST(AutoTrackRuns, StopsAtAPointItDidNotPlaceAndLeavesIt)
 
 TEST(AutoTrackRuns, ALaterRunReplacesThePointsOfEarlierRunsOnly)
 {
-    Bench bench(throwCase());
+    Bench bench(throwCase(kFrames));
     bench.clickStart();
     bench.runFrom(0);
     ASSERT_EQ(bench.stores, kFrames - 1);
@@ -164,7 +158,7 @@ TEST(AutoTrackRuns, HiddenFramesStoreNothingAndLostEndsTheRunWhereItGaveUp)
 {
     // The object is gone from frame 6 on, in the middle of the picture.
     constexpr int kLonger = 200;
-    Bench bench(throwCase(), kLonger);
+    Bench bench(throwCase(kFrames), kLonger);
     bench.clickStart();
     bench.blankFrom = 6;
     const RunStep last = bench.runFrom(0);
@@ -180,7 +174,7 @@ TEST(AutoTrackRuns, HiddenFramesStoreNothingAndLostEndsTheRunWhereItGaveUp)
 
 TEST(AutoTrackRuns, UndoPutsBackWhatTheLastRunReplacedExceptNewerClicks)
 {
-    Bench bench(throwCase());
+    Bench bench(throwCase(kFrames));
     bench.clickStart();
     EXPECT_FALSE(bench.runs.canUndo());
     bench.blankFrom = 10;
@@ -214,7 +208,7 @@ TEST(AutoTrackRuns, UndoPutsBackWhatTheLastRunReplacedExceptNewerClicks)
 
 TEST(AutoTrackRuns, ARunThatPlacedNothingKeepsTheUndoOfTheOneBefore)
 {
-    Bench bench(throwCase());
+    Bench bench(throwCase(kFrames));
     bench.clickStart();
     bench.runFrom(0);
     // Started on the last frame: nothing after it.

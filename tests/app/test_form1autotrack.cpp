@@ -25,16 +25,10 @@ namespace {
 
 constexpr int kThrowFrames = 30;
 
-const CorpusCase &throwCase()
-{
-    static const auto corpus = makeCorpusCase("throw720", kThrowFrames);
-    return *corpus;
-}
-
 QString throwVideo()
 {
     const std::filesystem::path video = mediaDir() / "autotrack-throw720-30.mp4";
-    encodeVideo(throwCase(), video.string());
+    encodeVideo(throwCase(kThrowFrames), video.string());
     return QString::fromStdString(video.string());
 }
 
@@ -129,7 +123,7 @@ protected:
 TEST_F(Form1AutoTrack, FollowsTheBallFromTheClickFrameByFrameAndUndoPutsBackTheEmptyFrames)
 {
     open(throwVideo());
-    const CorpusCase &corpus = throwCase();
+    const CorpusCase &corpus = throwCase(kThrowFrames);
     clickAt(0, float(corpus.truth(0).x), float(corpus.truth(0).y));
     const TrackPoint click = pointOf(0);
     ASSERT_FALSE(click.isEmpty());

@@ -7,6 +7,7 @@
 #include "journal/clickplan.h"
 #include "journal/journalfailure.h"
 #include "support/media.h"
+#include "support/privatefolder.h"
 
 #include <QApplication>
 
@@ -22,6 +23,7 @@ using zorvane::testing::ClickPlan;
 using zorvane::testing::pointsIn;
 using zorvane::testing::runChild;
 using zorvane::testing::sameTrack;
+using zorvane::testing::TempFolder;
 
 namespace {
 
@@ -35,15 +37,6 @@ std::string clickedVideo()
         "form1kill-160.avi", {"-f", "lavfi", "-i", "color=c=black:size=64x48:rate=25", "-frames:v",
                               std::to_string(ClickPlan::upperBound + 1), "-c:v", "mpeg4", "-q:v", "2"});
     return path.string();
-}
-
-std::filesystem::path freshFolder(const std::string &what)
-{
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("zorvane-form1kill-" + what + "-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
 }
 
 ChildRun runClicker(const std::vector<std::string> &args, std::optional<int> killAfterLines = {},
@@ -105,7 +98,8 @@ TEST_P(KilledWindow, RestoresTheClicksWhoseHandlingFinished)
     std::mt19937 random(1400 + static_cast<unsigned>(GetParam()));
     const int killAfterLines = std::uniform_int_distribution<int>(0, 2 * clicks + 1)(random);
     const std::chrono::microseconds delay(std::uniform_int_distribution<int>(0, 3000)(random));
-    const std::filesystem::path state = freshFolder("state") / "zorvane";
+    const TempFolder folder("form1kill-state");
+    const std::filesystem::path state = folder / "zorvane";
 
     const ChildRun run = runClicker({state.string(), clickedVideo(), std::to_string(clicks)}, killAfterLines, delay);
     ASSERT_TRUE(WIFSIGNALED(run.status) || run.endedNormally()) << "status " << run.status;
@@ -126,7 +120,6 @@ TEST_P(KilledWindow, RestoresTheClicksWhoseHandlingFinished)
         EXPECT_EQ(run.lines.back(), "intact");
     }
     RecordProperty("last_handled", handled);
-    std::filesystem::remove_all(state.parent_path());
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeded, KilledWindow, ::testing::Range(0, 24));
@@ -135,7 +128,8 @@ INSTANTIATE_TEST_SUITE_P(Seeded, KilledWindow, ::testing::Range(0, 24));
 std::uintmax_t wholeJournalBytes()
 {
     static const std::uintmax_t bytes = [] {
-        const std::filesystem::path state = freshFolder("whole") / "zorvane";
+        const TempFolder folder("form1kill-whole");
+        const std::filesystem::path state = folder / "zorvane";
         const ChildRun run = runClicker({state.string(), clickedVideo(), std::to_string(clicks)});
         EXPECT_TRUE(run.endedNormally()) << "status " << run.status;
         EXPECT_EQ(run.lines.back(), "intact");
@@ -143,7 +137,6 @@ std::uintmax_t wholeJournalBytes()
         std::uintmax_t total = 0;
         for (const auto &entry : std::filesystem::directory_iterator(state))
             total += entry.file_size();
-        std::filesystem::remove_all(state.parent_path());
         return total;
     }();
     return bytes;
@@ -158,7 +151,8 @@ TEST_P(WindowFileSizeLimit, OneWarningTheTrackIntactAndTheClicksBeforeTheFailure
     const std::uintmax_t whole = wholeJournalBytes();
     const std::uintmax_t limit =
         GetParam() == 0 ? 40 : std::uniform_int_distribution<std::uintmax_t>(whole / 8, whole - 1)(random);
-    const std::filesystem::path state = freshFolder("fsize") / "zorvane";
+    const TempFolder folder("form1kill-fsize");
+    const std::filesystem::path state = folder / "zorvane";
 
     const ChildRun run = runClicker({state.string(), clickedVideo(), std::to_string(clicks), std::to_string(limit)});
     SCOPED_TRACE("file size limit " + std::to_string(limit) + " of " + std::to_string(whole));
@@ -172,14 +166,14 @@ TEST_P(WindowFileSizeLimit, OneWarningTheTrackIntactAndTheClicksBeforeTheFailure
                                       [](const std::string &line) { return line.starts_with("warning "); });
     EXPECT_NE(warning->find("le disque est plein"), std::string::npos) << *warning;
     EXPECT_TRUE(sameTrack(reopen(state), windowTrackAfter(failed - 1)));
-    std::filesystem::remove_all(state.parent_path());
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeded, WindowFileSizeLimit, ::testing::Range(0, 6));
 
 TEST(WindowWithoutStateFolder, OneWarningAndTheTrackIntact)
 {
-    const std::filesystem::path parent = freshFolder("unwritable");
+    const TempFolder folder("form1kill-unwritable");
+    const std::filesystem::path &parent = folder.path();
     std::ofstream(parent / "state") << "a file where the folder should be";
     const ChildRun run = runClicker({(parent / "state" / "zorvane").string(), clickedVideo(), std::to_string(clicks)});
     ASSERT_TRUE(run.endedNormally()) << "status " << run.status;
@@ -187,7 +181,6 @@ TEST(WindowWithoutStateFolder, OneWarningAndTheTrackIntact)
     EXPECT_EQ(clickOfFirstWarning(run), -1) << "the journal fails as the video opens";
     EXPECT_EQ(run.count("handled"), clicks);
     EXPECT_EQ(run.lines.back(), "intact");
-    std::filesystem::remove_all(parent);
 }
 
 } // namespace

@@ -16,16 +16,10 @@ namespace fs = std::filesystem;
 const std::string kInspect = ZORVANE_INSPECT_PATH;
 constexpr int kFrames = 30;
 
-const CorpusCase &throwCase()
-{
-    static const auto corpus = makeCorpusCase("throw720", kFrames);
-    return *corpus;
-}
-
 std::string throwVideo()
 {
     const fs::path video = mediaDir() / "autotrack-throw720-30.mp4";
-    encodeVideo(throwCase(), video.string());
+    encodeVideo(throwCase(kFrames), video.string());
     return video.string();
 }
 
@@ -54,7 +48,7 @@ std::string stderrOf(std::vector<std::string> args, int *status)
 
 TEST(InspectTrack, PrintsTheObjectsCentreForEveryFrameAfterTheStart)
 {
-    const CorpusCase &corpus = throwCase();
+    const CorpusCase &corpus = throwCase(kFrames);
     std::string output;
     ASSERT_EQ(runProgram({kInspect, "track", throwVideo(), "--from", "0", "--at", number(corpus.clickX()),
                           number(corpus.clickY())},
@@ -75,7 +69,7 @@ TEST(InspectTrack, PrintsTheObjectsCentreForEveryFrameAfterTheStart)
 
 TEST(InspectTrack, StartsAtTheGivenFrameAndStopsAtTheLastAsked)
 {
-    const CorpusCase &corpus = throwCase();
+    const CorpusCase &corpus = throwCase(kFrames);
     const TruthPoint start = corpus.truth(10);
     std::string output;
     ASSERT_EQ(runProgram({kInspect, "track", throwVideo(), "--from", "10", "--to", "14", "--at",

@@ -7,6 +7,8 @@
 #include <ctime>
 
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <random>
 #include <stdexcept>
 #include <unistd.h>
@@ -430,6 +432,17 @@ std::unique_ptr<CorpusCase> makeCorpusCase(const std::string &name, int frames)
     if (frames > 0)
         corpus->setFrameCount(frames);
     return corpus;
+}
+
+const CorpusCase &throwCase(int frames)
+{
+    static std::mutex guard;
+    static std::map<int, std::unique_ptr<CorpusCase>> made;
+    const std::lock_guard lock(guard);
+    std::unique_ptr<CorpusCase> &corpus = made[frames];
+    if (!corpus)
+        corpus = makeCorpusCase("throw720", frames);
+    return *corpus;
 }
 
 void CaseScore::add(const CaseScore &other)

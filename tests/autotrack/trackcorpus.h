@@ -46,6 +46,10 @@ std::vector<std::string> corpusCaseNames();
 // Throws std::invalid_argument for an unknown name.
 std::unique_ptr<CorpusCase> makeCorpusCase(const std::string &name, int frames = 0);
 
+// The throw720 case with `frames` frames, made once per count and kept for
+// the rest of the process, as making it draws every frame.
+const CorpusCase &throwCase(int frames);
+
 // What a tracker said for frames 1 .. n - 1 of a case (index 0 unused).
 using TrackRun = std::vector<TrackStep>;
 

@@ -1,5 +1,6 @@
 #include "dialogs/desktopregistry.h"
 #include "dialogs/sysinfo.h"
+#include "support/privatefolder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <utility>
 
 using namespace zorvane;
+using zorvane::testing::TempFolder;
 
 namespace {
 
@@ -176,16 +178,15 @@ TEST_F(SysInfoFixture, EveryFailureEndsInTheMessage)
 
 namespace {
 
-struct TempFolder {
-    std::filesystem::path path;
-    TempFolder()
+// Two folders of programs, a and b, in a private temporary folder.
+struct ProgramFolders {
+    TempFolder folder{"sysinfo"};
+    std::filesystem::path path = folder.path();
+    ProgramFolders()
     {
-        path = std::filesystem::temp_directory_path() / ("zorvane-sysinfo-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(path);
         std::filesystem::create_directories(path / "a");
         std::filesystem::create_directories(path / "b");
     }
-    ~TempFolder() { std::filesystem::remove_all(path); }
 
     std::string makeProgram(const std::string &relative, bool executable)
     {
@@ -223,7 +224,7 @@ TEST(CommandLine, SplitsOnBlanksAndKeepsQuotedBlanksAndBareBackslashes)
 
 TEST(DesktopRegistry, AnswersToolPathWithTheFirstExecutableCandidate)
 {
-    TempFolder folder;
+    ProgramFolders folder;
     folder.makeProgram("a/kinfocenter", false);
     const std::string hardinfo = folder.makeProgram("b/hardinfo", true);
     const std::string kinfo = folder.makeProgram("b/kinfocenter", true);
@@ -247,7 +248,7 @@ TEST(DesktopRegistry, AnswersToolPathWithTheFirstExecutableCandidate)
 
 TEST(DesktopRegistry, PanelArgumentsCountOnlyWhereThePanelIsInstalled)
 {
-    TempFolder folder;
+    ProgramFolders folder;
     const std::string settings = folder.makeProgram("a/gnome-control-center", true);
     const std::string monitor = folder.makeProgram("a/gnome-system-monitor", true);
     const std::string searchPath = (folder.path / "a").string();
@@ -301,7 +302,7 @@ TEST(DesktopRegistry, SystemInformationToolsComeBeforeProcessMonitors)
 
 TEST(DesktopRegistry, WithoutAToolTheMessageAppears)
 {
-    TempFolder folder;
+    ProgramFolders folder;
     const std::string current = std::filesystem::current_path();
     std::filesystem::current_path(folder.path / "a");
     folder.makeProgram("a/hardinfo", true);
