@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <sys/wait.h>
@@ -34,7 +35,32 @@ struct ChildRun {
             std::count_if(lines.begin(), lines.end(), [&](const std::string &line) { return line.starts_with(word); }));
     }
     bool endedNormally() const { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+    // Whether the click after the last handled one had begun.
+    bool nextBegun() const { return last("begin") == last("handled") + 1; }
 };
+
+// When a kill test kills its child: after that many lines, plus a delay.
+struct KillMoment {
+    int afterLines = 0;
+    std::chrono::microseconds delay{};
+};
+
+// Up to `maxLines` lines, and up to 3 ms past them.
+inline KillMoment randomKillMoment(std::mt19937 &random, int maxLines)
+{
+    KillMoment moment;
+    moment.afterLines = std::uniform_int_distribution<int>(0, maxLines)(random);
+    moment.delay = std::chrono::microseconds(std::uniform_int_distribution<int>(0, 3000)(random));
+    return moment;
+}
+
+// What a failure report needs to tell where the child was killed.
+inline std::string killTrace(const KillMoment &moment, const ChildRun &run)
+{
+    return "killed after " + std::to_string(moment.afterLines) + " lines + " + std::to_string(moment.delay.count())
+           + " us, last handled click " + std::to_string(run.last("handled"))
+           + (run.nextBegun() ? ", next one begun" : "");
+}
 
 // Runs the program with its stdout read line by line; with killAfterLines
 // set, sends SIGKILL `delay` after it printed that many lines.

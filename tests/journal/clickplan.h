@@ -1,5 +1,6 @@
 #pragma once
 
+#include "childrun.h"
 #include "track/pointtrack.h"
 
 #include <cstdint>
@@ -47,6 +48,23 @@ inline std::int32_t pointsIn(const PointTrack &track)
     for (std::int32_t frame = 0; frame <= track.upperBound(); ++frame)
         points += track.at(frame).isEmpty() ? 0 : 1;
     return points;
+}
+
+// What came back after a killed run: the clicks whose handling had
+// finished, or those and the one in flight, as a click killed between its
+// record reaching the disk and the end of its handling may come back too.
+enum class CameBack { Neither, HandledClicks, WithInFlight };
+
+// `trackAfter(last)` is the track expected after clicks 0..last.
+template <typename TrackAfter>
+CameBack cameBack(const PointTrack &restored, const ChildRun &run, TrackAfter trackAfter)
+{
+    const int handled = run.last("handled");
+    if (sameTrack(restored, trackAfter(handled)))
+        return CameBack::HandledClicks;
+    if (run.nextBegun() && sameTrack(restored, trackAfter(handled + 1)))
+        return CameBack::WithInFlight;
+    return CameBack::Neither;
 }
 
 } // namespace zorvane::testing
