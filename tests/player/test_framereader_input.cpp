@@ -25,11 +25,6 @@ namespace fs = std::filesystem;
 
 fs::path scratchDir() { return mediaSubdir("bad-input"); }
 
-fs::path writeBytes(const std::string &name, const std::string &bytes)
-{
-    return writeFileBytes(scratchDir() / name, bytes);
-}
-
 fs::path mjpegClip()
 {
     return generateIndexedVideo("mjpeg.avi", 60, 192, 128, {"-c:v", "mjpeg", "-q:v", "3", "-pix_fmt", "yuvj420p"});
@@ -62,7 +57,7 @@ void expectTypedErrorOrExactFrames(const fs::path &file)
 
 TEST(FrameReaderBadInput, ZeroByteFileCannotBeOpened)
 {
-    EXPECT_EQ(errorKindOpening(writeBytes("empty.avi", "")), ReaderErrorKind::CannotOpen);
+    EXPECT_EQ(errorKindOpening(writeFileBytes(scratchDir() / "empty.avi", "")), ReaderErrorKind::CannotOpen);
 }
 
 TEST(FrameReaderBadInput, RandomBytesNamedAviAreRefused)
@@ -71,7 +66,7 @@ TEST(FrameReaderBadInput, RandomBytesNamedAviAreRefused)
     std::string noise(64 * 1024, '\0');
     for (char &byte : noise)
         byte = static_cast<char>(generator() & 0xff);
-    const ReaderErrorKind kind = errorKindOpening(writeBytes("noise.avi", noise));
+    const ReaderErrorKind kind = errorKindOpening(writeFileBytes(scratchDir() / "noise.avi", noise));
     EXPECT_TRUE(kind == ReaderErrorKind::CannotOpen || kind == ReaderErrorKind::NotSupported);
 }
 
@@ -112,27 +107,29 @@ TEST(FrameReaderBadInput, AbsurdFrameSizesAreRefused)
     for (const char *size : {"W20000 H100", "W12000 H12000"}) {
         std::string header = std::string("YUV4MPEG2 ") + size + " F25:1 Ip A1:1 C420jpeg\nFRAME\n";
         header.append(4096, '\x80');
-        EXPECT_EQ(errorKindOpening(writeBytes("huge.y4m", header)), ReaderErrorKind::NotSupported) << size;
+        EXPECT_EQ(errorKindOpening(writeFileBytes(scratchDir() / "huge.y4m", header)), ReaderErrorKind::NotSupported)
+            << size;
     }
 }
 
 TEST(FrameReaderBadInput, TruncatedFilesGiveTypedErrorsOrTheirRemainingFrames)
 {
     const std::string avi = readFileBytes(mjpegClip());
-    expectTypedErrorOrExactFrames(writeBytes("truncated.avi", avi.substr(0, avi.size() / 2)));
+    expectTypedErrorOrExactFrames(writeFileBytes(scratchDir() / "truncated.avi", avi.substr(0, avi.size() / 2)));
 
     const std::string mp4 =
         readFileBytes(generateIndexedVideo("h264-faststart.mp4", 120, 192, 128,
                                            {"-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "30",
                                             "-pix_fmt", "yuv420p", "-movflags", "+faststart"}));
-    expectTypedErrorOrExactFrames(writeBytes("truncated-faststart.mp4", mp4.substr(0, mp4.size() * 3 / 5)));
+    expectTypedErrorOrExactFrames(
+        writeFileBytes(scratchDir() / "truncated-faststart.mp4", mp4.substr(0, mp4.size() * 3 / 5)));
 
     // Without faststart the index sits at the end and is lost.
     const std::string tail =
         readFileBytes(generateIndexedVideo("h264-gop250.mp4", 300, 192, 128,
                                            {"-c:v", "libx264", "-preset", "veryfast", "-bf", "3", "-g", "250",
                                             "-keyint_min", "250", "-sc_threshold", "0", "-pix_fmt", "yuv420p"}));
-    EXPECT_EQ(errorKindOpening(writeBytes("truncated.mp4", tail.substr(0, tail.size() / 2))),
+    EXPECT_EQ(errorKindOpening(writeFileBytes(scratchDir() / "truncated.mp4", tail.substr(0, tail.size() / 2))),
               ReaderErrorKind::CannotOpen);
 }
 

@@ -23,11 +23,6 @@ namespace fs = std::filesystem;
 
 fs::path hostileDir() { return mediaSubdir("hostile"); }
 
-fs::path writeBytes(const std::string &name, const std::string &bytes)
-{
-    return writeFileBytes(hostileDir() / name, bytes);
-}
-
 // Overwrites the little-endian 32-bit field `offset` bytes into the data
 // of the first chunk with this FourCC.
 void patchChunkField(std::string &avi, const char *fourCC, std::size_t offset, std::uint32_t value)
@@ -63,7 +58,8 @@ TEST(ReaderHostileHeaders, FrameSizeOfSixtyThousandSquaredIsRefused)
     patchChunkField(avi, "strf", 4, 60000);  // biWidth
     patchChunkField(avi, "strf", 8, 60000);  // biHeight
     std::string message;
-    EXPECT_EQ(errorKindOpening(writeBytes("60000x60000.avi", avi), &message), ReaderErrorKind::NotSupported);
+    EXPECT_EQ(errorKindOpening(writeFileBytes(hostileDir() / "60000x60000.avi", avi), &message),
+              ReaderErrorKind::NotSupported);
     EXPECT_NE(message.find("60000x60000"), std::string::npos) << message;
 }
 
@@ -74,7 +70,7 @@ TEST(ReaderHostileHeaders, ClaimedFrameCountsAreIgnoredForTheRealOnes)
         patchChunkField(avi, "avih", 16, claimed); // dwTotalFrames
         patchChunkField(avi, "strh", 32, claimed); // dwLength
         SCOPED_TRACE(claimed);
-        expectExactFrames(writeBytes("claims-frames.avi", avi), 12);
+        expectExactFrames(writeFileBytes(hostileDir() / "claims-frames.avi", avi), 12);
     }
 }
 
@@ -151,7 +147,8 @@ TEST(ReaderFuzzRegressions, ChunkTableClaimingHundredsOfMegabytesIsRefused)
     // Without the cap the block is only reserved, never touched, and the open
     // fails later at the end of the file; with it the block is refused.
     std::string message;
-    EXPECT_EQ(errorKindOpening(writeBytes("stco-claims-754MB.mp4", mp4), &message), ReaderErrorKind::CannotOpen);
+    EXPECT_EQ(errorKindOpening(writeFileBytes(hostileDir() / "stco-claims-754MB.mp4", mp4), &message),
+              ReaderErrorKind::CannotOpen);
     EXPECT_NE(message.find("allocate"), std::string::npos) << message;
 }
 
