@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -74,9 +76,10 @@ void endToEnd()
     {
         const auto started = Clock::now();
         const std::clock_t cpuStarted = std::clock();
-        auto source = openFrameSource(video.string());
+        // As the command reads them: once, in order, in grey levels.
+        auto source = openSinglePassFrameSource(video.string());
         for (int index = 0; index < source->frameCount(); ++index)
-            source->frameRgb(index);
+            source->frameGray(index);
         std::printf("end to end: decoding alone %.2f s (%.2f s processor time)\n",
                     std::chrono::duration<double>(Clock::now() - started).count(),
                     static_cast<double>(std::clock() - cpuStarted) / CLOCKS_PER_SEC);
@@ -120,25 +123,8 @@ void trace(const std::string &name)
     }
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+void scoreCases(const std::vector<std::string> &names, bool video)
 {
-    std::vector<std::string> names;
-    bool video = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--no-video") {
-            video = false;
-        } else if (arg == "--trace" && i + 1 < argc) {
-            trace(argv[++i]);
-            return 0;
-        } else
-            names.push_back(arg);
-    }
-    if (names.empty())
-        names = corpusCaseNames();
-
     std::printf("%-20s %-9s %6s %7s %9s %7s %7s %6s %6s %9s %8s\n", "case", "size", "frames", "visible", "within3px",
                 "mean", "max", "wrong", "hidden", "reacq", "cpu fr/s");
     CaseScore total;
@@ -168,5 +154,41 @@ int main(int argc, char **argv)
     printSpeed("1080p", frames1080, time1080);
     if (video)
         endToEnd();
-    return 0;
+}
+
+int runOrExplain(const std::function<void()> &run)
+{
+    try {
+        run();
+        return 0;
+    } catch (const std::invalid_argument &error) {
+        std::fprintf(stderr,
+                     "%s\nusage: zorvane-bench-autotrack [--no-video] [CASE ...] | --trace CASE\ncases:", error.what());
+        for (const std::string &name : corpusCaseNames())
+            std::fprintf(stderr, " %s", name.c_str());
+        std::fprintf(stderr, "\n");
+        return 2;
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::vector<std::string> names;
+    bool video = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--no-video")
+            video = false;
+        else if (arg == "--trace" && i + 1 < argc)
+            return runOrExplain([&] { trace(argv[i + 1]); });
+        else if (arg.starts_with("-"))
+            return runOrExplain([&] { throw std::invalid_argument("no option " + arg); });
+        else
+            names.push_back(arg);
+    }
+    if (names.empty())
+        names = corpusCaseNames();
+    return runOrExplain([&] { scoreCases(names, video); });
 }

@@ -94,7 +94,7 @@ int runTrack(const std::vector<std::string> &args)
         return failure(kUsage);
     const TrackArgs &a = *parsed;
     try {
-        const std::unique_ptr<FrameSource> source = openFrameSource(a.file);
+        const std::unique_ptr<FrameSource> source = openSinglePassFrameSource(a.file);
         const int count = source->frameCount();
         if (a.from < 0 || a.from >= count)
             return failure(a.file + ": no frame " + std::to_string(a.from) + " to start from (the video has "
@@ -106,13 +106,15 @@ int runTrack(const std::vector<std::string> &args)
         if (!(a.x >= -0.5 && a.x < source->width() - 0.5 && a.y >= -0.5 && a.y < source->height() - 0.5))
             return failure(a.file + ": the point " + pointText(a.x, a.y) + " is outside the "
                            + std::to_string(source->width()) + "x" + std::to_string(source->height()) + " picture");
-        AutoTracker tracker(source->frameRgb(a.from), a.x, a.y);
+        AutoTracker tracker(source->frameGray(a.from), a.x, a.y);
         if (!tracker.hasTarget())
             std::cerr << a.file << ": nothing to follow at " << pointText(a.x, a.y) << " (too little contrast)\n";
         // The next frames decode on another thread while this one tracks.
-        FramePrefetcher ahead(*source, a.from + 1, last, kFramesAhead);
+        // Grey levels straight from the decoded luma spare a colour
+        // conversion that costs as much as the tracking.
+        GrayFramePrefetcher ahead(*source, a.from + 1, last, kFramesAhead);
         for (int frame = a.from + 1; frame <= last; ++frame) {
-            const std::optional<RgbImage> image = ahead.take(frame);
+            const std::optional<GrayImage> image = ahead.take(frame);
             if (!image)
                 return failure(a.file + ": frame " + std::to_string(frame) + " could not be decoded");
             const TrackStep step = tracker.next(*image);

@@ -166,14 +166,19 @@ double spreadWithin(const cv::Mat &patch, double radius)
     return deviation[0];
 }
 
-cv::Mat frameHeader(const RgbImage &frame)
+template <typename Image>
+cv::Mat frameHeader(const Image &frame, int channels)
 {
     constexpr int kMaxSide = 1 << 15;
     if (frame.width <= 0 || frame.height <= 0 || frame.width > kMaxSide || frame.height > kMaxSide
-        || frame.pixels.size() != static_cast<std::size_t>(frame.width) * frame.height * 3)
+        || frame.pixels.size() != static_cast<std::size_t>(frame.width) * frame.height * channels)
         throw AutoTrackError(AutoTrackErrorKind::BadFrame, "the frame's pixels do not fill its size");
-    return cv::Mat(frame.height, frame.width, CV_8UC3, const_cast<std::uint8_t *>(frame.pixels.data()));
+    return cv::Mat(frame.height, frame.width, CV_8UC(channels), const_cast<std::uint8_t *>(frame.pixels.data()));
 }
+
+cv::Mat frameHeader(const RgbImage &frame) { return frameHeader(frame, 3); }
+
+cv::Mat frameHeader(const GrayImage &frame) { return frameHeader(frame, 1); }
 
 } // namespace
 
@@ -526,9 +531,13 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
     return {TrackStep::State::Hidden};
 }
 
-AutoTracker::AutoTracker(const RgbImage &startFrame, double x, double y) : m_impl(std::make_unique<Private>())
+AutoTracker::AutoTracker(const RgbImage &startFrame, double x, double y) : AutoTracker(frameHeader(startFrame), x, y) {}
+
+AutoTracker::AutoTracker(const GrayImage &startFrame, double x, double y) : AutoTracker(frameHeader(startFrame), x, y)
+{}
+
+AutoTracker::AutoTracker(const cv::Mat &frame, double x, double y) : m_impl(std::make_unique<Private>())
 {
-    const cv::Mat frame = frameHeader(startFrame);
     if (!(x >= -0.5 && x < frame.cols - 0.5 && y >= -0.5 && y < frame.rows - 0.5))
         throw AutoTrackError(AutoTrackErrorKind::PointOutside, "the point is outside the picture");
     m_impl->start(frame, {x, y});
@@ -542,12 +551,15 @@ double AutoTracker::startY() const { return m_impl->m_start.y; }
 
 bool AutoTracker::hasTarget() const { return m_impl->m_hasTarget; }
 
-TrackStep AutoTracker::next(const RgbImage &frame)
+TrackStep AutoTracker::next(const RgbImage &frame) { return next(frameHeader(frame)); }
+
+TrackStep AutoTracker::next(const GrayImage &frame) { return next(frameHeader(frame)); }
+
+TrackStep AutoTracker::next(const cv::Mat &frame)
 {
-    const cv::Mat header = frameHeader(frame);
-    if (header.size() != m_impl->frameSize())
+    if (frame.size() != m_impl->frameSize())
         throw AutoTrackError(AutoTrackErrorKind::SizeChanged, "the frame's size differs from the start frame's");
-    return m_impl->next(header);
+    return m_impl->next(frame);
 }
 
 } // namespace zorvane

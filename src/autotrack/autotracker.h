@@ -6,6 +6,10 @@
 #include <stdexcept>
 #include <string>
 
+namespace cv {
+class Mat;
+}
+
 namespace zorvane {
 
 enum class AutoTrackErrorKind {
@@ -46,6 +50,8 @@ public:
     // outside it. A point with nothing to follow (a flat wall) is accepted;
     // the first call to next() then reports Lost.
     AutoTracker(const RgbImage &startFrame, double x, double y);
+    // The same on grey levels (full range), which cost the tracker less.
+    AutoTracker(const GrayImage &startFrame, double x, double y);
     ~AutoTracker();
     AutoTracker(const AutoTracker &) = delete;
     AutoTracker &operator=(const AutoTracker &) = delete;
@@ -61,8 +67,12 @@ public:
     // the frame's size differs from the start frame's or is unusable.
     // Once Lost, every later call returns Lost without looking.
     TrackStep next(const RgbImage &frame);
+    TrackStep next(const GrayImage &frame);
 
 private:
+    AutoTracker(const cv::Mat &frame, double x, double y);
+    TrackStep next(const cv::Mat &frame);
+
     class Private;
     std::unique_ptr<Private> m_impl;
 };

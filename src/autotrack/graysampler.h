@@ -6,13 +6,13 @@
 
 namespace zorvane {
 
-// Samples grey levels of an RGB24 frame on a square grid of the given
-// spacing (frame pixels per sample) centred on a frame point, so that an
-// object keeps the same size in the samples while it grows or shrinks in
-// the video. Only the frame area under the grid is converted.
+// Samples grey levels of an RGB24 or 8-bit grey frame on a square grid of
+// the given spacing (frame pixels per sample) centred on a frame point, so
+// that an object keeps the same size in the samples while it grows or
+// shrinks in the video. Only the frame area under the grid is converted.
 class GraySampler {
 public:
-    explicit GraySampler(const cv::Mat &rgbFrame) : m_frame(rgbFrame) {}
+    explicit GraySampler(const cv::Mat &frame) : m_frame(frame) {}
 
     // A size.width x size.height float image whose centre sample
     // ((size - 1) / 2) lies on `centre`, its rows turned by `angle`

@@ -4,13 +4,15 @@
 
 namespace zorvane {
 
-FramePrefetcher::FramePrefetcher(FrameSource &source, int first, int last, int depth)
+template <typename Image>
+BasicFramePrefetcher<Image>::BasicFramePrefetcher(FrameSource &source, int first, int last, int depth)
         : m_source(source), m_last(last), m_depth(depth < 1 ? 1 : depth), m_next(first), m_wanted(first)
 {
     m_thread = std::thread([this] { run(); });
 }
 
-FramePrefetcher::~FramePrefetcher()
+template <typename Image>
+BasicFramePrefetcher<Image>::~BasicFramePrefetcher()
 {
     {
         std::lock_guard lock(m_mutex);
@@ -20,12 +22,14 @@ FramePrefetcher::~FramePrefetcher()
     m_thread.join();
 }
 
-bool FramePrefetcher::mayDecode() const
+template <typename Image>
+bool BasicFramePrefetcher<Image>::mayDecode() const
 {
     return !m_stopping && m_failedAt < 0 && m_next <= m_last && static_cast<int>(m_ready.size()) < m_depth;
 }
 
-void FramePrefetcher::run()
+template <typename Image>
+void BasicFramePrefetcher<Image>::run()
 {
     std::unique_lock lock(m_mutex);
     while (true) {
@@ -35,9 +39,9 @@ void FramePrefetcher::run()
         const int index = m_next++;
         m_inFlight = index;
         lock.unlock();
-        std::optional<RgbImage> image;
+        std::optional<Image> image;
         try {
-            image = m_source.frameRgb(index);
+            image = read(index);
         } catch (...) {
             // An exception must not leave this thread; the player sees an
             // empty frame and stops there.
@@ -54,7 +58,8 @@ void FramePrefetcher::run()
     }
 }
 
-std::optional<RgbImage> FramePrefetcher::take(int index)
+template <typename Image>
+std::optional<Image> BasicFramePrefetcher<Image>::take(int index)
 {
     std::unique_lock lock(m_mutex);
     m_wanted = std::max(m_wanted, index);
@@ -65,7 +70,7 @@ std::optional<RgbImage> FramePrefetcher::take(int index)
             m_ready.pop_front();
         m_changed.notify_all();
         if (!m_ready.empty() && m_ready.front().first == index) {
-            RgbImage image = std::move(m_ready.front().second);
+            Image image = std::move(m_ready.front().second);
             m_ready.pop_front();
             m_changed.notify_all();
             return image;
@@ -78,10 +83,26 @@ std::optional<RgbImage> FramePrefetcher::take(int index)
     }
 }
 
-int FramePrefetcher::decodedCount() const
+template <typename Image>
+int BasicFramePrefetcher<Image>::decodedCount() const
 {
     std::lock_guard lock(m_mutex);
     return m_decoded;
 }
+
+template <>
+RgbImage BasicFramePrefetcher<RgbImage>::read(int index)
+{
+    return m_source.frameRgb(index);
+}
+
+template <>
+GrayImage BasicFramePrefetcher<GrayImage>::read(int index)
+{
+    return m_source.frameGray(index);
+}
+
+template class BasicFramePrefetcher<RgbImage>;
+template class BasicFramePrefetcher<GrayImage>;
 
 } // namespace zorvane

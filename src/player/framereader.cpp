@@ -11,10 +11,12 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/mem.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -57,6 +59,35 @@ int sourceRange(const AVFrame *frame)
     }
 }
 
+// YUV with luma in a plane of its own, one byte per pixel up to 8 bits,
+// two in this machine's order beyond.
+bool hasPlainLuma(const AVFrame *frame)
+{
+    const AVPixFmtDescriptor *format = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
+    constexpr std::uint64_t kNotPlainYuv = AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_BITSTREAM
+                                           | AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BE | AV_PIX_FMT_FLAG_FLOAT;
+    if (!format || (format->flags & kNotPlainYuv) || format->nb_components < 3)
+        return false;
+    const AVComponentDescriptor &luma = format->comp[0];
+    const int bytes = luma.depth > 8 ? 2 : 1;
+    return luma.plane == 0 && luma.step == bytes && luma.offset == 0 && luma.shift == 0 && luma.depth >= 8
+           && luma.depth <= 16 && frame->data[0] && frame->linesize[0] >= frame->width * bytes;
+}
+
+// 8-bit full-range grey for each level of a luma of `depth` bits. Video
+// range puts black at 16 and white at 235, scaled up for deeper luma.
+std::vector<std::uint8_t> lumaLevels(int depth, bool fullRange)
+{
+    const double scale = 1 << (depth - 8);
+    const double black = fullRange ? 0 : 16 * scale;
+    const double white = fullRange ? (1 << depth) - 1 : 235 * scale;
+    std::vector<std::uint8_t> levels(std::size_t{1} << depth);
+    for (std::size_t level = 0; level < levels.size(); ++level)
+        levels[level] =
+            static_cast<std::uint8_t>(std::clamp(std::lround((level - black) * 255 / (white - black)), 0L, 255L));
+    return levels;
+}
+
 // Phones store a picture as the sensor saw it and say in the container
 // how to turn it upright.
 Orientation orientationOf(const AVStream *stream)
@@ -80,13 +111,15 @@ struct FrameReader::Impl {
     PictureBudget pictures; // before the cache and the session, which hold its buffers
     FrameCache cache;
     DecodeSession session;
-    ScalerPtr scaler;
+    ScalerPtr rgbScaler;
+    ScalerPtr grayScaler;
     FrameIndex index;
     AVRational timeBase{0, 1};
     int storedWidth = 0;
     int storedHeight = 0;
     Orientation orientation;
     RgbImage storedPicture; // as decoded, before turning upright
+    GrayImage storedGray;
     double fps = 0;
     bool fromPackets = false;
     // Set while filling the cache in the background: decoding gives up
@@ -103,12 +136,16 @@ struct FrameReader::Impl {
     bool seekToKeyframe(int keyPosition);
     bool decodeFromStart(int target);
     const AVFrame *decodedFrame(int index);
+    SwsContext *converterTo(ScalerPtr &scaler, AVPixelFormat format, const AVFrame *decoded);
     RgbImage toRgb(const AVFrame *decoded);
+    GrayImage toGray(const AVFrame *decoded);
+    void copyLuma(const AVFrame *decoded, GrayImage &image) const;
     void fillAround(int index);
     int keyframeAtOrBefore(int frame) const;
     bool allCached(int first, int last) const;
     void touch(int first, int last);
-    void convert(SwsContext *context, const AVFrame *decoded, RgbImage &image) const;
+    template <typename Image>
+    void convert(SwsContext *context, const AVFrame *decoded, int bytesPerPixel, Image &image) const;
 };
 
 // Packet timestamps index a file in one read without decoding; when they
@@ -330,41 +367,88 @@ void FrameReader::Impl::touch(int first, int last)
         cache.find(frame);
 }
 
-RgbImage FrameReader::Impl::toRgb(const AVFrame *decoded)
+// A converter from the decoded picture to `format` at the stored size,
+// full range, reading the picture's own colour matrix and range.
+SwsContext *FrameReader::Impl::converterTo(ScalerPtr &scaler, AVPixelFormat format, const AVFrame *decoded)
 {
     SwsContext *context = sws_getCachedContext(scaler.release(), decoded->width, decoded->height,
                                                static_cast<AVPixelFormat>(decoded->format), storedWidth, storedHeight,
-                                               AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
+                                               format, SWS_BILINEAR, nullptr, nullptr, nullptr);
     scaler.reset(context);
     if (!context)
-        session.fail(ReaderErrorKind::DecodeFailed, "cannot convert the frame's pixel format to RGB");
+        session.fail(ReaderErrorKind::DecodeFailed, "cannot convert the frame's pixel format");
     const int stored = storedValue(decoded->colorspace);
     const bool known = stored >= 0 && stored < AVCOL_SPC_NB && stored != AVCOL_SPC_UNSPECIFIED;
     const int space = known ? stored : SWS_CS_DEFAULT;
     const int *coefficients = sws_getCoefficients(space);
     sws_setColorspaceDetails(context, coefficients, sourceRange(decoded), sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
                              1 << 16, 1 << 16);
+    return context;
+}
+
+RgbImage FrameReader::Impl::toRgb(const AVFrame *decoded)
+{
+    SwsContext *context = converterTo(rgbScaler, AV_PIX_FMT_RGB24, decoded);
     if (orientation.isIdentity()) {
         RgbImage image;
-        convert(context, decoded, image);
+        convert(context, decoded, 3, image);
         return image;
     }
     // Turned pictures convert into a picture kept between calls: a fresh
     // one of 4K size costs more in page faults than the turn itself.
-    convert(context, decoded, storedPicture);
+    convert(context, decoded, 3, storedPicture);
     return orientation.apply(storedPicture);
 }
 
-void FrameReader::Impl::convert(SwsContext *context, const AVFrame *decoded, RgbImage &image) const
+GrayImage FrameReader::Impl::toGray(const AVFrame *decoded)
+{
+    const bool plainLuma = hasPlainLuma(decoded) && decoded->width == storedWidth && decoded->height == storedHeight;
+    GrayImage image;
+    GrayImage &stored = orientation.isIdentity() ? image : storedGray;
+    if (plainLuma)
+        copyLuma(decoded, stored);
+    else
+        convert(converterTo(grayScaler, AV_PIX_FMT_GRAY8, decoded), decoded, 1, stored);
+    if (orientation.isIdentity())
+        return image;
+    return orientation.apply(storedGray);
+}
+
+// Grey levels are the luma plane through a table that brings its levels to
+// 8-bit full range: a lookup per pixel, several times cheaper than the
+// general converter.
+void FrameReader::Impl::copyLuma(const AVFrame *decoded, GrayImage &image) const
+{
+    const int depth = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(decoded->format))->comp[0].depth;
+    const std::vector<std::uint8_t> levels = lumaLevels(depth, sourceRange(decoded) == 1);
+    image.width = storedWidth;
+    image.height = storedHeight;
+    image.pixels.resize(static_cast<std::size_t>(storedWidth) * storedHeight);
+    for (int y = 0; y < storedHeight; ++y) {
+        const std::uint8_t *row = decoded->data[0] + static_cast<std::ptrdiff_t>(y) * decoded->linesize[0];
+        std::uint8_t *target = image.pixels.data() + static_cast<std::size_t>(y) * storedWidth;
+        if (depth == 8) {
+            for (int x = 0; x < storedWidth; ++x)
+                target[x] = levels[row[x]];
+        } else {
+            const auto *wide = reinterpret_cast<const std::uint16_t *>(row);
+            for (int x = 0; x < storedWidth; ++x)
+                target[x] = levels[wide[x] & (levels.size() - 1)];
+        }
+    }
+}
+
+template <typename Image>
+void FrameReader::Impl::convert(SwsContext *context, const AVFrame *decoded, int bytesPerPixel, Image &image) const
 {
     image.width = storedWidth;
     image.height = storedHeight;
     // The converter's vector code writes whole blocks of pixels, past the
     // end of the last row when the width is not a multiple of the block.
-    const std::size_t bytes = static_cast<std::size_t>(storedWidth) * storedHeight * 3;
+    const std::size_t bytes = static_cast<std::size_t>(storedWidth) * storedHeight * bytesPerPixel;
     image.pixels.resize(bytes + kConversionSlack);
     std::uint8_t *planes[4] = {image.pixels.data(), nullptr, nullptr, nullptr};
-    int strides[4] = {storedWidth * 3, 0, 0, 0};
+    int strides[4] = {storedWidth * bytesPerPixel, 0, 0, 0};
     sws_scale(context, decoded->data, decoded->linesize, 0, decoded->height, planes, strides);
     image.pixels.resize(bytes);
 }
@@ -412,14 +496,25 @@ std::int64_t FrameReader::durationMs() const
     return std::llround(lastMs + 1000.0 / m_impl->fps);
 }
 
-RgbImage FrameReader::frameRgb(int index)
+void FrameReader::checkIndex(int index) const
 {
     const int frames = frameCount();
     if (index < 0 || index >= frames)
         throw ReaderError(ReaderErrorKind::DecodeFailed, m_impl->session.path() + ": no frame " + std::to_string(index)
                                                              + " (the video has " + std::to_string(frames)
                                                              + " frames)");
+}
+
+RgbImage FrameReader::frameRgb(int index)
+{
+    checkIndex(index);
     return m_impl->toRgb(m_impl->decodedFrame(index));
+}
+
+GrayImage FrameReader::frameGray(int index)
+{
+    checkIndex(index);
+    return m_impl->toGray(m_impl->decodedFrame(index));
 }
 
 void FrameReader::fillCacheAround(int index, const std::atomic<bool> &stop)
@@ -455,6 +550,13 @@ std::size_t FrameReader::machineCacheBudget()
 std::unique_ptr<FrameSource> openFrameSource(const std::string &path)
 {
     return std::make_unique<FrameReader>(path, FrameReader::machineCacheBudget());
+}
+
+// A decoder reuses the buffers of pictures nobody holds; fresh ones cost
+// page faults and zeroing, about a third of a single pass's time.
+std::unique_ptr<FrameSource> openSinglePassFrameSource(const std::string &path)
+{
+    return std::make_unique<FrameReader>(path, FrameReader::kSinglePassCacheBytes);
 }
 
 } // namespace zorvane

@@ -24,6 +24,8 @@ public:
     static std::size_t cacheBudgetFor(std::uint64_t memoryBytes);
     // The budget for this machine's memory.
     static std::size_t machineCacheBudget();
+    // Enough for a reader that goes through the frames once.
+    static constexpr std::size_t kSinglePassCacheBytes = std::size_t{32} << 20;
     // What the decoders may hold beyond the cache: their reference pictures
     // and the ones in flight on each thread (8K video needs about 460 MiB).
     static constexpr std::size_t kDecoderBudgetBytes = std::size_t{512} << 20;
@@ -51,6 +53,7 @@ public:
     int height() const override;
     double frameTimeMs(int index) const override;
     RgbImage frameRgb(int index) override;
+    GrayImage frameGray(int index) override;
     void fillCacheAround(int index, const std::atomic<bool> &stop) override;
 
     double fps() const;
@@ -65,6 +68,9 @@ public:
 
 private:
     struct Impl;
+
+    void checkIndex(int index) const;
+
     std::unique_ptr<Impl> m_impl;
 };
 

@@ -31,6 +31,17 @@ struct RgbImage {
     std::vector<std::uint8_t> pixels;
 };
 
+// Tightly packed 8-bit grey levels, full range, top row first.
+struct GrayImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+};
+
+// Grey levels with the ITU-R BT.601 weights, those of video luma and of
+// the tracker's own conversion of colour frames.
+GrayImage grayOf(const RgbImage &image);
+
 // Frames of one video, addressed by their index in presentation order.
 // Every index from 0 to frameCount() - 1 yields exactly that frame,
 // whatever the order of the requests.
@@ -42,6 +53,9 @@ public:
     virtual int height() const = 0;
     virtual double frameTimeMs(int index) const = 0;
     virtual RgbImage frameRgb(int index) = 0;
+    // The same frame in grey levels. Sources that decode to luma give it
+    // without going through colour, which costs more than the decode.
+    virtual GrayImage frameGray(int index) { return grayOf(frameRgb(index)); }
     // Decodes into the source's own cache the frames just before `index`
     // and the one after it, nearest first, as many as the cache holds, so
     // that moving back from `index` decodes nothing. Returns soon after
@@ -55,5 +69,8 @@ public:
 
 // Opens a file with the FFmpeg-based reader. Throws ReaderError.
 std::unique_ptr<FrameSource> openFrameSource(const std::string &path);
+// The same for reading each frame once, in order: it keeps only the few
+// frames such a read needs.
+std::unique_ptr<FrameSource> openSinglePassFrameSource(const std::string &path);
 
 } // namespace zorvane

@@ -26,13 +26,15 @@ Orientation Orientation::fromDisplayMatrix(const std::int32_t matrix[9])
     return {a, c, b, d};
 }
 
-RgbImage Orientation::apply(const RgbImage &stored) const
+// Pixels of `Channels` bytes each.
+template <int Channels, typename Image>
+Image Orientation::turn(const Image &stored) const
 {
     if (isIdentity())
         return stored;
     const int width = stored.width;
     const int height = stored.height;
-    RgbImage upright;
+    Image upright;
     upright.width = uprightWidth(width, height);
     upright.height = uprightHeight(width, height);
     upright.pixels.resize(stored.pixels.size());
@@ -41,9 +43,9 @@ RgbImage Orientation::apply(const RgbImage &stored) const
     const int offsetY = (m_yx < 0 ? width - 1 : 0) + (m_yy < 0 ? height - 1 : 0);
     // Pixel steps in the upright picture for one step right and one step
     // down in the stored picture.
-    const std::ptrdiff_t stepX = (std::ptrdiff_t{m_yx} * upright.width + m_xx) * 3;
-    const std::ptrdiff_t stepY = (std::ptrdiff_t{m_yy} * upright.width + m_xy) * 3;
-    const std::ptrdiff_t origin = (std::ptrdiff_t{offsetY} * upright.width + offsetX) * 3;
+    const std::ptrdiff_t stepX = (std::ptrdiff_t{m_yx} * upright.width + m_xx) * Channels;
+    const std::ptrdiff_t stepY = (std::ptrdiff_t{m_yy} * upright.width + m_xy) * Channels;
+    const std::ptrdiff_t origin = (std::ptrdiff_t{offsetY} * upright.width + offsetX) * Channels;
     const std::uint8_t *source = stored.pixels.data();
     std::uint8_t *target = upright.pixels.data();
     // Tiles keep both the rows read and the columns written in cache when
@@ -54,14 +56,18 @@ RgbImage Orientation::apply(const RgbImage &stored) const
         for (int tileX = 0; tileX < width; tileX += kTile) {
             const int endX = std::min(width, tileX + kTile);
             for (int y = tileY; y < endY; ++y) {
-                const std::uint8_t *from = source + (std::ptrdiff_t{y} * width + tileX) * 3;
+                const std::uint8_t *from = source + (std::ptrdiff_t{y} * width + tileX) * Channels;
                 std::ptrdiff_t to = origin + y * stepY + tileX * stepX;
-                for (int x = tileX; x < endX; ++x, from += 3, to += stepX)
-                    std::memcpy(target + to, from, 3);
+                for (int x = tileX; x < endX; ++x, from += Channels, to += stepX)
+                    std::memcpy(target + to, from, Channels);
             }
         }
     }
     return upright;
 }
+
+RgbImage Orientation::apply(const RgbImage &stored) const { return turn<3>(stored); }
+
+GrayImage Orientation::apply(const GrayImage &stored) const { return turn<1>(stored); }
 
 } // namespace zorvane

@@ -25,8 +25,12 @@ public:
     int uprightHeight(int storedWidth, int storedHeight) const { return swapsSides() ? storedWidth : storedHeight; }
 
     RgbImage apply(const RgbImage &stored) const;
+    GrayImage apply(const GrayImage &stored) const;
 
 private:
+    template <int Channels, typename Image>
+    Image turn(const Image &stored) const;
+
     Orientation(int xx, int xy, int yx, int yy) : m_xx(xx), m_xy(xy), m_yx(yx), m_yy(yy) {}
 
     int m_xx = 1;

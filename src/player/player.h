@@ -12,7 +12,8 @@
 namespace zorvane {
 
 class CacheFiller;
-class FramePrefetcher;
+template <typename Image>
+class BasicFramePrefetcher;
 
 enum class PlayerState {
     Closed,  // no file open
@@ -142,7 +143,7 @@ private:
     double m_playStartMs = 0.0;
     PlaybackClock m_clock;
     PlaybackStats m_stats;
-    std::unique_ptr<FramePrefetcher> m_prefetcher;
+    std::unique_ptr<BasicFramePrefetcher<RgbImage>> m_prefetcher;
     std::unique_ptr<CacheFiller> m_filler;
     // Longer than between two repeated key presses.
     std::chrono::milliseconds m_fillDelay{300};

@@ -103,6 +103,32 @@ TEST(AutoTrackCorpus, ClickIsMovedToTheObjectsCentre)
     }
 }
 
+// Grey frames are what the command-line tracker reads: with the grey levels
+// the tracker makes of the colour frames, it follows the same path, to
+// within the rounding of a few grey levels.
+TEST(AutoTrackCorpus, GreyFramesAreTrackedAsTheirColourFrames)
+{
+    const auto corpus = makeCorpusCase("lookalike", 40);
+    AutoTracker colour(corpus->frame(0), corpus->clickX(), corpus->clickY());
+    AutoTracker gray(grayOf(corpus->frame(0)), corpus->clickX(), corpus->clickY());
+    EXPECT_DOUBLE_EQ(gray.startX(), colour.startX());
+    EXPECT_DOUBLE_EQ(gray.startY(), colour.startY());
+    for (int index = 1; index < corpus->frameCount(); ++index) {
+        const RgbImage frame = corpus->frame(index);
+        const TrackStep fromColour = colour.next(frame);
+        const TrackStep fromGray = gray.next(grayOf(frame));
+        ASSERT_EQ(fromGray.state, fromColour.state) << "frame " << index;
+        EXPECT_NEAR(fromGray.x, fromColour.x, 0.01) << "frame " << index;
+        EXPECT_NEAR(fromGray.y, fromColour.y, 0.01) << "frame " << index;
+    }
+    try {
+        gray.next(GrayImage{corpus->width(), corpus->height(), std::vector<std::uint8_t>(7)});
+        ADD_FAILURE() << "accepted pixels that do not fill the frame";
+    } catch (const AutoTrackError &error) {
+        EXPECT_EQ(error.kind(), AutoTrackErrorKind::BadFrame);
+    }
+}
+
 TEST(AutoTrackCorpus, OcclusionIsReportedHiddenAndTheObjectFoundAgain)
 {
     const CaseScore score = trackAndScore("occlusion", 90);

@@ -25,6 +25,21 @@ TEST(FramePrefetcher, HandsOverEachFrameInOrder)
     EXPECT_FALSE(prefetcher.take(9).has_value()) << "already handed over";
 }
 
+TEST(FramePrefetcher, GreyFramesAreTheGreyOfTheColourOnes)
+{
+    FakeFrameSource source(10, 10.0, 4, 2);
+    GrayFramePrefetcher prefetcher(source, 3, 9, 2);
+    for (int i = 3; i <= 9; ++i) {
+        const std::optional<GrayImage> gray = prefetcher.take(i);
+        ASSERT_TRUE(gray.has_value());
+        const auto [red, green, blue] = FakeFrameSource::colourOf(i);
+        const double level = 0.299 * red + 0.587 * green + 0.114 * blue;
+        ASSERT_EQ(gray->pixels.size(), 8u);
+        for (std::uint8_t pixel : gray->pixels)
+            ASSERT_NEAR(pixel, level, 0.5 + 1e-3) << "frame " << i;
+    }
+}
+
 TEST(FramePrefetcher, StaysWithinItsDepth)
 {
     FakeFrameSource source(100, 10.0);

@@ -267,6 +267,72 @@ TEST_P(FrameReaderFormats, FillAroundAJumpCachesTheFramesBeforeIt)
     EXPECT_EQ(reader.cacheBytes(), filled);
 }
 
+int grayFrameIndex(const GrayImage &gray)
+{
+    std::vector<std::uint8_t> asRgb;
+    asRgb.reserve(gray.pixels.size() * 3);
+    for (std::uint8_t level : gray.pixels)
+        asRgb.insert(asRgb.end(), {level, level, level});
+    return readFrameIndex(asRgb.data(), gray.width, gray.height);
+}
+
+// Grey pictures come from the luma plane when there is one, through the
+// converter otherwise; either way they show the right frame, upright, with
+// the grey levels of the colour picture.
+TEST_P(FrameReaderFormats, EveryGreyFrameExactInSeededRandomOrder)
+{
+    FrameReader reader(m_file, kTinyCache);
+    const int width = GetParam().width;
+    const int height = GetParam().height;
+    const std::vector<int> order = shuffledIndices(reader.frameCount());
+    int wrong = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const GrayImage gray = reader.frameGray(order[i]);
+        ASSERT_EQ(gray.width, width);
+        ASSERT_EQ(gray.height, height);
+        ASSERT_EQ(gray.pixels.size(), static_cast<std::size_t>(width) * height);
+        const int shown = grayFrameIndex(gray);
+        if (shown != order[i] && ++wrong <= 5)
+            ADD_FAILURE() << "asked for grey frame " << order[i] << ", got " << shown;
+        if (i < 3) {
+            const GrayImage fromColour = grayOf(reader.frameRgb(order[i]));
+            double sum = 0;
+            int largest = 0;
+            for (std::size_t p = 0; p < gray.pixels.size(); ++p) {
+                const int difference = std::abs(gray.pixels[p] - fromColour.pixels[p]);
+                sum += difference;
+                largest = std::max(largest, difference);
+            }
+            // The colour path of 10-bit video runs about 1.3 levels darker
+            // than the exact stretch of its luma.
+            EXPECT_LE(sum / gray.pixels.size(), 1.5) << "frame " << order[i];
+            EXPECT_LE(largest, 6) << "frame " << order[i];
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+// One pass through 720p frames, far more of them than its cache holds:
+// every frame exact, in colour and in grey, and the cache stays small.
+TEST(FrameReaderSinglePass, ReadsEveryFrameOnceWithinItsSmallCache)
+{
+    const Format format = phoneFormats()[3];
+    ASSERT_EQ(format.width, 1280);
+    const std::unique_ptr<FrameSource> source = openSinglePassFrameSource(generate(format).string());
+    const auto *reader = dynamic_cast<const FrameReader *>(source.get());
+    ASSERT_NE(reader, nullptr);
+    ASSERT_EQ(source->frameCount(), format.frames);
+    for (int index = 0; index < source->frameCount(); ++index) {
+        const RgbImage colour = source->frameRgb(index);
+        ASSERT_EQ(readFrameIndex(colour.pixels.data(), colour.width, colour.height), index);
+        ASSERT_EQ(grayFrameIndex(source->frameGray(index)), index);
+    }
+    const std::size_t frameBytes = std::size_t{1280} * 720 * 3 / 2;
+    ASSERT_GT(format.frames * frameBytes, FrameReader::kSinglePassCacheBytes);
+    EXPECT_GT(reader->cachePeakBytes(), 0u);
+    EXPECT_LE(reader->cachePeakBytes(), FrameReader::kSinglePassCacheBytes);
+}
+
 TEST(FrameReaderCache, BudgetIsASixteenthOfTheMemoryWithinItsBounds)
 {
     constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+using zorvane::GrayImage;
 using zorvane::Orientation;
 using zorvane::RgbImage;
 
@@ -66,6 +67,10 @@ TEST(Orientation, TurnsAndMirrorsAsTheDisplayMatrixSays)
         EXPECT_EQ(upright.width, c.width);
         EXPECT_EQ(upright.height, c.height);
         EXPECT_EQ(letters(upright), c.upright);
+        const GrayImage grayUpright = orientation.apply(GrayImage{3, 2, {'a', 'b', 'c', 'd', 'e', 'f'}});
+        EXPECT_EQ(grayUpright.width, c.width);
+        EXPECT_EQ(grayUpright.height, c.height);
+        EXPECT_EQ(std::string(grayUpright.pixels.begin(), grayUpright.pixels.end()), c.upright);
     }
 }
 
