@@ -1,13 +1,14 @@
 // Starts the tracker on a point drawn from the input and feeds it a short
-// sequence of frames: the input's own bytes as pixels, with a blob moving
-// over them along a path seeded by the input, and now and then a frame of
-// the wrong size or short of pixels.
+// sequence of frames, in colour or grey: the input's own bytes as pixels,
+// with a blob moving over them along a path seeded by the input, and now
+// and then a frame of the wrong size or short of pixels.
 #include "autotrack/autotracker.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <utility>
 #include <vector>
 
 using namespace zorvane;
@@ -68,6 +69,27 @@ void checkStep(const TrackStep &step, bool wasLost)
         fail("a confidence outside 0 to 1");
 }
 
+// The same frame in colour or grey.
+class Frame {
+public:
+    Frame(RgbImage colour, bool gray) : m_colour(std::move(colour)), m_gray(gray)
+    {
+        if (m_gray)
+            m_grayImage = grayOf(m_colour);
+    }
+    void dropLastPixelByte() { (m_gray ? m_grayImage.pixels : m_colour.pixels).pop_back(); }
+    AutoTracker start(double x, double y) const
+    {
+        return m_gray ? AutoTracker(m_grayImage, x, y) : AutoTracker(m_colour, x, y);
+    }
+    TrackStep feed(AutoTracker &tracker) const { return m_gray ? tracker.next(m_grayImage) : tracker.next(m_colour); }
+
+private:
+    RgbImage m_colour;
+    GrayImage m_grayImage;
+    bool m_gray;
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -81,27 +103,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const double x = coordinate(header[3], width), y = coordinate(header[4], height);
     std::mt19937 random(header[5] | header[6] << 8);
     const int oddFrame = header[7] % 16; // beyond the sequence most of the time
+    const bool gray = header[7] & 16;
 
     try {
-        AutoTracker tracker(makeFrame(width, height, 0, data, size, random), x, y);
+        AutoTracker tracker = Frame(makeFrame(width, height, 0, data, size, random), gray).start(x, y);
         if (!std::isfinite(tracker.startX()) || !std::isfinite(tracker.startY()))
             fail("the start point is not a number");
         bool lost = false;
         for (int index = 1; index < frames; ++index) {
-            RgbImage image = makeFrame(width, height, index, data, size, random);
+            Frame image(makeFrame(width, height, index, data, size, random), gray);
             if (index == oddFrame) {
                 if (random() % 2)
-                    image.pixels.pop_back();
+                    image.dropLastPixelByte();
                 else
-                    image = makeFrame(width + 1, height, index, data, size, random);
+                    image = Frame(makeFrame(width + 1, height, index, data, size, random), gray);
                 try {
-                    tracker.next(image);
+                    image.feed(tracker);
                     fail("a frame of the wrong size was taken");
                 } catch (const AutoTrackError &) {
                 }
                 continue;
             }
-            const TrackStep step = tracker.next(image);
+            const TrackStep step = image.feed(tracker);
             checkStep(step, lost);
             lost = step.state == TrackStep::State::Lost;
         }

@@ -1,5 +1,6 @@
-// Opens arbitrary bytes as a video, then reads a few frames in an order
-// drawn from the input, including indices just outside the video.
+// Opens arbitrary bytes as a video, then reads a few frames, in colour or
+// grey, in an order drawn from the input, including indices just outside
+// the video.
 #include "player/framereader.h"
 #include "scratchfile.h"
 
@@ -45,26 +46,37 @@ std::vector<int> requestOrder(int frameCount, std::uint64_t seed)
     return order;
 }
 
-void checkFrame(const FrameSource &source, const RgbImage &image)
+template <typename Image>
+void checkFrame(const FrameSource &source, const Image &image, std::size_t bytesPerPixel)
 {
     if (image.width != source.width() || image.height != source.height())
         fail("a frame's size differs from the video's");
-    if (image.pixels.size() != static_cast<std::size_t>(image.width) * image.height * 3)
+    if (image.pixels.size() != static_cast<std::size_t>(image.width) * image.height * bytesPerPixel)
         fail("a frame's pixels do not fill its size");
+}
+
+// Colour or grey, as the seed's bit for this request says: the two take
+// different paths from the decoded picture.
+void readFrame(FrameSource &source, int index, bool gray)
+{
+    if (gray)
+        checkFrame(source, source.frameGray(index), 1);
+    else
+        checkFrame(source, source.frameRgb(index), 3);
 }
 
 void readFrames(FrameSource &source, std::uint64_t seed)
 {
     const int count = source.frameCount();
+    int request = 0;
     for (const int index : requestOrder(count, seed)) {
         const bool inside = index >= 0 && index < count;
         if (!std::isfinite(source.frameTimeMs(index)))
             fail("a frame time is not a number");
         try {
-            const RgbImage image = source.frameRgb(index);
+            readFrame(source, index, (seed >> (32 + request++)) & 1);
             if (!inside)
                 fail("a frame outside the video was returned");
-            checkFrame(source, image);
         } catch (const ReaderError &error) {
             if (error.kind() != ReaderErrorKind::DecodeFailed)
                 fail("reading a frame failed with an opening error");
