@@ -16,7 +16,6 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstring>
 #include <mutex>
