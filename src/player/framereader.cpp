@@ -139,7 +139,10 @@ struct FrameReader::Impl {
     RgbImage toRgb(const AVFrame *decoded);
     GrayImage toGray(const AVFrame *decoded);
     void copyLuma(const AVFrame *decoded, GrayImage &image) const;
-    void fillAround(int index);
+    void fillAround(int current, FillReach reach);
+    std::vector<std::pair<int, int>> groupsEndingAt(int last, int room) const;
+    void decodeGroup(const std::pair<int, int> &group);
+    void resumeAfter(int frame);
     int keyframeAtOrBefore(int frame) const;
     bool allCached(int first, int last) const;
     void touch(int first, int last);
@@ -327,17 +330,47 @@ bool FrameReader::Impl::allCached(int first, int last) const
 }
 
 // Whole groups of pictures: one cut short would be decoded from its
-// keyframe anyway and push nearer frames out of the cache. They are decoded
-// farthest first, so that the session ends after the current frame and a
-// step forward goes on from there.
-void FrameReader::Impl::fillAround(int current)
+// keyframe anyway and push nearer frames out of the cache. The groups a
+// step back needs come first; the farther ones are then decoded farthest
+// first, and the decoder goes back to the current group so that a step
+// forward goes on from there.
+void FrameReader::Impl::fillAround(int current, FillReach reach)
 {
     const std::size_t frameBytes = cache.bytesOf(current);
     if (frameBytes == 0)
         return;
     // One frame of room for what the user asks next.
     const int room = static_cast<int>(std::min<std::size_t>(cache.budget() / frameBytes, kMaxFrames)) - 1;
+    if (room < 1)
+        return;
     const int last = std::min(current + 1, index.count() - 1);
+    const std::vector<std::pair<int, int>> groups = groupsEndingAt(last, room);
+    std::size_t nearCount = 1;
+    while (nearCount < groups.size() && groups[nearCount - 1].first > current - 1)
+        ++nearCount;
+    // The frames kept become the most recent, so that others go first.
+    const int first = groups.back().first;
+    touch(first, last);
+    for (std::size_t group = nearCount; group-- > 0;)
+        decodeGroup(groups[group]);
+    if (reach == FillReach::All) {
+        bool moved = false;
+        for (std::size_t group = groups.size(); group-- > nearCount;) {
+            if (allCached(groups[group].first, groups[group].second))
+                continue;
+            decodeGroup(groups[group]);
+            moved = true;
+        }
+        if (moved)
+            resumeAfter(last);
+    }
+    touch(first, last);
+}
+
+// Nearest first, as many whole groups as `room` frames hold; the nearest
+// is kept even when cut short.
+std::vector<std::pair<int, int>> FrameReader::Impl::groupsEndingAt(int last, int room) const
+{
     const int lowest = std::max(0, last - room + 1);
     std::vector<std::pair<int, int>> groups;
     int left = room;
@@ -350,13 +383,26 @@ void FrameReader::Impl::fillAround(int current)
         left -= end - start + 1;
         end = start - 1;
     }
-    // The frames kept become the most recent, so that others go first.
-    touch(groups.back().first, last);
-    for (auto group = groups.rbegin(); group != groups.rend(); ++group)
-        if (!allCached(group->first, group->second))
-            for (int frame = group->first; frame <= group->second; ++frame)
-                decodedFrame(frame);
-    touch(groups.back().first, last);
+    return groups;
+}
+
+void FrameReader::Impl::decodeGroup(const std::pair<int, int> &group)
+{
+    if (allCached(group.first, group.second))
+        return;
+    for (int frame = group.first; frame <= group.second; ++frame)
+        decodedFrame(frame);
+}
+
+// Decodes the frame's group again, already cached, only to leave the
+// decoder just after the frame.
+void FrameReader::Impl::resumeAfter(int frame)
+{
+    if (index.byOrdinal())
+        return;
+    const int keyPosition = index.keyPositionAtOrBefore(frame);
+    if (keyPosition >= 0 && seekToKeyframe(keyPosition))
+        decodeForwardTo(frame);
 }
 
 // Later frames become more recent than earlier ones.
@@ -516,13 +562,13 @@ GrayImage FrameReader::frameGray(int index)
     return m_impl->toGray(m_impl->decodedFrame(index));
 }
 
-void FrameReader::fillCacheAround(int index, const std::atomic<bool> &stop)
+void FrameReader::fillCacheAround(int index, FillReach reach, const std::atomic<bool> &stop)
 {
     if (index < 0 || index >= frameCount())
         return;
     m_impl->stop = &stop;
     try {
-        m_impl->fillAround(index);
+        m_impl->fillAround(index, reach);
     } catch (const Interrupted &) {
         // The user wants a frame: the session stays where it stopped.
     } catch (const std::exception &) {

@@ -14,6 +14,9 @@ namespace {
 
 // Enough to ride out one slow frame without holding many 1080p pictures.
 constexpr int kPrefetchDepth = 4;
+// Longer than between two repeated key presses, so that holding a key
+// does not start the fill of the frames a step back needs at every frame.
+constexpr std::chrono::milliseconds kNearFillDelay{50};
 
 double steadyNowMs()
 {
@@ -46,7 +49,7 @@ bool Player::open(const std::string &utf8Path)
     }
     if (!m_source)
         return false;
-    m_filler = std::make_unique<CacheFiller>(*m_source, m_fillDelay);
+    m_filler = std::make_unique<CacheFiller>(*m_source, m_fillDelay, kNearFillDelay);
     // A file whose first frame cannot be decoded stays open with an empty
     // picture rather than showing a frame that is not frame 0. Without a
     // listener nobody would see the picture.

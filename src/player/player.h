@@ -71,7 +71,7 @@ public:
     void setListener(PlayerListener *listener) { m_listener = listener; }
     void setTimeSource(TimeSource now) { m_now = std::move(now); }
     // How long the player stays on a frame before it fills the cache
-    // around it; for files opened from then on.
+    // farther back than a step; for files opened from then on.
     void setCacheFillDelay(std::chrono::milliseconds delay) { m_fillDelay = delay; }
 
     // Closes what is open, then opens the file at utf8Path and shows its
@@ -145,7 +145,8 @@ private:
     PlaybackStats m_stats;
     std::unique_ptr<BasicFramePrefetcher<RgbImage>> m_prefetcher;
     std::unique_ptr<CacheFiller> m_filler;
-    // Longer than between two repeated key presses.
+    // Before the fill of the frames farther back, which moves the decoder
+    // away from the current frame: a pause, not a hesitation between steps.
     std::chrono::milliseconds m_fillDelay{300};
 };
 
