@@ -126,6 +126,12 @@ struct FrameReader::Impl {
     const std::atomic<bool> *stop = nullptr;
 
     void buildIndex();
+    // An index cut short by a quit would count too few frames.
+    void failIfInterrupted() const
+    {
+        if (session.wasInterrupted())
+            session.fail(ReaderErrorKind::CannotOpen, "cannot open (interrupted)");
+    }
     FrameIndex indexByDecoding();
     void computeRate();
 
@@ -161,6 +167,7 @@ void FrameReader::Impl::buildIndex()
     storedHeight = st->codecpar->height;
     orientation = orientationOf(st);
     std::optional<FrameIndex> fromPacketStamps = FrameIndex::fromPackets(session);
+    failIfInterrupted();
     fromPackets = fromPacketStamps.has_value();
     session.open();
     if (fromPackets) {
@@ -188,6 +195,7 @@ FrameIndex FrameReader::Impl::indexByDecoding()
         if (found.size() > static_cast<std::size_t>(kMaxFrames))
             session.fail(ReaderErrorKind::NotSupported, "more than " + std::to_string(kMaxFrames) + " frames");
     }
+    failIfInterrupted();
     if (found.empty())
         session.fail(ReaderErrorKind::DecodeFailed, "no frame could be decoded");
     return FrameIndex::fromDecodedFrames(std::move(found), std::move(keys));
@@ -236,6 +244,8 @@ bool FrameReader::Impl::decodeForwardTo(int target)
         // Between two frames: the session goes on from here next time.
         if (stop && *stop)
             throw Interrupted();
+        if (decodingStoppedForGood())
+            return false;
         if (!session.nextFrame())
             break;
         const int found = identify(frame);
@@ -567,6 +577,7 @@ void FrameReader::fillCacheAround(int index, FillReach reach, const std::atomic<
     if (index < 0 || index >= frameCount())
         return;
     m_impl->stop = &stop;
+    m_impl->session.interruptWhen(&stop);
     try {
         m_impl->fillAround(index, reach);
     } catch (const Interrupted &) {
@@ -575,6 +586,10 @@ void FrameReader::fillCacheAround(int index, FillReach reach, const std::atomic<
         // A frame that fails here fails again, with its message, when asked for.
     }
     m_impl->stop = nullptr;
+    m_impl->session.interruptWhen(nullptr);
+    // A read cut short: the next request seeks, and so reopens the file.
+    if (m_impl->session.wasInterrupted())
+        m_impl->session.stop();
 }
 
 std::size_t FrameReader::cacheBudgetFor(std::uint64_t memoryBytes)

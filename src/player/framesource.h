@@ -72,6 +72,12 @@ public:
     }
 };
 
+// Makes every read, seek and open of every reader give up at once, for
+// the rest of the process, so that a quit never waits for a decode. Safe
+// in a signal handler.
+void stopAllDecoding() noexcept;
+bool decodingStoppedForGood() noexcept;
+
 // Opens a file with the FFmpeg-based reader. Throws ReaderError.
 std::unique_ptr<FrameSource> openFrameSource(const std::string &path);
 // The same for reading each frame once, in order: it keeps only the few

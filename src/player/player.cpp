@@ -34,7 +34,13 @@ bool isComplete(const RgbImage &picture)
 
 Player::Player(Opener opener) : m_opener(std::move(opener)), m_now(steadyNowMs) {}
 
-Player::~Player() = default;
+Player::~Player()
+{
+    // The claim is on the filler's lock, so it goes before the filler.
+    m_prefetcher.reset();
+    if (m_prefetcherClaim.owns_lock())
+        m_prefetcherClaim.unlock();
+}
 
 bool Player::open(const std::string &utf8Path)
 {
@@ -87,7 +93,7 @@ bool Player::play()
     m_clock = PlaybackClock(m_position, std::move(times));
     // The prefetcher's thread has the source to itself until the pause.
     if (m_filler)
-        (void)m_filler->claim();
+        m_prefetcherClaim = m_filler->claim();
     m_prefetcher = std::make_unique<FramePrefetcher>(*m_source, m_position + 1, length() - 1, kPrefetchDepth);
     m_playStartMs = m_now();
     setPlaying(true);
@@ -98,6 +104,8 @@ void Player::pause()
 {
     // Joins the decoding thread before anyone else uses the source.
     m_prefetcher.reset();
+    if (m_prefetcherClaim.owns_lock())
+        m_prefetcherClaim.unlock();
     const bool wasPlaying = m_playing;
     setPlaying(false);
     if (wasPlaying)

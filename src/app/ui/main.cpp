@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/ui/form1.h"
+#include "app/ui/quitsignals.h"
 #include "app/ui/toolkittranslation.h"
 #include "dialogs/ui/programicon.h"
 #include "journal/journalfolder.h"
@@ -61,6 +62,11 @@ int main(int argc, char *argv[])
     // warning that points cannot be kept.
     form.setJournalFolder(zorvane::defaultJournalFolder().value_or(std::filesystem::path()));
     form.show();
+    // Closing the window alone would wait for an open question to be answered.
+    const zorvane::QuitSignals quitSignals([&form] {
+        form.close();
+        QApplication::quit();
+    });
     if (!commandLine.file.empty()) {
         const QString path = QFileInfo(QFile::decodeName(commandLine.file.c_str())).absoluteFilePath();
         QTimer::singleShot(0, &form, [&form, path] { form.openVideo(path); });
