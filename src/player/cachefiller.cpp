@@ -1,6 +1,9 @@
 #include "player/cachefiller.h"
 
+#include "common/log.h"
+
 #include <algorithm>
+#include <string>
 
 namespace zorvane {
 
@@ -89,8 +92,11 @@ bool CacheFiller::fill(std::unique_lock<std::mutex> &lock, FillReach reach)
             try {
                 m_source.fillCacheAround(index, reach, m_stop);
                 ran = !m_stop;
-            } catch (...) {
+            } catch (const std::exception &error) {
                 // A fill is a guess; the frame asked for later reports its own failure.
+                logDebug("player", std::string("cache fill around frame ") + std::to_string(index) + ": " + error.what());
+            } catch (...) {
+                logDebug("player", "cache fill around frame " + std::to_string(index) + " failed");
             }
         }
     }

@@ -1,5 +1,6 @@
 #include "player/decodesession.h"
 
+#include "common/log.h"
 #include "player/framereader.h"
 #include "player/picturebudget.h"
 
@@ -161,7 +162,8 @@ bool DecodeSession::seek(std::int64_t stamp)
     if (m_interrupted && !(m_stop && *m_stop)) {
         try {
             open();
-        } catch (const ReaderError &) {
+        } catch (const ReaderError &error) {
+            logDebug("player", error.what());
             return false;
         }
     }

@@ -1,5 +1,6 @@
 #include "player/framereader.h"
 
+#include "common/log.h"
 #include "player/avpointers.h"
 #include "player/decodesession.h"
 #include "player/framecache.h"
@@ -30,6 +31,20 @@ namespace {
 
 // Thrown out of a background fill once it is told to stop.
 struct Interrupted {};
+
+void logFfmpegLine(void *context, int level, const char *format, va_list arguments)
+{
+    if (level > av_log_get_level() || !debugLogEnabled())
+        return;
+    char line[1024];
+    int printPrefix = 1;
+    av_log_format_line2(context, level, format, arguments, line, sizeof line, &printPrefix);
+    std::string_view text(line);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    if (!text.empty())
+        logDebug("ffmpeg", text);
+}
 
 // Decoders copy these fields from the bitstream unchecked, so they may
 // hold numbers outside their enums; reading them as the enum would be
@@ -513,10 +528,12 @@ FrameReader::FrameReader(const std::string &path, std::size_t cacheBudgetBytes, 
 {
     m_impl->session.checkRegularFile();
     // Damaged files make FFmpeg log per packet; failures reach callers as
-    // typed errors instead, and command-line users get one line.
+    // typed errors instead, and command-line users get one line. Its
+    // warnings go to the debug log when that is on.
     static std::once_flag setUp;
     std::call_once(setUp, [] {
-        av_log_set_level(AV_LOG_QUIET);
+        av_log_set_level(debugLogEnabled() ? AV_LOG_WARNING : AV_LOG_QUIET);
+        av_log_set_callback(logFfmpegLine);
         av_max_alloc(kMaxBlockBytes);
     });
     m_impl->buildIndex();
@@ -582,8 +599,9 @@ void FrameReader::fillCacheAround(int index, FillReach reach, const std::atomic<
         m_impl->fillAround(index, reach);
     } catch (const Interrupted &) {
         // The user wants a frame: the session stays where it stopped.
-    } catch (const std::exception &) {
+    } catch (const std::exception &error) {
         // A frame that fails here fails again, with its message, when asked for.
+        logDebug("player", std::string("fill around frame ") + std::to_string(index) + ": " + error.what());
     }
     m_impl->stop = nullptr;
     m_impl->session.interruptWhen(nullptr);

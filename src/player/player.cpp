@@ -1,5 +1,6 @@
 #include "player/player.h"
 
+#include "common/log.h"
 #include "player/cachefiller.h"
 #include "player/frameprefetcher.h"
 
@@ -52,6 +53,7 @@ bool Player::open(const std::string &utf8Path)
     } catch (const ReaderError &error) {
         m_source.reset();
         m_lastError = error.what();
+        logDebug("player", m_lastError);
     }
     if (!m_source)
         return false;
@@ -202,8 +204,9 @@ RgbImage Player::decoded(int frame)
     try {
         const std::unique_lock<std::mutex> source = m_filler ? m_filler->claim() : std::unique_lock<std::mutex>();
         picture = m_source->frameRgb(frame);
-    } catch (const std::exception &) {
+    } catch (const std::exception &error) {
         // Out of memory for a huge frame counts as a broken frame.
+        logDebug("player", std::string("frame ") + std::to_string(frame) + ": " + error.what());
         return {};
     }
     return isComplete(picture) ? std::move(picture) : RgbImage{};

@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "app/ui/corelog.h"
 #include "app/ui/form1.h"
 #include "app/ui/quitsignals.h"
 #include "app/ui/toolkittranslation.h"
@@ -46,6 +47,7 @@ int main(int argc, char *argv[])
         return answerWithoutWindow(early);
 
     QApplication app(argc, argv); // takes the toolkit's options out of argv
+    zorvane::routeCoreLogIntoQt();
     const zorvane::CommandLine commandLine = zorvane::parseCommandLine(argumentsAfterName(argc, argv));
     if (commandLine.action != zorvane::CommandLine::Action::Run)
         return answerWithoutWindow(commandLine);
