@@ -3,7 +3,7 @@
 // no save covered.
 #include "app/ui/commondialog.h"
 #include "app/ui/form1.h"
-#include "journal/journalfailure.h"
+#include "journal/ui/journaltexts.h"
 #include "player/framesource.h"
 #include "player/ui/videodisplay.h"
 #include "support/media.h"
@@ -30,7 +30,7 @@ QString blackVideo()
     return QString::fromStdString(path.string());
 }
 
-QString question(int points) { return QString::fromStdString(restoreQuestion(points)); }
+QString question(int points) { return restoreQuestionText(points); }
 
 // Every dialog is answered with the same path.
 class AnsweringDialog : public CommonDialog {

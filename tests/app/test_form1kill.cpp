@@ -5,7 +5,7 @@
 #include "app/ui/form1.h"
 #include "journal/childrun.h"
 #include "journal/clickplan.h"
-#include "journal/journalfailure.h"
+#include "journal/ui/journaltexts.h"
 #include "support/media.h"
 #include "support/privatefolder.h"
 
@@ -89,7 +89,7 @@ PointTrack reopen(const std::filesystem::path &state)
     if (pointsIn(track) == 0) {
         EXPECT_TRUE(asked.isEmpty());
     } else {
-        EXPECT_EQ(asked, QStringList{QString::fromStdString(restoreQuestion(pointsIn(track)))});
+        EXPECT_EQ(asked, QStringList{restoreQuestionText(pointsIn(track))});
     }
     return track;
 }

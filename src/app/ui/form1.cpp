@@ -1,5 +1,6 @@
 #include "app/ui/form1.h"
 
+#include "journal/ui/journaltexts.h"
 #include "app/frameinterval.h"
 #include "app/ui/autotrackcommands.h"
 #include "app/ui/commondialog.h"
@@ -98,8 +99,8 @@ Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_pl
     m_showMessage = [this](const QString &text) { QMessageBox::warning(this, QStringLiteral("Zorvane"), text); };
     m_askRestore = [this](const QString &text) { return askYesNo(this, text); };
     m_trackJournal = std::make_unique<TrackJournal>(
-        [this](const std::string &text) { return m_askRestore(QString::fromStdString(text)); },
-        [this](const std::string &text) { m_showMessage(QString::fromStdString(text)); });
+        [this](std::int32_t unsavedPoints) { return m_askRestore(restoreQuestionText(unsavedPoints)); },
+        [this](const JournalFailure &failure) { m_showMessage(journalWarningText(failure)); });
     setWindowTitle(QStringLiteral("Zorvane"));
     m_client = new QWidget(this);
     QFont small = m_client->font();
