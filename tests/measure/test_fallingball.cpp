@@ -298,7 +298,7 @@ TEST(FallingBall, InspectPrintsTheExportedTable)
     const Session session = measureVideo(video, switchingTime);
     const fs::path sequence = mediaDir() / "falling-ball-60-30.txt";
     saveSequence(sequence, session.track, "20", commaFormat);
-    const MeasureSettings settings{identifyVideo(videoFile, video.frameCount()), session.calibration, TimeChoice{}};
+    const MeasureSettings settings{identifyVideo(videoFile, video.frameCount()), session.calibration, TimeChoice{}, {}};
     saveSidecar(sidecarPath(sequence), settings);
 
     const MeasureTable table = measureTrack(session.track, session.calibration, clockFor(TimeChoice{}, &video));

@@ -11,6 +11,19 @@ using namespace zorvane;
 
 namespace {
 
+MeasureRow measureRow(std::int32_t frame, double t, double x, double y, std::optional<double> vx,
+                      std::optional<double> vy)
+{
+    MeasureRow row;
+    row.frame = frame;
+    row.t = t;
+    row.x = x;
+    row.y = y;
+    row.vx = vx;
+    row.vy = vy;
+    return row;
+}
+
 const NumberFormat dotFormat{"."};
 const NumberFormat commaFormat{","};
 
@@ -238,7 +251,7 @@ TEST(MeasureExport, CsvHasTheHeaderAndTheLocalesSeparators)
 TEST(MeasureExport, NumbersNeverGroupDigitsNorShowNegativeZero)
 {
     MeasureTable table;
-    table.rows.push_back({0, 1234567.0, -0.0, 1.5e-7, -3.25, std::nullopt});
+    table.rows.push_back(measureRow(0, 1234567.0, -0.0, 1.5e-7, -3.25, std::nullopt));
     EXPECT_EQ(csvText(table, commaFormat).substr(csvText(table, commaFormat).find('\n') + 1),
               "1234567;0;1,5E-07;-3,25;\r\n");
 }

@@ -7,6 +7,7 @@
 #include "measure/ui/calibrationdialog.h"
 #include "measure/ui/measureoverlay.h"
 #include "measure/ui/measurewindow.h"
+#include "measure/ui/sidecarmessages.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -19,6 +20,14 @@ namespace zorvane {
 namespace {
 
 QString fromUtf8(const std::string &text) { return QString::fromStdString(text); }
+
+// The calibration file's problems are worded here; the others come worded.
+QString messageOf(const MeasureError &error)
+{
+    if (const auto *sidecar = dynamic_cast<const SidecarError *>(&error))
+        return SidecarMessages::text(sidecar->problem());
+    return fromUtf8(error.what());
+}
 
 QString distanceLabel(const Calibration &calibration, const NumberFormat &format)
 {
@@ -207,7 +216,7 @@ void MeasureController::sequenceSaved(const std::filesystem::path &sequence)
         const CalibratedVideo video = identifyVideo(pathFromUtf8(m_host.player.fileName()), m_host.player.length());
         saveSidecar(sidecarPath(sequence), MeasureSettings{video, *m_calibration, m_time});
     } catch (const MeasureError &error) {
-        m_host.showMessage(fromUtf8(error.what()));
+        m_host.showMessage(messageOf(error));
     }
 }
 
@@ -226,7 +235,7 @@ void MeasureController::sequenceLoaded(const std::filesystem::path &sequence)
         if (const std::optional<MeasureSettings> settings = loadSidecarFor(sequence, video))
             setSettings(settings->calibration, settings->time);
     } catch (const MeasureError &error) {
-        m_host.showMessage(fromUtf8(error.what()));
+        m_host.showMessage(messageOf(error));
     }
 }
 
