@@ -6,20 +6,20 @@
 #include "measure/ui/measurecontroller.h"
 #include "measure/ui/measureoverlay.h"
 #include "measure/ui/measurewindow.h"
+#include "measure/ui/plotpanel.h"
+#include "measure/ui/plotview.h"
+#include "measure/ui/sidecarmessages.h"
 #include "player/ui/videodisplay.h"
 #include "support/media.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QChart>
-#include <QChartView>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScatterSeries>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -290,12 +290,14 @@ TEST_F(MeasureUi, TableFollowsTheClicksAndSaysWhichTimeIsUsed)
     EXPECT_EQ(table()->rowCount(), 2);
     recordAt(3, {120, 10});
     ASSERT_EQ(table()->rowCount(), 3);
+    // To the measurement's precision: 40 ms frames, 5 mm pixels.
     EXPECT_EQ(table()->item(2, 0)->text(), QStringLiteral("3"));
-    EXPECT_EQ(table()->item(2, 1)->text(), QStringLiteral("0.12"));
-    EXPECT_EQ(table()->item(1, 2)->text(), QStringLiteral("0.25"));
-    EXPECT_EQ(table()->item(1, 3)->text(), QStringLiteral("0.25"));
-    // Frame 1's neighbours are 1 and 2 frames away: the weighted difference.
-    EXPECT_EQ(table()->item(1, 4)->text(), QStringLiteral("5.20833"));
+    EXPECT_EQ(table()->item(2, 1)->text(), QStringLiteral("0.120"));
+    EXPECT_EQ(table()->item(1, 2)->text(), QStringLiteral("0.250"));
+    EXPECT_EQ(table()->item(1, 3)->text(), QStringLiteral("0.250"));
+    // Frame 1's neighbours are 1 and 2 frames away: the weighted difference,
+    // 5.208 m/s known to 0.0625 m/s.
+    EXPECT_EQ(table()->item(1, 4)->text(), QStringLiteral("5.21"));
     EXPECT_EQ(table()->item(0, 4)->text(), QString());
 }
 
@@ -313,17 +315,13 @@ TEST_F(MeasureUi, ChoosingARowOrAPlottedPointMovesThePlayer)
     QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, row.center());
     EXPECT_EQ(form.player().position(), 5);
 
-    auto *view = controller->measureWindow()->findChild<QChartView *>(QStringLiteral("plotx(t)"));
-    ASSERT_NE(view, nullptr);
-    QScatterSeries *points = nullptr;
-    for (QAbstractSeries *series : view->chart()->series())
-        if (auto *scatter = qobject_cast<QScatterSeries *>(series))
-            points = scatter;
-    ASSERT_NE(points, nullptr);
-    ASSERT_EQ(points->count(), 3);
-    const QPointF inChart = view->chart()->mapToPosition(points->at(2), points);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(inChart));
+    // x(t), the first plot: frame 7 is at t = 0.28 s, x = 0.35 m.
+    PlotView *view = controller->measureWindow()->plot(0)->view();
+    const QPointF at = view->positionOf(0.28, 0.35);
+    ASSERT_TRUE(view->rect().contains(at.toPoint()));
+    QTest::mouseClick(view, Qt::LeftButton, {}, at.toPoint());
     EXPECT_EQ(form.player().position(), 7);
+    EXPECT_EQ(table()->currentRow(), 2);
 }
 
 TEST_F(MeasureUi, ExportWritesTheTableAndCopyFillsTheClipboard)
