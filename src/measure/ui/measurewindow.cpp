@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -38,14 +39,19 @@ MeasureWindow::MeasureWindow(NumberFormat format, QWidget *parent)
     connect(m_table, &QTableWidget::cellClicked, this, [this](int row, int) { chooseRow(row); });
 
     auto *plots = new QWidget(this);
-    auto *grid = new QGridLayout;
+    // Below their smallest size the plots scroll rather than overlap.
+    auto *scroll = new QScrollArea(plots);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto *grid = new QGridLayout(new QWidget);
+    scroll->setWidget(grid->parentWidget());
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(4);
     const std::array<std::pair<Quantity, Quantity>, 4> shown = {
         std::pair{Quantity::T, Quantity::X}, std::pair{Quantity::T, Quantity::Y}, std::pair{Quantity::T, Quantity::Vx},
         std::pair{Quantity::T, Quantity::Vy}};
     for (std::size_t i = 0; i < m_plots.size(); ++i) {
-        m_plots[i] = new PlotPanel(m_format, shown[i].first, shown[i].second, plots);
+        m_plots[i] = new PlotPanel(m_format, shown[i].first, shown[i].second, grid->parentWidget());
         m_plots[i]->setObjectName(QStringLiteral("plot%1").arg(i + 1));
         grid->addWidget(m_plots[i], static_cast<int>(i / 2), static_cast<int>(i % 2));
         connect(m_plots[i], &PlotPanel::frameChosen, this, &MeasureWindow::selectFrame);
@@ -58,24 +64,20 @@ MeasureWindow::MeasureWindow(NumberFormat format, QWidget *parent)
     m_plotCount->setCurrentIndex(2);
     connect(m_plotCount, &QComboBox::currentIndexChanged, this,
             [this] { setPlotCount(m_plotCount->currentData().toInt()); });
-    auto *hint = new QLabel(tr("Molette : zoom · glisser : déplacer · Maj+glisser : plage de l'ajustement · "
-                               "double clic : vue entière · clic droit : copier, exporter"),
-                            plots);
-    hint->setWordWrap(true);
-    hint->setStyleSheet(QStringLiteral("color: #555"));
     auto *top = new QHBoxLayout;
     top->addWidget(new QLabel(tr("Graphiques :"), plots));
     top->addWidget(m_plotCount);
-    top->addWidget(hint, 1);
+    top->addStretch(1);
     auto *plotsLayout = new QVBoxLayout(plots);
     plotsLayout->setContentsMargins(0, 0, 0, 0);
     plotsLayout->addLayout(top);
-    plotsLayout->addLayout(grid, 1);
+    plotsLayout->addWidget(scroll, 1);
 
     auto *splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(m_table);
     splitter->addWidget(plots);
-    splitter->setStretchFactor(1, 1);
+    splitter->setStretchFactor(0, 2);
+    splitter->setStretchFactor(1, 3);
     splitter->setSizes({380, 620});
 
     auto *layout = new QVBoxLayout(this);

@@ -34,7 +34,7 @@ PlotPanel::PlotPanel(NumberFormat format, Quantity x, Quantity y, QWidget *paren
     m_xChoice->setObjectName(QStringLiteral("horizontal"));
     m_modelChoice = new QComboBox(this);
     m_modelChoice->setObjectName(QStringLiteral("model"));
-    m_modelChoice->addItem(tr("Pas d'ajustement"));
+    m_modelChoice->addItem(tr("Sans modèle"));
     for (const auto &[model, name] :
          {std::pair{FitModel::Linear, tr("Linéaire")}, std::pair{FitModel::Quadratic, tr("Parabole")},
           std::pair{FitModel::Sine, tr("Sinusoïde")}, std::pair{FitModel::Exponential, tr("Exponentielle")},
@@ -61,17 +61,25 @@ PlotPanel::PlotPanel(NumberFormat format, Quantity x, Quantity y, QWidget *paren
     menu->addAction(tr("Copier l'ajustement"), this, [this] { QApplication::clipboard()->setText(fitText()); })
         ->setObjectName(QStringLiteral("copierAjustement"));
 
+    // "y = f(t)" above the plot, the model below it with its result.
     auto *choices = new QHBoxLayout;
     choices->setContentsMargins(0, 0, 0, 0);
     choices->addWidget(m_yChoice);
-    choices->addWidget(new QLabel(tr("en fonction de"), this));
+    choices->addWidget(new QLabel(tr("= f("), this));
     choices->addWidget(m_xChoice);
-    choices->addWidget(m_modelChoice, 1);
+    choices->addWidget(new QLabel(QStringLiteral(")"), this));
+    choices->addStretch(1);
+    auto *model = new QHBoxLayout;
+    model->setContentsMargins(0, 0, 0, 0);
+    model->addWidget(new QLabel(tr("Ajustement :"), this));
+    model->addWidget(m_modelChoice);
+    model->addStretch(1);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->setSpacing(2);
     layout->addLayout(choices);
     layout->addWidget(m_view, 1);
+    layout->addLayout(model);
     layout->addWidget(m_result);
 
     setQuantities(x, y);
@@ -242,11 +250,12 @@ QString PlotPanel::equationWithValues(const FitResult &fit) const
     switch (fit.model) {
     case FitModel::Linear: right = term(v[0], QStringLiteral("·") + x, true) + term(v[1], {}, false); break;
     case FitModel::Quadratic:
-        right = term(v[0], QStringLiteral("·%1²").arg(x), true) + term(v[1], QStringLiteral("·") + x, false)
-                + term(v[2], {}, false);
+        right = term(v[0], QStringLiteral("·") + x + QStringLiteral("²"), true)
+                + term(v[1], QStringLiteral("·") + x, false) + term(v[2], {}, false);
         break;
     case FitModel::Poly3:
-        right = term(v[0], QStringLiteral("·%1³").arg(x), true) + term(v[1], QStringLiteral("·%1²").arg(x), false)
+        right = term(v[0], QStringLiteral("·") + x + QStringLiteral("³"), true)
+                + term(v[1], QStringLiteral("·") + x + QStringLiteral("²"), false)
                 + term(v[2], QStringLiteral("·") + x, false) + term(v[3], {}, false);
         break;
     case FitModel::Sine:

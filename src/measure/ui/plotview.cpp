@@ -3,6 +3,7 @@
 #include "measure/quantity.h"
 
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -38,9 +39,11 @@ AxisScale shifted(const AxisScale &scale, double by) { return ticksWithin(scale.
 PlotView::PlotView(QWidget *parent) : QWidget(parent)
 {
     setMouseTracking(true);
-    setMinimumSize(200, 150);
+    setMinimumSize(180, 130);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setFocusPolicy(Qt::ClickFocus);
+    setToolTip(tr("Molette : zoom · glisser : déplacer · Maj+glisser : plage de l'ajustement · double clic : vue "
+                  "entière · clic droit : copier, exporter"));
     m_menu = new QMenu(this);
     m_menu->addAction(tr("Vue entière"), this, &PlotView::resetView);
     QAction *joined = m_menu->addAction(tr("Relier les points"));
@@ -122,7 +125,8 @@ QRect PlotView::plotArea(const QRect &bounds, const QFontMetrics &metrics) const
     const int line = metrics.height();
     const int left = widest + line + 12;
     const int lastLabel = metrics.horizontalAdvance(valueText(view.x.high, view.x.decimals)) / 2 + 6;
-    return bounds.adjusted(left, line / 2 + 6, -std::max(lastLabel, 10), -(2 * line + 10));
+    const int top = m_equation.isEmpty() ? line / 2 + 6 : line + 8;
+    return bounds.adjusted(left, top, -std::max(lastLabel, 10), -(2 * line + 10));
 }
 
 QPointF PlotView::toPixels(const QRectF &area, const View &view, double x, double y) const
@@ -185,16 +189,13 @@ void PlotView::paint(QPainter &painter, const QRect &bounds) const
     drawCurve(painter, area, view);
     painter.restore();
 
+    // Above the plot, where it hides no point.
     if (!m_equation.isEmpty()) {
         const QFontMetrics metrics = painter.fontMetrics();
-        const QString text = metrics.elidedText(m_equation, Qt::ElideRight, area.width() - 12);
-        QRect box = metrics.boundingRect(text).adjusted(-4, -2, 4, 2);
-        box.moveTopLeft(area.topLeft() + QPoint(6, 6));
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(255, 255, 255, 225));
-        painter.drawRect(box);
+        const QRect line(area.left(), bounds.top() + 2, area.width(), metrics.height());
         painter.setPen(kCurve);
-        painter.drawText(box, Qt::AlignCenter, text);
+        painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
+                         metrics.elidedText(m_equation, Qt::ElideRight, line.width()));
     }
 }
 
@@ -287,6 +288,20 @@ QString PlotView::hoverText(const Point &point) const
              QString::number(point.frame));
 }
 
+// Over a point its values, elsewhere how to use the plot.
+bool PlotView::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const int near = pointNear(help->pos());
+        if (near >= 0) {
+            QToolTip::showText(help->globalPos(), hoverText(m_points[static_cast<std::size_t>(near)]), this);
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
 void PlotView::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
@@ -304,8 +319,6 @@ void PlotView::mouseMoveEvent(QMouseEvent *event)
         if (near >= 0)
             QToolTip::showText(event->globalPosition().toPoint(), hoverText(m_points[static_cast<std::size_t>(near)]),
                                this);
-        else
-            QToolTip::hideText();
         return;
     }
     if (!m_moved && std::hypot(at.x() - m_pressAt.x(), at.y() - m_pressAt.y()) < kDragStart)
