@@ -297,7 +297,9 @@ std::string valueWithUncertainty(double value, double uncertainty, std::string_v
     if (!(uncertainty > 0) || !std::isfinite(uncertainty))
         return fixedText(value, 6, decimalSeparator) + " ± 0";
     const int exponent = static_cast<int>(std::floor(std::log10(uncertainty)));
-    const int decimals = 1 - exponent;
+    // Two digits of the uncertainty, but never beyond ten of the value.
+    const int valueExponent = value != 0 ? static_cast<int>(std::floor(std::log10(std::abs(value)))) : exponent;
+    const int decimals = std::min(1 - exponent, 9 - valueExponent);
     if (decimals >= 0)
         return fixedText(value, decimals, decimalSeparator) + " ± "
                + fixedText(uncertainty, decimals, decimalSeparator);

@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -322,6 +323,104 @@ TEST_F(MeasureUi, ChoosingARowOrAPlottedPointMovesThePlayer)
     QTest::mouseClick(view, Qt::LeftButton, {}, at.toPoint());
     EXPECT_EQ(form.player().position(), 7);
     EXPECT_EQ(table()->currentRow(), 2);
+}
+
+// Without a calibration the window still measures, in pixels with y up;
+// with one and a mass, the energies join the table and the plots, and a
+// parabola fitted to y(t) gives back its acceleration.
+TEST_F(MeasureUi, PlotsShowAnyQuantityWithItsFitAndCopyAsPictures)
+{
+    openVideo(blackVideo(10));
+    for (int frame = 0; frame < 10; ++frame)
+        recordAt(frame, {20 + 10 * frame, 60 + 2 * (frame - 4) * (frame - 4)});
+    action("tableau")->trigger();
+    MeasureWindow *window = controller->measureWindow();
+    ASSERT_EQ(table()->rowCount(), 10);
+    EXPECT_EQ(table()->horizontalHeaderItem(2)->text(), QStringLiteral("x (px)"));
+    auto *header = window->findChild<QLabel *>(QStringLiteral("header"));
+    EXPECT_NE(header->text().indexOf(QStringLiteral("pixels")), -1) << header->text().toStdString();
+
+    action("etalonnage")->trigger();
+    leftClick(kScaleStart);
+    leftClick(kScaleEnd);
+    leftClick(kOrigin);
+    inDialog<QLineEdit>("distance")->setText(QStringLiteral("0.5"));
+    inDialog<QLineEdit>("mass")->setText(QStringLiteral("0,2"));
+    QTest::mouseClick(inDialog<QPushButton>("ok"), Qt::LeftButton);
+    ASSERT_EQ(controller->dynamics().massKg, 0.2);
+    QStringList titles;
+    for (int column = 0; column < table()->columnCount(); ++column)
+        titles << table()->horizontalHeaderItem(column)->text();
+    EXPECT_EQ(titles.join(QLatin1Char(' ')),
+              QStringLiteral("Image t (s) x (m) y (m) vx (m/s) vy (m/s) v (m/s) ax (m/s²) ay (m/s²) Ec (J) Epp (J) "
+                             "Em (J)"));
+
+    // 4 px per frame² downwards, 5 mm pixels, 40 ms frames: -12.5 m/s².
+    PlotPanel *plot = window->plot(1);
+    plot->setQuantities(Quantity::T, Quantity::Y);
+    plot->setModel(FitModel::Quadratic);
+    ASSERT_TRUE(plot->fit());
+    EXPECT_NEAR(2 * plot->fit()->coefficients[0].value, -12.5, 1e-9);
+    EXPECT_NE(plot->fitText().indexOf(QStringLiteral("2a = -12.5")), -1) << plot->fitText().toStdString();
+    plot->view()->menu()->findChild<QAction *>(QStringLiteral("copierAjustement"))->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), plot->fitText());
+
+    plot->view()->menu()->findChild<QAction *>(QStringLiteral("copierGraphique"))->trigger();
+    const QImage picture = QGuiApplication::clipboard()->image();
+    ASSERT_FALSE(picture.isNull());
+    int curve = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor colour = picture.pixelColor(x, y);
+            curve += colour.red() > 180 && colour.green() < 90 && colour.blue() < 90;
+        }
+    EXPECT_GT(curve, 500) << "the fitted curve and its equation";
+    // Filled markers over the curve: each point's centre is the markers' dark blue.
+    const QImage shown = plot->view()->image(plot->view()->size());
+    QString problem;
+    const std::optional<MeasureTable> measures = controller->measures(&problem);
+    ASSERT_TRUE(measures);
+    for (const MeasureRow &row : measures->rows) {
+        const QColor centre = shown.pixelColor(plot->view()->positionOf(row.t, row.y).toPoint());
+        EXPECT_TRUE(centre.blue() > 110 && centre.red() < 60 && centre.green() < 100)
+            << "frame " << row.frame << ": " << centre.name().toStdString();
+    }
+
+    plot->setQuantities(Quantity::T, Quantity::Em);
+    plot->setModel(FitModel::Linear);
+    ASSERT_TRUE(plot->fit());
+    EXPECT_EQ(plot->fit()->points, 8u) << "energies where the velocity is";
+}
+
+// The calibration file's problems read as they always did.
+TEST(SidecarMessagesText, SayWhatIsWrongAsBefore)
+{
+    SidecarProblem problem;
+    problem.file = "/data/chute.etalonnage";
+    problem.kind = MeasureErrorKind::SidecarDamaged;
+    problem.fault = SidecarFault::NotANumber;
+    problem.line = 6;
+    problem.word = "deux";
+    EXPECT_EQ(SidecarMessages::text(problem).toStdString(),
+              "Le fichier d'étalonnage « /data/chute.etalonnage » est endommagé (ligne 6 : « deux » n'est pas un "
+              "nombre valable) : l'étalonnage n'a pas été chargé.");
+    problem.fault = SidecarFault::MissingKey;
+    problem.line = 0;
+    problem.word = "origine";
+    EXPECT_EQ(SidecarMessages::text(problem).toStdString(),
+              "Le fichier d'étalonnage « /data/chute.etalonnage » est endommagé (« origine » manquant) : "
+              "l'étalonnage n'a pas été chargé.");
+    problem.kind = MeasureErrorKind::SidecarNewer;
+    EXPECT_EQ(SidecarMessages::text(problem).toStdString(),
+              "Le fichier d'étalonnage « /data/chute.etalonnage » vient d'une version plus récente du programme : "
+              "l'étalonnage n'a pas été chargé.");
+    problem.kind = MeasureErrorKind::OtherVideo;
+    problem.saved = {"chute libre.mkv", 123456789, 38};
+    problem.open = {"autre%1.mkv", 99, 7};
+    EXPECT_EQ(SidecarMessages::text(problem).toStdString(),
+              "L'étalonnage « /data/chute.etalonnage » a été fait sur une autre vidéo (« chute libre.mkv », 38 "
+              "images, 123456789 octets) que celle qui est ouverte (« autre%1.mkv », 7 images, 99 octets) : il n'a "
+              "pas été chargé.");
 }
 
 TEST_F(MeasureUi, ExportWritesTheTableAndCopyFillsTheClipboard)

@@ -22,7 +22,7 @@ const QColor kCurve(0xd6, 0x27, 0x28);    // red
 const QColor kSelection(255, 196, 0, 70); // amber, see-through
 const QColor kGrid(0xe3, 0xe3, 0xe3);
 const QColor kFrame(0x70, 0x70, 0x70);
-constexpr double kMarkerRadius = 3.5;
+constexpr double kMarkerRadius = 4;
 constexpr double kPickReach = 9; // pixels around a point that hover or click it
 constexpr double kDragStart = 4; // pixels before a press becomes a drag
 constexpr int kCurveSamples = 400;
@@ -182,11 +182,11 @@ void PlotView::paint(QPainter &painter, const QRect &bounds) const
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(path);
     }
+    drawCurve(painter, area, view);
     painter.setPen(QPen(Qt::white, 0.8));
     painter.setBrush(kMarker);
     for (const Point &point : m_points)
         painter.drawEllipse(toPixels(area, view, point.x, point.y), kMarkerRadius, kMarkerRadius);
-    drawCurve(painter, area, view);
     painter.restore();
 
     // Above the plot, where it hides no point.
