@@ -53,13 +53,14 @@ int quantityDecimals(Quantity quantity, const MeasureTable &table);
 // Fixed decimals with the user's separator; never "-0".
 std::string fixedText(double value, int decimals, std::string_view decimalSeparator);
 
-// A fit of `y` against `x` over the rows where both have a value and
-// `rangeOn` lies within [from, to] when given. Throws FitError.
+// The rows whose quantity `on` lies between from and to, in either order.
 struct FitRange {
     Quantity on = Quantity::T;
     double from = 0;
     double to = 0;
 };
+// A fit of `y` against `x` over the rows where both have a value, within
+// the range when given. Throws FitError.
 FitResult fitQuantities(const MeasureTable &table, FitModel model, Quantity x, Quantity y,
                         const std::optional<FitRange> &range = std::nullopt);
 

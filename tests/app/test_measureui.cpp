@@ -386,6 +386,23 @@ TEST_F(MeasureUi, PlotsShowAnyQuantityWithItsFitAndCopyAsPictures)
             << "frame " << row.frame << ": " << centre.name().toStdString();
     }
 
+    // Pictures for a lab report; a failed save says why and keeps the file.
+    const QString png = folder.filePath(QStringLiteral("y.png"));
+    const QString svg = folder.filePath(QStringLiteral("y.svg"));
+    ASSERT_TRUE(plot->savePlot(png));
+    ASSERT_TRUE(plot->savePlot(svg));
+    EXPECT_EQ(QImage(png).size(), QSize(1000, 650));
+    const std::string document = zorvane::testing::readFileBytes(svg.toStdString());
+    EXPECT_NE(document.find("<svg"), std::string::npos);
+    EXPECT_NE(document.find("y (m) / t (s)"), std::string::npos);
+    QStringList problems;
+    const QMetaObject::Connection listening =
+        QObject::connect(plot, &PlotPanel::problem, [&](const QString &text) { problems << text; });
+    EXPECT_FALSE(plot->savePlot(folder.filePath(QStringLiteral("absent/y.png"))));
+    QObject::disconnect(listening);
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_NE(problems[0].indexOf(QStringLiteral("absent/y.png")), -1);
+
     plot->setQuantities(Quantity::T, Quantity::Em);
     plot->setModel(FitModel::Linear);
     ASSERT_TRUE(plot->fit());

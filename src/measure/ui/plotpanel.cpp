@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -271,18 +272,34 @@ void PlotPanel::copyPlot() const { QApplication::clipboard()->setImage(m_view->i
 
 void PlotPanel::exportPlot()
 {
-    const QString path =
-        QFileDialog::getSaveFileName(this, tr("Exporter le graphique"), tr("Graphique.png"), tr("Image PNG (*.png)"));
+    const QString png = tr("Image PNG (*.png)");
+    const QString svg = tr("Image SVG (*.svg)");
+    QString filter = png;
+    const QString path = QFileDialog::getSaveFileName(this, tr("Exporter le graphique"), tr("Graphique.png"),
+                                                      png + QStringLiteral(";;") + svg, &filter);
     if (path.isEmpty())
         return;
+    const bool hasSuffix = !QFileInfo(path).suffix().isEmpty();
+    savePlot(hasSuffix ? path : path + (filter == svg ? QStringLiteral(".svg") : QStringLiteral(".png")));
+}
+
+bool PlotPanel::savePlot(const QString &path)
+{
+    QByteArray bytes;
+    if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+        bytes = m_view->svg(kExportSize);
+    } else {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        m_view->image(kExportSize).save(&buffer, "PNG");
+    }
     // Written whole or not at all: a previous file survives a failure.
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
     QSaveFile file(path);
-    if (!m_view->image(kExportSize).save(&buffer, "PNG") || !file.open(QIODevice::WriteOnly)
-        || file.write(png) != png.size() || !file.commit())
+    if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         emit problem(tr("Impossible d'enregistrer le graphique dans « %1 » : %2").arg(path, file.errorString()));
+        return false;
+    }
+    return true;
 }
 
 } // namespace zorvane

@@ -33,6 +33,8 @@ public:
 
     void copyPlot() const;
     void exportPlot();
+    // As SVG when the name ends in .svg, PNG otherwise; false after saying why.
+    bool savePlot(const QString &path);
 
 signals:
     void frameChosen(int frame);

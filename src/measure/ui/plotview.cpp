@@ -2,12 +2,14 @@
 
 #include "measure/quantity.h"
 
+#include <QBuffer>
 #include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSvgGenerator>
 #include <QToolTip>
 #include <QWheelEvent>
 
@@ -106,6 +108,23 @@ QImage PlotView::image(const QSize &size) const
     painter.setFont(font());
     paint(painter, QRect(QPoint(0, 0), size));
     return picture;
+}
+
+QByteArray PlotView::svg(const QSize &size) const
+{
+    QByteArray document;
+    QBuffer buffer(&document);
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(size);
+    generator.setViewBox(QRect(QPoint(0, 0), size));
+    generator.setTitle(m_y.title + QStringLiteral(" / ") + m_x.title);
+    QPainter painter(&generator);
+    painter.setFont(font());
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    paint(painter, QRect(QPoint(0, 0), size));
+    painter.end();
+    return document;
 }
 
 void PlotView::paintEvent(QPaintEvent *)
@@ -235,7 +254,7 @@ void PlotView::drawAxes(QPainter &painter, const QRect &area, const View &view) 
     painter.setPen(Qt::black);
     painter.drawText(QRect(area.left(), area.bottom() + line + 6, area.width(), line), Qt::AlignCenter, m_x.title);
     painter.save();
-    painter.translate(area.left() - (area.left() - 2), area.center().y());
+    painter.translate(2, area.center().y()); // the left edge, which every plot starts from
     painter.rotate(-90);
     painter.drawText(QRect(-area.height() / 2, 0, area.height(), line), Qt::AlignCenter, m_y.title);
     painter.restore();

@@ -46,8 +46,10 @@ public:
     void clearSelection();
     void resetView();
 
-    // The plot as an image of that size, for the clipboard and files.
+    // The plot as an image of that size, for the clipboard and files, or
+    // as an SVG document.
     QImage image(const QSize &size) const;
+    QByteArray svg(const QSize &size) const;
     // Where a data point is drawn, in widget pixels.
     QPointF positionOf(double x, double y) const;
     QMenu *menu() const { return m_menu; }
