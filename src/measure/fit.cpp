@@ -211,9 +211,21 @@ double medianSpacing(std::span<const double> x)
 }
 
 // The angular frequency whose a sin + b cos + c fits best, scanned from
-// half a cycle over the span to the sampling's Nyquist limit.
-std::vector<double> sineStart(std::span<const double> x, std::span<const double> y)
+// half a cycle over the span to the sampling's Nyquist limit. A long track
+// is scanned on an even subset of its points, which keeps the scan to a
+// fraction of a second; the settling then uses them all.
+std::vector<double> sineStart(std::span<const double> allX, std::span<const double> allY)
 {
+    constexpr std::size_t kScanned = 2000;
+    std::vector<double> subsetX;
+    std::vector<double> subsetY;
+    const std::size_t stride = (allX.size() + kScanned - 1) / kScanned;
+    for (std::size_t i = 0; i < allX.size(); i += stride) {
+        subsetX.push_back(allX[i]);
+        subsetY.push_back(allY[i]);
+    }
+    const std::span<const double> x = subsetX;
+    const std::span<const double> y = subsetY;
     const auto [low, high] = std::minmax_element(x.begin(), x.end());
     const double span = *high - *low;
     const double spacing = medianSpacing(x);
