@@ -48,6 +48,13 @@ void CalibrationDialog::createControls()
     auto *scale = new QFormLayout;
     scale->addRow(QStringLiteral("Distance réelle (m) :"), m_distance);
     scale->addRow(QStringLiteral("Axe y :"), m_yAxis);
+    m_mass = new QLineEdit(this);
+    m_mass->setObjectName(QStringLiteral("mass"));
+    m_mass->setPlaceholderText(tr("pour les énergies"));
+    m_gravity = new QLineEdit(this);
+    m_gravity->setObjectName(QStringLiteral("gravity"));
+    scale->addRow(tr("Masse (kg) :"), m_mass);
+    scale->addRow(tr("g (m/s²) :"), m_gravity);
 
     auto *time = new QGroupBox(QStringLiteral("Temps"), this);
     m_videoTimes = new QRadioButton(QStringLiteral("Temps des images de la vidéo"), time);
@@ -109,6 +116,28 @@ void CalibrationDialog::start(const std::optional<Calibration> &calibration, con
     m_stepField->setText(numberText(time.stepMs, m_format));
     showTimeChoice();
     showStep();
+}
+
+void CalibrationDialog::setDynamics(const MassAndGravity &dynamics)
+{
+    m_dynamics = dynamics;
+    m_mass->setText(dynamics.massKg ? numberText(*dynamics.massKg, m_format) : QString());
+    m_gravity->setText(numberText(dynamics.gravity, m_format));
+}
+
+std::optional<MassAndGravity> CalibrationDialog::dynamicsTyped() const
+{
+    MassAndGravity dynamics;
+    if (!m_mass->text().trimmed().isEmpty()) {
+        dynamics.massKg = parseMass(m_mass->text().toStdString(), m_format);
+        if (!dynamics.massKg)
+            return std::nullopt;
+    }
+    const std::optional<double> gravity = parseGravity(m_gravity->text().toStdString(), m_format);
+    if (!gravity)
+        return std::nullopt;
+    dynamics.gravity = *gravity;
+    return dynamics;
 }
 
 bool CalibrationDialog::isPicking() const { return m_awaited != Step::Done; }
@@ -196,6 +225,14 @@ void CalibrationDialog::confirm()
     try {
         const Calibration calibration = calibrationTyped();
         const TimeChoice time = timeTyped();
+        const std::optional<MassAndGravity> dynamics = dynamicsTyped();
+        if (!dynamics) {
+            emit refused(tr("La masse (en kg, vide s'il n'en faut pas) et g (en m/s², %1 sur Terre) doivent être "
+                            "des nombres plus grands que zéro.")
+                             .arg(numberText(9.81, m_format)));
+            return;
+        }
+        m_dynamics = *dynamics;
         accept();
         emit chosen(calibration, time);
     } catch (const MeasureError &error) {

@@ -2,6 +2,7 @@
 
 #include "measure/calibration.h"
 #include "measure/frameclock.h"
+#include "measure/measuretable.h"
 #include "measure/ui/measureoverlay.h"
 #include "track/numbertext.h"
 
@@ -35,6 +36,9 @@ public:
     // Takes the click as the point awaited; false when none is.
     bool pick(PicturePoint point);
     CalibrationSketch sketch() const;
+    // The mass (empty field: none) and g, for the energies.
+    void setDynamics(const MassAndGravity &dynamics);
+    MassAndGravity dynamics() const { return m_dynamics; }
 
 signals:
     // The user confirmed valid settings; the dialog has closed.
@@ -52,6 +56,7 @@ private:
     void confirm();
     Calibration calibrationTyped() const;
     TimeChoice timeTyped() const;
+    std::optional<MassAndGravity> dynamicsTyped() const;
     void showStep();
     void showTimeChoice();
 
@@ -68,6 +73,9 @@ private:
     QRadioButton *m_typedStep = nullptr;
     QLineEdit *m_slowMotion = nullptr;
     QLineEdit *m_stepField = nullptr;
+    QLineEdit *m_mass = nullptr;
+    QLineEdit *m_gravity = nullptr;
+    MassAndGravity m_dynamics;
     QPushButton *m_restart = nullptr;
     QPushButton *m_ok = nullptr;
     QPushButton *m_cancel = nullptr;
