@@ -6,7 +6,11 @@
 #include "track/numbertext.h"
 
 #include <QDialog>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 
+#include <functional>
 #include <optional>
 
 class QComboBox;
@@ -16,6 +20,11 @@ class QPushButton;
 class QRadioButton;
 
 namespace zorvane {
+
+// Where a window of `size` goes on `screen` to hide as little of
+// `keepClear` as it can: beside it on the right, on the left, below or
+// above, the first of these that hides the least.
+QPoint placeClearOf(const QRect &screen, const QRect &keepClear, const QSize &size);
 
 // Scale, origin, y axis and time, in one window that stays open beside
 // the video: while it waits for a point, clicks on the picture come here
@@ -36,6 +45,11 @@ public:
     bool pick(PicturePoint point);
     CalibrationSketch sketch() const;
 
+    // The part of the screen the dialog should not hide when it opens, in
+    // global coordinates: the picture to click. Its parent window unless set.
+    using AreaToKeepClear = std::function<QRect()>;
+    void keepClearOf(AreaToKeepClear area) { m_keepClear = std::move(area); }
+
 signals:
     // The user confirmed valid settings; the dialog has closed.
     void chosen(const zorvane::Calibration &calibration, const zorvane::TimeChoice &time);
@@ -43,6 +57,9 @@ signals:
     void refused(const QString &message);
     // The drawing over the video must follow.
     void sketchChanged();
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     enum class Step { ScaleStart, ScaleEnd, Origin, Done };
@@ -71,6 +88,7 @@ private:
     QPushButton *m_restart = nullptr;
     QPushButton *m_ok = nullptr;
     QPushButton *m_cancel = nullptr;
+    AreaToKeepClear m_keepClear;
 };
 
 } // namespace zorvane
