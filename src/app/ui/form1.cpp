@@ -36,7 +36,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <algorithm>
 #include <cmath>
 
 namespace zorvane {
@@ -370,15 +369,23 @@ void Form1::noteClickOffPicture()
     });
 }
 
-// The part of the video area showing the picture, on the screen.
+// The part of the video area showing the picture, on the screen, with the
+// scroll bars and border on a side the picture fills.
 QRect Form1::pictureOnScreen() const
 {
     const ViewTransform &view = m_picture1->view();
+    const QRect area = m_picture1->rect();
     QRect shown = m_picture1->viewRect();
-    shown.setWidth(std::min(shown.width(), view.contentWidth()));
-    shown.setHeight(std::min(shown.height(), view.contentHeight()));
+    if (view.contentWidth() < shown.width())
+        shown.setWidth(view.contentWidth());
+    else
+        shown.setRight(area.right());
+    if (view.contentHeight() < shown.height())
+        shown.setHeight(view.contentHeight());
+    else
+        shown.setBottom(area.bottom());
     if (shown.isEmpty())
-        shown = m_picture1->rect();
+        shown = area;
     return QRect(m_picture1->mapToGlobal(shown.topLeft()), shown.size());
 }
 
@@ -445,12 +452,12 @@ void Form1::openVideo(const QString &fileName)
     } catch (const TrackError &) {
         // A length the track refuses leaves it as it was.
     }
+    updateStepField();
     if (m_trackJournal->videoOpened(pathFromUtf8(path), m_pointTrack))
         showLastRestoredPoint();
     else
         m_player.play();
     emit trackChanged();
-    updateStepField();
 }
 
 void Form1::showLastRestoredPoint()

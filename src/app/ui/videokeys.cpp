@@ -22,12 +22,9 @@ bool isTextField(const QWidget *widget)
            || qobject_cast<const QTextEdit *>(widget) || qobject_cast<const QPlainTextEdit *>(widget);
 }
 
-// A field reached on purpose, by a click or the Tab key, is one the user
-// is about to type in; not one that got the focus because it came first.
-bool isChosenFocus(Qt::FocusReason reason)
-{
-    return reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason;
-}
+// A field reached on purpose, by the Tab key, is one the user is about to
+// type in; not one that got the focus because it came first.
+bool isChosenFocus(Qt::FocusReason reason) { return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason; }
 
 bool endsTyping(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape; }
 
@@ -51,11 +48,19 @@ VideoKeys::VideoKeys(QWidget &window, VideoDisplay &display, Actions actions, QO
 bool VideoKeys::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
-    if (type != QEvent::KeyPress && type != QEvent::FocusIn && type != QEvent::FocusOut)
+    if (type != QEvent::KeyPress && type != QEvent::FocusIn && type != QEvent::FocusOut
+        && type != QEvent::MouseButtonPress)
         return false;
     auto *widget = qobject_cast<QWidget *>(watched);
     if (!widget || !isInWindow(widget))
         return false;
+    // A click in a field, even one that has the focus already, is a user
+    // about to type there.
+    if (type == QEvent::MouseButtonPress) {
+        if (isTextField(widget))
+            m_typingIn = widget;
+        return false;
+    }
     if (type == QEvent::FocusIn) {
         if (isTextField(widget) && isChosenFocus(static_cast<QFocusEvent *>(event)->reason()))
             m_typingIn = widget;
