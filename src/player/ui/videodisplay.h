@@ -54,7 +54,8 @@ public:
     // Ctrl+0 (1:1), Ctrl+9 (fit), Ctrl++ or Ctrl+= (in) and Ctrl+- (out);
     // true when the key was one of them.
     bool handleZoomKey(const QKeyEvent &event);
-    // The pointer when it is over the view, else the view's middle.
+    // The middle of the screen pixel under the pointer when it is over the
+    // view, else the view's middle.
     QPointF keyAnchor() const;
 
     static MouseButton buttonOf(Qt::MouseButton button);
