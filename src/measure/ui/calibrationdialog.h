@@ -7,7 +7,11 @@
 #include "track/numbertext.h"
 
 #include <QDialog>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 
+#include <functional>
 #include <optional>
 
 class QComboBox;
@@ -17,6 +21,11 @@ class QPushButton;
 class QRadioButton;
 
 namespace zorvane {
+
+// Where a window of `size` goes on `screen` to hide as little of
+// `keepClear` as it can: beside it on the right, on the left, below or
+// above, the first of these that hides the least.
+QPoint placeClearOf(const QRect &screen, const QRect &keepClear, const QSize &size);
 
 // Scale, origin, y axis and time, in one window that stays open beside
 // the video: while it waits for a point, clicks on the picture come here
@@ -40,6 +49,11 @@ public:
     void setDynamics(const MassAndGravity &dynamics);
     MassAndGravity dynamics() const { return m_dynamics; }
 
+    // The part of the screen the dialog should not hide when it opens, in
+    // global coordinates: the picture to click. Its parent window unless set.
+    using AreaToKeepClear = std::function<QRect()>;
+    void keepClearOf(AreaToKeepClear area) { m_keepClear = std::move(area); }
+
 signals:
     // The user confirmed valid settings; the dialog has closed.
     void chosen(const zorvane::Calibration &calibration, const zorvane::TimeChoice &time);
@@ -47,6 +61,9 @@ signals:
     void refused(const QString &message);
     // The drawing over the video must follow.
     void sketchChanged();
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     enum class Step { ScaleStart, ScaleEnd, Origin, Done };
@@ -79,6 +96,7 @@ private:
     QPushButton *m_restart = nullptr;
     QPushButton *m_ok = nullptr;
     QPushButton *m_cancel = nullptr;
+    AreaToKeepClear m_keepClear;
 };
 
 } // namespace zorvane
