@@ -1,5 +1,6 @@
 #include "dialogs/sysinfo.h"
 
+#include "common/log.h"
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -134,8 +135,9 @@ void SysInfo::StartSysInfo()
         std::string path;
         if (findToolPath(path) && m_launcher.startProgram(path))
             return;
-    } catch (const SysInfoError &) {
+    } catch (const SysInfoError &error) {
         // Falls through to the message, like every other failure here.
+        logDebug("app", std::string("system information tool: ") + error.what());
     }
     m_messages.showMessage(kSysInfoUnavailable, kProgramTitle);
 }

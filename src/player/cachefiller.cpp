@@ -94,7 +94,8 @@ bool CacheFiller::fill(std::unique_lock<std::mutex> &lock, FillReach reach)
                 ran = !m_stop;
             } catch (const std::exception &error) {
                 // A fill is a guess; the frame asked for later reports its own failure.
-                logDebug("player", std::string("cache fill around frame ") + std::to_string(index) + ": " + error.what());
+                logDebug("player",
+                         std::string("cache fill around frame ") + std::to_string(index) + ": " + error.what());
             } catch (...) {
                 logDebug("player", "cache fill around frame " + std::to_string(index) + " failed");
             }

@@ -24,8 +24,8 @@ GrayImage grayOf(const RgbImage &image)
     gray.pixels.resize(count);
     const std::uint8_t *rgb = image.pixels.data();
     for (std::size_t i = 0; i < count; ++i, rgb += 3)
-        gray.pixels[i] =
-            static_cast<std::uint8_t>((rgb[0] * kRed + rgb[1] * kGreen + rgb[2] * kBlue + (1 << (kShift - 1))) >> kShift);
+        gray.pixels[i] = static_cast<std::uint8_t>(
+            (rgb[0] * kRed + rgb[1] * kGreen + rgb[2] * kBlue + (1 << (kShift - 1))) >> kShift);
     return gray;
 }
 

@@ -16,6 +16,7 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcPlayer, "zorvane.player", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcFfmpeg, "zorvane.ffmpeg", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcMeasure, "zorvane.measure", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcCore, "zorvane.core", QtWarningMsg)
 
 struct NamedCategory {
@@ -24,7 +25,7 @@ struct NamedCategory {
 };
 
 const std::array kCategories{NamedCategory{"player", lcPlayer}, NamedCategory{"ffmpeg", lcFfmpeg},
-                             NamedCategory{"app", lcApp}};
+                             NamedCategory{"measure", lcMeasure}, NamedCategory{"app", lcApp}};
 
 const QLoggingCategory &categoryNamed(std::string_view name)
 {

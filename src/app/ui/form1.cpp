@@ -1,17 +1,18 @@
 #include "app/ui/form1.h"
 
-#include "journal/ui/journaltexts.h"
 #include "app/frameinterval.h"
 #include "app/ui/autotrackcommands.h"
 #include "app/ui/commondialog.h"
 #include "app/ui/videokeys.h"
 #include "app/ui/windowplaces.h"
 #include "app/videoarea.h"
+#include "common/log.h"
 #include "common/rounding.h"
 #include "common/utf8path.h"
 #include "dialogs/ui/frmabout.h"
 #include "dialogs/ui/helpwindow.h"
 #include "journal/trackjournal.h"
+#include "journal/ui/journaltexts.h"
 #include "measure/ui/calibrationdialog.h"
 #include "measure/ui/measurecontroller.h"
 #include "player/ui/transportbar.h"
@@ -344,8 +345,9 @@ void Form1::recordPoint(float x, float y)
     try {
         m_trackJournal->click(m_pointTrack, m_player.position(), x, y);
         emit trackChanged();
-    } catch (const TrackError &) {
+    } catch (const TrackError &error) {
         // No video yet, or a position the track does not hold: nothing to record.
+        logDebug("app", std::string("click not recorded: ") + error.what());
     }
 }
 
@@ -404,7 +406,8 @@ bool Form1::showTrackChange(const std::function<void()> &change)
 {
     try {
         change();
-    } catch (const TrackError &) {
+    } catch (const TrackError &error) {
+        logDebug("app", std::string("track not changed: ") + error.what());
         return false;
     }
     Ref();
@@ -445,13 +448,15 @@ void Form1::openVideo(const QString &fileName)
     m_player.open(path);
     try {
         m_videoInfo = ProbeVideoInfo(path, [this] { return displayedSize(); });
-    } catch (const ProbeError &) {
+    } catch (const ProbeError &error) {
         // The previous video's information stays current.
+        logDebug("app", std::string("probe: ") + error.what());
     }
     try {
         m_pointTrack.resize(m_player.length());
-    } catch (const TrackError &) {
+    } catch (const TrackError &error) {
         // A length the track refuses leaves it as it was.
+        logDebug("app", std::string("track not resized: ") + error.what());
     }
     updateStepField();
     if (m_trackJournal->videoOpened(pathFromUtf8(path), m_pointTrack))
@@ -512,6 +517,8 @@ void Form1::es_Click()
         m_trackJournal->sequenceSaved();
         m_measures->sequenceSaved(sequence);
     } catch (const SequenceError &error) {
+        if (!isReported(error.kind()))
+            logDebug("app", std::string("sequence: ") + error.what());
         if (isReported(error.kind()))
             m_showMessage(QString::fromStdString(error.what()));
     }
@@ -535,6 +542,8 @@ void Form1::loadSequenceFile(const QString &fileName)
         m_measures->sequenceLoaded(sequence);
         Ref();
     } catch (const SequenceError &error) {
+        if (!isReported(error.kind()))
+            logDebug("app", std::string("sequence: ") + error.what());
         if (isReported(error.kind()))
             m_showMessage(QString::fromStdString(error.what()));
         else if (error.kind() == SequenceErrorKind::CannotOpen && !m_pointTrack.hasStorage())

@@ -1,5 +1,6 @@
 #include "measure/ui/calibrationdialog.h"
 
+#include "common/log.h"
 #include "measure/measureerror.h"
 
 #include <QComboBox>
@@ -227,8 +228,9 @@ CalibrationSketch CalibrationDialog::sketch() const
     try {
         sketch.distanceLabel =
             numberText(parseDistance(m_distance->text().toStdString(), m_format), m_format) + QStringLiteral(" m");
-    } catch (const MeasureError &) {
+    } catch (const MeasureError &error) {
         // Nothing to write beside the bar until the distance is a number.
+        logDebug("measure", std::string("distance: ") + error.what());
     }
     return sketch;
 }

@@ -1,5 +1,6 @@
 #include "measure/ui/measurecontroller.h"
 
+#include "common/log.h"
 #include "common/utf8path.h"
 #include "measure/measureerror.h"
 #include "measure/measureexport.h"
@@ -111,8 +112,9 @@ bool MeasureController::interceptClick(float x, float y)
     try {
         const TrackPoint point = clickPoint(x, y);
         m_dialog->pick(PicturePoint{point.X, point.Y});
-    } catch (const TrackError &) {
+    } catch (const TrackError &error) {
         // A position no pixel has: the click is spent, the point still awaited.
+        logDebug("measure", std::string("calibration click: ") + error.what());
     }
     return true;
 }
