@@ -1,6 +1,7 @@
 // LibreOffice Calc, run headless, reads the exported CSV of either locale
 // as the header and five numeric columns with the values written.
 #include "measure/measureexport.h"
+#include "measurerow.h"
 #include "support/media.h"
 
 #include <gtest/gtest.h>
@@ -15,19 +16,6 @@ using zorvane::testing::runProgram;
 namespace fs = std::filesystem;
 
 namespace {
-
-MeasureRow measureRow(std::int32_t frame, double t, double x, double y, std::optional<double> vx,
-                      std::optional<double> vy)
-{
-    MeasureRow row;
-    row.frame = frame;
-    row.t = t;
-    row.x = x;
-    row.y = y;
-    row.vx = vx;
-    row.vy = vy;
-    return row;
-}
 
 struct Cell {
     std::string type; // office:value-type, empty for an empty cell

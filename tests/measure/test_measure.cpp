@@ -1,6 +1,7 @@
 // Calibration, clock, table and export text, without any video.
 #include "measure/measureerror.h"
 #include "measure/measureexport.h"
+#include "measurerow.h"
 
 #include <gtest/gtest.h>
 
@@ -11,19 +12,6 @@
 using namespace zorvane;
 
 namespace {
-
-MeasureRow measureRow(std::int32_t frame, double t, double x, double y, std::optional<double> vx,
-                      std::optional<double> vy)
-{
-    MeasureRow row;
-    row.frame = frame;
-    row.t = t;
-    row.x = x;
-    row.y = y;
-    row.vx = vx;
-    row.vy = vy;
-    return row;
-}
 
 const NumberFormat dotFormat{"."};
 const NumberFormat commaFormat{","};
