@@ -111,7 +111,7 @@ protected:
         QElapsedTimer clock;
         clock.start();
         while (m_commands->isRunning() && clock.elapsed() < 60000) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
             titles.insert(m_form.windowTitle());
         }
         EXPECT_FALSE(m_commands->isRunning());
@@ -123,7 +123,7 @@ protected:
         QElapsedTimer clock;
         clock.start();
         while (pointOf(frame).isEmpty() && m_commands->isRunning() && clock.elapsed() < 20000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         ASSERT_TRUE(m_commands->isRunning());
     }
 

@@ -15,6 +15,9 @@ namespace {
 // Often enough to watch the object being followed; each picture costs the
 // run a colour conversion.
 constexpr int kPictureEveryMs = 100;
+// What the run finds is taken in batches: each costs a journal record
+// flushed to the disk and a repaint of the video.
+constexpr int kTakeEveryMs = 40;
 
 QString startErrorText(RunStartError error)
 {
@@ -77,6 +80,9 @@ AutoTrackCommands::AutoTrackCommands(Form1 &form, Form1::MessageDisplay showMess
     m_undo->setObjectName(QStringLiteral("annulerSuivi"));
     connect(m_start, &QAction::triggered, this, &AutoTrackCommands::startRun);
     connect(m_undo, &QAction::triggered, this, &AutoTrackCommands::undoRun);
+    m_takeTimer.setSingleShot(true);
+    m_takeTimer.setInterval(kTakeEveryMs);
+    connect(&m_takeTimer, &QTimer::timeout, this, &AutoTrackCommands::takeFound);
     updateActions();
 }
 
@@ -105,7 +111,7 @@ void AutoTrackCommands::startRun()
     m_runLength = player.length();
     m_tracking = std::make_unique<BackgroundTracking>(
         m_opener, m_runVideo, TrackingStart{plan.from, plan.last, double(plan.point.X), double(plan.point.Y)},
-        [this] { QMetaObject::invokeMethod(this, &AutoTrackCommands::takeFound, Qt::QueuedConnection); });
+        [this] { QMetaObject::invokeMethod(this, &AutoTrackCommands::takeSoon, Qt::QueuedConnection); });
     askPicture();
     updateActions();
     updateWatch();
@@ -121,21 +127,21 @@ void AutoTrackCommands::undoRun()
     updateWatch();
 }
 
+void AutoTrackCommands::takeSoon()
+{
+    if (!m_takeTimer.isActive())
+        m_takeTimer.start();
+}
+
 // Takes what the run found since the last time, writes it, and shows the
 // newest picture among it.
 void AutoTrackCommands::takeFound()
 {
     if (!m_tracking)
         return;
-    if (!isSameVideo()) {
-        // Another video was opened during the run: nothing of it applies.
-        m_tracking.reset();
-        m_runs.stop();
-        m_form.showPlayerFrame();
-        updateActions();
-        updateWatch();
-        return;
-    }
+    // Another video was opened during the run: nothing of it applies.
+    if (!isSameVideo())
+        return dropRun();
     BackgroundTracking::Mail mail = m_tracking->take();
     const RunStep step = m_runs.apply(m_form.pointTrack(), mail.frames);
     for (auto frame = mail.frames.rbegin(); frame != mail.frames.rend(); ++frame) {
@@ -189,16 +195,23 @@ void AutoTrackCommands::endRun(const RunStep &step)
         showNote(note);
     updateActions();
     updateWatch();
+    emit runEnded();
 }
 
 void AutoTrackCommands::failStart(RunStartError error)
 {
+    dropRun();
+    m_showMessage(startErrorText(error));
+}
+
+void AutoTrackCommands::dropRun()
+{
     m_tracking.reset();
     m_runs.stop();
     m_form.showPlayerFrame();
-    m_showMessage(startErrorText(error));
     updateActions();
     updateWatch();
+    emit runEnded();
 }
 
 void AutoTrackCommands::stopRun()

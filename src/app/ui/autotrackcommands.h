@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
 #include <string>
@@ -36,18 +37,24 @@ public:
     // How runs open the video; a single-pass reader unless replaced.
     void setOpener(BackgroundTracking::Opener opener) { m_opener = std::move(opener); }
 
+signals:
+    // A run is over, whatever ended it.
+    void runEnded();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void startRun();
     void undoRun();
+    void takeSoon();
     void takeFound();
     void showPicture(TrackedFrame &frame);
     void askPicture();
     bool isSameVideo();
     void endRun(const RunStep &step);
     void failStart(RunStartError error);
+    void dropRun();
     void stopRun();
     void showNote(const QString &note);
     void clearNote();
@@ -65,6 +72,7 @@ private:
     std::string m_runVideo;
     int m_runLength = 0;
     QElapsedTimer m_sincePictureAsked;
+    QTimer m_takeTimer;
     QAction *m_start = nullptr;
     QAction *m_undo = nullptr;
     bool m_noteShown = false;
