@@ -106,6 +106,10 @@ void AutoTrackCommands::startRun()
         m_showMessage(startErrorText(*error));
         return;
     }
+    // A picture asked of the player takes its reader back from the fill of
+    // its cache, which then waits for the player's next move instead of
+    // decoding beside the run; the current frame is in that cache.
+    player.pictureOf(player.position());
     const RunPlan &plan = m_runs.plan();
     m_runVideo = player.fileName();
     m_runLength = player.length();
