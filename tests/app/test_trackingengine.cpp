@@ -134,25 +134,29 @@ TEST(BackgroundTracking, PostsEveryFrameThenTheEndFromItsOwnReader)
 
 TEST(BackgroundTracking, StopEndsTheRunAtOnceAndDropsWhatWasNotTaken)
 {
-    // Long enough that it cannot end by itself first.
+    // The ball comes to rest and stays for good: the run cannot end by itself.
     const CorpusCase &corpus = throwCase(kFrames);
     WindowSide window;
     CorpusSource *source = nullptr;
     BackgroundTracking run(
         [&](const std::string &) -> std::unique_ptr<FrameSource> {
-            auto made = std::make_unique<CorpusSource>(corpus, 100000);
-            made->blankFrom = kFrames;
+            auto made = std::make_unique<CorpusSource>(corpus, 1000000);
+            made->holdLast = true;
             source = made.get();
             return made;
         },
-        "video.mp4", {0, 99999, corpus.clickX(), corpus.clickY()}, window.wake());
+        "video.mp4", {0, 999999, corpus.clickX(), corpus.clickY()}, window.wake());
     ASSERT_TRUE(window.waitForWake(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     run.stop();
     const int readsAtStop = source->reads;
-    EXPECT_TRUE(run.take().frames.empty());
+    const BackgroundTracking::Mail mail = run.take();
+    EXPECT_TRUE(mail.frames.empty());
+    ASSERT_TRUE(mail.end);
+    EXPECT_EQ(mail.end->tracking.kind, TrackingEnd::Kind::Stopped);
+    EXPECT_GT(mail.end->tracking.frame, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(source->reads, readsAtStop);
-    EXPECT_LT(readsAtStop, 1000);
 }
 
 TEST(BackgroundTracking, SaysWhyARunCouldNotStart)
