@@ -314,6 +314,22 @@ TEST_F(Form1AutoTrack, AfterAStopAClickOnTheObjectAndASecondRunGoOnKeepingWhatCa
         EXPECT_TRUE(pointOf(frame).isEmpty()) << frame;
 }
 
+TEST_F(Form1AutoTrack, AnotherVideoOpenedDuringARunGetsNoneOfItsPoints)
+{
+    open(leavingDiscVideo());
+    slowRuns();
+    clickAt(0, 40, 57);
+    m_start->trigger();
+    turnUntilTracked(2);
+    m_form.openVideo(throwVideo());
+    const PointTrack atOpening = m_form.pointTrack();
+    QTest::qWait(300);
+    EXPECT_FALSE(m_commands->isRunning());
+    for (int frame = 0; frame < kThrowFrames; ++frame)
+        EXPECT_EQ(pointOf(frame), atOpening.at(frame)) << frame;
+    EXPECT_TRUE(m_messages.isEmpty());
+}
+
 TEST_F(Form1AutoTrack, WithoutAPointOnTheFrameItAsksForAClick)
 {
     m_start->trigger();
