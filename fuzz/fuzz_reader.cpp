@@ -1,10 +1,13 @@
 // Opens arbitrary bytes as a video, then reads a few frames, in colour or
 // grey, in an order drawn from the input, including indices just outside
-// the video.
+// the video, and fills the cache around one of them, near or far, with a
+// cache that may hold less than two frames.
 #include "player/framereader.h"
 #include "scratchfile.h"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +27,8 @@ constexpr int kFramesRead = 4;
 // stays within the fuzzer's memory limit with the sanitizers' own overhead.
 constexpr std::size_t kCacheBudget = std::size_t{32} << 20;
 constexpr std::size_t kDecoderBudget = std::size_t{64} << 20;
+// Caches for one small frame, and for none.
+constexpr std::array<std::size_t, 3> kCacheBudgets{kCacheBudget, std::size_t{64} << 10, 1};
 
 [[noreturn]] void fail(const char *what)
 {
@@ -84,6 +89,22 @@ void readFrames(FrameSource &source, std::uint64_t seed)
     }
 }
 
+// The background fill's planning, then a read that must still be exact
+// in size wherever the fill left the decoder.
+void fillAndRead(FrameSource &source, std::uint64_t seed)
+{
+    const int count = source.frameCount();
+    const int around = static_cast<int>(seed % static_cast<std::uint64_t>(count));
+    const std::atomic<bool> stop = false;
+    source.fillCacheAround(around, (seed >> 20) & 1 ? FillReach::All : FillReach::Near, stop);
+    try {
+        readFrame(source, std::max(0, around - 1), (seed >> 21) & 1);
+    } catch (const ReaderError &error) {
+        if (error.kind() != ReaderErrorKind::DecodeFailed)
+            fail("reading a frame after a fill failed with an opening error");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -92,12 +113,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::filesystem::path file = fuzz::ScratchFolder::instance().write(kNames[seed % kNames.size()], data, size);
     std::unique_ptr<FrameSource> source;
     try {
-        source = std::make_unique<FrameReader>(file.string(), kCacheBudget, kDecoderBudget);
+        source = std::make_unique<FrameReader>(file.string(), kCacheBudgets[(seed >> 4) % kCacheBudgets.size()],
+                                               kDecoderBudget);
     } catch (const ReaderError &) {
         return 0;
     }
     if (source->frameCount() <= 0 || source->width() <= 0 || source->height() <= 0)
         fail("an opened video without frames or size");
     readFrames(*source, seed >> 8);
+    fillAndRead(*source, seed >> 24);
     return 0;
 }

@@ -2,7 +2,7 @@
 # Builds the fuzz targets (fuzz/, clang with address and undefined-behaviour
 # sanitizers) into build-fuzz/, makes the seed corpora and runs every target.
 #
-#   scripts/fuzz.sh smoke [TARGET...]          about a minute per target
+#   scripts/fuzz.sh smoke [TARGET...]          about a minute per target, one per core
 #   scripts/fuzz.sh long [SECONDS] [TARGET...] default 1800 s per target
 #   scripts/fuzz.sh slowest TARGET             replays its corpus, slowest first
 #
@@ -101,8 +101,19 @@ if [ "$mode" = slowest ]; then
   exit 0
 fi
 
+# One target per core: each libFuzzer run is a single process.
+parallel=${ZORVANE_FUZZ_JOBS:-$(nproc)}
 failed=0
+running=()
 for target in "${targets[@]}"; do
-  run_target "$target" || failed=1
+  if [ ${#running[@]} -ge "$parallel" ]; then
+    wait "${running[0]}" || failed=1
+    running=("${running[@]:1}")
+  fi
+  run_target "$target" &
+  running+=($!)
+done
+for pid in "${running[@]}"; do
+  wait "$pid" || failed=1
 done
 exit $failed

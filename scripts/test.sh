@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, fuzzes the readers briefly and runs
-# every test, then builds the Debian package and checks it.
+# Installs what is missing, builds, runs every test, fuzzes the readers
+# briefly, then builds the Debian package and checks it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh" --with-fuzz
 "$root/scripts/build.sh"
-"$root/scripts/fuzz.sh" smoke
 build=${ZORVANE_BUILD_DIR:-$root/build}
-cd "$build"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)"
-"$root/scripts/check-package.sh"
+# The unit results come first and always: a fuzz finding must not hide them.
+status=0
+(cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)") || status=1
+"$root/scripts/fuzz.sh" smoke || status=1
+"$root/scripts/check-package.sh" || status=1
+exit $status

@@ -1,8 +1,14 @@
 #include "player/cachefiller.h"
 
+#include "common/log.h"
+
+#include <algorithm>
+#include <string>
+
 namespace zorvane {
 
-CacheFiller::CacheFiller(FrameSource &source, std::chrono::milliseconds delay) : m_source(source), m_delay(delay)
+CacheFiller::CacheFiller(FrameSource &source, std::chrono::milliseconds delay, std::chrono::milliseconds nearDelay)
+        : m_source(source), m_delay(delay), m_nearDelay(std::min(nearDelay, delay))
 {
     m_thread = std::thread([this] { run(); });
 }
@@ -50,38 +56,54 @@ void CacheFiller::run()
         m_changed.wait(lock, [this] { return m_quitting || m_pending.has_value(); });
         if (m_quitting)
             return;
-        const unsigned requests = m_requests;
-        const unsigned claims = m_generation;
-        // A new request or a claim within the delay starts the wait again.
-        if (m_changed.wait_for(lock, m_delay,
-                               [&] { return m_quitting || requests != m_requests || claims != m_generation; }))
+        if (!restFor(lock, m_nearDelay) || !fill(lock, FillReach::Near))
             continue;
-        const int index = *m_pending;
+        if (!restFor(lock, m_delay - m_nearDelay) || !fill(lock, FillReach::All))
+            continue;
         m_pending.reset();
-        const unsigned generation = m_generation;
-        m_running = true;
-        lock.unlock();
-        bool ran = false;
-        {
-            const std::lock_guard source(m_sourceMutex);
-            lock.lock();
-            const bool current = generation == m_generation;
-            lock.unlock();
-            if (current) {
-                try {
-                    m_source.fillCacheAround(index, m_stop);
-                    ran = !m_stop;
-                } catch (...) {
-                    // A fill is a guess; the frame asked for later reports its own failure.
-                }
-            }
-        }
-        lock.lock();
-        m_running = false;
-        if (ran)
-            ++m_completed;
+        ++m_completed;
         m_changed.notify_all();
     }
+}
+
+bool CacheFiller::restFor(std::unique_lock<std::mutex> &lock, std::chrono::milliseconds duration)
+{
+    const unsigned requests = m_requests;
+    const unsigned claims = m_generation;
+    const bool disturbed = m_changed.wait_for(
+        lock, duration, [&] { return m_quitting || requests != m_requests || claims != m_generation; });
+    return !disturbed && m_pending.has_value();
+}
+
+bool CacheFiller::fill(std::unique_lock<std::mutex> &lock, FillReach reach)
+{
+    const int index = *m_pending;
+    const unsigned requests = m_requests;
+    const unsigned generation = m_generation;
+    m_running = true;
+    lock.unlock();
+    bool ran = false;
+    {
+        const std::lock_guard source(m_sourceMutex);
+        lock.lock();
+        const bool current = generation == m_generation;
+        lock.unlock();
+        if (current) {
+            try {
+                m_source.fillCacheAround(index, reach, m_stop);
+                ran = !m_stop;
+            } catch (const std::exception &error) {
+                // A fill is a guess; the frame asked for later reports its own failure.
+                logDebug("player", std::string("cache fill around frame ") + std::to_string(index) + ": " + error.what());
+            } catch (...) {
+                logDebug("player", "cache fill around frame " + std::to_string(index) + " failed");
+            }
+        }
+    }
+    lock.lock();
+    m_running = false;
+    m_changed.notify_all();
+    return ran && requests == m_requests && generation == m_generation;
 }
 
 bool CacheFiller::waitUntilIdle(std::chrono::milliseconds timeout)

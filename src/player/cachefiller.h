@@ -14,12 +14,15 @@ namespace zorvane {
 // Fills a source's cache around the paused position on a thread of its
 // own. A source is not thread-safe: whoever else decodes from it claims it
 // first, which stops the fill between two frames and waits for it to let
-// go, one frame's decoding at most. A fill starts only once no other
-// request came for `delay`: a user stepping on holds the source, and a fill
-// cut short leaves the decoder away from where the next step needs it.
+// go, one frame's decoding at most. The frames a step back needs are
+// decoded once no other request came for `nearDelay`; the farther ones only
+// once none came for `delay`: a user stepping on holds the source, and a
+// far fill cut short leaves the decoder away from where the next step needs
+// it.
 class CacheFiller {
 public:
-    explicit CacheFiller(FrameSource &source, std::chrono::milliseconds delay = std::chrono::milliseconds(0));
+    explicit CacheFiller(FrameSource &source, std::chrono::milliseconds delay = std::chrono::milliseconds(0),
+                         std::chrono::milliseconds nearDelay = std::chrono::milliseconds(0));
     ~CacheFiller();
     CacheFiller(const CacheFiller &) = delete;
     CacheFiller &operator=(const CacheFiller &) = delete;
@@ -32,14 +35,19 @@ public:
 
     // Waits until nothing is pending or running; false on timeout.
     bool waitUntilIdle(std::chrono::milliseconds timeout);
-    // Fills that ran to their end.
+    // Fills that ran to their end, far frames included.
     int completedCount() const;
 
 private:
     void run();
+    // False when a request, a claim or the quit came within `duration`.
+    bool restFor(std::unique_lock<std::mutex> &lock, std::chrono::milliseconds duration);
+    // False when stopped, or when a request or a claim came meanwhile.
+    bool fill(std::unique_lock<std::mutex> &lock, FillReach reach);
 
     FrameSource &m_source;
     const std::chrono::milliseconds m_delay;
+    const std::chrono::milliseconds m_nearDelay;
     std::mutex m_sourceMutex;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

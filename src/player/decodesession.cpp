@@ -1,5 +1,6 @@
 #include "player/decodesession.h"
 
+#include "common/log.h"
 #include "player/framereader.h"
 #include "player/picturebudget.h"
 
@@ -56,7 +57,8 @@ void DecodeSession::open()
     AVFormatContext *context = avformat_alloc_context();
     if (!context)
         fail(ReaderErrorKind::CannotOpen, "out of memory");
-    context->interrupt_callback = {&ResyncLimit::interrupt, &m_resync};
+    m_interrupted = false;
+    context->interrupt_callback = {&DecodeSession::interrupt, this};
     m_resync.attach(context);
     // The path is a file name, never a protocol ("pipe:", "concat:", ...),
     // and playlists inside the file may not reach beyond local files.
@@ -71,6 +73,8 @@ void DecodeSession::open()
     }
     m_format.reset(context);
     result = findStreamInfo(context);
+    if (m_interrupted)
+        fail(ReaderErrorKind::CannotOpen, "cannot open (interrupted)");
     if (result < 0)
         fail(ReaderErrorKind::CannotOpen, "cannot read the streams (" + avErrorText(result) + ")");
 
@@ -142,8 +146,27 @@ const AVStream *DecodeSession::videoStream() const { return m_format->streams[m_
 
 bool DecodeSession::packetsAreFrames() const { return m_codec->codec_id != AV_CODEC_ID_VP8; }
 
+int DecodeSession::interrupt(void *opaque)
+{
+    auto *session = static_cast<DecodeSession *>(opaque);
+    if ((session->m_stop && *session->m_stop) || decodingStoppedForGood()) {
+        session->m_interrupted = true;
+        return 1;
+    }
+    return ResyncLimit::interrupt(&session->m_resync);
+}
+
 bool DecodeSession::seek(std::int64_t stamp)
 {
+    // An interrupted read may leave the demuxer's buffers in error.
+    if (m_interrupted && !(m_stop && *m_stop)) {
+        try {
+            open();
+        } catch (const ReaderError &error) {
+            logDebug("player", error.what());
+            return false;
+        }
+    }
     // A failed reopen (file gone since) leaves nothing to seek in.
     if (!isOpen())
         return false;

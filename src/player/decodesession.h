@@ -4,6 +4,7 @@
 #include "player/framesource.h"
 #include "player/resynclimit.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -48,9 +49,16 @@ public:
     void open();
     bool isOpen() const { return m_format && m_codec; }
     void start(SessionStart start);
-    // Seeks to the keyframe at or before `stamp` and starts decoding there.
+    // Seeks to the keyframe at or before `stamp` and starts decoding there,
+    // reopening the file first when a read was interrupted.
     bool seek(std::int64_t stamp);
     void stop() { m_state.live = false; }
+    // While `stop` is raised, reads, seeks and opens give up at once; the
+    // session then ends as at the end of the file. Null for no such stop.
+    void interruptWhen(const std::atomic<bool> *stop) { m_stop = stop; }
+    // Whether a read gave up because of that stop or of stopAllDecoding()
+    // since the last open: what was read is then cut short.
+    bool wasInterrupted() const { return m_interrupted; }
 
     // Pulls the next frame the decoder outputs into frame(). False at the end.
     bool nextFrame();
@@ -67,6 +75,8 @@ public:
     const std::string &path() const { return m_path; }
 
 private:
+    // For AVIOInterruptCB, with the session as the opaque pointer.
+    static int interrupt(void *opaque);
     int findStreamInfo(AVFormatContext *context);
     void checkVideoStream(const AVStream *st) const;
     void openDecoder(const AVCodec *decoder);
@@ -81,6 +91,8 @@ private:
     FramePtr m_frame;
     int m_stream = -1;
     SessionState m_state;
+    const std::atomic<bool> *m_stop = nullptr;
+    bool m_interrupted = false;
 };
 
 } // namespace zorvane

@@ -1,6 +1,9 @@
 #include "player/frameprefetcher.h"
 
+#include "common/log.h"
+
 #include <algorithm>
+#include <string>
 
 namespace zorvane {
 
@@ -42,9 +45,12 @@ void BasicFramePrefetcher<Image>::run()
         std::optional<Image> image;
         try {
             image = read(index);
-        } catch (...) {
+        } catch (const std::exception &error) {
             // An exception must not leave this thread; the player sees an
             // empty frame and stops there.
+            logDebug("player", std::string("playing frame ") + std::to_string(index) + ": " + error.what());
+        } catch (...) {
+            logDebug("player", "playing frame " + std::to_string(index) + " failed");
         }
         lock.lock();
         m_inFlight = -1;

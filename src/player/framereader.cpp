@@ -1,5 +1,6 @@
 #include "player/framereader.h"
 
+#include "common/log.h"
 #include "player/avpointers.h"
 #include "player/decodesession.h"
 #include "player/framecache.h"
@@ -30,6 +31,20 @@ namespace {
 
 // Thrown out of a background fill once it is told to stop.
 struct Interrupted {};
+
+void logFfmpegLine(void *context, int level, const char *format, va_list arguments)
+{
+    if (level > av_log_get_level() || !debugLogEnabled())
+        return;
+    char line[1024];
+    int printPrefix = 1;
+    av_log_format_line2(context, level, format, arguments, line, sizeof line, &printPrefix);
+    std::string_view text(line);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    if (!text.empty())
+        logDebug("ffmpeg", text);
+}
 
 // Decoders copy these fields from the bitstream unchecked, so they may
 // hold numbers outside their enums; reading them as the enum would be
@@ -126,6 +141,12 @@ struct FrameReader::Impl {
     const std::atomic<bool> *stop = nullptr;
 
     void buildIndex();
+    // An index cut short by a quit would count too few frames.
+    void failIfInterrupted() const
+    {
+        if (session.wasInterrupted())
+            session.fail(ReaderErrorKind::CannotOpen, "cannot open (interrupted)");
+    }
     FrameIndex indexByDecoding();
     void computeRate();
 
@@ -139,7 +160,10 @@ struct FrameReader::Impl {
     RgbImage toRgb(const AVFrame *decoded);
     GrayImage toGray(const AVFrame *decoded);
     void copyLuma(const AVFrame *decoded, GrayImage &image) const;
-    void fillAround(int index);
+    void fillAround(int current, FillReach reach);
+    std::vector<std::pair<int, int>> groupsEndingAt(int last, int room) const;
+    void decodeGroup(const std::pair<int, int> &group);
+    void resumeAfter(int frame);
     int keyframeAtOrBefore(int frame) const;
     bool allCached(int first, int last) const;
     void touch(int first, int last);
@@ -158,6 +182,7 @@ void FrameReader::Impl::buildIndex()
     storedHeight = st->codecpar->height;
     orientation = orientationOf(st);
     std::optional<FrameIndex> fromPacketStamps = FrameIndex::fromPackets(session);
+    failIfInterrupted();
     fromPackets = fromPacketStamps.has_value();
     session.open();
     if (fromPackets) {
@@ -185,6 +210,7 @@ FrameIndex FrameReader::Impl::indexByDecoding()
         if (found.size() > static_cast<std::size_t>(kMaxFrames))
             session.fail(ReaderErrorKind::NotSupported, "more than " + std::to_string(kMaxFrames) + " frames");
     }
+    failIfInterrupted();
     if (found.empty())
         session.fail(ReaderErrorKind::DecodeFailed, "no frame could be decoded");
     return FrameIndex::fromDecodedFrames(std::move(found), std::move(keys));
@@ -233,6 +259,8 @@ bool FrameReader::Impl::decodeForwardTo(int target)
         // Between two frames: the session goes on from here next time.
         if (stop && *stop)
             throw Interrupted();
+        if (decodingStoppedForGood())
+            return false;
         if (!session.nextFrame())
             break;
         const int found = identify(frame);
@@ -327,17 +355,47 @@ bool FrameReader::Impl::allCached(int first, int last) const
 }
 
 // Whole groups of pictures: one cut short would be decoded from its
-// keyframe anyway and push nearer frames out of the cache. They are decoded
-// farthest first, so that the session ends after the current frame and a
-// step forward goes on from there.
-void FrameReader::Impl::fillAround(int current)
+// keyframe anyway and push nearer frames out of the cache. The groups a
+// step back needs come first; the farther ones are then decoded farthest
+// first, and the decoder goes back to the current group so that a step
+// forward goes on from there.
+void FrameReader::Impl::fillAround(int current, FillReach reach)
 {
     const std::size_t frameBytes = cache.bytesOf(current);
     if (frameBytes == 0)
         return;
     // One frame of room for what the user asks next.
     const int room = static_cast<int>(std::min<std::size_t>(cache.budget() / frameBytes, kMaxFrames)) - 1;
+    if (room < 1)
+        return;
     const int last = std::min(current + 1, index.count() - 1);
+    const std::vector<std::pair<int, int>> groups = groupsEndingAt(last, room);
+    std::size_t nearCount = 1;
+    while (nearCount < groups.size() && groups[nearCount - 1].first > current - 1)
+        ++nearCount;
+    // The frames kept become the most recent, so that others go first.
+    const int first = groups.back().first;
+    touch(first, last);
+    for (std::size_t group = nearCount; group-- > 0;)
+        decodeGroup(groups[group]);
+    if (reach == FillReach::All) {
+        bool moved = false;
+        for (std::size_t group = groups.size(); group-- > nearCount;) {
+            if (allCached(groups[group].first, groups[group].second))
+                continue;
+            decodeGroup(groups[group]);
+            moved = true;
+        }
+        if (moved)
+            resumeAfter(last);
+    }
+    touch(first, last);
+}
+
+// Nearest first, as many whole groups as `room` frames hold; the nearest
+// is kept even when cut short.
+std::vector<std::pair<int, int>> FrameReader::Impl::groupsEndingAt(int last, int room) const
+{
     const int lowest = std::max(0, last - room + 1);
     std::vector<std::pair<int, int>> groups;
     int left = room;
@@ -350,13 +408,26 @@ void FrameReader::Impl::fillAround(int current)
         left -= end - start + 1;
         end = start - 1;
     }
-    // The frames kept become the most recent, so that others go first.
-    touch(groups.back().first, last);
-    for (auto group = groups.rbegin(); group != groups.rend(); ++group)
-        if (!allCached(group->first, group->second))
-            for (int frame = group->first; frame <= group->second; ++frame)
-                decodedFrame(frame);
-    touch(groups.back().first, last);
+    return groups;
+}
+
+void FrameReader::Impl::decodeGroup(const std::pair<int, int> &group)
+{
+    if (allCached(group.first, group.second))
+        return;
+    for (int frame = group.first; frame <= group.second; ++frame)
+        decodedFrame(frame);
+}
+
+// Decodes the frame's group again, already cached, only to leave the
+// decoder just after the frame.
+void FrameReader::Impl::resumeAfter(int frame)
+{
+    if (index.byOrdinal())
+        return;
+    const int keyPosition = index.keyPositionAtOrBefore(frame);
+    if (keyPosition >= 0 && seekToKeyframe(keyPosition))
+        decodeForwardTo(frame);
 }
 
 // Later frames become more recent than earlier ones.
@@ -457,10 +528,12 @@ FrameReader::FrameReader(const std::string &path, std::size_t cacheBudgetBytes, 
 {
     m_impl->session.checkRegularFile();
     // Damaged files make FFmpeg log per packet; failures reach callers as
-    // typed errors instead, and command-line users get one line.
+    // typed errors instead, and command-line users get one line. Its
+    // warnings go to the debug log when that is on.
     static std::once_flag setUp;
     std::call_once(setUp, [] {
-        av_log_set_level(AV_LOG_QUIET);
+        av_log_set_level(debugLogEnabled() ? AV_LOG_WARNING : AV_LOG_QUIET);
+        av_log_set_callback(logFfmpegLine);
         av_max_alloc(kMaxBlockBytes);
     });
     m_impl->buildIndex();
@@ -516,19 +589,25 @@ GrayImage FrameReader::frameGray(int index)
     return m_impl->toGray(m_impl->decodedFrame(index));
 }
 
-void FrameReader::fillCacheAround(int index, const std::atomic<bool> &stop)
+void FrameReader::fillCacheAround(int index, FillReach reach, const std::atomic<bool> &stop)
 {
     if (index < 0 || index >= frameCount())
         return;
     m_impl->stop = &stop;
+    m_impl->session.interruptWhen(&stop);
     try {
-        m_impl->fillAround(index);
+        m_impl->fillAround(index, reach);
     } catch (const Interrupted &) {
         // The user wants a frame: the session stays where it stopped.
-    } catch (const std::exception &) {
+    } catch (const std::exception &error) {
         // A frame that fails here fails again, with its message, when asked for.
+        logDebug("player", std::string("fill around frame ") + std::to_string(index) + ": " + error.what());
     }
     m_impl->stop = nullptr;
+    m_impl->session.interruptWhen(nullptr);
+    // A read cut short: the next request seeks, and so reopens the file.
+    if (m_impl->session.wasInterrupted())
+        m_impl->session.stop();
 }
 
 std::size_t FrameReader::cacheBudgetFor(std::uint64_t memoryBytes)

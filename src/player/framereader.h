@@ -54,7 +54,7 @@ public:
     double frameTimeMs(int index) const override;
     RgbImage frameRgb(int index) override;
     GrayImage frameGray(int index) override;
-    void fillCacheAround(int index, const std::atomic<bool> &stop) override;
+    void fillCacheAround(int index, FillReach reach, const std::atomic<bool> &stop) override;
 
     double fps() const;
     std::int64_t durationMs() const;

@@ -1,8 +1,19 @@
 #include "player/framesource.h"
 
+#include <atomic>
 #include <cstddef>
 
 namespace zorvane {
+namespace {
+
+std::atomic<bool> g_decodingStopped{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "raised from a signal handler");
+
+} // namespace
+
+void stopAllDecoding() noexcept { g_decodingStopped.store(true); }
+
+bool decodingStoppedForGood() noexcept { return g_decodingStopped.load(); }
 
 GrayImage grayOf(const RgbImage &image)
 {

@@ -42,6 +42,8 @@ struct GrayImage {
 // the tracker's own conversion of colour frames.
 GrayImage grayOf(const RgbImage &image);
 
+enum class FillReach { Near, All };
+
 // Frames of one video, addressed by their index in presentation order.
 // Every index from 0 to frameCount() - 1 yields exactly that frame,
 // whatever the order of the requests.
@@ -56,16 +58,25 @@ public:
     // The same frame in grey levels. Sources that decode to luma give it
     // without going through colour, which costs more than the decode.
     virtual GrayImage frameGray(int index) { return grayOf(frameRgb(index)); }
-    // Decodes into the source's own cache the frames just before `index`
-    // and the one after it, nearest first, as many as the cache holds, so
-    // that moving back from `index` decodes nothing. Returns soon after
-    // `stop` is set. A source without a cache has nothing to do.
-    virtual void fillCacheAround(int index, const std::atomic<bool> &stop)
+    // Decodes into the source's own cache the frames that moving from
+    // `index` needs: Near, those from the group holding the frame before it
+    // to the one after it; All, then as many frames before those as the
+    // cache holds, leaving the decoder after `index` so that a step forward
+    // goes on from there. Returns soon after `stop` is set. A source without
+    // a cache has nothing to do.
+    virtual void fillCacheAround(int index, FillReach reach, const std::atomic<bool> &stop)
     {
         (void)index;
+        (void)reach;
         (void)stop;
     }
 };
+
+// Makes every read, seek and open of every reader give up at once, for
+// the rest of the process, so that a quit never waits for a decode. Safe
+// in a signal handler.
+void stopAllDecoding() noexcept;
+bool decodingStoppedForGood() noexcept;
 
 // Opens a file with the FFmpeg-based reader. Throws ReaderError.
 std::unique_ptr<FrameSource> openFrameSource(const std::string &path);

@@ -1,5 +1,6 @@
 #include "player/player.h"
 
+#include "common/log.h"
 #include "player/cachefiller.h"
 #include "player/frameprefetcher.h"
 
@@ -14,6 +15,9 @@ namespace {
 
 // Enough to ride out one slow frame without holding many 1080p pictures.
 constexpr int kPrefetchDepth = 4;
+// Longer than between two repeated key presses, so that holding a key
+// does not start the fill of the frames a step back needs at every frame.
+constexpr std::chrono::milliseconds kNearFillDelay{50};
 
 double steadyNowMs()
 {
@@ -31,7 +35,13 @@ bool isComplete(const RgbImage &picture)
 
 Player::Player(Opener opener) : m_opener(std::move(opener)), m_now(steadyNowMs) {}
 
-Player::~Player() = default;
+Player::~Player()
+{
+    // The claim is on the filler's lock, so it goes before the filler.
+    m_prefetcher.reset();
+    if (m_prefetcherClaim.owns_lock())
+        m_prefetcherClaim.unlock();
+}
 
 bool Player::open(const std::string &utf8Path)
 {
@@ -43,10 +53,11 @@ bool Player::open(const std::string &utf8Path)
     } catch (const ReaderError &error) {
         m_source.reset();
         m_lastError = error.what();
+        logDebug("player", m_lastError);
     }
     if (!m_source)
         return false;
-    m_filler = std::make_unique<CacheFiller>(*m_source, m_fillDelay);
+    m_filler = std::make_unique<CacheFiller>(*m_source, m_fillDelay, kNearFillDelay);
     // A file whose first frame cannot be decoded stays open with an empty
     // picture rather than showing a frame that is not frame 0. Without a
     // listener nobody would see the picture.
@@ -84,7 +95,7 @@ bool Player::play()
     m_clock = PlaybackClock(m_position, std::move(times));
     // The prefetcher's thread has the source to itself until the pause.
     if (m_filler)
-        (void)m_filler->claim();
+        m_prefetcherClaim = m_filler->claim();
     m_prefetcher = std::make_unique<FramePrefetcher>(*m_source, m_position + 1, length() - 1, kPrefetchDepth);
     m_playStartMs = m_now();
     setPlaying(true);
@@ -95,6 +106,8 @@ void Player::pause()
 {
     // Joins the decoding thread before anyone else uses the source.
     m_prefetcher.reset();
+    if (m_prefetcherClaim.owns_lock())
+        m_prefetcherClaim.unlock();
     const bool wasPlaying = m_playing;
     setPlaying(false);
     if (wasPlaying)
@@ -191,8 +204,9 @@ RgbImage Player::decoded(int frame)
     try {
         const std::unique_lock<std::mutex> source = m_filler ? m_filler->claim() : std::unique_lock<std::mutex>();
         picture = m_source->frameRgb(frame);
-    } catch (const std::exception &) {
+    } catch (const std::exception &error) {
         // Out of memory for a huge frame counts as a broken frame.
+        logDebug("player", std::string("frame ") + std::to_string(frame) + ": " + error.what());
         return {};
     }
     return isComplete(picture) ? std::move(picture) : RgbImage{};

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -57,6 +58,18 @@ public:
 // Playback needs a driver with a timer: after play(), it waits
 // msUntilNextFrame() and calls playDueFrame(), until the state is no
 // longer Playing.
+//
+// Threads. A FrameSource is not thread-safe, and the player's source is
+// touched by one thread at a time:
+// - the thread that drives the player, for opens and moves, each under
+//   the cache filler's claim, so that a fill stops between two frames (its
+//   reads and seeks give up at once) and waits meanwhile;
+// - while playing, the prefetcher's thread alone: the player holds the
+//   claim from play() until the prefetcher has joined;
+// - while paused, the filler's thread, between claims.
+// The driver and the listener share one thread. Whoever else decodes the
+// same video (a tracking run, a benchmark) opens a source of its own.
+// stopAllDecoding() ends every decode at once for a quit.
 class Player {
 public:
     using Opener = std::function<std::unique_ptr<FrameSource>(const std::string &utf8Path)>;
@@ -71,7 +84,7 @@ public:
     void setListener(PlayerListener *listener) { m_listener = listener; }
     void setTimeSource(TimeSource now) { m_now = std::move(now); }
     // How long the player stays on a frame before it fills the cache
-    // around it; for files opened from then on.
+    // farther back than a step; for files opened from then on.
     void setCacheFillDelay(std::chrono::milliseconds delay) { m_fillDelay = delay; }
 
     // Closes what is open, then opens the file at utf8Path and shows its
@@ -144,8 +157,10 @@ private:
     PlaybackClock m_clock;
     PlaybackStats m_stats;
     std::unique_ptr<BasicFramePrefetcher<RgbImage>> m_prefetcher;
+    std::unique_lock<std::mutex> m_prefetcherClaim;
     std::unique_ptr<CacheFiller> m_filler;
-    // Longer than between two repeated key presses.
+    // Before the fill of the frames farther back, which moves the decoder
+    // away from the current frame: a pause, not a hesitation between steps.
     std::chrono::milliseconds m_fillDelay{300};
 };
 

@@ -244,20 +244,20 @@ TEST_P(FrameReaderFormats, FillAroundAJumpCachesTheFramesBeforeIt)
     const std::atomic<bool> stop = true;
     expectExact(reader, {jump});
     const std::size_t afterJump = reader.cacheBytes();
-    reader.fillCacheAround(jump, stop);
+    reader.fillCacheAround(jump, FillReach::All, stop);
     EXPECT_EQ(reader.cacheBytes(), afterJump) << "a raised stop decodes nothing";
     expectExact(reader, {jump});
 
     // Stopped part-way, wherever that is, the reader goes on exact.
     std::atomic<bool> later = false;
-    std::thread filling([&] { reader.fillCacheAround(jump, later); });
+    std::thread filling([&] { reader.fillCacheAround(jump, FillReach::All, later); });
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
     later = true;
     filling.join();
     expectExact(reader, {jump - 1, jump + 1, jump - 2});
 
     const std::atomic<bool> go = false;
-    reader.fillCacheAround(jump, go);
+    reader.fillCacheAround(jump, FillReach::All, go);
     const std::size_t filled = reader.cacheBytes();
     EXPECT_GE(filled, afterJump);
     std::vector<int> around{jump + 1};
@@ -331,6 +331,37 @@ TEST(FrameReaderSinglePass, ReadsEveryFrameOnceWithinItsSmallCache)
     ASSERT_GT(format.frames * frameBytes, FrameReader::kSinglePassCacheBytes);
     EXPECT_GT(reader->cachePeakBytes(), 0u);
     EXPECT_LE(reader->cachePeakBytes(), FrameReader::kSinglePassCacheBytes);
+}
+
+// A cache too small for two frames leaves the fill nothing to do; the
+// frames asked for afterwards are still exact.
+TEST(FrameReaderCache, FillWithRoomForNoFrameDoesNothing)
+{
+    const Format format = formats()[6];
+    FrameReader reader(generate(format).string(), kTinyCache);
+    const std::atomic<bool> go = false;
+    for (const int at : {0, 100, 250, format.frames - 1}) {
+        ASSERT_EQ(readFrameIndex(reader.frameRgb(at).pixels.data(), kWidth, kHeight), at);
+        reader.fillCacheAround(at, FillReach::All, go);
+        const RgbImage before = reader.frameRgb(at - (at > 0));
+        EXPECT_EQ(readFrameIndex(before.pixels.data(), kWidth, kHeight), at - (at > 0));
+    }
+}
+
+// Paused on a key frame, the near fill caches the whole group before it,
+// so that stepping back from there decodes nothing.
+TEST(FrameReaderCache, NearFillOnAKeyFrameCachesTheGroupBefore)
+{
+    const Format format = formats()[6];
+    FrameReader reader(generate(format).string());
+    const int key = 250;
+    ASSERT_EQ(readFrameIndex(reader.frameRgb(key).pixels.data(), kWidth, kHeight), key);
+    const std::atomic<bool> go = false;
+    reader.fillCacheAround(key, FillReach::Near, go);
+    const std::size_t filled = reader.cacheBytes();
+    for (const int frame : {key - 1, key - 2, 1, 0, key + 1})
+        EXPECT_EQ(readFrameIndex(reader.frameRgb(frame).pixels.data(), kWidth, kHeight), frame);
+    EXPECT_EQ(reader.cacheBytes(), filled);
 }
 
 TEST(FrameReaderCache, BudgetIsASixteenthOfTheMemoryWithinItsBounds)

@@ -1,5 +1,7 @@
 #include "app/commandline.h"
+#include "app/ui/corelog.h"
 #include "app/ui/form1.h"
+#include "app/ui/quitsignals.h"
 #include "app/ui/toolkittranslation.h"
 #include "dialogs/ui/programicon.h"
 #include "journal/journalfolder.h"
@@ -45,6 +47,7 @@ int main(int argc, char *argv[])
         return answerWithoutWindow(early);
 
     QApplication app(argc, argv); // takes the toolkit's options out of argv
+    zorvane::routeCoreLogIntoQt();
     const zorvane::CommandLine commandLine = zorvane::parseCommandLine(argumentsAfterName(argc, argv));
     if (commandLine.action != zorvane::CommandLine::Action::Run)
         return answerWithoutWindow(commandLine);
@@ -61,6 +64,11 @@ int main(int argc, char *argv[])
     // warning that points cannot be kept.
     form.setJournalFolder(zorvane::defaultJournalFolder().value_or(std::filesystem::path()));
     form.show();
+    // Closing the window alone would wait for an open question to be answered.
+    const zorvane::QuitSignals quitSignals([&form] {
+        form.close();
+        QApplication::quit();
+    });
     if (!commandLine.file.empty()) {
         const QString path = QFileInfo(QFile::decodeName(commandLine.file.c_str())).absoluteFilePath();
         QTimer::singleShot(0, &form, [&form, path] { form.openVideo(path); });
