@@ -1,5 +1,8 @@
 #include "app/backgroundtracking.h"
 
+#include "common/log.h"
+
+#include <string>
 #include <utility>
 
 namespace zorvane {
@@ -45,10 +48,12 @@ void BackgroundTracking::run(const Opener &opener, const std::string &path, cons
             return finish({BackgroundEnd::Kind::CannotStart, {}});
         engine = std::make_unique<TrackingEngine>(*source, start);
     } catch (const AutoTrackError &error) {
+        logDebug("tracking", std::string("start: ") + error.what());
         return finish({error.kind() == AutoTrackErrorKind::PointOutside ? BackgroundEnd::Kind::PointOutside
                                                                         : BackgroundEnd::Kind::CannotStart,
                        {}});
-    } catch (const std::exception &) {
+    } catch (const std::exception &error) {
+        logDebug("tracking", std::string("start: ") + error.what());
         return finish({BackgroundEnd::Kind::CannotStart, {}});
     }
     {

@@ -1,8 +1,10 @@
 #include "app/trackingengine.h"
 
+#include "common/log.h"
 #include "player/frameprefetcher.h"
 
 #include <mutex>
+#include <string>
 #include <utility>
 
 namespace zorvane {
@@ -35,8 +37,9 @@ public:
                 RgbImage picture = m_source.frameRgb(index);
                 std::lock_guard lock(m_mutex);
                 m_picture = std::make_pair(index, std::move(picture));
-            } catch (const std::exception &) {
+            } catch (const std::exception &error) {
                 // A picture to show is a courtesy: the run goes on without.
+                logDebug("tracking", "picture of frame " + std::to_string(index) + ": " + error.what());
             }
         }
         return gray;
@@ -84,7 +87,8 @@ TrackingEnd TrackingEngine::run(const Report &report, const std::atomic<bool> &s
         TrackStep step;
         try {
             step = m_tracker->next(*image);
-        } catch (const AutoTrackError &) {
+        } catch (const AutoTrackError &error) {
+            logDebug("tracking", "frame " + std::to_string(frame) + ": " + error.what());
             return {TrackingEnd::Kind::Unreadable, frame};
         }
         report({frame, step, tap.takePicture(frame)});
