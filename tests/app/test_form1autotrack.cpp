@@ -172,6 +172,13 @@ TEST_F(Form1AutoTrack, FollowsTheBallFromTheClickFrameByFrameAndUndoPutsBackTheE
     EXPECT_GE(reached, 2);
     EXPECT_EQ(m_form.player().position(), kThrowFrames - 1);
     EXPECT_EQ(titleAfterTick(), frameCountTitle());
+    // The 720p picture is larger than the video area: the view followed the ball.
+    const ViewTransform &view = m_picture->view();
+    const TrackPoint end = pointOf(kThrowFrames - 1);
+    EXPECT_GT(view.scrollX() + view.scrollY(), 0);
+    EXPECT_TRUE(end.X - view.scrollX() >= 0 && end.X - view.scrollX() < view.viewWidth() && end.Y - view.scrollY() >= 0
+                && end.Y - view.scrollY() < view.viewHeight())
+        << end.X << "," << end.Y << " scrolled " << view.scrollX() << "," << view.scrollY();
     EXPECT_TRUE(m_messages.isEmpty());
 
     EXPECT_EQ(pointOf(0), click);

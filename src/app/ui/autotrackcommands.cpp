@@ -1,5 +1,6 @@
 #include "app/ui/autotrackcommands.h"
 
+#include "app/videoarea.h"
 #include "player/ui/videodisplay.h"
 
 #include <QAction>
@@ -169,7 +170,22 @@ void AutoTrackCommands::takeFound()
 void AutoTrackCommands::showPicture(TrackedFrame &frame)
 {
     m_form.showFramePicture(frame.frame, toImage(std::move(*frame.picture)));
+    keepInView(m_form.pointTrack().find(frame.frame).value_or(TrackPoint{}));
     askPicture();
+}
+
+// The followed object stays in sight when the picture is larger than the
+// video area.
+void AutoTrackCommands::keepInView(TrackPoint point)
+{
+    auto *display = m_form.findChild<VideoDisplay *>(QStringLiteral("Picture1"));
+    if (!display || point.isEmpty())
+        return;
+    const ViewTransform &view = display->view();
+    // The middle of the point's pixel.
+    display->scrollTo(
+        followingScroll(point.X + 0.5, view.scale(), view.scrollX(), view.viewWidth(), view.maxScrollX()),
+        followingScroll(point.Y + 0.5, view.scale(), view.scrollY(), view.viewHeight(), view.maxScrollY()));
 }
 
 void AutoTrackCommands::askPicture()

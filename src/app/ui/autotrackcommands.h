@@ -21,11 +21,12 @@ namespace zorvane {
 // reader stay the interface thread's alone, and the player does not move
 // until the run ends. The points found are posted to the window, which
 // writes them through the journal and shows, a few times a second, the
-// frame the run has reached, with its cross. Menus work during a run; a
-// click or a key elsewhere in the window stops it (Escape and a click on
-// the video do nothing else), and the player then shows the last frame
-// whose point was written. Where a run stopped by itself stays in the title
-// until the user's next click or key in the window.
+// frame the run has reached, with its cross, scrolled to keep the object in
+// sight. Menus work during a run; a click or a key elsewhere in the window
+// stops it (Escape and a click on the video do nothing else), and the
+// player then shows the last frame whose point was written. Where a run
+// stopped by itself stays in the title until the user's next click or key
+// in the window.
 class AutoTrackCommands : public QObject {
     Q_OBJECT
 
@@ -50,6 +51,7 @@ private:
     void takeSoon();
     void takeFound();
     void showPicture(TrackedFrame &frame);
+    void keepInView(TrackPoint point);
     void askPicture();
     bool isSameVideo();
     void endRun(const RunStep &step);
