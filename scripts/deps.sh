@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ ninja-build pkg-config
-  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev fonts-dejavu-core
+  qt6-base-dev qt6-svg-dev libqt6opengl6-dev libgl-dev fonts-dejavu-core
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
   libgtest-dev libopencv-core-dev libopencv-imgproc-dev
   qt6-qpa-plugins qt6-translations-l10n

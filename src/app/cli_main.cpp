@@ -5,6 +5,7 @@
 
 #include <iostream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -43,14 +44,15 @@ const Subcommand kSubcommands[] = {
     {"track", "track FILE --from N --at X Y [--to M]", zorvane::inspect::runTrack},
 };
 
-int usage()
+void printUsage(std::ostream &out)
 {
-    std::cerr << "usage:";
+    out << "usage:";
     for (const Subcommand &command : kSubcommands)
-        std::cerr << "\n  zorvane-inspect " << command.usage;
-    std::cerr << "\n  zorvane-inspect --version\n";
-    return 1;
+        out << "\n  zorvane-inspect " << command.usage;
+    out << "\n  zorvane-inspect --help\n  zorvane-inspect --version\n";
 }
+
+constexpr int kUsageError = 2;
 
 } // namespace
 } // namespace zorvane::inspect
@@ -58,9 +60,15 @@ int usage()
 int main(int argc, char **argv)
 {
     using namespace zorvane::inspect;
-    if (argc < 2)
-        return usage();
+    if (argc < 2) {
+        printUsage(std::cerr);
+        return kUsageError;
+    }
     const std::string name = argv[1];
+    if (name == "--help" || name == "-h") {
+        printUsage(std::cout);
+        return 0;
+    }
     if (name == "--version") {
         std::cout << zorvane::versionText("zorvane-inspect");
         return 0;
@@ -70,5 +78,6 @@ int main(int argc, char **argv)
         if (name == command.name)
             return command.run(args);
     std::cerr << "zorvane-inspect: unknown command \"" << name << "\"\n";
-    return usage();
+    printUsage(std::cerr);
+    return kUsageError;
 }

@@ -2,11 +2,14 @@
 
 #include "measure/measureerror.h"
 #include "measure/measureexport.h"
+#include "measure/quantity.h"
 #include "measure/sidecar.h"
 #include "player/framereader.h"
 #include "track/sequencefile.h"
 
+#include <cstring>
 #include <iostream>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -15,27 +18,77 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char *kUsage = "usage: zorvane-inspect measure SEQUENCE [--calibration FILE] [--video VIDEO]";
+constexpr const char *kUsage =
+    "usage: zorvane-inspect measure SEQUENCE [--calibration FILE] [--video VIDEO] [--mass KG]\n"
+    "                               [--fit MODEL X Y [--from T1] [--to T2]]\n"
+    "  MODEL: linear, quadratic, sine, exp, poly3; X, Y: t x y vx vy v ax ay Ec Epp Em";
+
+struct FitRequest {
+    FitModel model = FitModel::Linear;
+    Quantity x = Quantity::T;
+    Quantity y = Quantity::Y;
+    std::optional<double> from;
+    std::optional<double> to;
+};
 
 struct MeasureArgs {
     fs::path sequence;
     fs::path calibration;
     fs::path video;
+    std::optional<double> massKg;
+    std::optional<FitRequest> fit;
 };
+
+std::optional<double> number(const std::string &text) { return parseFileNumber(text); }
+
+// Takes the option at args[i] and its values; false for anything wrong.
+bool takeOption(const std::vector<std::string> &args, std::size_t &i, MeasureArgs &parsed)
+{
+    const std::string &option = args[i];
+    const auto has = [&](std::size_t values) { return i + values < args.size(); };
+    if ((option == "--calibration" || option == "--video") && has(1)) {
+        fs::path &path = option == "--calibration" ? parsed.calibration : parsed.video;
+        if (!path.empty())
+            return false;
+        path = args[++i];
+        return true;
+    }
+    if (option == "--mass" && has(1) && !parsed.massKg) {
+        parsed.massKg = number(args[++i]);
+        return parsed.massKg && isPlausibleMassOrField(*parsed.massKg);
+    }
+    if (option == "--fit" && has(3) && !parsed.fit) {
+        const std::optional<FitModel> model = modelNamed(args[i + 1]);
+        const std::optional<Quantity> x = quantityNamed(args[i + 2]);
+        const std::optional<Quantity> y = quantityNamed(args[i + 3]);
+        i += 3;
+        if (!model || !x || !y)
+            return false;
+        parsed.fit = FitRequest{*model, *x, *y, std::nullopt, std::nullopt};
+        return true;
+    }
+    if ((option == "--from" || option == "--to") && has(1) && parsed.fit) {
+        std::optional<double> &limit = option == "--from" ? parsed.fit->from : parsed.fit->to;
+        if (limit)
+            return false;
+        limit = number(args[++i]);
+        return limit.has_value();
+    }
+    return false;
+}
 
 std::optional<MeasureArgs> parseArgs(const std::vector<std::string> &args)
 {
     MeasureArgs parsed;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        fs::path *option = args[i] == "--calibration" ? &parsed.calibration
-                           : args[i] == "--video"     ? &parsed.video
-                                                      : nullptr;
-        if (option && i + 1 < args.size() && option->empty())
-            *option = args[++i];
-        else if (!option && parsed.sequence.empty() && !args[i].starts_with("--"))
+        if (args[i].starts_with("--")) {
+            if (!takeOption(args, i, parsed))
+                return std::nullopt;
+        } else if (parsed.sequence.empty()) {
             parsed.sequence = args[i];
-        else
+        } else {
             return std::nullopt;
+        }
     }
     if (parsed.sequence.empty())
         return std::nullopt;
@@ -59,9 +112,86 @@ std::unique_ptr<FrameReader> openVideo(const MeasureArgs &args, const MeasureSet
     return reader;
 }
 
+std::string videoText(const CalibratedVideo &video)
+{
+    return video.fileName + ", " + std::to_string(video.frameCount) + " frames, " + std::to_string(video.sizeBytes)
+           + " bytes";
+}
+
+std::string faultText(const SidecarProblem &problem)
+{
+    switch (problem.fault) {
+    case SidecarFault::TooLong: return "far too long";
+    case SidecarFault::NotCalibrationFile: return "not a calibration file";
+    case SidecarFault::UnreadableVersion: return "unreadable version";
+    case SidecarFault::UnknownKey: return "unknown key '" + problem.word + "'";
+    case SidecarFault::RepeatedKey: return "repeated key '" + problem.word + "'";
+    case SidecarFault::MissingKey: return "missing key '" + problem.word + "'";
+    case SidecarFault::MissingValue: return "missing value";
+    case SidecarFault::ExtraValues: return "extra values";
+    case SidecarFault::NotANumber: return "'" + problem.word + "' is not a number";
+    case SidecarFault::InfiniteNumber: return "infinite number";
+    case SidecarFault::UnexpectedWord:
+        return "'" + problem.word + "' instead of '" + problem.expected[0] + "' or '" + problem.expected[1] + "'";
+    case SidecarFault::BadVideoEscape: return "badly escaped video name";
+    case SidecarFault::VideoNameNotAlone: return "video name empty or with a folder";
+    case SidecarFault::NegativeFrameCount: return "negative frame count";
+    case SidecarFault::ImpossibleValues: return "scale or time impossible";
+    case SidecarFault::ImpossibleMass: return "mass not above zero";
+    case SidecarFault::ImpossibleGravity: return "g not above zero";
+    }
+    return "damaged";
+}
+
+std::string problemText(const SidecarProblem &problem)
+{
+    const std::string file = problem.file.string();
+    switch (problem.kind) {
+    case MeasureErrorKind::SidecarUnreadable:
+        return file + ": cannot read the calibration file (" + std::strerror(problem.systemError) + ")";
+    case MeasureErrorKind::NeedsVideo:
+        return file + ": cannot examine the video (" + std::strerror(problem.systemError) + ")";
+    case MeasureErrorKind::SidecarNewer: return file + ": calibration file from a newer version";
+    case MeasureErrorKind::OtherVideo:
+        return file + ": calibration made on another video (" + videoText(problem.saved) + ", not "
+               + videoText(problem.open) + ")";
+    default: break;
+    }
+    const std::string line = problem.line > 0 ? ", line " + std::to_string(problem.line) : "";
+    return file + ": damaged calibration file" + line + ": " + faultText(problem);
+}
+
+std::string fitProblemText(FitProblem problem)
+{
+    switch (problem) {
+    case FitProblem::TooFewPoints: return "fit: too few points for this model";
+    case FitProblem::SameAbscissa: return "fit: all points at the same abscissa";
+    case FitProblem::NoSolution: return "fit: the model does not settle on these points";
+    }
+    return "fit failed";
+}
+
+void printFit(const MeasureTable &table, const FitRequest &request)
+{
+    std::optional<FitRange> range;
+    if (request.from || request.to)
+        range = FitRange{Quantity::T, request.from.value_or(-std::numeric_limits<double>::infinity()),
+                         request.to.value_or(std::numeric_limits<double>::infinity())};
+    const FitResult fit = fitQuantities(table, request.model, request.x, request.y, range);
+    const std::vector<std::string> units = coefficientUnitTexts(request.model, quantityUnit(request.x, table.inPixels),
+                                                                quantityUnit(request.y, table.inPixels));
+    for (std::size_t j = 0; j < fit.coefficients.size(); ++j) {
+        const FitCoefficient &c = fit.coefficients[j];
+        std::cout << c.name << '\t' << formatNumber(c.value, ".", kMeasureDigits) << '\t'
+                  << formatNumber(c.uncertainty, ".", kMeasureDigits) << '\t' << units[j] << '\n';
+    }
+    std::cout << "r2\t" << formatNumber(fit.r2, ".", kMeasureDigits) << '\n';
+}
+
 } // namespace
 
-// Prints the table the export would write, with a dot as decimal separator.
+// Prints the table the export would write, with a dot as decimal separator,
+// or the coefficients of a fit.
 int runMeasure(const std::vector<std::string> &args)
 {
     const std::optional<MeasureArgs> parsed = parseArgs(args);
@@ -73,17 +203,29 @@ int runMeasure(const std::vector<std::string> &args)
     try {
         PointTrack track;
         loadSequence(parsed->sequence, track);
-        const std::optional<MeasureSettings> settings = readSidecar(calibration);
+        std::optional<MeasureSettings> settings = readSidecar(calibration);
         if (!settings) {
             std::cerr << calibration.string() << ": no calibration file\n";
             return 1;
         }
+        if (parsed->massKg)
+            settings->dynamics.massKg = parsed->massKg;
         const std::unique_ptr<FrameReader> video = openVideo(*parsed, *settings, calibration);
-        const MeasureTable table = measureTrack(track, settings->calibration, clockFor(settings->time, video.get()));
-        std::cout << csvText(table, NumberFormat{});
+        const MeasureTable table =
+            measureTrack(track, settings->calibration, clockFor(settings->time, video.get()), settings->dynamics);
+        if (parsed->fit)
+            printFit(table, *parsed->fit);
+        else
+            std::cout << csvText(table, NumberFormat{});
         if (table.pointsWithoutTime > 0)
             std::cerr << table.pointsWithoutTime << " point(s) past the video's last frame left out\n";
         return 0;
+    } catch (const SidecarError &error) {
+        std::cerr << problemText(error.problem()) << "\n";
+        return 1;
+    } catch (const FitError &error) {
+        std::cerr << fitProblemText(error.problem()) << "\n";
+        return 1;
     } catch (const std::exception &error) {
         // SequenceError, MeasureError and ReaderError carry the file's name.
         std::cerr << error.what() << "\n";

@@ -7,6 +7,9 @@
 namespace zorvane {
 namespace {
 
+// Intervals read from timestamps in whole milliseconds differ by one.
+constexpr double kConstantTolerance = 1.0 + 1e-9;
+
 std::string milliseconds(double ms, const std::string &separator)
 {
     char text[64];
@@ -40,6 +43,32 @@ std::string frameIntervalTip(const std::vector<double> &frameTimesMs, const std:
     if (low == high)
         return prefix + low + " ms";
     return prefix + "de " + low + " à " + high + " ms";
+}
+
+std::optional<double> constantFrameIntervalMs(const std::vector<double> &frameTimesMs)
+{
+    if (frameTimesMs.size() < 2)
+        return std::nullopt;
+    const double mean = (frameTimesMs.back() - frameTimesMs.front()) / static_cast<double>(frameTimesMs.size() - 1);
+    if (!std::isfinite(mean) || mean <= 0.0)
+        return std::nullopt;
+    for (std::size_t i = 1; i < frameTimesMs.size(); ++i)
+        if (!(std::fabs(frameTimesMs[i] - frameTimesMs[i - 1] - mean) <= kConstantTolerance))
+            return std::nullopt;
+    return mean;
+}
+
+std::string stepFieldText(double ms, const std::string &decimalSeparator)
+{
+    std::string text = milliseconds(ms, ".");
+    while (text.back() == '0')
+        text.pop_back();
+    if (text.back() == '.')
+        text.pop_back();
+    const std::size_t dot = text.find('.');
+    if (dot != std::string::npos)
+        text.replace(dot, 1, decimalSeparator);
+    return text;
 }
 
 } // namespace zorvane

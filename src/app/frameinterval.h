@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,5 +11,14 @@ namespace zorvane {
 // or "de 16,667 à 33,367 ms" when the interval varies. Milliseconds carry
 // three decimals with the given separator. Empty below two frames.
 std::string frameIntervalTip(const std::vector<double> &frameTimesMs, const std::string &decimalSeparator);
+
+// The video's frame interval in ms when its frame rate is constant: every
+// interval within a millisecond of the mean, so that times rounded to whole
+// milliseconds (33, 34, 33...) still count. Nothing below two frames.
+std::optional<double> constantFrameIntervalMs(const std::vector<double> &frameTimesMs);
+
+// The step as the field shows it: at most three decimals, no trailing
+// zeros ("40", "33,333").
+std::string stepFieldText(double ms, const std::string &decimalSeparator);
 
 } // namespace zorvane

@@ -29,7 +29,7 @@ struct JournalRecovery {
 //
 // On opening a video, once the track is sized to it:
 //   if (auto found = journal.findUnsaved(video))
-//       ask restoreQuestion(found->unsavedPoints), then
+//       ask whether to restore found->unsavedPoints points, then
 //       "Oui": journal.restore(std::move(*found), track)
 //       "Non": journal.decline(*found, track)
 //   else journal.start(video, track)

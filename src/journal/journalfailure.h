@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 
 namespace zorvane {
@@ -21,17 +19,12 @@ struct JournalFailure {
     std::string path; // the file or folder concerned
 };
 
-// The question asked when a video's journal holds unsaved points.
-std::string restoreQuestion(std::int32_t unsavedPoints);
-
-// The French warning for a journal that cannot be written.
-std::string journalWarningText(const JournalFailure &failure);
-
-// One warning per session: the first failure gets its text, later ones
-// nothing, so a full disk does not bring up a message at every click.
+// One warning per session: the first failure is to be told, later ones
+// not, so a full disk does not bring up a message at every click.
 class JournalWarnings {
 public:
-    std::optional<std::string> take(const JournalFailure &failure);
+    // True for the first failure of the session.
+    bool take(const JournalFailure &failure);
     bool warned() const { return m_warned; }
 
 private:

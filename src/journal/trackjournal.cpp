@@ -32,7 +32,7 @@ bool TrackJournal::videoOpened(const std::filesystem::path &video, PointTrack &t
         report(m_journal->start(*identity, track));
         return false;
     }
-    if (!m_ask(restoreQuestion(found->unsavedPoints))) {
+    if (!m_ask(found->unsavedPoints)) {
         report(m_journal->decline(*found, track));
         return false;
     }
@@ -87,8 +87,8 @@ void TrackJournal::report(const std::optional<JournalFailure> &failure)
 {
     if (!failure)
         return;
-    if (const std::optional<std::string> text = m_warnings.take(*failure))
-        m_warn(*text);
+    if (m_warnings.take(*failure))
+        m_warn(*failure);
 }
 
 } // namespace zorvane

@@ -22,9 +22,11 @@ namespace zorvane {
 // changes as it would without a journal.
 class TrackJournal {
 public:
-    // Asked with the restore question; true for "Oui".
-    using Question = std::function<bool(const std::string &text)>;
-    using Warning = std::function<void(const std::string &text)>;
+    // Asked whether to restore the unsaved points of the video just opened;
+    // true for "Oui".
+    using Question = std::function<bool(std::int32_t unsavedPoints)>;
+    // Told of the session's first journal failure.
+    using Warning = std::function<void(const JournalFailure &failure)>;
 
     TrackJournal(Question ask, Warning warn);
     ~TrackJournal();

@@ -1,5 +1,6 @@
 #include "measure/measureexport.h"
 
+#include "measure/quantity.h"
 #include "measure/wholefile.h"
 
 namespace zorvane {
@@ -12,21 +13,29 @@ void appendField(std::string &line, const std::optional<double> &value, const Nu
         line += formatNumber(*value, format.decimalSeparator, kMeasureDigits);
 }
 
+std::vector<Quantity> exportedColumns(const MeasureTable &table)
+{
+    std::vector<Quantity> columns{Quantity::T, Quantity::X, Quantity::Y, Quantity::Vx, Quantity::Vy};
+    if (table.hasEnergies)
+        columns.insert(columns.end(), {Quantity::Ec, Quantity::Epp, Quantity::Em});
+    return columns;
+}
+
 std::string tableText(const MeasureTable &table, const NumberFormat &format, char separator, std::string_view lineEnd)
 {
+    const std::vector<Quantity> columns = exportedColumns(table);
     std::string text;
-    for (std::string_view column : kMeasureColumns) {
-        if (column != kMeasureColumns[0])
+    for (Quantity column : columns) {
+        if (column != columns.front())
             text += separator;
-        text += column;
+        text += columnTitle(column, table.inPixels);
     }
     text += lineEnd;
     for (const MeasureRow &row : table.rows) {
-        const std::optional<double> fields[] = {row.t, row.x, row.y, row.vx, row.vy};
-        for (const std::optional<double> &field : fields) {
-            if (&field != fields)
+        for (Quantity column : columns) {
+            if (column != columns.front())
                 text += separator;
-            appendField(text, field, format);
+            appendField(text, quantityValue(row, column), format);
         }
         text += lineEnd;
     }

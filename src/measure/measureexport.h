@@ -9,17 +9,19 @@
 
 namespace zorvane {
 
-// The header row, in column order.
+// The header row of a calibrated table, in column order; a table with
+// energies adds "Ec (J)", "Epp (J)" and "Em (J)", one in pixels says "px".
 inline constexpr std::string_view kMeasureColumns[] = {"t (s)", "x (m)", "y (m)", "vx (m/s)", "vy (m/s)"};
 
-// Numbers keep 10 significant digits, far beyond what a click resolves.
+// Numbers keep 10 significant digits: a click resolves one part in a few
+// thousand, so rounding to 10 digits loses nothing the measure holds.
 inline constexpr int kMeasureDigits = 10;
 
 // ',' between fields when the decimal separator is '.', ';' otherwise, as
 // spreadsheets of that locale expect.
 char csvFieldSeparator(const NumberFormat &format);
 
-// The header row and one line per row: t, x, y, vx, vy with the locale's
+// The header row and one line per row: t, x, y, vx, vy (Ec, Epp, Em) with the locale's
 // decimal separator, no digit grouping; an empty field for a missing
 // velocity. CSV lines end with CR LF; the clipboard text is tab-separated
 // with LF.

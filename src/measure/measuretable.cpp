@@ -1,10 +1,13 @@
 #include "measure/measuretable.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zorvane {
 
 namespace {
+
+constexpr double kLargestMassOrField = 1e9;
 
 // Derivative at the middle of three samples at times before < at < after,
 // exact for a parabola; the plain central difference when the two gaps are
@@ -19,7 +22,17 @@ std::optional<double> centralDifference(double before, double at, double after, 
     return std::isfinite(slope) ? std::optional<double>(slope) : std::nullopt;
 }
 
-void addVelocities(std::vector<MeasureRow> &rows)
+// Second derivative of the same parabola.
+std::optional<double> secondDifference(double before, double at, double after, double hBefore, double hAfter)
+{
+    if (!(hBefore > 0) || !(hAfter > 0))
+        return std::nullopt;
+    const double curvature =
+        2 * (hBefore * (after - at) - hAfter * (at - before)) / (hBefore * hAfter * (hBefore + hAfter));
+    return std::isfinite(curvature) ? std::optional<double>(curvature) : std::nullopt;
+}
+
+void addDerivatives(std::vector<MeasureRow> &rows)
 {
     for (std::size_t i = 1; i + 1 < rows.size(); ++i) {
         const MeasureRow &before = rows[i - 1];
@@ -29,12 +42,36 @@ void addVelocities(std::vector<MeasureRow> &rows)
         const double hAfter = after.t - row.t;
         row.vx = centralDifference(before.x, row.x, after.x, hBefore, hAfter);
         row.vy = centralDifference(before.y, row.y, after.y, hBefore, hAfter);
+        if (row.vx && row.vy)
+            row.v = std::hypot(*row.vx, *row.vy);
+        row.ax = secondDifference(before.x, row.x, after.x, hBefore, hAfter);
+        row.ay = secondDifference(before.y, row.y, after.y, hBefore, hAfter);
     }
 }
 
-} // namespace
+void addEnergies(std::vector<MeasureRow> &rows, double mass, double gravity, YAxis yAxis)
+{
+    for (MeasureRow &row : rows) {
+        const double heightUp = yAxis == YAxis::Up ? row.y : -row.y;
+        row.epp = mass * gravity * heightUp;
+        if (row.v) {
+            row.ec = 0.5 * mass * *row.v * *row.v;
+            row.em = *row.ec + *row.epp;
+        }
+    }
+}
 
-MeasureTable measureTrack(const PointTrack &track, const Calibration &calibration, const FrameClock &clock)
+std::optional<double> parseBounded(std::string_view text, const NumberFormat &format)
+{
+    const std::optional<double> value = parseStep(text, format);
+    if (!value || !isPlausibleMassOrField(*value))
+        return std::nullopt;
+    return value;
+}
+
+// Rows of every point that has a time, from `toLengths` of its pixel.
+template <typename Convert>
+MeasureTable rowsOf(const PointTrack &track, const FrameClock &clock, Convert toLengths)
 {
     MeasureTable table;
     table.timeSource = clock.source();
@@ -49,10 +86,53 @@ MeasureTable measureTrack(const PointTrack &track, const Calibration &calibratio
             ++table.pointsWithoutTime;
             continue;
         }
-        const RealPoint metres = calibration.toMetres({point.X, point.Y});
-        table.rows.push_back({frame, *t, metres.x, metres.y, std::nullopt, std::nullopt});
+        const RealPoint lengths = toLengths(PicturePoint{point.X, point.Y});
+        MeasureRow row;
+        row.frame = frame;
+        row.t = *t;
+        row.x = lengths.x;
+        row.y = lengths.y;
+        table.rows.push_back(row);
     }
-    addVelocities(table.rows);
+    addDerivatives(table.rows);
+    return table;
+}
+
+} // namespace
+
+bool isPlausibleMassOrField(double value) { return value > 0 && value <= kLargestMassOrField; }
+
+std::optional<double> parseMass(std::string_view text, const NumberFormat &format)
+{
+    return parseBounded(text, format);
+}
+
+std::optional<double> parseGravity(std::string_view text, const NumberFormat &format)
+{
+    return parseBounded(text, format);
+}
+
+MeasureTable measureTrack(const PointTrack &track, const Calibration &calibration, const FrameClock &clock,
+                          const MassAndGravity &dynamics)
+{
+    MeasureTable table = rowsOf(track, clock, [&](PicturePoint point) { return calibration.toMetres(point); });
+    table.pixelSize = calibration.metresPerPixel();
+    if (dynamics.massKg) {
+        table.hasEnergies = true;
+        table.massKg = *dynamics.massKg;
+        table.gravity = dynamics.gravity;
+        addEnergies(table.rows, *dynamics.massKg, dynamics.gravity, calibration.yAxis());
+    }
+    return table;
+}
+
+MeasureTable measureTrackInPixels(const PointTrack &track, std::int32_t frameHeight, const FrameClock &clock)
+{
+    const double bottom = std::max(frameHeight - 1, 0);
+    MeasureTable table = rowsOf(track, clock, [&](PicturePoint point) {
+        return RealPoint{static_cast<double>(point.x), bottom - point.y};
+    });
+    table.inPixels = true;
     return table;
 }
 

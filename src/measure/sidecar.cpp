@@ -2,7 +2,6 @@
 
 #include "measure/measureerror.h"
 #include "measure/wholefile.h"
-#include "track/systemerror.h"
 
 #include <algorithm>
 #include <array>
@@ -21,35 +20,66 @@ namespace zorvane {
 namespace {
 
 constexpr std::string_view kMagic = "zorvane-etalonnage";
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;
 constexpr std::string_view kExtension = ".etalonnage";
 
-std::string quoted(const std::filesystem::path &path) { return "« " + path.string() + " »"; }
-
-// A word of the file as a message quotes it: short, whatever the file holds.
-std::string shown(std::string_view word)
+// A word of the file as a problem quotes it: short, whatever the file holds.
+std::string shortened(std::string_view word)
 {
     constexpr std::size_t kLongest = 60;
     if (word.size() <= kLongest)
-        return "« " + std::string(word) + " »";
+        return std::string(word);
     std::size_t cut = kLongest;
     while (cut > 0 && (static_cast<unsigned char>(word[cut]) & 0xC0) == 0x80)
         --cut; // not inside a UTF-8 character
-    return "« " + std::string(word.substr(0, cut)) + "… »";
+    return std::string(word.substr(0, cut)) + "…";
 }
 
-// One fault in a file: the line it was found on (0 for the whole file).
+// One fault in a file, thrown while reading and completed with the file.
 struct Fault {
-    int line = 0;
-    std::string reason;
+    explicit Fault(SidecarFault fault, int line = 0, std::string word = {}, std::array<std::string, 2> expected = {},
+                   MeasureErrorKind refusedAs = MeasureErrorKind::SamePoints)
+            : fault(fault), line(line), word(std::move(word)), expected(std::move(expected)), refusedAs(refusedAs)
+    {}
+    SidecarFault fault;
+    int line;
+    std::string word;
+    std::array<std::string, 2> expected;
+    MeasureErrorKind refusedAs;
 };
 
 [[noreturn]] void throwDamaged(const std::filesystem::path &file, const Fault &fault)
 {
-    std::string where = fault.line > 0 ? " (ligne " + std::to_string(fault.line) + " : " : " (";
-    throw MeasureError(MeasureErrorKind::SidecarDamaged, "Le fichier d'étalonnage " + quoted(file) + " est endommagé"
-                                                             + where + fault.reason
-                                                             + ") : l'étalonnage n'a pas été chargé.");
+    SidecarProblem problem;
+    problem.kind = MeasureErrorKind::SidecarDamaged;
+    problem.file = file;
+    problem.fault = fault.fault;
+    problem.line = fault.line;
+    problem.word = fault.word;
+    problem.expected = fault.expected;
+    problem.refusedAs = fault.refusedAs;
+    throw SidecarError(std::move(problem));
+}
+
+[[noreturn]] void throwSystem(MeasureErrorKind kind, const std::filesystem::path &file, int error)
+{
+    SidecarProblem problem;
+    problem.kind = kind;
+    problem.file = file;
+    problem.systemError = error;
+    throw SidecarError(std::move(problem));
+}
+
+std::string summary(const SidecarProblem &problem)
+{
+    const std::string file = problem.file.string();
+    switch (problem.kind) {
+    case MeasureErrorKind::SidecarUnreadable: return file + ": calibration file unreadable";
+    case MeasureErrorKind::SidecarNewer: return file + ": calibration file from a newer version";
+    case MeasureErrorKind::OtherVideo: return file + ": calibration made on another video";
+    case MeasureErrorKind::NeedsVideo: return file + ": video cannot be examined";
+    default: return file + ": calibration file damaged, line " + std::to_string(problem.line);
+    }
 }
 
 // ---- writing
@@ -82,7 +112,8 @@ std::string sidecarText(const MeasureSettings &settings)
 {
     const Calibration &calibration = settings.calibration;
     const TimeChoice &time = settings.time;
-    std::string text = std::string(kMagic) + " " + numberText(kVersion) + "\n";
+    const bool withDynamics = settings.dynamics != MassAndGravity{};
+    std::string text = std::string(kMagic) + " " + numberText(withDynamics ? 2 : 1) + "\n";
     text += "video " + escapedName(settings.video.fileName) + "\n";
     text += "taille " + numberText(settings.video.sizeBytes) + "\n";
     text += "images " + numberText(settings.video.frameCount) + "\n";
@@ -93,6 +124,11 @@ std::string sidecarText(const MeasureSettings &settings)
     text += std::string("temps ") + (time.source == TimeSource::VideoFrameTimes ? "video" : "pas") + "\n";
     text += "ralenti " + numberText(time.slowMotionFactor) + "\n";
     text += "pas " + numberText(time.stepMs) + "\n";
+    if (withDynamics) {
+        if (settings.dynamics.massKg)
+            text += "masse " + numberText(*settings.dynamics.massKg) + "\n";
+        text += "g " + numberText(settings.dynamics.gravity) + "\n";
+    }
     return text;
 }
 
@@ -106,9 +142,7 @@ std::optional<std::string> boundedContent(const std::filesystem::path &file)
     if (fd < 0) {
         if (errno == ENOENT)
             return std::nullopt;
-        throw MeasureError(MeasureErrorKind::SidecarUnreadable, "Impossible de lire le fichier d'étalonnage "
-                                                                    + quoted(file) + " : " + frenchSystemReason(errno)
-                                                                    + ".");
+        throwSystem(MeasureErrorKind::SidecarUnreadable, file, errno);
     }
     struct stat status {};
     std::string content;
@@ -134,9 +168,7 @@ std::optional<std::string> boundedContent(const std::filesystem::path &file)
     }
     ::close(fd);
     if (error != 0)
-        throw MeasureError(MeasureErrorKind::SidecarUnreadable, "Impossible de lire le fichier d'étalonnage "
-                                                                    + quoted(file) + " : " + frenchSystemReason(error)
-                                                                    + ".");
+        throwSystem(MeasureErrorKind::SidecarUnreadable, file, error);
     return content;
 }
 
@@ -185,10 +217,10 @@ public:
         Number value{};
         const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
         if (error != std::errc() || end != word.data() + word.size())
-            fail(shown(word) + " n'est pas un nombre valable");
+            fail(SidecarFault::NotANumber, word);
         if constexpr (std::is_floating_point_v<Number>) {
             if (!std::isfinite(value))
-                fail("nombre infini");
+                fail(SidecarFault::InfiniteNumber);
         }
         return value;
     }
@@ -204,23 +236,27 @@ public:
     {
         const std::string_view word = next();
         if (word != whenFalse && word != whenTrue)
-            fail(shown(word) + " au lieu de " + shown(whenFalse) + " ou " + shown(whenTrue));
+            throw Fault(SidecarFault::UnexpectedWord, m_line, shortened(word),
+                        {std::string(whenFalse), std::string(whenTrue)});
         return word == whenTrue;
     }
 
     void end()
     {
         if (m_next != m_words.size())
-            fail("valeurs en trop");
+            fail(SidecarFault::ExtraValues);
     }
 
-    [[noreturn]] void fail(const std::string &reason) const { throw Fault{m_line, reason}; }
+    [[noreturn]] void fail(SidecarFault fault, std::string_view word = {}) const
+    {
+        throw Fault(fault, m_line, shortened(word));
+    }
 
 private:
     std::string_view next()
     {
         if (m_next == m_words.size())
-            fail("valeur manquante");
+            fail(SidecarFault::MissingValue);
         return m_words[m_next++];
     }
 
@@ -245,50 +281,59 @@ std::string unescapedName(const Line &line, std::string_view text)
         else if (escaped == 'r')
             name += '\r';
         else
-            throw Fault{line.number, "nom de vidéo mal écrit"};
+            throw Fault(SidecarFault::BadVideoEscape, line.number);
     }
     // A name alone: the video is looked for beside the sequence.
     if (name.empty() || name.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
-        throw Fault{line.number, "nom de vidéo vide ou avec un dossier"};
+        throw Fault(SidecarFault::VideoNameNotAlone, line.number);
     return name;
 }
 
-void checkVersion(const std::filesystem::path &file, const std::vector<Line> &lines)
+// The file's version, 1 or 2.
+int checkVersion(const std::filesystem::path &file, const std::vector<Line> &lines)
 {
     const std::vector<std::string_view> first =
         lines.empty() ? std::vector<std::string_view>{} : words(lines.front().text);
     if (first.size() != 2 || first[0] != kMagic)
-        throw Fault{lines.empty() ? 0 : lines.front().number, "ce n'est pas un fichier d'étalonnage"};
+        throw Fault(SidecarFault::NotCalibrationFile, lines.empty() ? 0 : lines.front().number);
     int version = 0;
     const auto [end, error] = std::from_chars(first[1].data(), first[1].data() + first[1].size(), version);
     if (error != std::errc() || end != first[1].data() + first[1].size() || version < 1)
-        throw Fault{lines.front().number, "numéro de version illisible"};
-    if (version > kVersion)
-        throw MeasureError(MeasureErrorKind::SidecarNewer,
-                           "Le fichier d'étalonnage " + quoted(file)
-                               + " vient d'une version plus récente du programme : l'étalonnage n'a pas été chargé.");
+        throw Fault(SidecarFault::UnreadableVersion, lines.front().number);
+    if (version > kVersion) {
+        SidecarProblem problem;
+        problem.kind = MeasureErrorKind::SidecarNewer;
+        problem.file = file;
+        throw SidecarError(std::move(problem));
+    }
+    return version;
 }
 
 // Each key once; the value is the rest of the line after the first space.
-std::map<std::string_view, Line> keyedValues(const std::vector<Line> &lines)
+// Version 2 adds "g" and, optionally, "masse".
+std::map<std::string_view, Line> keyedValues(const std::vector<Line> &lines, int version)
 {
-    static constexpr std::string_view kKnown[] = {"video",   "taille", "images", "echelle", "distance",
-                                                  "origine", "axe-y",  "temps",  "ralenti", "pas"};
+    static constexpr std::string_view kKnown[] = {"video", "taille", "images",  "echelle", "distance", "origine",
+                                                  "axe-y", "temps",  "ralenti", "pas",     "g",        "masse"};
+    const std::size_t known = version >= 2 ? std::size(kKnown) : std::size(kKnown) - 2;
+    const std::size_t required = version >= 2 ? std::size(kKnown) - 1 : known;
+    const auto first = std::begin(kKnown);
     std::map<std::string_view, Line> values;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const Line &line = lines[i];
         const std::size_t space = line.text.find(' ');
         const std::string_view key = line.text.substr(0, space);
-        if (std::find(std::begin(kKnown), std::end(kKnown), key) == std::end(kKnown))
-            throw Fault{line.number, "mot " + shown(key) + " inconnu"};
+        if (std::find(first, first + static_cast<std::ptrdiff_t>(known), key)
+            == first + static_cast<std::ptrdiff_t>(known))
+            throw Fault(SidecarFault::UnknownKey, line.number, shortened(key));
         const std::string_view value =
             space == std::string_view::npos ? std::string_view{} : line.text.substr(space + 1);
         if (!values.emplace(key, Line{line.number, value}).second)
-            throw Fault{line.number, shown(key) + " répété"};
+            throw Fault(SidecarFault::RepeatedKey, line.number, shortened(key));
     }
-    for (std::string_view key : kKnown)
-        if (!values.contains(key))
-            throw Fault{0, shown(key) + " manquant"};
+    for (std::size_t i = 0; i < required; ++i)
+        if (!values.contains(kKnown[i]))
+            throw Fault(SidecarFault::MissingKey, 0, std::string(kKnown[i]));
     return values;
 }
 
@@ -311,7 +356,7 @@ MeasureSettings parsedSettings(const std::map<std::string_view, Line> &values)
     video.sizeBytes = single("taille", &ValueReader::number<std::uintmax_t>);
     video.frameCount = single("images", &ValueReader::number<std::int32_t>);
     if (video.frameCount < 0)
-        reader("images").fail("nombre d'images négatif");
+        reader("images").fail(SidecarFault::NegativeFrameCount);
 
     ValueReader scale = reader("echelle");
     const PicturePoint start = scale.point();
@@ -329,29 +374,38 @@ MeasureSettings parsedSettings(const std::map<std::string_view, Line> &values)
     source.end();
     time.slowMotionFactor = single("ralenti", &ValueReader::number<double>);
     time.stepMs = single("pas", &ValueReader::number<double>);
+
+    MassAndGravity dynamics;
+    if (values.contains("masse")) {
+        dynamics.massKg = single("masse", &ValueReader::number<double>);
+        if (!isPlausibleMassOrField(*dynamics.massKg))
+            reader("masse").fail(SidecarFault::ImpossibleMass);
+    }
+    if (values.contains("g")) {
+        dynamics.gravity = single("g", &ValueReader::number<double>);
+        if (!isPlausibleMassOrField(dynamics.gravity))
+            reader("g").fail(SidecarFault::ImpossibleGravity);
+    }
     try {
         checkTimeChoice(time);
-        return {video, Calibration(start, end, distance, origin, yAxis), time};
+        return {video, Calibration(start, end, distance, origin, yAxis), time, dynamics};
     } catch (const MeasureError &error) {
-        throw Fault{0, error.what()};
+        throw Fault(SidecarFault::ImpossibleValues, 0, {}, {}, error.kind());
     }
 }
 
-std::string videoText(const CalibratedVideo &video)
-{
-    return shown(video.fileName) + ", " + std::to_string(video.frameCount) + " images, "
-           + std::to_string(video.sizeBytes) + " octets";
-}
-
 } // namespace
+
+SidecarError::SidecarError(SidecarProblem problem)
+        : MeasureError(problem.kind, summary(problem)), m_problem(std::move(problem))
+{}
 
 CalibratedVideo identifyVideo(const std::filesystem::path &video, std::int32_t frameCount)
 {
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(video, error);
     if (error)
-        throw MeasureError(MeasureErrorKind::NeedsVideo, "Impossible d'examiner la vidéo " + quoted(video) + " : "
-                                                             + frenchSystemReason(error.value()) + ".");
+        throwSystem(MeasureErrorKind::NeedsVideo, video, error.value());
     return {video.filename().string(), size, frameCount};
 }
 
@@ -375,10 +429,10 @@ std::optional<MeasureSettings> readSidecar(const std::filesystem::path &file)
         return std::nullopt;
     try {
         if (content->size() > kMaxSidecarBytes)
-            throw Fault{0, "beaucoup trop long"};
+            throw Fault(SidecarFault::TooLong);
         const std::vector<Line> lines = nonBlankLines(*content);
-        checkVersion(file, lines);
-        return parsedSettings(keyedValues(lines));
+        const int version = checkVersion(file, lines);
+        return parsedSettings(keyedValues(lines, version));
     } catch (const Fault &fault) {
         throwDamaged(file, fault);
     }
@@ -388,9 +442,12 @@ void checkSameVideo(const MeasureSettings &settings, const CalibratedVideo &vide
 {
     if (settings.video == video)
         return;
-    throw MeasureError(MeasureErrorKind::OtherVideo,
-                       "L'étalonnage " + quoted(file) + " a été fait sur une autre vidéo (" + videoText(settings.video)
-                           + ") que celle qui est ouverte (" + videoText(video) + ") : il n'a pas été chargé.");
+    SidecarProblem problem;
+    problem.kind = MeasureErrorKind::OtherVideo;
+    problem.file = file;
+    problem.saved = settings.video;
+    problem.open = video;
+    throw SidecarError(std::move(problem));
 }
 
 std::optional<MeasureSettings> loadSidecarFor(const std::filesystem::path &sequence, const CalibratedVideo &video)

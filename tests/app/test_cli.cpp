@@ -163,8 +163,23 @@ TEST(Inspect, FailuresExitWithOneLineNamingTheFile)
     EXPECT_EQ(status, 1);
     stderrOf({"frame", clip().string(), "1"}, &status);
     EXPECT_EQ(status, 1);
-    stderrOf({"nonsense"}, &status);
-    EXPECT_EQ(status, 1);
+    message = stderrOf({"nonsense"}, &status);
+    EXPECT_EQ(status, 2) << "a usage error";
+    EXPECT_NE(message.find("unknown command \"nonsense\""), std::string::npos) << message;
+    stderrOf({}, &status);
+    EXPECT_EQ(status, 2);
+}
+
+TEST(Inspect, HelpPrintsTheUsageOnStandardOutput)
+{
+    std::string usage;
+    EXPECT_EQ(runProgram({kInspect, "--help"}, &usage), 0);
+    EXPECT_EQ(usage.rfind("usage:", 0), 0u) << usage;
+    for (const char *command : {"frames FILE", "frame FILE", "probe ", "measure SEQUENCE", "track FILE"})
+        EXPECT_NE(usage.find(std::string("zorvane-inspect ") + command), std::string::npos) << command;
+    int status = 0;
+    EXPECT_EQ(stderrOf({"--help"}, &status), "");
+    EXPECT_EQ(status, 0);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 // no save covered.
 #include "app/ui/commondialog.h"
 #include "app/ui/form1.h"
-#include "journal/journalfailure.h"
+#include "journal/ui/journaltexts.h"
 #include "player/framesource.h"
 #include "player/ui/videodisplay.h"
 #include "support/media.h"
@@ -30,7 +30,7 @@ QString blackVideo()
     return QString::fromStdString(path.string());
 }
 
-QString question(int points) { return QString::fromStdString(restoreQuestion(points)); }
+QString question(int points) { return restoreQuestionText(points); }
 
 // Every dialog is answered with the same path.
 class AnsweringDialog : public CommonDialog {
@@ -152,20 +152,24 @@ TEST_F(Form1Journal, UnsavedClicksComeBackOnOuiWithTheirCrossAtOnce)
     window.show();
     // The question box runs the event loop, which paints the frame before
     // the answer is known.
+    bool playingWhenAsked = true;
     window.form.setRestoreQuestion([&](const QString &text) {
         window.asked << text;
-        window.form.player().first();
+        playingWhenAsked = window.form.player().isPlaying();
         window.settle();
         return true;
     });
     window.form.openVideo(blackVideo());
 
+    EXPECT_FALSE(playingWhenAsked) << "asked before playback starts";
     EXPECT_EQ(window.asked, QStringList{question(2)});
     EXPECT_EQ(window.at(0), (TrackPoint{20, 30}));
     EXPECT_EQ(window.at(2), (TrackPoint{40, 50}));
     EXPECT_TRUE(window.at(3).isEmpty());
+    EXPECT_FALSE(window.form.player().isPlaying());
+    EXPECT_EQ(window.form.player().position(), 2) << "paused on the last restored point";
     EXPECT_GT(window.paintsSinceSettled(), 0) << "the restored cross waits for no click";
-    EXPECT_TRUE(window.redAt(20, 30));
+    EXPECT_TRUE(window.redAt(40, 50));
     EXPECT_TRUE(window.messages.isEmpty());
 }
 
@@ -179,7 +183,9 @@ TEST_F(Form1Journal, NonKeepsTheClicksAsideForOneMoreOpening)
     for (int opening = 0; opening < 2; ++opening) {
         JournaledWindow window(state);
         window.answer = false;
-        window.open();
+        window.form.openVideo(blackVideo());
+        EXPECT_TRUE(window.form.player().isPlaying()) << "plays as usual";
+        window.form.player().first();
         EXPECT_EQ(window.asked, QStringList{question(1)}) << "opening " << opening;
         EXPECT_TRUE(window.at(1).isEmpty());
     }

@@ -5,7 +5,7 @@
 #include "app/ui/form1.h"
 #include "journal/childrun.h"
 #include "journal/clickplan.h"
-#include "journal/journalfailure.h"
+#include "journal/ui/journaltexts.h"
 #include "support/media.h"
 #include "support/privatefolder.h"
 
@@ -33,12 +33,13 @@ namespace {
 constexpr int clicks = 200;
 
 // One frame more than the clicks' frames, as the track has one more entry
-// than the video has frames.
+// than the video has frames; large enough for every click to be on the
+// picture.
 std::string clickedVideo()
 {
     static const std::filesystem::path path = zorvane::testing::generateMedia(
-        "form1kill-160.avi", {"-f", "lavfi", "-i", "color=c=black:size=64x48:rate=25", "-frames:v",
-                              std::to_string(ClickPlan::upperBound + 1), "-c:v", "mpeg4", "-q:v", "2"});
+        "form1kill-160-256x416.avi", {"-f", "lavfi", "-i", "color=c=black:size=256x416:rate=25", "-frames:v",
+                                      std::to_string(ClickPlan::upperBound + 1), "-c:v", "mpeg4", "-q:v", "2"});
     return path.string();
 }
 
@@ -89,7 +90,7 @@ PointTrack reopen(const std::filesystem::path &state)
     if (pointsIn(track) == 0) {
         EXPECT_TRUE(asked.isEmpty());
     } else {
-        EXPECT_EQ(asked, QStringList{QString::fromStdString(restoreQuestion(pointsIn(track)))});
+        EXPECT_EQ(asked, QStringList{restoreQuestionText(pointsIn(track))});
     }
     return track;
 }

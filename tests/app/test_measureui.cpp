@@ -6,20 +6,21 @@
 #include "measure/ui/measurecontroller.h"
 #include "measure/ui/measureoverlay.h"
 #include "measure/ui/measurewindow.h"
+#include "measure/ui/plotpanel.h"
+#include "measure/ui/plotview.h"
+#include "measure/ui/sidecarmessages.h"
 #include "player/ui/videodisplay.h"
 #include "support/media.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QChart>
-#include <QChartView>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScatterSeries>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -290,12 +291,14 @@ TEST_F(MeasureUi, TableFollowsTheClicksAndSaysWhichTimeIsUsed)
     EXPECT_EQ(table()->rowCount(), 2);
     recordAt(3, {120, 10});
     ASSERT_EQ(table()->rowCount(), 3);
+    // To the measurement's precision: 40 ms frames, 5 mm pixels.
     EXPECT_EQ(table()->item(2, 0)->text(), QStringLiteral("3"));
-    EXPECT_EQ(table()->item(2, 1)->text(), QStringLiteral("0.12"));
-    EXPECT_EQ(table()->item(1, 2)->text(), QStringLiteral("0.25"));
-    EXPECT_EQ(table()->item(1, 3)->text(), QStringLiteral("0.25"));
-    // Frame 1's neighbours are 1 and 2 frames away: the weighted difference.
-    EXPECT_EQ(table()->item(1, 4)->text(), QStringLiteral("5.20833"));
+    EXPECT_EQ(table()->item(2, 1)->text(), QStringLiteral("0.120"));
+    EXPECT_EQ(table()->item(1, 2)->text(), QStringLiteral("0.250"));
+    EXPECT_EQ(table()->item(1, 3)->text(), QStringLiteral("0.250"));
+    // Frame 1's neighbours are 1 and 2 frames away: the weighted difference,
+    // 5.208 m/s known to 0.0625 m/s.
+    EXPECT_EQ(table()->item(1, 4)->text(), QStringLiteral("5.21"));
     EXPECT_EQ(table()->item(0, 4)->text(), QString());
 }
 
@@ -313,17 +316,128 @@ TEST_F(MeasureUi, ChoosingARowOrAPlottedPointMovesThePlayer)
     QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, row.center());
     EXPECT_EQ(form.player().position(), 5);
 
-    auto *view = controller->measureWindow()->findChild<QChartView *>(QStringLiteral("plotx(t)"));
-    ASSERT_NE(view, nullptr);
-    QScatterSeries *points = nullptr;
-    for (QAbstractSeries *series : view->chart()->series())
-        if (auto *scatter = qobject_cast<QScatterSeries *>(series))
-            points = scatter;
-    ASSERT_NE(points, nullptr);
-    ASSERT_EQ(points->count(), 3);
-    const QPointF inChart = view->chart()->mapToPosition(points->at(2), points);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(inChart));
+    // x(t), the first plot: frame 7 is at t = 0.28 s, x = 0.35 m.
+    PlotView *view = controller->measureWindow()->plot(0)->view();
+    const QPointF at = view->positionOf(0.28, 0.35);
+    ASSERT_TRUE(view->rect().contains(at.toPoint()));
+    QTest::mouseClick(view, Qt::LeftButton, {}, at.toPoint());
     EXPECT_EQ(form.player().position(), 7);
+    EXPECT_EQ(table()->currentRow(), 2);
+}
+
+// Without a calibration the window still measures, in pixels with y up;
+// with one and a mass, the energies join the table and the plots, and a
+// parabola fitted to y(t) gives back its acceleration.
+TEST_F(MeasureUi, PlotsShowAnyQuantityWithItsFitAndCopyAsPictures)
+{
+    openVideo(blackVideo(10));
+    for (int frame = 0; frame < 10; ++frame)
+        recordAt(frame, {20 + 10 * frame, 60 + 2 * (frame - 4) * (frame - 4)});
+    action("tableau")->trigger();
+    MeasureWindow *window = controller->measureWindow();
+    ASSERT_EQ(table()->rowCount(), 10);
+    EXPECT_EQ(table()->horizontalHeaderItem(2)->text(), QStringLiteral("x (px)"));
+    auto *header = window->findChild<QLabel *>(QStringLiteral("header"));
+    EXPECT_NE(header->text().indexOf(QStringLiteral("pixels")), -1) << header->text().toStdString();
+
+    action("etalonnage")->trigger();
+    leftClick(kScaleStart);
+    leftClick(kScaleEnd);
+    leftClick(kOrigin);
+    inDialog<QLineEdit>("distance")->setText(QStringLiteral("0.5"));
+    inDialog<QLineEdit>("mass")->setText(QStringLiteral("0,2"));
+    QTest::mouseClick(inDialog<QPushButton>("ok"), Qt::LeftButton);
+    ASSERT_EQ(controller->dynamics().massKg, 0.2);
+    QStringList titles;
+    for (int column = 0; column < table()->columnCount(); ++column)
+        titles << table()->horizontalHeaderItem(column)->text();
+    EXPECT_EQ(titles.join(QLatin1Char(' ')),
+              QStringLiteral("Image t (s) x (m) y (m) vx (m/s) vy (m/s) v (m/s) ax (m/s²) ay (m/s²) Ec (J) Epp (J) "
+                             "Em (J)"));
+
+    // 4 px per frame² downwards, 5 mm pixels, 40 ms frames: -12.5 m/s².
+    PlotPanel *plot = window->plot(1);
+    plot->setQuantities(Quantity::T, Quantity::Y);
+    plot->setModel(FitModel::Quadratic);
+    ASSERT_TRUE(plot->fit());
+    EXPECT_NEAR(2 * plot->fit()->coefficients[0].value, -12.5, 1e-9);
+    EXPECT_NE(plot->fitText().indexOf(QStringLiteral("2a = -12.5")), -1) << plot->fitText().toStdString();
+    plot->view()->menu()->findChild<QAction *>(QStringLiteral("copierAjustement"))->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), plot->fitText());
+
+    plot->view()->menu()->findChild<QAction *>(QStringLiteral("copierGraphique"))->trigger();
+    const QImage picture = QGuiApplication::clipboard()->image();
+    ASSERT_FALSE(picture.isNull());
+    int curve = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor colour = picture.pixelColor(x, y);
+            curve += colour.red() > 180 && colour.green() < 90 && colour.blue() < 90;
+        }
+    EXPECT_GT(curve, 500) << "the fitted curve and its equation";
+    // Filled markers over the curve: each point's centre is the markers' dark blue.
+    const QImage shown = plot->view()->image(plot->view()->size());
+    QString problem;
+    const std::optional<MeasureTable> measures = controller->measures(&problem);
+    ASSERT_TRUE(measures);
+    for (const MeasureRow &row : measures->rows) {
+        const QColor centre = shown.pixelColor(plot->view()->positionOf(row.t, row.y).toPoint());
+        EXPECT_TRUE(centre.blue() > 110 && centre.red() < 60 && centre.green() < 100)
+            << "frame " << row.frame << ": " << centre.name().toStdString();
+    }
+
+    // Pictures for a lab report; a failed save says why and keeps the file.
+    const QString png = folder.filePath(QStringLiteral("y.png"));
+    const QString svg = folder.filePath(QStringLiteral("y.svg"));
+    ASSERT_TRUE(plot->savePlot(png));
+    ASSERT_TRUE(plot->savePlot(svg));
+    EXPECT_EQ(QImage(png).size(), QSize(1000, 650));
+    const std::string document = zorvane::testing::readFileBytes(svg.toStdString());
+    EXPECT_NE(document.find("<svg"), std::string::npos);
+    EXPECT_NE(document.find("y (m) / t (s)"), std::string::npos);
+    QStringList problems;
+    const QMetaObject::Connection listening =
+        QObject::connect(plot, &PlotPanel::problem, [&](const QString &text) { problems << text; });
+    EXPECT_FALSE(plot->savePlot(folder.filePath(QStringLiteral("absent/y.png"))));
+    QObject::disconnect(listening);
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_NE(problems[0].indexOf(QStringLiteral("absent/y.png")), -1);
+
+    plot->setQuantities(Quantity::T, Quantity::Em);
+    plot->setModel(FitModel::Linear);
+    ASSERT_TRUE(plot->fit());
+    EXPECT_EQ(plot->fit()->points, 8u) << "energies where the velocity is";
+}
+
+// The calibration file's problems read as they always did.
+TEST(SidecarMessagesText, SayWhatIsWrongAsBefore)
+{
+    SidecarProblem problem;
+    problem.file = "/data/chute.etalonnage";
+    problem.kind = MeasureErrorKind::SidecarDamaged;
+    problem.fault = SidecarFault::NotANumber;
+    problem.line = 6;
+    problem.word = "deux";
+    EXPECT_EQ(SidecarMessages::text(problem).toStdString(),
+              "Le fichier d'étalonnage « /data/chute.etalonnage » est endommagé (ligne 6 : « deux » n'est pas un "
+              "nombre valable) : l'étalonnage n'a pas été chargé.");
+    problem.fault = SidecarFault::MissingKey;
+    problem.line = 0;
+    problem.word = "origine";
+    EXPECT_EQ(SidecarMessages::text(problem).toStdString(),
+              "Le fichier d'étalonnage « /data/chute.etalonnage » est endommagé (« origine » manquant) : "
+              "l'étalonnage n'a pas été chargé.");
+    problem.kind = MeasureErrorKind::SidecarNewer;
+    EXPECT_EQ(SidecarMessages::text(problem).toStdString(),
+              "Le fichier d'étalonnage « /data/chute.etalonnage » vient d'une version plus récente du programme : "
+              "l'étalonnage n'a pas été chargé.");
+    problem.kind = MeasureErrorKind::OtherVideo;
+    problem.saved = {"chute libre.mkv", 123456789, 38};
+    problem.open = {"autre%1.mkv", 99, 7};
+    EXPECT_EQ(SidecarMessages::text(problem).toStdString(),
+              "L'étalonnage « /data/chute.etalonnage » a été fait sur une autre vidéo (« chute libre.mkv », 38 "
+              "images, 123456789 octets) que celle qui est ouverte (« autre%1.mkv », 7 images, 99 octets) : il n'a "
+              "pas été chargé.");
 }
 
 TEST_F(MeasureUi, ExportWritesTheTableAndCopyFillsTheClipboard)

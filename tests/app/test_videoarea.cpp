@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace zorvane;
 
 TEST(VideoAreaSize, FollowsTheClientAreaWithItsMargins)
@@ -59,4 +61,23 @@ TEST(FollowingScroll, KeepsThePointInTheMiddleHalfWithinTheScrollRange)
     EXPECT_EQ(followingScroll(300.0, 2.0, 0, 400, 2160), 400);
     // A picture that fits has nothing to scroll.
     EXPECT_EQ(followingScroll(300.0, 0.5, 0, 339, 0), 0);
+}
+
+TEST(ConstantFrameInterval, IsTheMeanIntervalWhenEveryIntervalIsWithinAMillisecond)
+{
+    std::vector<double> ntsc;
+    std::vector<double> wholeMilliseconds;
+    for (int i = 0; i < 300; ++i) {
+        ntsc.push_back(i * 1001.0 / 30.0);
+        wholeMilliseconds.push_back(std::round(i * 1000.0 / 30.0));
+    }
+    EXPECT_EQ(stepFieldText(*constantFrameIntervalMs(ntsc), ","), "33,367");
+    EXPECT_EQ(stepFieldText(*constantFrameIntervalMs(wholeMilliseconds), "."), "33.334");
+    EXPECT_EQ(stepFieldText(*constantFrameIntervalMs({0.0, 40.0, 80.0}), ","), "40");
+    EXPECT_EQ(stepFieldText(*constantFrameIntervalMs({0.0, 1000.0 / 60, 2000.0 / 60}), ","), "16,667");
+
+    EXPECT_FALSE(constantFrameIntervalMs({0.0, 16.6667, 33.3333, 66.7, 100.0333}).has_value()) << "60 then 30 /s";
+    EXPECT_FALSE(constantFrameIntervalMs({0.0, 40.0, 40.0, 120.0}).has_value());
+    EXPECT_FALSE(constantFrameIntervalMs({12.5}).has_value());
+    EXPECT_FALSE(constantFrameIntervalMs({0.0, NAN}).has_value());
 }

@@ -98,8 +98,6 @@ TEST_F(JournalSessions, RestoreGivesTheTrackBackAndKeepsItUnsavedUntilASave)
         std::optional<JournalRecovery> found = journal.findUnsaved(m_video);
         ASSERT_TRUE(found);
         EXPECT_EQ(found->unsavedPoints, 3);
-        EXPECT_EQ(restoreQuestion(found->unsavedPoints),
-                  "3 points non enregistrés de cette vidéo ont été retrouvés. Les restaurer ?");
         EXPECT_FALSE(journal.restore(std::move(*found), track));
         expectSameTrack(track, before);
         EXPECT_FALSE(recordJournaledClick(track, journal, 9, 9.0f, 18.0f));
@@ -234,17 +232,12 @@ TEST(JournalFailures, UnwritableFolderIsReportedAndTheTrackGoesOn)
     EXPECT_EQ(noFolder->kind, JournalFailureKind::FolderUnavailable);
 }
 
-TEST(JournalFailures, OneFrenchWarningPerSession)
+TEST(JournalFailures, OneWarningPerSession)
 {
     JournalWarnings warnings;
-    const std::optional<std::string> first = warnings.take({JournalFailureKind::DiskFull, 28, "/x/j.journal"});
-    ASSERT_TRUE(first);
-    EXPECT_NE(first->find("le disque est plein"), std::string::npos) << *first;
-    EXPECT_NE(first->find("enregistrer la séquence"), std::string::npos) << *first;
+    EXPECT_TRUE(warnings.take({JournalFailureKind::DiskFull, 28, "/x/j.journal"}));
     EXPECT_FALSE(warnings.take({JournalFailureKind::WriteFailed, 5, "/x/j.journal"}));
     EXPECT_TRUE(warnings.warned());
-    EXPECT_NE(journalWarningText({JournalFailureKind::FolderUnavailable, 13, "/etat/zorvane"}).find("/etat/zorvane"),
-              std::string::npos);
 }
 
 TEST(JournalFolder, StateHomeElseHomeElseNothing)

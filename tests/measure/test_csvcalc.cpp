@@ -16,6 +16,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
+MeasureRow measureRow(std::int32_t frame, double t, double x, double y, std::optional<double> vx,
+                      std::optional<double> vy)
+{
+    MeasureRow row;
+    row.frame = frame;
+    row.t = t;
+    row.x = x;
+    row.y = y;
+    row.vx = vx;
+    row.vy = vy;
+    return row;
+}
+
 struct Cell {
     std::string type; // office:value-type, empty for an empty cell
     std::string value;
@@ -65,10 +78,10 @@ std::vector<Row> sheetRows(const std::string &xml)
 MeasureTable variedTable()
 {
     MeasureTable table;
-    table.rows.push_back({0, 0.0, -0.125, 1.5, std::nullopt, std::nullopt});
-    table.rows.push_back({1, 1.0 / 60, 1234567.891, -2.5e-7, 0.3333333333333333, -9.80665});
-    table.rows.push_back({3, 0.05, 0.0, 12.0, -1e-12, 250000.0});
-    table.rows.push_back({4, 1.0 / 15, 3.0, -4.0, std::nullopt, std::nullopt});
+    table.rows.push_back(measureRow(0, 0.0, -0.125, 1.5, std::nullopt, std::nullopt));
+    table.rows.push_back(measureRow(1, 1.0 / 60, 1234567.891, -2.5e-7, 0.3333333333333333, -9.80665));
+    table.rows.push_back(measureRow(3, 0.05, 0.0, 12.0, -1e-12, 250000.0));
+    table.rows.push_back(measureRow(4, 1.0 / 15, 3.0, -4.0, std::nullopt, std::nullopt));
     return table;
 }
 

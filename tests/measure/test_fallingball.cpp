@@ -2,6 +2,8 @@
 // video with a scale bar; clicking its centres, calibrating on the bar and
 // exporting must give back g, with a steady and with a changing frame rate.
 #include "measure/measureexport.h"
+#include "measure/plotaxis.h"
+#include "measure/quantity.h"
 #include "measure/sidecar.h"
 #include "player/framereader.h"
 #include "support/media.h"
@@ -262,6 +264,50 @@ TEST(FallingBall, SteadyFrameRateGivesBackG)
         EXPECT_NEAR(*row.vx, 0.75, roundingBound) << "frame " << row.frame;
         EXPECT_NEAR(*row.vy, -kG * row.t, roundingBound) << "frame " << row.frame;
     }
+
+    // What the plots' fits say: y(t) = a t² + ..., 2a = -g; vy(t) = a t + b, a = -g.
+    const FitResult parabola = fitQuantities(table, FitModel::Quadratic, Quantity::T, Quantity::Y);
+    EXPECT_NEAR(-2 * parabola.coefficients[0].value, kG, 0.02 * kG);
+    const FitResult line = fitQuantities(table, FitModel::Linear, Quantity::T, Quantity::Vy);
+    EXPECT_NEAR(-line.coefficients[0].value, kG, 0.02 * kG);
+    EXPECT_GT(line.r2, 0.99);
+    // The same over the second half only, as a range chosen with the mouse.
+    const double half = table.rows.back().t / 2;
+    const FitResult late =
+        fitQuantities(table, FitModel::Quadratic, Quantity::T, Quantity::Y, FitRange{Quantity::T, half, 10});
+    EXPECT_LT(late.points, table.rows.size() / 2 + 2);
+    EXPECT_NEAR(-2 * late.coefficients[0].value, kG, 0.02 * kG);
+}
+
+// vx is constant: its axis must not blow the pixel rounding up into a saw.
+// The rounding spans one pixel over two frames, 0.25 m/s here.
+TEST(FallingBall, PlotAxesShowTheRoundingAsNoiseAndTimeFromZero)
+{
+    FrameReader video(steadyVideo().string());
+    const Session session = measureVideo(video, steadyTime);
+    const MeasureTable table = measureTrack(session.track, session.calibration, clockFor(TimeChoice{}, &video));
+    std::vector<double> vx;
+    std::vector<double> t;
+    for (const MeasureRow &row : table.rows) {
+        t.push_back(row.t);
+        if (row.vx)
+            vx.push_back(*row.vx);
+    }
+    const AxisScale vxAxis = quantityScale(Quantity::Vx, table, vx);
+    const double roundingRange = 1 / kPixelsPerMetre / 0.020;
+    EXPECT_GE(vxAxis.high - vxAxis.low, roundingRange);
+    EXPECT_LE(vxAxis.low, *std::min_element(vx.begin(), vx.end()));
+    EXPECT_GE(vxAxis.high, *std::max_element(vx.begin(), vx.end()));
+    const AxisScale tAxis = quantityScale(Quantity::T, table, t);
+    EXPECT_EQ(tAxis.low, 0);
+    EXPECT_GE(tAxis.high, t.back());
+    // Whole tick labels: every tick written with the axis' decimals reads back exactly.
+    for (const AxisScale &axis : {vxAxis, tAxis})
+        for (double tick : axis.ticks())
+            EXPECT_NEAR(std::stod(fixedText(tick, axis.decimals, ".")), tick, 1e-12) << tick;
+    EXPECT_EQ(quantityDecimals(Quantity::X, table), 3);
+    EXPECT_EQ(quantityDecimals(Quantity::T, table), 3);
+    EXPECT_EQ(quantityDecimals(Quantity::Vx, table), 1);
 }
 
 TEST(FallingBall, ChangingFrameRateNeedsTheVideosFrameTimes)
@@ -298,7 +344,7 @@ TEST(FallingBall, InspectPrintsTheExportedTable)
     const Session session = measureVideo(video, switchingTime);
     const fs::path sequence = mediaDir() / "falling-ball-60-30.txt";
     saveSequence(sequence, session.track, "20", commaFormat);
-    const MeasureSettings settings{identifyVideo(videoFile, video.frameCount()), session.calibration, TimeChoice{}};
+    const MeasureSettings settings{identifyVideo(videoFile, video.frameCount()), session.calibration, TimeChoice{}, {}};
     saveSidecar(sidecarPath(sequence), settings);
 
     const MeasureTable table = measureTrack(session.track, session.calibration, clockFor(TimeChoice{}, &video));
@@ -320,6 +366,27 @@ TEST(FallingBall, InspectPrintsTheExportedTable)
     EXPECT_EQ(runProgram({kInspect, "measure", sequence.string(), "--calibration", damaged.string()}, &output), 1);
     EXPECT_EQ(runProgram({kInspect, "measure", sequence.string(), "--calibration"}, &output), 1);
     EXPECT_EQ(runProgram({kInspect, "measure", (mediaDir() / "nothing.txt").string()}, &output), 1);
+    EXPECT_EQ(output, "");
+
+    // A fit prints its coefficients as the window computes them.
+    output.clear();
+    ASSERT_EQ(
+        runProgram({kInspect, "measure", sequence.string(), "--fit", "quadratic", "t", "y", "--from", "0.1"}, &output),
+        0);
+    const FitResult fit =
+        fitQuantities(table, FitModel::Quadratic, Quantity::T, Quantity::Y, FitRange{Quantity::T, 0.1, 1e300});
+    std::string expected;
+    const char *units[] = {"m/s²", "m/s", "m"};
+    for (std::size_t j = 0; j < 3; ++j)
+        expected += fit.coefficients[j].name + "\t" + formatNumber(fit.coefficients[j].value, ".", 10) + "\t"
+                    + formatNumber(fit.coefficients[j].uncertainty, ".", 10) + "\t" + units[j] + "\n";
+    EXPECT_EQ(output, expected + "r2\t" + formatNumber(fit.r2, ".", 10) + "\n");
+    output.clear();
+    ASSERT_EQ(runProgram({kInspect, "measure", sequence.string(), "--mass", "0.5"}, &output), 0);
+    EXPECT_EQ(output.substr(0, output.find('\r')), "t (s),x (m),y (m),vx (m/s),vy (m/s),Ec (J),Epp (J),Em (J)");
+    output.clear();
+    EXPECT_EQ(runProgram({kInspect, "measure", sequence.string(), "--fit", "cubic", "t", "y"}, &output), 1);
+    EXPECT_EQ(runProgram({kInspect, "measure", sequence.string(), "--from", "1"}, &output), 1);
     EXPECT_EQ(output, "");
 
     // With the typed step the video is not needed.

@@ -7,12 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <csignal>
 #include <functional>
 #include <iterator>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace zorvane;
@@ -28,7 +30,8 @@ MeasureSettings sampleSettings()
     time.stepMs = 33.366666666666667;
     return {{"chute libre.mkv", 123456789, 38},
             Calibration({40, 620}, {440, 621}, 2.0000000000000004, {0, 0}, YAxis::Down),
-            time};
+            time,
+            {}};
 }
 
 const std::string sampleText = "zorvane-etalonnage 1\n"
@@ -45,15 +48,15 @@ const std::string sampleText = "zorvane-etalonnage 1\n"
 
 class Sidecar : public zorvane::testing::TempFolderTest {
 protected:
-    // The kind of error reading these bytes gives, with its message.
-    MeasureErrorKind readError(const std::string &bytes, std::string *message = nullptr) const
+    // The kind of error reading these bytes gives, with what is wrong.
+    MeasureErrorKind readError(const std::string &bytes, SidecarProblem *problem = nullptr) const
     {
         const fs::path path = writeFile("Sequence.etalonnage", bytes);
         try {
             readSidecar(path);
-        } catch (const MeasureError &error) {
-            if (message)
-                *message = error.what();
+        } catch (const SidecarError &error) {
+            if (problem)
+                *problem = error.problem();
             return error.kind();
         }
         ADD_FAILURE() << "accepted:\n" << bytes;
@@ -99,6 +102,34 @@ TEST_F(Sidecar, AcceptsLineEndsAndBlankLinesOfAnEditedFile)
     EXPECT_EQ(readSidecar(writeFile("edited.etalonnage", edited)), sampleSettings());
 }
 
+// A mass or another g makes a version 2 file; without them the file stays
+// the version 1 that older programs read, and version 1 files read as ever.
+TEST_F(Sidecar, MassAndGravityNeedVersionTwoAndAreChecked)
+{
+    const fs::path path = file("Sequence.etalonnage");
+    MeasureSettings weighed = sampleSettings();
+    weighed.dynamics.massKg = 0.057;
+    weighed.dynamics.gravity = 9.80665;
+    saveSidecar(path, weighed);
+    const std::string text = readFile(path);
+    EXPECT_EQ(text, replaced(sampleText, "zorvane-etalonnage 1", "zorvane-etalonnage 2") + "masse 0.057\ng 9.80665\n");
+    EXPECT_EQ(readSidecar(path), weighed);
+    weighed.dynamics.massKg.reset();
+    saveSidecar(path, weighed);
+    EXPECT_EQ(readSidecar(path), weighed);
+
+    EXPECT_EQ(readSidecar(writeFile("v1.etalonnage", sampleText))->dynamics, MassAndGravity{});
+    SidecarProblem problem;
+    for (const auto &[from, to, fault] : {std::tuple{"masse 0.057", "masse 0", SidecarFault::ImpossibleMass},
+                                          std::tuple{"g 9.80665", "g -9.81", SidecarFault::ImpossibleGravity},
+                                          std::tuple{"g 9.80665\n", "", SidecarFault::MissingKey}}) {
+        EXPECT_EQ(readError(replaced(text, from, to), &problem), MeasureErrorKind::SidecarDamaged) << to;
+        EXPECT_EQ(problem.fault, fault) << to;
+    }
+    EXPECT_EQ(readError(sampleText + "masse 1\n", &problem), MeasureErrorKind::SidecarDamaged);
+    EXPECT_EQ(problem.fault, SidecarFault::UnknownKey) << "version 1 has no mass";
+}
+
 TEST_F(Sidecar, MissingFileMeansNoCalibration)
 {
     EXPECT_FALSE(readSidecar(file("none.etalonnage")));
@@ -107,14 +138,23 @@ TEST_F(Sidecar, MissingFileMeansNoCalibration)
 
 TEST_F(Sidecar, DamagedFilesAreRefusedWithTheirNameAndLine)
 {
-    std::string message;
-    EXPECT_EQ(readError(replaced(sampleText, "distance 2.0000000000000004", "distance deux"), &message),
+    SidecarProblem problem;
+    EXPECT_EQ(readError(replaced(sampleText, "distance 2.0000000000000004", "distance deux"), &problem),
               MeasureErrorKind::SidecarDamaged);
-    EXPECT_NE(message.find(file("Sequence.etalonnage").string()), std::string::npos) << message;
-    EXPECT_NE(message.find("endommagé (ligne 6"), std::string::npos) << message;
-    EXPECT_NE(message.find("n'a pas été chargé"), std::string::npos) << message;
-    EXPECT_EQ(readError(sampleText + std::string(10000, '\xE9') + " 1\n", &message), MeasureErrorKind::SidecarDamaged);
-    EXPECT_LT(message.size(), 400u) << "a message quotes a short piece of a long word";
+    EXPECT_EQ(problem.file, file("Sequence.etalonnage"));
+    EXPECT_EQ(problem.fault, SidecarFault::NotANumber);
+    EXPECT_EQ(problem.line, 6);
+    EXPECT_EQ(problem.word, "deux");
+    EXPECT_EQ(readError(replaced(sampleText, "axe-y bas", "axe-y gauche"), &problem), MeasureErrorKind::SidecarDamaged);
+    EXPECT_EQ(problem.fault, SidecarFault::UnexpectedWord);
+    EXPECT_EQ(problem.expected, (std::array<std::string, 2>{"haut", "bas"}));
+    EXPECT_EQ(readError(replaced(sampleText, "pas 33.36666666666667", "pas -40"), &problem),
+              MeasureErrorKind::SidecarDamaged);
+    EXPECT_EQ(problem.fault, SidecarFault::ImpossibleValues);
+    EXPECT_EQ(problem.refusedAs, MeasureErrorKind::StepInvalid);
+    EXPECT_EQ(readError(sampleText + std::string(10000, '\xE9') + " 1\n", &problem), MeasureErrorKind::SidecarDamaged);
+    EXPECT_EQ(problem.fault, SidecarFault::UnknownKey);
+    EXPECT_LT(problem.word.size(), 70u) << "a problem quotes a short piece of a long word";
 
     const std::vector<std::string> damaged = {
         "",
@@ -156,10 +196,8 @@ TEST_F(Sidecar, DamagedFilesAreRefusedWithTheirNameAndLine)
 
 TEST_F(Sidecar, NewerVersionsAndFilesThatAreNotFilesAreRefused)
 {
-    std::string message;
-    EXPECT_EQ(readError(replaced(sampleText, "zorvane-etalonnage 1", "zorvane-etalonnage 2"), &message),
+    EXPECT_EQ(readError(replaced(sampleText, "zorvane-etalonnage 1", "zorvane-etalonnage 3")),
               MeasureErrorKind::SidecarNewer);
-    EXPECT_NE(message.find("plus récente"), std::string::npos) << message;
 
     fs::create_directory(file("folder.etalonnage"));
     EXPECT_THROW(
@@ -189,13 +227,10 @@ TEST_F(Sidecar, BelongsToTheVideoItWasMadeOn)
         try {
             loadSidecarFor(sequence, other);
             ADD_FAILURE() << "accepted for " << other.fileName;
-        } catch (const MeasureError &error) {
+        } catch (const SidecarError &error) {
             EXPECT_EQ(error.kind(), MeasureErrorKind::OtherVideo);
-            const std::string message = error.what();
-            EXPECT_NE(message.find("autre vidéo (« chute libre.mkv », 38 images"), std::string::npos) << message;
-            EXPECT_NE(message.find("« " + other.fileName + " », " + std::to_string(other.frameCount) + " images"),
-                      std::string::npos)
-                << message;
+            EXPECT_EQ(error.problem().saved, sampleSettings().video);
+            EXPECT_EQ(error.problem().open, other);
         }
     }
 }

@@ -1,13 +1,18 @@
 #include "app/ui/form1.h"
 
+#include "journal/ui/journaltexts.h"
 #include "app/frameinterval.h"
 #include "app/ui/autotrackcommands.h"
 #include "app/ui/commondialog.h"
+#include "app/ui/videokeys.h"
+#include "app/ui/windowplaces.h"
 #include "app/videoarea.h"
+#include "common/rounding.h"
 #include "common/utf8path.h"
 #include "dialogs/ui/frmabout.h"
 #include "dialogs/ui/helpwindow.h"
 #include "journal/trackjournal.h"
+#include "measure/ui/calibrationdialog.h"
 #include "measure/ui/measurecontroller.h"
 #include "player/ui/transportbar.h"
 #include "probe/probeerror.h"
@@ -21,7 +26,6 @@
 #include <QDropEvent>
 #include <QEvent>
 #include <QFontMetrics>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -48,6 +52,9 @@ const QString kVideoFilter =
 const QString kSequenceFilter = QStringLiteral("Sequence (*.txt)|*.txt");
 
 constexpr int kMarkerArm = 5;
+// How long the title says why a click recorded nothing.
+constexpr int kClickNoteMs = 2500;
+const QString kClickOffPictureNote = QStringLiteral("Zorvane - clic hors de l'image : aucun point enregistré");
 
 // Every library takes file names as UTF-8, whatever the locale.
 std::string utf8(const QString &text) { return text.toStdString(); }
@@ -98,8 +105,8 @@ Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_pl
     m_showMessage = [this](const QString &text) { QMessageBox::warning(this, QStringLiteral("Zorvane"), text); };
     m_askRestore = [this](const QString &text) { return askYesNo(this, text); };
     m_trackJournal = std::make_unique<TrackJournal>(
-        [this](const std::string &text) { return m_askRestore(QString::fromStdString(text)); },
-        [this](const std::string &text) { m_showMessage(QString::fromStdString(text)); });
+        [this](std::int32_t unsavedPoints) { return m_askRestore(restoreQuestionText(unsavedPoints)); },
+        [this](const JournalFailure &failure) { m_showMessage(journalWarningText(failure)); });
     setWindowTitle(QStringLiteral("Zorvane"));
     m_client = new QWidget(this);
     QFont small = m_client->font();
@@ -115,6 +122,19 @@ Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_pl
                                         [this] { Ref(); }, [this](const QString &text) { m_showMessage(text); }},
                                        this);
     connect(this, &Form1::trackChanged, m_measures, &MeasureController::trackChanged);
+    if (auto *calibration = findChild<CalibrationDialog *>())
+        calibration->keepClearOf([this] { return pictureOnScreen(); });
+    new VideoKeys(*this, *m_picture1,
+                  {[this] { return m_player.isOpen(); },
+                   [this] {
+                       stepForward();
+                       Ref();
+                   },
+                   [this] {
+                       stepBack();
+                       Ref();
+                   }},
+                  this);
     new AutoTrackCommands(*this, [this](const QString &text) { m_showMessage(text); });
     m_client->installEventFilter(this);
     setAcceptDrops(true);
@@ -124,11 +144,22 @@ Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_pl
 
 Form1::~Form1()
 {
+    // Saves the places of the windows still open, while they all exist.
+    delete m_windowPlaces;
     // The buttons use the player, which goes with this window's members.
     delete m_mmControl1;
 }
 
 void Form1::setJournalFolder(const std::filesystem::path &folder) { m_trackJournal->keepIn(folder); }
+
+void Form1::keepWindowPlacesIn(const QString &settingsFile)
+{
+    delete m_windowPlaces;
+    m_windowPlaces = new WindowPlaces(settingsFile, this);
+    m_windowPlaces->watch(this, QStringLiteral("main"));
+    if (auto *table = findChild<QWidget *>(QStringLiteral("measureWindow")))
+        m_windowPlaces->watch(table, QStringLiteral("table"));
+}
 
 void Form1::setCommonDialog(CommonDialog *dialog)
 {
@@ -151,6 +182,7 @@ void Form1::createControls()
     m_text1 = new QLineEdit(QStringLiteral("33"), m_client);
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setGeometry(296, 8, 49, 19);
+    connect(m_text1, &QLineEdit::textEdited, this, [this] { m_stepTyped = true; });
 
     m_picProgress = new ProgressBar(m_client);
     m_picProgress->setGeometry(8, 40, 337, 9);
@@ -160,7 +192,6 @@ void Form1::createControls()
     m_picture1->setGeometry(8, 56, 337, 248);
     connect(m_picture1, &VideoDisplay::mouseReleased, this, &Form1::Picture2_MouseUp);
     m_picture1->setFocusPolicy(Qt::ClickFocus);
-    m_picture1->installEventFilter(this);
     m_picture1->setOverlay([this](QPainter &painter) { drawOverlays(painter); });
 
     m_picture2 = new VideoDisplay(m_client);
@@ -240,25 +271,7 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_client && event->type() == QEvent::Resize)
         Form_Resize();
-    if (watched == m_picture1 && handleVideoKey(event))
-        return true;
     return QMainWindow::eventFilter(watched, event);
-}
-
-// The arrow keys stand for the buttons that move through the video.
-bool Form1::handleVideoKey(QEvent *event)
-{
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const int key = static_cast<QKeyEvent *>(event)->key();
-    if (key == Qt::Key_Right)
-        stepForward();
-    else if (key == Qt::Key_Left)
-        stepBack();
-    else
-        return false;
-    Ref();
-    return true;
 }
 
 // The cross belongs to the painting of the frame, so a repaint or a new
@@ -290,6 +303,12 @@ void Form1::drawMarker(QPainter &painter) const
     const double y = std::floor(middle.y());
     painter.resetTransform();
     painter.setRenderHint(QPainter::Antialiasing, false);
+    // A one-pixel white rim round both arms keeps the red seen on red or
+    // dark footage; the red itself is drawn exactly as without it.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 255));
+    painter.drawRect(QRectF(x - kMarkerArm - 1, y - 1, 2 * kMarkerArm + 2, 3));
+    painter.drawRect(QRectF(x - 1, y - kMarkerArm - 1, 3, 2 * kMarkerArm + 2));
     painter.setPen(QPen(QColor(255, 0, 0), 0));
     // Lines stop one pixel short of their end point, so the cross is 10
     // pixels wide and high, centred on the point.
@@ -303,7 +322,9 @@ void Form1::Picture2_MouseUp(MouseButton button, int, float x, float y)
 {
     switch (button) {
     case MouseButton::Left:
-        if (!m_clickInterceptor || !m_clickInterceptor(x, y))
+        if (!isOnPicture(x, y))
+            noteClickOffPicture();
+        else if (!m_clickInterceptor || !m_clickInterceptor(x, y))
             recordPoint(x, y);
         break;
     case MouseButton::Middle: stepBack(); break;
@@ -326,6 +347,47 @@ void Form1::recordPoint(float x, float y)
     } catch (const TrackError &) {
         // No video yet, or a position the track does not hold: nothing to record.
     }
+}
+
+// Without a picture there is nothing to be beside, and a click goes on as
+// it always did.
+bool Form1::isOnPicture(float x, float y) const
+{
+    const QImage &frame = m_picture1->frame();
+    if (frame.isNull())
+        return true;
+    const std::optional<std::int32_t> column = roundHalfEvenToInt32(x);
+    const std::optional<std::int32_t> row = roundHalfEvenToInt32(y);
+    return column && row && frame.rect().contains(*column, *row);
+}
+
+void Form1::noteClickOffPicture()
+{
+    showTitleNote(kClickOffPictureNote);
+    QTimer::singleShot(kClickNoteMs, this, [this] {
+        if (m_titleNote == kClickOffPictureNote)
+            showTitleNote({});
+    });
+}
+
+// The part of the video area showing the picture, on the screen, with the
+// scroll bars and border on a side the picture fills.
+QRect Form1::pictureOnScreen() const
+{
+    const ViewTransform &view = m_picture1->view();
+    const QRect area = m_picture1->rect();
+    QRect shown = m_picture1->viewRect();
+    if (view.contentWidth() < shown.width())
+        shown.setWidth(view.contentWidth());
+    else
+        shown.setRight(area.right());
+    if (view.contentHeight() < shown.height())
+        shown.setHeight(view.contentHeight());
+    else
+        shown.setBottom(area.bottom());
+    if (shown.isEmpty())
+        shown = area;
+    return QRect(m_picture1->mapToGlobal(shown.topLeft()), shown.size());
 }
 
 bool Form1::storeTrackedPoints(const std::vector<FramePoint> &points)
@@ -390,12 +452,13 @@ void Form1::ov_Click()
     openVideo(m_commonDialog1->fileName());
 }
 
+// The restore question comes before playback, so that a restored track is
+// seen paused, where its work stopped, instead of playing behind the box.
 void Form1::openVideo(const QString &fileName)
 {
     const std::string path = utf8(fileName);
     m_player.close();
     m_player.open(path);
-    m_player.play();
     try {
         m_videoInfo = ProbeVideoInfo(path, [this] { return displayedSize(); });
     } catch (const ProbeError &) {
@@ -406,20 +469,40 @@ void Form1::openVideo(const QString &fileName)
     } catch (const TrackError &) {
         // A length the track refuses leaves it as it was.
     }
+    updateStepField();
     if (m_trackJournal->videoOpened(pathFromUtf8(path), m_pointTrack))
-        Ref();
+        showLastRestoredPoint();
+    else
+        m_player.play();
     emit trackChanged();
-    updateStepTip();
 }
 
-// The step field tells what the video's own frame interval is.
-void Form1::updateStepTip()
+void Form1::showLastRestoredPoint()
+{
+    for (int frame = m_player.length() - 1; frame > 0; --frame) {
+        const std::optional<TrackPoint> point = m_pointTrack.find(frame);
+        if (point && !point->isEmpty()) {
+            m_player.seek(frame);
+            break;
+        }
+    }
+    Ref();
+}
+
+// The step field tells what the video's own frame interval is, and holds
+// it while the user has typed no step of their own.
+void Form1::updateStepField()
 {
     std::vector<double> times;
     times.reserve(static_cast<std::size_t>(m_player.length()));
     for (int frame = 0; frame < m_player.length(); ++frame)
         times.push_back(m_player.frameTimeMs(frame));
-    m_text1->setToolTip(QString::fromStdString(frameIntervalTip(times, QLocale().decimalPoint().toStdString())));
+    const std::string separator = QLocale().decimalPoint().toStdString();
+    m_text1->setToolTip(QString::fromStdString(frameIntervalTip(times, separator)));
+    if (m_stepTyped)
+        return;
+    if (const std::optional<double> interval = constantFrameIntervalMs(times))
+        m_text1->setText(QString::fromStdString(stepFieldText(*interval, separator)));
 }
 
 std::optional<DisplayedSize> Form1::displayedSize() const

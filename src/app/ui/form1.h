@@ -34,6 +34,7 @@ class MeasureController;
 class ProgressBar;
 class TrackJournal;
 class TransportBar;
+class WindowPlaces;
 
 // The main window. Its client area is the central widget, below the menu
 // bar; every control sits there at a fixed pixel position, and only the
@@ -64,6 +65,9 @@ public:
     // Journals the track into this folder from the next video on, so that
     // a crash loses no point; without a folder nothing is journaled.
     void setJournalFolder(const std::filesystem::path &folder);
+    // Keeps this window's size and place, and the table window's, in this
+    // settings file: restored now, saved when they close.
+    void keepWindowPlacesIn(const QString &settingsFile);
     // Asks whether to restore a video's unsaved points; true for "Oui". A
     // question box unless replaced.
     using RestoreQuestion = std::function<bool(const QString &text)>;
@@ -126,7 +130,7 @@ private:
     void Timer1_Timer();
     void ov_Click();
     std::optional<DisplayedSize> displayedSize() const;
-    void updateStepTip();
+    void updateStepField();
     void os_Click();
     void es_Click();
     void Aide_Click();
@@ -136,11 +140,14 @@ private:
     void stepForward();
     void stepBack();
     void recordPoint(float x, float y);
+    bool isOnPicture(float x, float y) const;
+    void noteClickOffPicture();
+    void showLastRestoredPoint();
+    QRect pictureOnScreen() const;
     bool showTrackChange(const std::function<void()> &change);
 
     void drawOverlays(QPainter &painter) const;
     void drawMarker(QPainter &painter) const;
-    bool handleVideoKey(QEvent *event);
     int shownFrame() const;
 
     Player m_player;
@@ -176,6 +183,9 @@ private:
     std::unique_ptr<TrackJournal> m_trackJournal;
     QString m_titleNote;
     std::optional<int> m_pictureFrame;
+    // Until the user types a step, each video's own frame interval goes in.
+    bool m_stepTyped = false;
+    WindowPlaces *m_windowPlaces = nullptr;
 };
 
 } // namespace zorvane

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QSettings>
 #include <QTimer>
 #include <QTranslator>
 
@@ -63,6 +64,10 @@ int main(int argc, char *argv[])
     // Without a home there is no folder: the first video then brings the
     // warning that points cannot be kept.
     form.setJournalFolder(zorvane::defaultJournalFolder().value_or(std::filesystem::path()));
+    // In the user's configuration folder: ~/.config/zorvane/zorvane.ini.
+    form.keepWindowPlacesIn(
+        QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("zorvane"), QStringLiteral("zorvane"))
+            .fileName());
     form.show();
     // Closing the window alone would wait for an open question to be answered.
     const zorvane::QuitSignals quitSignals([&form] {

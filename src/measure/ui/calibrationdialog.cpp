@@ -10,7 +10,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace zorvane {
 namespace {
@@ -20,7 +24,37 @@ QString numberText(double value, const NumberFormat &format)
     return QString::fromStdString(formatNumber(value, format.decimalSeparator, 10));
 }
 
+constexpr int kGap = 8;
+// Until the window is shown its frame is unknown: room for a title bar.
+constexpr int kTitleBarGuess = 32;
+
+int clampInto(int start, int length, int low, int high) { return std::max(low, std::min(start, high + 1 - length)); }
+
+qint64 area(const QRect &rect) { return rect.isEmpty() ? 0 : qint64(rect.width()) * rect.height(); }
+
 } // namespace
+
+QPoint placeClearOf(const QRect &screen, const QRect &keepClear, const QSize &size)
+{
+    const QPoint candidates[] = {
+        {keepClear.right() + 1 + kGap, keepClear.top()},
+        {keepClear.left() - kGap - size.width(), keepClear.top()},
+        {keepClear.left(), keepClear.bottom() + 1 + kGap},
+        {keepClear.left(), keepClear.top() - kGap - size.height()},
+    };
+    QPoint best;
+    qint64 leastHidden = -1;
+    for (const QPoint candidate : candidates) {
+        const QPoint place(clampInto(candidate.x(), size.width(), screen.left(), screen.right()),
+                           clampInto(candidate.y(), size.height(), screen.top(), screen.bottom()));
+        const qint64 hidden = area(QRect(place, size).intersected(keepClear));
+        if (leastHidden < 0 || hidden < leastHidden) {
+            best = place;
+            leastHidden = hidden;
+        }
+    }
+    return best;
+}
 
 CalibrationDialog::CalibrationDialog(NumberFormat format, QWidget *parent)
         : QDialog(parent), m_format(std::move(format))
@@ -48,6 +82,13 @@ void CalibrationDialog::createControls()
     auto *scale = new QFormLayout;
     scale->addRow(QStringLiteral("Distance réelle (m) :"), m_distance);
     scale->addRow(QStringLiteral("Axe y :"), m_yAxis);
+    m_mass = new QLineEdit(this);
+    m_mass->setObjectName(QStringLiteral("mass"));
+    m_mass->setPlaceholderText(tr("pour les énergies"));
+    m_gravity = new QLineEdit(this);
+    m_gravity->setObjectName(QStringLiteral("gravity"));
+    scale->addRow(tr("Masse (kg) :"), m_mass);
+    scale->addRow(tr("g (m/s²) :"), m_gravity);
 
     auto *time = new QGroupBox(QStringLiteral("Temps"), this);
     m_videoTimes = new QRadioButton(QStringLiteral("Temps des images de la vidéo"), time);
@@ -109,6 +150,44 @@ void CalibrationDialog::start(const std::optional<Calibration> &calibration, con
     m_stepField->setText(numberText(time.stepMs, m_format));
     showTimeChoice();
     showStep();
+}
+
+void CalibrationDialog::setDynamics(const MassAndGravity &dynamics)
+{
+    m_dynamics = dynamics;
+    m_mass->setText(dynamics.massKg ? numberText(*dynamics.massKg, m_format) : QString());
+    m_gravity->setText(numberText(dynamics.gravity, m_format));
+}
+
+std::optional<MassAndGravity> CalibrationDialog::dynamicsTyped() const
+{
+    MassAndGravity dynamics;
+    if (!m_mass->text().trimmed().isEmpty()) {
+        dynamics.massKg = parseMass(m_mass->text().toStdString(), m_format);
+        if (!dynamics.massKg)
+            return std::nullopt;
+    }
+    const std::optional<double> gravity = parseGravity(m_gravity->text().toStdString(), m_format);
+    if (!gravity)
+        return std::nullopt;
+    dynamics.gravity = *gravity;
+    return dynamics;
+}
+
+// Placed at every opening, since the picture may have moved or zoomed since.
+void CalibrationDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    const QWidget *owner = parentWidget() ? parentWidget()->window() : this;
+    const QRect keepClear = m_keepClear ? m_keepClear() : owner->frameGeometry();
+    if (keepClear.isEmpty() || !owner->screen())
+        return;
+    QSize size = frameGeometry().size();
+    if (size == this->size())
+        size.rheight() += kTitleBarGuess;
+    move(placeClearOf(owner->screen()->availableGeometry(), keepClear, size));
 }
 
 bool CalibrationDialog::isPicking() const { return m_awaited != Step::Done; }
@@ -196,6 +275,14 @@ void CalibrationDialog::confirm()
     try {
         const Calibration calibration = calibrationTyped();
         const TimeChoice time = timeTyped();
+        const std::optional<MassAndGravity> dynamics = dynamicsTyped();
+        if (!dynamics) {
+            emit refused(tr("La masse (en kg, vide s'il n'en faut pas) et g (en m/s², %1 sur Terre) doivent être "
+                            "des nombres plus grands que zéro.")
+                             .arg(numberText(9.81, m_format)));
+            return;
+        }
+        m_dynamics = *dynamics;
         accept();
         emit chosen(calibration, time);
     } catch (const MeasureError &error) {

@@ -2,11 +2,16 @@
 
 #include "measure/calibration.h"
 #include "measure/frameclock.h"
+#include "measure/measuretable.h"
 #include "measure/ui/measureoverlay.h"
 #include "track/numbertext.h"
 
 #include <QDialog>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 
+#include <functional>
 #include <optional>
 
 class QComboBox;
@@ -16,6 +21,11 @@ class QPushButton;
 class QRadioButton;
 
 namespace zorvane {
+
+// Where a window of `size` goes on `screen` to hide as little of
+// `keepClear` as it can: beside it on the right, on the left, below or
+// above, the first of these that hides the least.
+QPoint placeClearOf(const QRect &screen, const QRect &keepClear, const QSize &size);
 
 // Scale, origin, y axis and time, in one window that stays open beside
 // the video: while it waits for a point, clicks on the picture come here
@@ -35,6 +45,14 @@ public:
     // Takes the click as the point awaited; false when none is.
     bool pick(PicturePoint point);
     CalibrationSketch sketch() const;
+    // The mass (empty field: none) and g, for the energies.
+    void setDynamics(const MassAndGravity &dynamics);
+    MassAndGravity dynamics() const { return m_dynamics; }
+
+    // The part of the screen the dialog should not hide when it opens, in
+    // global coordinates: the picture to click. Its parent window unless set.
+    using AreaToKeepClear = std::function<QRect()>;
+    void keepClearOf(AreaToKeepClear area) { m_keepClear = std::move(area); }
 
 signals:
     // The user confirmed valid settings; the dialog has closed.
@@ -44,6 +62,9 @@ signals:
     // The drawing over the video must follow.
     void sketchChanged();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     enum class Step { ScaleStart, ScaleEnd, Origin, Done };
 
@@ -52,6 +73,7 @@ private:
     void confirm();
     Calibration calibrationTyped() const;
     TimeChoice timeTyped() const;
+    std::optional<MassAndGravity> dynamicsTyped() const;
     void showStep();
     void showTimeChoice();
 
@@ -68,9 +90,13 @@ private:
     QRadioButton *m_typedStep = nullptr;
     QLineEdit *m_slowMotion = nullptr;
     QLineEdit *m_stepField = nullptr;
+    QLineEdit *m_mass = nullptr;
+    QLineEdit *m_gravity = nullptr;
+    MassAndGravity m_dynamics;
     QPushButton *m_restart = nullptr;
     QPushButton *m_ok = nullptr;
     QPushButton *m_cancel = nullptr;
+    AreaToKeepClear m_keepClear;
 };
 
 } // namespace zorvane

@@ -7,6 +7,8 @@
 #include "measure/ui/calibrationdialog.h"
 #include "measure/ui/measureoverlay.h"
 #include "measure/ui/measurewindow.h"
+#include "measure/ui/sidecarmessages.h"
+#include "player/framesource.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -19,6 +21,14 @@ namespace zorvane {
 namespace {
 
 QString fromUtf8(const std::string &text) { return QString::fromStdString(text); }
+
+// The calibration file's problems are worded here; the others come worded.
+QString messageOf(const MeasureError &error)
+{
+    if (const auto *sidecar = dynamic_cast<const SidecarError *>(&error))
+        return SidecarMessages::text(sidecar->problem());
+    return fromUtf8(error.what());
+}
 
 QString distanceLabel(const Calibration &calibration, const NumberFormat &format)
 {
@@ -35,12 +45,15 @@ MeasureController::MeasureController(MeasureHost host, QObject *parent) : QObjec
                                             QStringLiteral("Mesures.csv"), QStringLiteral("CSV (*.csv)"));
     };
     m_dialog = new CalibrationDialog(m_host.numberFormat, m_host.window);
-    connect(m_dialog, &CalibrationDialog::chosen, this, &MeasureController::setSettings);
+    connect(m_dialog, &CalibrationDialog::chosen, this, [this](const Calibration &calibration, const TimeChoice &time) {
+        setSettings(calibration, time, m_dialog->dynamics());
+    });
     connect(m_dialog, &CalibrationDialog::refused, this, [this](const QString &text) { m_host.showMessage(text); });
     connect(m_dialog, &CalibrationDialog::sketchChanged, this, [this] { m_host.refresh(); });
     connect(m_dialog, &QDialog::finished, this, [this] { m_host.refresh(); });
     m_window = new MeasureWindow(m_host.numberFormat, m_host.window);
     connect(m_window, &MeasureWindow::frameChosen, this, &MeasureController::seekFrame);
+    connect(m_window, &MeasureWindow::problem, this, [this](const QString &text) { m_host.showMessage(text); });
     createActions();
     m_host.addOverlay([this](QPainter &painter) { drawOverlay(painter); });
     m_host.setClickInterceptor([this](float x, float y) { return interceptClick(x, y); });
@@ -72,10 +85,12 @@ void MeasureController::createActions()
             &MeasureController::copyTable);
 }
 
-void MeasureController::setSettings(const Calibration &calibration, const TimeChoice &time)
+void MeasureController::setSettings(const Calibration &calibration, const TimeChoice &time,
+                                    const MassAndGravity &dynamics)
 {
     m_calibration = calibration;
     m_time = time;
+    m_dynamics = dynamics;
     refreshMeasures();
     m_host.refresh();
 }
@@ -83,6 +98,7 @@ void MeasureController::setSettings(const Calibration &calibration, const TimeCh
 void MeasureController::openCalibration()
 {
     m_dialog->start(m_calibration, m_time);
+    m_dialog->setDynamics(m_dynamics);
     m_dialog->show();
     m_dialog->raise();
     m_host.refresh();
@@ -129,9 +145,26 @@ std::optional<MeasureTable> MeasureController::measures(QString *problem) const
         return std::nullopt;
     }
     try {
-        return measureTrack(m_host.track, *m_calibration, clockFor(m_time, m_host.player.source()));
+        return measureTrack(m_host.track, *m_calibration, clockFor(m_time, m_host.player.source()), m_dynamics);
     } catch (const MeasureError &error) {
         *problem = fromUtf8(error.what());
+        return std::nullopt;
+    }
+}
+
+std::optional<MeasureTable> MeasureController::shownMeasures(QString *header) const
+{
+    if (m_calibration)
+        return measures(header);
+    try {
+        const FrameSource *video = m_host.player.source();
+        const MeasureTable table =
+            measureTrackInPixels(m_host.track, video ? video->height() : 0, clockFor(m_time, video));
+        *header = tr("Pas encore d'étalonnage : x et y en pixels depuis le coin en bas à gauche de l'image, y vers "
+                     "le haut (« Étalonnage... » dans le menu Mesures pour des mètres).");
+        return table;
+    } catch (const MeasureError &error) {
+        *header = fromUtf8(error.what());
         return std::nullopt;
     }
 }
@@ -141,12 +174,14 @@ void MeasureController::refreshMeasures()
     if (!m_window->isVisible())
         return;
     QString problem;
-    const std::optional<MeasureTable> table = measures(&problem);
+    const std::optional<MeasureTable> table = shownMeasures(&problem);
     if (!table) {
         m_window->showTable(MeasureTable{}, problem);
         return;
     }
     QString header = timeDescription();
+    if (table->inPixels)
+        header = problem + QLatin1Char(' ') + header;
     if (table->pointsWithoutTime > 0)
         header += QStringLiteral(" — %1 point(s) après la dernière image de la vidéo laissé(s) de côté.")
                       .arg(table->pointsWithoutTime);
@@ -205,9 +240,9 @@ void MeasureController::sequenceSaved(const std::filesystem::path &sequence)
         return;
     try {
         const CalibratedVideo video = identifyVideo(pathFromUtf8(m_host.player.fileName()), m_host.player.length());
-        saveSidecar(sidecarPath(sequence), MeasureSettings{video, *m_calibration, m_time});
+        saveSidecar(sidecarPath(sequence), MeasureSettings{video, *m_calibration, m_time, m_dynamics});
     } catch (const MeasureError &error) {
-        m_host.showMessage(fromUtf8(error.what()));
+        m_host.showMessage(messageOf(error));
     }
 }
 
@@ -224,9 +259,9 @@ void MeasureController::sequenceLoaded(const std::filesystem::path &sequence)
         }
         const CalibratedVideo video = identifyVideo(pathFromUtf8(m_host.player.fileName()), m_host.player.length());
         if (const std::optional<MeasureSettings> settings = loadSidecarFor(sequence, video))
-            setSettings(settings->calibration, settings->time);
+            setSettings(settings->calibration, settings->time, settings->dynamics);
     } catch (const MeasureError &error) {
-        m_host.showMessage(fromUtf8(error.what()));
+        m_host.showMessage(messageOf(error));
     }
 }
 

@@ -51,10 +51,14 @@ public:
 
     const std::optional<Calibration> &calibration() const { return m_calibration; }
     const TimeChoice &timeChoice() const { return m_time; }
-    void setSettings(const Calibration &calibration, const TimeChoice &time);
+    const MassAndGravity &dynamics() const { return m_dynamics; }
+    void setSettings(const Calibration &calibration, const TimeChoice &time, const MassAndGravity &dynamics = {});
 
     // The measures of the track, or why there are none, in French.
     std::optional<MeasureTable> measures(QString *problem) const;
+    // What the window shows: the measures, or without a calibration the
+    // same in pixels; header says which.
+    std::optional<MeasureTable> shownMeasures(QString *header) const;
     // Which time the measures use, in French.
     QString timeDescription() const;
 
@@ -91,6 +95,7 @@ private:
     MeasureHost m_host;
     std::optional<Calibration> m_calibration;
     TimeChoice m_time;
+    MassAndGravity m_dynamics;
     CalibrationDialog *m_dialog = nullptr;
     MeasureWindow *m_window = nullptr;
     QAction *m_showCalibration = nullptr;

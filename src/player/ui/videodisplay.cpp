@@ -1,5 +1,6 @@
 #include "player/ui/videodisplay.h"
 
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -91,9 +92,11 @@ void VideoDisplay::zoomOut(QPointF anchor)
     update();
 }
 
-void VideoDisplay::resetZoom()
+void VideoDisplay::resetZoom(QPointF anchor) { zoomAt(1.0, anchor); }
+
+void VideoDisplay::fitToView()
 {
-    m_view.resetZoom();
+    m_view.zoomAt(m_view.fitScale(), {0.0, 0.0});
     layoutView();
     update();
 }
@@ -225,10 +228,34 @@ void VideoDisplay::wheelEvent(QWheelEvent *event)
     event->accept();
 }
 
+bool VideoDisplay::handleZoomKey(const QKeyEvent &event)
+{
+    if (!(event.modifiers() & Qt::ControlModifier))
+        return false;
+    switch (event.key()) {
+    case Qt::Key_0: resetZoom(keyAnchor()); return true;
+    case Qt::Key_9: fitToView(); return true;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: zoomIn(keyAnchor()); return true;
+    case Qt::Key_Minus: zoomOut(keyAnchor()); return true;
+    default: return false;
+    }
+}
+
+QPointF VideoDisplay::keyAnchor() const
+{
+    const QRect view = viewRect();
+    const QPoint pointer = mapFromGlobal(QCursor::pos());
+    // The middle of the screen pixel under the pointer, so that 1:1 shows
+    // the same video pixel there.
+    if (view.contains(pointer))
+        return QPointF(pointer) + QPointF(0.5, 0.5);
+    return QRectF(view).center();
+}
+
 void VideoDisplay::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_0 && (event->modifiers() & Qt::ControlModifier)) {
-        resetZoom();
+    if (handleZoomKey(*event)) {
         event->accept();
         return;
     }

@@ -18,9 +18,11 @@ enum class MouseButton : int { Other = 0, Left = 1, Right = 2, Middle = 4 };
 // A picture box: sunken border, dark grey inside, and the current video
 // frame drawn from the top-left corner of the area inside the border, 1:1
 // unless zoomed. A frame larger than the area scrolls (scroll bars, the
-// wheel, Shift+wheel sideways); Ctrl+wheel zooms around the pointer and
-// Ctrl+0 goes back to 1:1. Mouse positions are reported in frame
-// coordinates: at 1:1 without scrolling, the position from that corner.
+// wheel, Shift+wheel sideways); Ctrl+wheel zooms around the pointer. The
+// zoom keys (handleZoomKey) act around the pointer when it is over the
+// picture, else around the middle of the view. Mouse positions are
+// reported in frame coordinates: at 1:1 without scrolling, the position
+// from that corner.
 class VideoDisplay : public QFrame {
     Q_OBJECT
 
@@ -43,8 +45,18 @@ public:
     void zoomAt(double scale, QPointF anchor);
     void zoomIn(QPointF anchor);
     void zoomOut(QPointF anchor);
-    void resetZoom();
+    // Back to 1:1, keeping the video pixel under the anchor.
+    void resetZoom(QPointF anchor);
+    // The whole picture in the view, as large as it fits.
+    void fitToView();
     void scrollTo(int x, int y);
+
+    // Ctrl+0 (1:1), Ctrl+9 (fit), Ctrl++ or Ctrl+= (in) and Ctrl+- (out);
+    // true when the key was one of them.
+    bool handleZoomKey(const QKeyEvent &event);
+    // The middle of the screen pixel under the pointer when it is over the
+    // view, else the view's middle.
+    QPointF keyAnchor() const;
 
     static MouseButton buttonOf(Qt::MouseButton button);
     // Shift bits: 1 Shift, 2 Ctrl, 4 Alt.
