@@ -1,6 +1,5 @@
 #include "app/autotrackruns.h"
 
-#include "autotrack/autotracker.h"
 #include "common/rounding.h"
 
 namespace zorvane {
@@ -14,11 +13,9 @@ std::optional<TrackPoint> trackedPoint(double x, double y)
     return TrackPoint{*px, *py};
 }
 
-AutoTrackRuns::AutoTrackRuns(PictureOf pictureOf, WritePoints store, WritePoints restore)
-        : m_pictureOf(std::move(pictureOf)), m_store(std::move(store)), m_restore(std::move(restore))
+AutoTrackRuns::AutoTrackRuns(WritePoints store, WritePoints restore)
+        : m_store(std::move(store)), m_restore(std::move(restore))
 {}
-
-AutoTrackRuns::~AutoTrackRuns() = default;
 
 std::optional<RunStartError> AutoTrackRuns::start(const PointTrack &track, std::int32_t frame, std::int32_t frameCount)
 {
@@ -26,19 +23,15 @@ std::optional<RunStartError> AutoTrackRuns::start(const PointTrack &track, std::
     if (frameCount <= 0)
         return RunStartError::NoVideo;
     const std::optional<TrackPoint> from = track.find(frame);
-    if (!from || from->isEmpty())
+    if (!from || from->isEmpty() || frame >= frameCount)
         return RunStartError::NoPoint;
-    const RgbImage picture = m_pictureOf(frame);
-    if (picture.pixels.empty())
-        return RunStartError::Unreadable;
-    try {
-        m_tracker = std::make_unique<AutoTracker>(picture, from->X, from->Y);
-    } catch (const AutoTrackError &error) {
-        return error.kind() == AutoTrackErrorKind::PointOutside ? RunStartError::PointOutside
-                                                                : RunStartError::Unreadable;
-    }
+    std::int32_t last = frame;
+    while (last + 1 < frameCount && track.find(last + 1) && !holdsOtherPoint(track, last + 1))
+        ++last;
+    m_plan = {frame, last, *from};
     m_frame = frame;
     m_frameCount = frameCount;
+    m_running = true;
     return std::nullopt;
 }
 
@@ -48,44 +41,67 @@ bool AutoTrackRuns::isPlaced(std::int32_t frame, TrackPoint point) const
     return placed != m_placed.end() && placed->second == point;
 }
 
-RunStep AutoTrackRuns::advance(const PointTrack &track)
+bool AutoTrackRuns::holdsOtherPoint(const PointTrack &track, std::int32_t frame) const
 {
-    if (!isRunning())
-        return {RunStep::Kind::End, m_frame, {}};
-    const std::int32_t frame = m_frame + 1;
-    const std::optional<TrackPoint> current = track.find(frame);
-    if (frame >= m_frameCount || !current)
-        return finish({RunStep::Kind::End, m_frame, {}});
-    m_frame = frame;
-    if (!current->isEmpty() && !isPlaced(frame, *current))
-        return finish({RunStep::Kind::UserPoint, frame, {}});
-    const RgbImage picture = m_pictureOf(frame);
-    if (picture.pixels.empty())
-        return finish({RunStep::Kind::Unreadable, frame, {}});
-    TrackStep step;
-    try {
-        step = m_tracker->next(picture);
-    } catch (const AutoTrackError &) {
-        // Another video under the same frame numbers.
-        return finish({RunStep::Kind::Unreadable, frame, {}});
-    }
-    if (step.state == TrackStep::State::Lost)
-        return finish({RunStep::Kind::Lost, frame, {}});
-    const std::optional<TrackPoint> point =
-        step.state == TrackStep::State::Found ? trackedPoint(step.x, step.y) : std::nullopt;
-    // A point at (0, 0) would read as none.
-    if (!point || point->isEmpty())
-        return {RunStep::Kind::Hidden, frame, {}};
-    return store(track, frame, *point);
+    const std::optional<TrackPoint> point = track.find(frame);
+    return point && !point->isEmpty() && !isPlaced(frame, *point);
 }
 
-RunStep AutoTrackRuns::store(const PointTrack &track, std::int32_t frame, TrackPoint point)
+RunStep AutoTrackRuns::apply(const PointTrack &track, std::span<const TrackedFrame> frames)
+{
+    RunStep last{RunStep::Kind::Hidden, m_frame, {}};
+    FramePoints batch;
+    for (const TrackedFrame &tracked : frames) {
+        if (!m_running || tracked.frame != m_frame + 1)
+            break;
+        m_frame = tracked.frame;
+        // A sequence loaded during the run may have put one there.
+        if (!track.find(m_frame) || holdsOtherPoint(track, m_frame)) {
+            last = finish({RunStep::Kind::UserPoint, m_frame, {}});
+            break;
+        }
+        const TrackStep &step = tracked.step;
+        if (step.state == TrackStep::State::Lost) {
+            last = finish({RunStep::Kind::Lost, m_frame, {}});
+            break;
+        }
+        const std::optional<TrackPoint> point =
+            step.state == TrackStep::State::Found ? trackedPoint(step.x, step.y) : std::nullopt;
+        // A point at (0, 0) would read as none.
+        if (!point || point->isEmpty()) {
+            last = {RunStep::Kind::Hidden, m_frame, {}};
+            continue;
+        }
+        keep(track, m_frame, *point, batch);
+        last = {RunStep::Kind::Stored, m_frame, *point};
+    }
+    if (!batch.empty())
+        m_store(batch);
+    return last;
+}
+
+void AutoTrackRuns::keep(const PointTrack &track, std::int32_t frame, TrackPoint point, FramePoints &batch)
 {
     const TrackPoint before = track.find(frame).value_or(TrackPoint{});
     m_run.push_back({frame, before, isPlaced(frame, before), point});
     m_placed[frame] = point;
-    m_store({{frame, point}});
-    return {RunStep::Kind::Stored, frame, point};
+    batch.push_back({frame, point});
+}
+
+RunStep AutoTrackRuns::end(const PointTrack &track, const TrackingEnd &end)
+{
+    if (!m_running)
+        return {RunStep::Kind::End, m_frame, {}};
+    switch (end.kind) {
+    case TrackingEnd::Kind::LastFrame:
+        if (m_frame + 1 < m_frameCount && holdsOtherPoint(track, m_frame + 1))
+            return finish({RunStep::Kind::UserPoint, m_frame + 1, {}});
+        return finish({RunStep::Kind::End, m_frame, {}});
+    case TrackingEnd::Kind::Lost: return finish({RunStep::Kind::Lost, end.frame, {}});
+    case TrackingEnd::Kind::Unreadable: return finish({RunStep::Kind::Unreadable, end.frame, {}});
+    case TrackingEnd::Kind::Stopped: break;
+    }
+    return finish({RunStep::Kind::Stopped, m_frame, {}});
 }
 
 RunStep AutoTrackRuns::finish(RunStep step)
@@ -96,7 +112,7 @@ RunStep AutoTrackRuns::finish(RunStep step)
 
 void AutoTrackRuns::stop()
 {
-    m_tracker.reset();
+    m_running = false;
     if (!m_run.empty())
         m_lastRun = std::move(m_run);
     m_run.clear();

@@ -1,19 +1,16 @@
 #pragma once
 
-#include "player/framesource.h"
+#include "app/trackingengine.h"
 #include "track/pointtrack.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
-#include <utility>
+#include <span>
 #include <vector>
 
 namespace zorvane {
-
-class AutoTracker;
 
 // Points of a track by frame.
 using FramePoints = std::vector<FramePoint>;
@@ -26,6 +23,14 @@ enum class RunStartError {
     Unreadable,   // the frame's picture cannot be decoded
 };
 
+// The frames a run may cover: from the start point's frame up to the one
+// before the next point the runs did not place, or the video's last.
+struct RunPlan {
+    std::int32_t from = 0;
+    std::int32_t last = 0;
+    TrackPoint point;
+};
+
 // What one frame of a run came to. After any but Stored and Hidden the
 // run is over.
 struct RunStep {
@@ -36,6 +41,7 @@ struct RunStep {
         UserPoint,  // the frame holds a point the tracking did not place
         End,        // no frame left after the previous one
         Unreadable, // the frame's picture cannot be decoded
+        Stopped,    // stopped on request after this frame
     };
     Kind kind = Kind::End;
     std::int32_t frame = 0;
@@ -43,26 +49,29 @@ struct RunStep {
 };
 
 // Automatic tracking over a point track: each run starts from a frame's
-// recorded point and proposes the points of the frames after it, one frame
-// per call. Remembers which points its runs placed, so that a later run may
-// replace them, never any other point; the last run that placed points can
-// be undone. Writes go through the two given functions only.
+// recorded point, and the tracker's answers for the frames after it are
+// written as they come. Remembers which points its runs placed, so that a
+// later run may replace them, never any other point; the last run that
+// placed points can be undone. Writes go through the two given functions
+// only.
 class AutoTrackRuns {
 public:
-    using PictureOf = std::function<RgbImage(std::int32_t frame)>;
     using WritePoints = std::function<void(const FramePoints &points)>;
 
-    AutoTrackRuns(PictureOf pictureOf, WritePoints store, WritePoints restore);
-    ~AutoTrackRuns();
-    AutoTrackRuns(const AutoTrackRuns &) = delete;
-    AutoTrackRuns &operator=(const AutoTrackRuns &) = delete;
+    AutoTrackRuns(WritePoints store, WritePoints restore);
 
     // Starts from the point of `frame` in a video of `frameCount` frames,
     // ending any run under way.
     std::optional<RunStartError> start(const PointTrack &track, std::int32_t frame, std::int32_t frameCount);
-    bool isRunning() const { return m_tracker != nullptr; }
-    // Tracks the frame after the previous one. Only while running.
-    RunStep advance(const PointTrack &track);
+    bool isRunning() const { return m_running; }
+    // Where the run under way goes.
+    const RunPlan &plan() const { return m_plan; }
+    // The tracker's answers for the next frames, in order: their found
+    // points go in one write. Returns the last frame's step; the run ends at
+    // a frame that holds a point it did not place, and where it is Lost.
+    RunStep apply(const PointTrack &track, std::span<const TrackedFrame> frames);
+    // How the tracking ended, after its last answers: ends the run.
+    RunStep end(const PointTrack &track, const TrackingEnd &end);
     void stop();
 
     bool canUndo() const { return !m_lastRun.empty(); }
@@ -80,13 +89,14 @@ private:
     };
 
     bool isPlaced(std::int32_t frame, TrackPoint point) const;
+    bool holdsOtherPoint(const PointTrack &track, std::int32_t frame) const;
     RunStep finish(RunStep step);
-    RunStep store(const PointTrack &track, std::int32_t frame, TrackPoint point);
+    void keep(const PointTrack &track, std::int32_t frame, TrackPoint point, FramePoints &batch);
 
-    PictureOf m_pictureOf;
     WritePoints m_store;
     WritePoints m_restore;
-    std::unique_ptr<AutoTracker> m_tracker;
+    bool m_running = false;
+    RunPlan m_plan;
     std::int32_t m_frame = 0;
     std::int32_t m_frameCount = 0;
     std::map<std::int32_t, TrackPoint> m_placed;

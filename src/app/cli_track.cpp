@@ -1,7 +1,6 @@
 #include "cli_commands.h"
 
-#include "autotrack/autotracker.h"
-#include "player/frameprefetcher.h"
+#include "app/trackingengine.h"
 #include "player/framesource.h"
 
 #include <charconv>
@@ -13,7 +12,6 @@
 namespace zorvane::inspect {
 namespace {
 
-constexpr int kFramesAhead = 4;
 constexpr const char *kUsage = "usage: zorvane-inspect track FILE --from N --at X Y [--to M]";
 
 struct TrackArgs {
@@ -106,22 +104,13 @@ int runTrack(const std::vector<std::string> &args)
         if (!(a.x >= -0.5 && a.x < source->width() - 0.5 && a.y >= -0.5 && a.y < source->height() - 0.5))
             return failure(a.file + ": the point " + pointText(a.x, a.y) + " is outside the "
                            + std::to_string(source->width()) + "x" + std::to_string(source->height()) + " picture");
-        AutoTracker tracker(source->frameGray(a.from), a.x, a.y);
-        if (!tracker.hasTarget())
+        TrackingEngine engine(*source, {a.from, last, a.x, a.y});
+        if (!engine.hasTarget())
             std::cerr << a.file << ": nothing to follow at " << pointText(a.x, a.y) << " (too little contrast)\n";
-        // The next frames decode on another thread while this one tracks.
-        // Grey levels straight from the decoded luma spare a colour
-        // conversion that costs as much as the tracking.
-        GrayFramePrefetcher ahead(*source, a.from + 1, last, kFramesAhead);
-        for (int frame = a.from + 1; frame <= last; ++frame) {
-            const std::optional<GrayImage> image = ahead.take(frame);
-            if (!image)
-                return failure(a.file + ": frame " + std::to_string(frame) + " could not be decoded");
-            const TrackStep step = tracker.next(*image);
-            printStep(frame, step);
-            if (step.state == TrackStep::State::Lost)
-                break;
-        }
+        const std::atomic<bool> never = false;
+        const TrackingEnd end = engine.run([](TrackedFrame &&frame) { printStep(frame.frame, frame.step); }, never);
+        if (end.kind == TrackingEnd::Kind::Unreadable)
+            return failure(a.file + ": frame " + std::to_string(end.frame) + " could not be decoded");
         return 0;
     } catch (const ReaderError &error) {
         return failure(error.what());

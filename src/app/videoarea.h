@@ -14,4 +14,10 @@ struct VideoAreaSize {
 
 VideoAreaSize videoAreaSize(int clientWidth, int clientHeight, int areaTop);
 
+// Along one axis, the scroll offset (screen pixels) that keeps a followed
+// point (video pixels) in view: unchanged while the point shows in the
+// middle half of the view, else the point in the middle, within 0 to
+// `maxScroll`.
+int followingScroll(double point, double scale, int scroll, int viewLength, int maxScroll);
+
 } // namespace zorvane

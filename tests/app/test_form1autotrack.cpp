@@ -8,12 +8,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <set>
+#include <thread>
 
 // Readable failures.
 void PrintTo(const QString &text, std::ostream *out) { *out << text.toStdString(); }
@@ -45,6 +49,25 @@ QString leavingDiscVideo()
     return QString::fromStdString(video.string());
 }
 
+// The run's own reader, slowed down so that a test can act while it goes.
+class SlowSource : public FrameSource {
+public:
+    explicit SlowSource(std::unique_ptr<FrameSource> source) : m_source(std::move(source)) {}
+    int frameCount() const override { return m_source->frameCount(); }
+    int width() const override { return m_source->width(); }
+    int height() const override { return m_source->height(); }
+    double frameTimeMs(int index) const override { return m_source->frameTimeMs(index); }
+    RgbImage frameRgb(int index) override { return m_source->frameRgb(index); }
+    GrayImage frameGray(int index) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        return m_source->frameGray(index);
+    }
+
+private:
+    std::unique_ptr<FrameSource> m_source;
+};
+
 class Form1AutoTrack : public ::testing::Test {
 protected:
     void SetUp() override
@@ -73,28 +96,34 @@ protected:
 
     TrackPoint pointOf(int frame) const { return m_form.pointTrack().at(frame); }
 
+    void slowRuns()
+    {
+        m_commands->setOpener(
+            [](const std::string &path) { return std::make_unique<SlowSource>(openSinglePassFrameSource(path)); });
+    }
+
     // Starts a run and lets the event loop turn until it ends; returns the
-    // positions the player showed on the way.
-    std::set<int> runToItsEnd()
+    // titles shown on the way, which tell the frame the run reached.
+    std::set<QString> runToItsEnd()
     {
         m_start->trigger();
-        std::set<int> shown;
+        std::set<QString> titles;
         QElapsedTimer clock;
         clock.start();
         while (m_commands->isRunning() && clock.elapsed() < 60000) {
-            QCoreApplication::processEvents();
-            shown.insert(m_form.player().position());
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            titles.insert(m_form.windowTitle());
         }
         EXPECT_FALSE(m_commands->isRunning());
-        return shown;
+        return titles;
     }
 
-    void turnUntilPosition(int frame)
+    void turnUntilTracked(int frame)
     {
         QElapsedTimer clock;
         clock.start();
-        while (m_form.player().position() < frame && m_commands->isRunning() && clock.elapsed() < 20000)
-            QCoreApplication::processEvents();
+        while (pointOf(frame).isEmpty() && m_commands->isRunning() && clock.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         ASSERT_TRUE(m_commands->isRunning());
     }
 
@@ -129,15 +158,27 @@ TEST_F(Form1AutoTrack, FollowsTheBallFromTheClickFrameByFrameAndUndoPutsBackTheE
     ASSERT_FALSE(click.isEmpty());
     EXPECT_FALSE(m_undo->isEnabled());
 
+    slowRuns();
     m_start->trigger();
     // Nothing happens before the event loop turns.
     EXPECT_TRUE(m_commands->isRunning());
     EXPECT_EQ(m_form.player().position(), 0);
     EXPECT_TRUE(pointOf(1).isEmpty());
-    const std::set<int> shown = runToItsEnd();
-    EXPECT_GE(shown.size(), std::size_t(kThrowFrames / 2)) << "frames shown one per turn";
+    const std::set<QString> titles = runToItsEnd();
+    // The frames the run reached showed on the way, the player staying put.
+    int reached = 0;
+    for (int frame = 1; frame < kThrowFrames - 1; ++frame)
+        reached += titles.count(QString::fromStdString(progressTitle(frame, kThrowFrames)));
+    EXPECT_GE(reached, 2);
     EXPECT_EQ(m_form.player().position(), kThrowFrames - 1);
     EXPECT_EQ(titleAfterTick(), frameCountTitle());
+    // The 720p picture is larger than the video area: the view followed the ball.
+    const ViewTransform &view = m_picture->view();
+    const TrackPoint end = pointOf(kThrowFrames - 1);
+    EXPECT_GT(view.scrollX() + view.scrollY(), 0);
+    EXPECT_TRUE(end.X - view.scrollX() >= 0 && end.X - view.scrollX() < view.viewWidth() && end.Y - view.scrollY() >= 0
+                && end.Y - view.scrollY() < view.viewHeight())
+        << end.X << "," << end.Y << " scrolled " << view.scrollX() << "," << view.scrollY();
     EXPECT_TRUE(m_messages.isEmpty());
 
     EXPECT_EQ(pointOf(0), click);
@@ -205,12 +246,16 @@ TEST_F(Form1AutoTrack, AClickedFrameStopsTheRunAndKeepsItsPoint)
 TEST_F(Form1AutoTrack, EscapeOrAClickOnTheVideoOnlyStopsTheRun)
 {
     open(leavingDiscVideo());
+    slowRuns();
     clickAt(0, 40, 57);
     m_start->trigger();
-    turnUntilPosition(3);
+    turnUntilTracked(3);
     QTest::keyClick(m_picture, Qt::Key_Escape);
     EXPECT_FALSE(m_commands->isRunning());
+    // The player shows the last frame written.
     const int stoppedAt = m_form.player().position();
+    EXPECT_GE(stoppedAt, 3);
+    EXPECT_FALSE(pointOf(stoppedAt).isEmpty());
     QTest::qWait(100);
     EXPECT_EQ(m_form.player().position(), stoppedAt);
     EXPECT_TRUE(pointOf(stoppedAt + 1).isEmpty());
@@ -218,18 +263,78 @@ TEST_F(Form1AutoTrack, EscapeOrAClickOnTheVideoOnlyStopsTheRun)
 
     // Again from there: the left click that stops it records nothing.
     m_start->trigger();
-    turnUntilPosition(stoppedAt + 3);
-    const int clickedAt = m_form.player().position();
-    const TrackPoint tracked = pointOf(clickedAt);
-    ASSERT_FALSE(tracked.isEmpty());
+    turnUntilTracked(stoppedAt + 3);
     QTest::mouseClick(m_picture, Qt::LeftButton, {}, m_picture->contentsRect().topLeft() + QPoint(150, 110));
     EXPECT_FALSE(m_commands->isRunning());
-    EXPECT_EQ(m_form.player().position(), clickedAt);
-    EXPECT_EQ(pointOf(clickedAt), tracked);
+    const int clickedAt = m_form.player().position();
+    const TrackPoint tracked = pointOf(clickedAt);
+    EXPECT_GE(clickedAt, stoppedAt + 3);
+    EXPECT_FALSE(tracked.isEmpty());
+    EXPECT_NE(tracked, (TrackPoint{150, 110}));
     EXPECT_TRUE(pointOf(clickedAt + 1).isEmpty());
     // The next click is an ordinary one.
     QTest::mouseClick(m_picture, Qt::LeftButton, {}, m_picture->contentsRect().topLeft() + QPoint(150, 110));
     EXPECT_EQ(pointOf(clickedAt), (TrackPoint{150, 110}));
+}
+
+TEST_F(Form1AutoTrack, AfterAStopAClickOnTheObjectAndASecondRunGoOnKeepingWhatCameBefore)
+{
+    open(leavingDiscVideo());
+    slowRuns();
+    clickAt(0, 40, 57);
+    m_start->trigger();
+    turnUntilTracked(4);
+    // A menu opens and closes without stopping the run.
+    QMenu *measures = m_form.findChild<QMenu *>(QStringLiteral("mesures"));
+    QMenuBar *bar = m_form.menuBar();
+    ASSERT_TRUE(measures);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(measures->menuAction()).center());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return measures->isVisible(); }, 2000));
+    EXPECT_TRUE(m_commands->isRunning());
+    measures->hide();
+    EXPECT_TRUE(m_commands->isRunning());
+    QTest::keyClick(m_picture, Qt::Key_Escape);
+    const int stoppedAt = m_form.player().position();
+    std::vector<TrackPoint> before;
+    for (int frame = 0; frame <= stoppedAt; ++frame)
+        before.push_back(pointOf(frame));
+
+    // The user puts the point on the ball's centre and goes on.
+    const int centre = int(std::lround(40.5 + 6 * stoppedAt));
+    clickAt(stoppedAt, float(centre), 57);
+    runToItsEnd();
+    EXPECT_EQ(m_form.windowTitle(), QStringLiteral("Suivi perdu à l'image %1").arg(m_form.player().position()));
+    for (int frame = 0; frame < stoppedAt; ++frame)
+        EXPECT_EQ(pointOf(frame), before[frame]) << frame;
+    EXPECT_EQ(pointOf(stoppedAt), (TrackPoint{centre, 57}));
+    for (int frame = stoppedAt + 1; frame < 19; ++frame) {
+        EXPECT_NEAR(pointOf(frame).X, 40.5 + 6 * frame, 0.6) << frame;
+        EXPECT_NEAR(pointOf(frame).Y, 57.5, 0.6) << frame;
+    }
+
+    // "Annuler le suivi" takes back the second run only.
+    m_undo->trigger();
+    for (int frame = 0; frame < stoppedAt; ++frame)
+        EXPECT_EQ(pointOf(frame), before[frame]) << frame;
+    EXPECT_EQ(pointOf(stoppedAt), (TrackPoint{centre, 57}));
+    for (int frame = stoppedAt + 1; frame < m_form.player().length(); ++frame)
+        EXPECT_TRUE(pointOf(frame).isEmpty()) << frame;
+}
+
+TEST_F(Form1AutoTrack, AnotherVideoOpenedDuringARunGetsNoneOfItsPoints)
+{
+    open(leavingDiscVideo());
+    slowRuns();
+    clickAt(0, 40, 57);
+    m_start->trigger();
+    turnUntilTracked(2);
+    m_form.openVideo(throwVideo());
+    const PointTrack atOpening = m_form.pointTrack();
+    QTest::qWait(300);
+    EXPECT_FALSE(m_commands->isRunning());
+    for (int frame = 0; frame < kThrowFrames; ++frame)
+        EXPECT_EQ(pointOf(frame), atOpening.at(frame)) << frame;
+    EXPECT_TRUE(m_messages.isEmpty());
 }
 
 TEST_F(Form1AutoTrack, WithoutAPointOnTheFrameItAsksForAClick)

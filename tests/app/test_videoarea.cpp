@@ -50,6 +50,19 @@ TEST(FrameIntervalTip, SaysNothingWithoutTwoFrames)
     EXPECT_EQ(frameIntervalTip({0.0, 40.0}, ","), "Intervalle des images de la vidéo : 40,000 ms");
 }
 
+TEST(FollowingScroll, KeepsThePointInTheMiddleHalfWithinTheScrollRange)
+{
+    // A 1280-pixel picture in a 339-pixel view at 1:1.
+    EXPECT_EQ(followingScroll(940.5, 1.0, 0, 339, 941), 771);
+    EXPECT_EQ(followingScroll(900.0, 1.0, 771, 339, 941), 771);
+    EXPECT_EQ(followingScroll(10.0, 1.0, 771, 339, 941), 0);
+    EXPECT_EQ(followingScroll(1279.0, 1.0, 0, 339, 941), 941);
+    // Zoomed in twice: screen pixels are twice the video's.
+    EXPECT_EQ(followingScroll(300.0, 2.0, 0, 400, 2160), 400);
+    // A picture that fits has nothing to scroll.
+    EXPECT_EQ(followingScroll(300.0, 0.5, 0, 339, 0), 0);
+}
+
 TEST(ConstantFrameInterval, IsTheMeanIntervalWhenEveryIntervalIsWithinAMillisecond)
 {
     std::vector<double> ntsc;

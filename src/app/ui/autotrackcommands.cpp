@@ -1,14 +1,24 @@
 #include "app/ui/autotrackcommands.h"
 
+#include "app/videoarea.h"
 #include "player/ui/videodisplay.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMenuBar>
 
 namespace zorvane {
 namespace {
+
+// Often enough to watch the object being followed; each picture costs the
+// run a colour conversion.
+constexpr int kPictureEveryMs = 100;
+// What the run finds is taken in batches: each costs a journal record
+// flushed to the disk and a repaint of the video.
+constexpr int kTakeEveryMs = 40;
 
 QString startErrorText(RunStartError error)
 {
@@ -22,7 +32,8 @@ QString startErrorText(RunStartError error)
 }
 
 // What the title says when a run stopped by itself; nothing at the end of
-// the video, which the frame count already shows.
+// the video, which the frame count already shows, nor when the user
+// stopped it.
 QString endNote(const RunStep &step)
 {
     const QString frame = QString::number(step.frame);
@@ -32,7 +43,8 @@ QString endNote(const RunStep &step)
     case RunStep::Kind::Unreadable: return QStringLiteral("Suivi arrêté à l'image %1 : image illisible").arg(frame);
     case RunStep::Kind::Stored:
     case RunStep::Kind::Hidden:
-    case RunStep::Kind::End: break;
+    case RunStep::Kind::End:
+    case RunStep::Kind::Stopped: break;
     }
     return {};
 }
@@ -43,12 +55,24 @@ bool isUserInput(QEvent::Type type)
            || type == QEvent::Drop;
 }
 
+// Shares the pixels, which the image frees with itself.
+QImage toImage(RgbImage &&rgb)
+{
+    const qsizetype rowBytes = static_cast<qsizetype>(rgb.width) * 3;
+    if (rgb.width <= 0 || rgb.height <= 0
+        || rgb.pixels.size() < static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(rgb.height))
+        return {};
+    auto *pixels = new std::vector<std::uint8_t>(std::move(rgb.pixels));
+    return QImage(
+        pixels->data(), rgb.width, rgb.height, rowBytes, QImage::Format_RGB888,
+        [](void *owned) { delete static_cast<std::vector<std::uint8_t> *>(owned); }, pixels);
+}
+
 } // namespace
 
 AutoTrackCommands::AutoTrackCommands(Form1 &form, Form1::MessageDisplay showMessage)
-        : QObject(&form), m_form(form), m_showMessage(std::move(showMessage)),
-          m_runs([&form](std::int32_t frame) { return form.player().pictureOf(frame); },
-                 [&form](const FramePoints &points) { form.storeTrackedPoints(points); },
+        : QObject(&form), m_form(form), m_showMessage(std::move(showMessage)), m_opener(&openSinglePassFrameSource),
+          m_runs([&form](const FramePoints &points) { form.storeTrackedPoints(points); },
                  [&form](const FramePoints &previous) { form.undoTrackedPoints(previous); })
 {
     m_start = form.measuresMenu()->addAction(QStringLiteral("Suivi automatique"));
@@ -57,67 +81,163 @@ AutoTrackCommands::AutoTrackCommands(Form1 &form, Form1::MessageDisplay showMess
     m_undo->setObjectName(QStringLiteral("annulerSuivi"));
     connect(m_start, &QAction::triggered, this, &AutoTrackCommands::startRun);
     connect(m_undo, &QAction::triggered, this, &AutoTrackCommands::undoRun);
-    // Zero: one frame per turn of the event loop, after the paint of the last.
-    m_nextFrame.setInterval(0);
-    connect(&m_nextFrame, &QTimer::timeout, this, &AutoTrackCommands::runNextFrame);
+    m_takeTimer.setSingleShot(true);
+    m_takeTimer.setInterval(kTakeEveryMs);
+    connect(&m_takeTimer, &QTimer::timeout, this, &AutoTrackCommands::takeFound);
     updateActions();
 }
 
 AutoTrackCommands::~AutoTrackCommands()
 {
+    // The run's thread goes first: it posts to this object.
+    m_tracking.reset();
     if (m_watching)
         qApp->removeEventFilter(this);
 }
 
 void AutoTrackCommands::startRun()
 {
+    if (isRunning())
+        stopRun();
     clearNote();
     Player &player = m_form.player();
+    player.pause();
     const std::optional<RunStartError> error = m_runs.start(m_form.pointTrack(), player.position(), player.length());
     if (error) {
         m_showMessage(startErrorText(*error));
         return;
     }
-    m_nextFrame.start();
+    // A picture asked of the player takes its reader back from the fill of
+    // its cache, which then waits for the player's next move instead of
+    // decoding beside the run; the current frame is in that cache.
+    player.pictureOf(player.position());
+    const RunPlan &plan = m_runs.plan();
+    m_runVideo = player.fileName();
+    m_runLength = player.length();
+    m_tracking = std::make_unique<BackgroundTracking>(
+        m_opener, m_runVideo, TrackingStart{plan.from, plan.last, double(plan.point.X), double(plan.point.Y)},
+        [this] { QMetaObject::invokeMethod(this, &AutoTrackCommands::takeSoon, Qt::QueuedConnection); });
+    askPicture();
     updateActions();
     updateWatch();
 }
 
 void AutoTrackCommands::undoRun()
 {
+    if (isRunning())
+        stopRun();
     clearNote();
-    m_nextFrame.stop();
     m_runs.undo(m_form.pointTrack());
     updateActions();
     updateWatch();
 }
 
-void AutoTrackCommands::runNextFrame()
+void AutoTrackCommands::takeSoon()
 {
-    const RunStep step = m_runs.advance(m_form.pointTrack());
-    if (step.kind != RunStep::Kind::End)
-        m_form.player().seek(step.frame);
-    m_form.Ref();
-    if (!m_runs.isRunning())
-        endRun(step);
+    if (!m_takeTimer.isActive())
+        m_takeTimer.start();
 }
 
+// Takes what the run found since the last time, writes it, and shows the
+// newest picture among it.
+void AutoTrackCommands::takeFound()
+{
+    if (!m_tracking)
+        return;
+    // Another video was opened during the run: nothing of it applies.
+    if (!isSameVideo())
+        return dropRun();
+    BackgroundTracking::Mail mail = m_tracking->take();
+    const RunStep step = m_runs.apply(m_form.pointTrack(), mail.frames);
+    for (auto frame = mail.frames.rbegin(); frame != mail.frames.rend(); ++frame) {
+        if (frame->picture && frame->frame <= step.frame && m_runs.isRunning()) {
+            showPicture(*frame);
+            break;
+        }
+    }
+    if (!m_runs.isRunning())
+        return endRun(step);
+    if (mail.end && mail.end->kind == BackgroundEnd::Kind::CannotStart)
+        return failStart(RunStartError::Unreadable);
+    if (mail.end && mail.end->kind == BackgroundEnd::Kind::PointOutside)
+        return failStart(RunStartError::PointOutside);
+    if (mail.end)
+        return endRun(m_runs.end(m_form.pointTrack(), mail.end->tracking));
+    if (m_sincePictureAsked.elapsed() >= kPictureEveryMs)
+        askPicture();
+}
+
+void AutoTrackCommands::showPicture(TrackedFrame &frame)
+{
+    m_form.showFramePicture(frame.frame, toImage(std::move(*frame.picture)));
+    keepInView(m_form.pointTrack().find(frame.frame).value_or(TrackPoint{}));
+    askPicture();
+}
+
+// The followed object stays in sight when the picture is larger than the
+// video area.
+void AutoTrackCommands::keepInView(TrackPoint point)
+{
+    auto *display = m_form.findChild<VideoDisplay *>(QStringLiteral("Picture1"));
+    if (!display || point.isEmpty())
+        return;
+    const ViewTransform &view = display->view();
+    // The middle of the point's pixel.
+    display->scrollTo(
+        followingScroll(point.X + 0.5, view.scale(), view.scrollX(), view.viewWidth(), view.maxScrollX()),
+        followingScroll(point.Y + 0.5, view.scale(), view.scrollY(), view.viewHeight(), view.maxScrollY()));
+}
+
+void AutoTrackCommands::askPicture()
+{
+    m_sincePictureAsked.start();
+    m_tracking->requestPicture();
+}
+
+bool AutoTrackCommands::isSameVideo()
+{
+    const Player &player = m_form.player();
+    return player.fileName() == m_runVideo && player.length() == m_runLength;
+}
+
+// The player goes to where the run ended, so that a click there picks the
+// object up for the next run.
 void AutoTrackCommands::endRun(const RunStep &step)
 {
-    m_nextFrame.stop();
+    m_tracking.reset();
+    m_form.showPlayerFrame();
+    Player &player = m_form.player();
+    if (!player.seek(step.frame))
+        player.seek(player.position());
+    m_form.Ref();
     const QString note = endNote(step);
     if (!note.isEmpty())
         showNote(note);
     updateActions();
     updateWatch();
+    emit runEnded();
+}
+
+void AutoTrackCommands::failStart(RunStartError error)
+{
+    dropRun();
+    m_showMessage(startErrorText(error));
+}
+
+void AutoTrackCommands::dropRun()
+{
+    m_tracking.reset();
+    m_runs.stop();
+    m_form.showPlayerFrame();
+    updateActions();
+    updateWatch();
+    emit runEnded();
 }
 
 void AutoTrackCommands::stopRun()
 {
-    m_nextFrame.stop();
-    m_runs.stop();
-    updateActions();
-    updateWatch();
+    m_tracking->stop();
+    endRun(m_runs.end(m_form.pointTrack(), {TrackingEnd::Kind::Stopped, 0}));
 }
 
 void AutoTrackCommands::showNote(const QString &note)
@@ -167,7 +287,8 @@ bool AutoTrackCommands::eventFilter(QObject *watched, QEvent *event)
 }
 
 // Escape and a click on the video only stop the run; any other click or
-// key goes on to do what it does.
+// key goes on to do what it does, after the player has moved to where the
+// run stopped.
 bool AutoTrackCommands::stopsRun(QObject *watched, QEvent *event)
 {
     stopRun();
@@ -180,10 +301,12 @@ bool AutoTrackCommands::stopsRun(QObject *watched, QEvent *event)
     return true;
 }
 
+// The menu bar is left out: its menus open, and their commands act, while
+// a run goes on.
 bool AutoTrackCommands::isInWindow(QObject *object) const
 {
     const auto *widget = qobject_cast<QWidget *>(object);
-    return widget && widget->window() == &m_form;
+    return widget && widget->window() == &m_form && !qobject_cast<const QMenuBar *>(widget);
 }
 
 bool AutoTrackCommands::isOnVideo(QObject *object) const

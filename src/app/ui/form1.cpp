@@ -294,7 +294,7 @@ void Form1::drawOverlays(QPainter &painter) const
 
 void Form1::drawMarker(QPainter &painter) const
 {
-    const std::optional<TrackPoint> point = m_pointTrack.find(m_player.position());
+    const std::optional<TrackPoint> point = m_pointTrack.find(shownFrame());
     if (!point || point->isEmpty())
         return;
     // The cross keeps its screen size at every zoom: it is drawn in screen
@@ -421,9 +421,25 @@ void Form1::showTitleNote(const QString &note)
     Timer1_Timer();
 }
 
+void Form1::showFramePicture(int frame, const QImage &picture)
+{
+    m_pictureFrame = frame;
+    m_picture1->setFrame(picture);
+    Timer1_Timer();
+}
+
+void Form1::showPlayerFrame()
+{
+    m_pictureFrame.reset();
+    Ref();
+    Timer1_Timer();
+}
+
+int Form1::shownFrame() const { return m_pictureFrame.value_or(m_player.position()); }
+
 void Form1::Timer1_Timer()
 {
-    const int position = m_player.position();
+    const int position = shownFrame();
     const int length = m_player.length();
     setWindowTitle(m_titleNote.isEmpty() ? QString::fromStdString(progressTitle(position, length)) : m_titleNote);
     m_picProgress->refresh(position, length);

@@ -83,6 +83,12 @@ public:
     // Shown in the title instead of the frame count until replaced; empty
     // goes back to the frame count.
     void showTitleNote(const QString &note);
+    // A picture of `frame` decoded elsewhere (by an automatic-tracking run),
+    // shown with that frame's cross, title and progress until
+    // showPlayerFrame(); the player does not move.
+    void showFramePicture(int frame, const QImage &picture);
+    // Back to the frame of the player, whose next move shows its picture.
+    void showPlayerFrame();
 
     // Opens the video as "Ouvir Video" does once its dialog gave the path.
     void openVideo(const QString &path);
@@ -142,6 +148,7 @@ private:
 
     void drawOverlays(QPainter &painter) const;
     void drawMarker(QPainter &painter) const;
+    int shownFrame() const;
 
     Player m_player;
     QWidget *m_client = nullptr;
@@ -175,6 +182,7 @@ private:
     RestoreQuestion m_askRestore;
     std::unique_ptr<TrackJournal> m_trackJournal;
     QString m_titleNote;
+    std::optional<int> m_pictureFrame;
     // Until the user types a step, each video's own frame interval goes in.
     bool m_stepTyped = false;
     WindowPlaces *m_windowPlaces = nullptr;
