@@ -662,12 +662,12 @@ TEST_F(MeasureUi, VectorsStartOnTheClickedPixelAtEveryZoomWithAScaleTheUserTypes
     EXPECT_FALSE(pixelsOf(currentVectorColour(kVelocityColour)).empty()) << "the current frame's vector";
 
     PictureCommands *pictures = controller->pictureCommands();
-    EXPECT_FALSE(pictures->setVectorScale(QStringLiteral("zéro")));
+    EXPECT_FALSE(pictures->setVectorScale(ArrowKind::Velocity, QStringLiteral("zéro")));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_NE(messages[0].indexOf(QStringLiteral("px/s")), -1) << "without a calibration";
-    EXPECT_DOUBLE_EQ(pictures->vectorScale(), 0.2);
+    EXPECT_DOUBLE_EQ(pictures->vectorScale(ArrowKind::Velocity), 0.2);
     // At 1 pixel per px/s the arrow of frame 3 (200 px/s right) reaches x + 200.
-    ASSERT_TRUE(pictures->setVectorScale(QStringLiteral("1")));
+    ASSERT_TRUE(pictures->setVectorScale(ArrowKind::Velocity, QStringLiteral("1")));
     // The middle of frame pixel x is on screen pixel floor(zoom (x + ½)).
     for (const double zoom : {2.0, 3.0}) {
         picture->zoomAt(zoom, picture->contentsRect().topLeft());

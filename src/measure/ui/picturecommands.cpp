@@ -2,17 +2,19 @@
 
 #include "common/utf8path.h"
 #include "measure/measureerror.h"
-#include "measure/ui/vectoroverlay.h"
 #include "measure/wholefile.h"
 #include "player/player.h"
 
 #include <QAction>
 #include <QBuffer>
 #include <QClipboard>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QGuiApplication>
-#include <QInputDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 
@@ -68,9 +70,16 @@ void PictureCommands::createActions()
     connect(addAction(tr("Copier l'image"), "copierImage"), &QAction::triggered, this, &PictureCommands::copyImage);
 }
 
-double PictureCommands::vectorScale() const
+double PictureCommands::vectorScale(ArrowKind kind) const
 {
-    return m_host.calibrated() ? m_pixelsPerMetrePerSecond : m_pixelsPerPixelPerSecond;
+    const Scales &scales = m_host.calibrated() ? m_perMetrePerSecond : m_perPixelPerSecond;
+    return kind == ArrowKind::Velocity ? scales.velocity : scales.change;
+}
+
+double &PictureCommands::scaleOf(ArrowKind kind)
+{
+    Scales &scales = m_host.calibrated() ? m_perMetrePerSecond : m_perPixelPerSecond;
+    return kind == ArrowKind::Velocity ? scales.velocity : scales.change;
 }
 
 QString PictureCommands::velocityUnit() const
@@ -78,7 +87,7 @@ QString PictureCommands::velocityUnit() const
     return m_host.calibrated() ? QStringLiteral("m/s") : QStringLiteral("px/s");
 }
 
-bool PictureCommands::setVectorScale(const QString &text)
+bool PictureCommands::setVectorScale(ArrowKind kind, const QString &text)
 {
     const std::optional<double> scale = parseVectorScale(text.toStdString(), m_host.numberFormat);
     if (!scale) {
@@ -87,21 +96,30 @@ bool PictureCommands::setVectorScale(const QString &text)
                                .arg(text, velocityUnit()));
         return false;
     }
-    (m_host.calibrated() ? m_pixelsPerMetrePerSecond : m_pixelsPerPixelPerSecond) = *scale;
+    scaleOf(kind) = *scale;
     m_host.refresh();
     return true;
 }
 
 void PictureCommands::chooseVectorScale()
 {
-    const QString current =
-        QString::fromStdString(formatNumber(vectorScale(), m_host.numberFormat.decimalSeparator, 6));
-    bool accepted = false;
-    const QString text = QInputDialog::getText(m_host.window, tr("Échelle des vecteurs"),
-                                               tr("Pixels de l'image pour 1 %1 :").arg(velocityUnit()),
-                                               QLineEdit::Normal, current, &accepted);
-    if (accepted)
-        setVectorScale(text);
+    QDialog dialog(m_host.window);
+    dialog.setWindowTitle(tr("Échelle des vecteurs"));
+    auto *form = new QFormLayout(&dialog);
+    const auto field = [&](ArrowKind kind, const QString &label) {
+        auto *edit = new QLineEdit(
+            QString::fromStdString(formatNumber(vectorScale(kind), m_host.numberFormat.decimalSeparator, 6)));
+        form->addRow(label.arg(velocityUnit()), edit);
+        return edit;
+    };
+    QLineEdit *velocity = field(ArrowKind::Velocity, tr("Vitesse, pixels pour 1 %1 :"));
+    QLineEdit *change = field(ArrowKind::VelocityChange, tr("Variation de vitesse, pixels pour 1 %1 :"));
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    form->addRow(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() == QDialog::Accepted && setVectorScale(ArrowKind::Velocity, velocity->text()))
+        setVectorScale(ArrowKind::VelocityChange, change->text());
 }
 
 bool PictureCommands::showsVectors() const { return m_velocities->isChecked() || m_changes->isChecked(); }
@@ -110,25 +128,28 @@ void PictureCommands::drawVectors(QPainter &painter, const PointTrack &track, co
                                   const QColor &colour, std::int32_t currentFrame) const
 {
     const PictureAxes axes = m_host.axes();
-    const double scale = vectorScale();
     if (m_changes->isChecked())
-        drawArrows(painter, velocityChangeArrows(track, table, axes, scale), colour, ArrowKind::VelocityChange,
-                   currentFrame);
+        drawArrows(painter, velocityChangeArrows(track, table, axes, vectorScale(ArrowKind::VelocityChange)), colour,
+                   ArrowKind::VelocityChange, currentFrame);
     if (m_velocities->isChecked())
-        drawArrows(painter, velocityArrows(track, table, axes, scale), colour, ArrowKind::Velocity, currentFrame);
+        drawArrows(painter, velocityArrows(track, table, axes, vectorScale(ArrowKind::Velocity)), colour,
+                   ArrowKind::Velocity, currentFrame);
 }
 
 void PictureCommands::drawLegend(QPainter &painter) const
 {
-    const double scale = vectorScale();
-    const double speed = legendSpeed(scale, kLegendMinimumPixels);
-    const QString value = QString::fromStdString(formatNumber(speed, m_host.numberFormat.decimalSeparator, 6))
-                          + QLatin1Char(' ') + velocityUnit();
     std::vector<LegendLine> lines;
+    const auto addLine = [&](ArrowKind kind, const QString &name) {
+        const double scale = vectorScale(kind);
+        const double speed = legendSpeed(scale, kLegendMinimumPixels);
+        const QString value = QString::fromStdString(formatNumber(speed, m_host.numberFormat.decimalSeparator, 6));
+        lines.push_back(
+            {kind, kVelocityColour, speed * scale, QStringLiteral("%1 : %2 %3").arg(name, value, velocityUnit())});
+    };
     if (m_velocities->isChecked())
-        lines.push_back({ArrowKind::Velocity, kVelocityColour, speed * scale, tr("v : %1").arg(value)});
+        addLine(ArrowKind::Velocity, tr("v"));
     if (m_changes->isChecked())
-        lines.push_back({ArrowKind::VelocityChange, kVelocityColour, speed * scale, tr("Δv : %1").arg(value)});
+        addLine(ArrowKind::VelocityChange, tr("Δv"));
     drawVectorLegend(painter, lines);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "measure/measuretable.h"
+#include "measure/ui/vectoroverlay.h"
 #include "measure/vectorgeometry.h"
 #include "track/numbertext.h"
 #include "track/pointtrack.h"
@@ -51,10 +52,11 @@ class PictureCommands : public QObject {
 public:
     explicit PictureCommands(PictureHost host, QObject *parent = nullptr);
 
-    // Picture pixels per m/s, or per px/s without a calibration.
-    double vectorScale() const;
+    // Picture pixels per m/s, or per px/s without a calibration. Changes
+    // of velocity are much shorter than velocities, so each has its own.
+    double vectorScale(ArrowKind kind) const;
     // Takes a typed scale for the unit in force; false, with a message, for one that is none.
-    bool setVectorScale(const QString &text);
+    bool setVectorScale(ArrowKind kind, const QString &text);
 
     // The chosen vectors of one track with its table and colour.
     void drawVectors(QPainter &painter, const PointTrack &track, const MeasureTable &table, const QColor &colour,
@@ -83,8 +85,14 @@ private:
     std::optional<QImage> imageOrMessage();
 
     PictureHost m_host;
-    double m_pixelsPerMetrePerSecond = 50;
-    double m_pixelsPerPixelPerSecond = 0.2;
+    struct Scales {
+        double velocity = 0;
+        double change = 0;
+    };
+    double &scaleOf(ArrowKind kind);
+
+    Scales m_perMetrePerSecond{50, 500};
+    Scales m_perPixelPerSecond{0.2, 2};
     QAction *m_velocities = nullptr;
     QAction *m_changes = nullptr;
     PathChooser m_choosePath;
