@@ -168,9 +168,10 @@ QImage PictureCommands::chronophotograph()
     if (image.isNull())
         return image;
     QPainter painter(&image);
-    drawPositions(painter, m_host.track, kPositionColour);
     m_host.drawCalibration(painter);
     drawOverlay(painter);
+    // Last, so that no arrow hides a position.
+    drawPositions(painter, m_host.track, kPositionColour);
     return image;
 }
 
