@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPushButton>
 
 namespace zorvane {
 namespace {
@@ -115,6 +116,7 @@ void PictureCommands::chooseVectorScale()
     QLineEdit *velocity = field(ArrowKind::Velocity, tr("Vitesse, pixels pour 1 %1 :"));
     QLineEdit *change = field(ArrowKind::VelocityChange, tr("Variation de vitesse, pixels pour 1 %1 :"));
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr("Annuler"));
     form->addRow(buttons);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
