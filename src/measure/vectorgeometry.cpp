@@ -74,7 +74,7 @@ double legendSpeed(double pixelsPerUnit, double minimumPixels)
 std::optional<double> parseVectorScale(std::string_view text, const NumberFormat &format)
 {
     const std::optional<double> scale = parseStep(text, format);
-    if (!scale || !(*scale > 0) || *scale > kMaxVectorScale)
+    if (!scale || !(*scale >= kMinVectorScale) || *scale > kMaxVectorScale)
         return std::nullopt;
     return scale;
 }

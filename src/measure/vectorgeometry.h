@@ -47,11 +47,13 @@ std::vector<PictureArrow> velocityChangeArrows(const PointTrack &track, const Me
 // least `minimumPixels` long at this scale, for the legend.
 double legendSpeed(double pixelsPerUnit, double minimumPixels);
 
-// Largest scale accepted: beyond it any motion leaves the picture.
+// Scales accepted: beyond them any motion leaves the picture or shrinks
+// to nothing.
+inline constexpr double kMinVectorScale = 1e-6;
 inline constexpr double kMaxVectorScale = 1e6;
 
 // A typed scale in pixels per unit of velocity, read like the step;
-// nothing unless a number above zero and at most kMaxVectorScale.
+// nothing unless a number from kMinVectorScale to kMaxVectorScale.
 std::optional<double> parseVectorScale(std::string_view text, const NumberFormat &format);
 
 } // namespace zorvane

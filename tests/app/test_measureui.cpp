@@ -677,6 +677,11 @@ TEST_F(MeasureUi, VectorsStartOnTheClickedPixelAtEveryZoomWithAScaleTheUserTypes
         const int at = static_cast<int>(zoom);
         EXPECT_TRUE(has(pixelsOf(kVelocityColour), QPoint(at * start.x + at / 2, at * start.y + at / 2))) << zoom;
     }
+    // The largest scales draw at once, arrows still on their pixels.
+    action("vecteursVariation")->trigger();
+    ASSERT_TRUE(pictures->setVectorScale(ArrowKind::Velocity, QStringLiteral("1000000")));
+    ASSERT_TRUE(pictures->setVectorScale(ArrowKind::VelocityChange, QStringLiteral("1000000")));
+    EXPECT_TRUE(has(pixelsOf(kVelocityColour), QPoint(3 * start.x + 1, 3 * start.y + 1)));
 }
 
 } // namespace

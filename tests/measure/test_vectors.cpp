@@ -88,6 +88,6 @@ TEST(VectorGeometry, LegendSpeedIsRoundAndScaleIsAPositiveNumber)
     const NumberFormat comma{","};
     EXPECT_EQ(parseVectorScale("0,25", comma), 0.25);
     EXPECT_EQ(parseVectorScale(" 50 ", comma), 50);
-    for (const char *bad : {"", "abc", "0", "-5", "1e7", "nan"})
+    for (const char *bad : {"", "abc", "0", "-5", "1e7", "1e-7", "nan"})
         EXPECT_FALSE(parseVectorScale(bad, comma)) << bad;
 }

@@ -14,6 +14,7 @@ namespace zorvane {
 namespace {
 
 constexpr double kHeadLength = 7;
+constexpr double kLongestShaft = 20000; // screen pixels, beyond any screen
 constexpr int kCurrentWidth = 3;
 constexpr int kPositionRadius = 3;
 constexpr int kLegendMargin = 6;
@@ -38,11 +39,15 @@ QPen arrowPen(const QColor &colour, ArrowKind kind, bool current)
 // Drawn with the painter in screen pixels.
 void drawScreenArrow(QPainter &painter, QPointF from, QPointF to)
 {
-    const QLineF shaft(from, to);
-    if (shaft.length() < 1) {
+    QLineF shaft(from, to);
+    if (!std::isfinite(shaft.length()) || shaft.length() < 1) {
         painter.drawPoint(from);
         return;
     }
+    // A wild velocity must not make the dashes of an endless line.
+    if (shaft.length() > kLongestShaft)
+        shaft.setLength(kLongestShaft);
+    to = shaft.p2();
     painter.drawLine(shaft);
     const QLineF back = QLineF(to, from).unitVector();
     const QPointF along(back.dx() * kHeadLength, back.dy() * kHeadLength);
