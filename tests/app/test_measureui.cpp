@@ -6,9 +6,11 @@
 #include "measure/ui/measurecontroller.h"
 #include "measure/ui/measureoverlay.h"
 #include "measure/ui/measurewindow.h"
+#include "measure/ui/picturecommands.h"
 #include "measure/ui/plotpanel.h"
 #include "measure/ui/plotview.h"
 #include "measure/ui/sidecarmessages.h"
+#include "measure/ui/vectoroverlay.h"
 #include "player/ui/videodisplay.h"
 #include "support/media.h"
 
@@ -32,6 +34,7 @@
 
 using namespace zorvane;
 using zorvane::testing::blackVideo;
+using zorvane::testing::generateMedia;
 using zorvane::testing::ScriptedDialog;
 
 namespace {
@@ -570,6 +573,115 @@ TEST_F(MeasureUi, SequenceWithoutCalibrationLoadsAsBefore)
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_FALSE(controller->calibration());
     EXPECT_EQ(form.pointTrack().at(1), (TrackPoint{33, 44}));
+}
+
+// A red 9-pixel square thrown on white, 25 frames a second: its centre
+// moves 8 pixels right a frame and falls 0.8 k² pixels by frame k.
+constexpr int kThrowFrames = 12;
+
+QString throwVideo()
+{
+    return QString::fromStdString(
+        generateMedia("measureui-throw.avi", {"-f", "lavfi", "-i",
+                                              "color=c=white:size=320x240:rate=25[bg];color=c=red:size=9x9:rate=25[b];"
+                                              "[bg][b]overlay=x='36+200*t':y='26+500*t*t':eval=frame:shortest=1",
+                                              "-frames:v", std::to_string(kThrowFrames), "-c:v", "mpeg4", "-q:v", "2"})
+            .string());
+}
+
+PicturePoint throwCentre(int frame) { return {40 + 8 * frame, static_cast<std::int32_t>(30 + 0.8 * frame * frame)}; }
+
+bool isThrowRed(QRgb pixel) { return qRed(pixel) > 200 && qGreen(pixel) < 90 && qBlue(pixel) < 90; }
+
+TEST_F(MeasureUi, ChronophotographMarksEveryRecordedPointOnTheFrameAtTheVideoSize)
+{
+    openVideo(throwVideo());
+    const int skipped = 7;
+    for (int frame = 0; frame < kThrowFrames; ++frame)
+        if (frame != skipped)
+            recordAt(frame, throwCentre(frame));
+    ASSERT_TRUE(form.player().seek(5));
+    PictureCommands *pictures = controller->pictureCommands();
+    const QString path = folder.filePath(QStringLiteral("Chrono"));
+    pictures->setExportPathChooser([&] { return path; });
+    action("exporterChronophotographie")->trigger();
+    ASSERT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+
+    QImage shot(path + QStringLiteral(".png"));
+    ASSERT_EQ(shot.size(), QSize(320, 240));
+    for (int frame = 0; frame < kThrowFrames; ++frame) {
+        const PicturePoint point = throwCentre(frame);
+        const bool marked = shot.pixelColor(point.x, point.y) == kPositionColour;
+        EXPECT_EQ(marked, frame != skipped) << frame;
+        if (frame == skipped)
+            continue;
+        for (const QPoint ring : {QPoint(3, 0), QPoint(-3, 0), QPoint(0, 3), QPoint(0, -3)})
+            EXPECT_EQ(shot.pixelColor(QPoint(point.x, point.y) + ring), kPositionColour) << frame;
+    }
+    // The current frame's picture is underneath: its square and no other.
+    int red = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            red += isThrowRed(shot.pixel(x, y));
+    EXPECT_GT(red, 40);
+    EXPECT_LT(red, 81);
+    EXPECT_GT(qRed(shot.pixel(300, 200)), 220) << "the white background";
+
+    // With the vectors: the current frame's stands out, the legend is in the corner.
+    action("vecteursVitesse")->trigger();
+    action("copierImage")->trigger();
+    shot = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shot.size(), QSize(320, 240));
+    EXPECT_EQ(shot.pixelColor(throwCentre(3).x, throwCentre(3).y), kPositionColour) << "over the arrows";
+    EXPECT_EQ(shot.pixelColor(throwCentre(3).x + 1, throwCentre(3).y), kVelocityColour);
+    EXPECT_EQ(shot.pixelColor(throwCentre(5).x + 1, throwCentre(5).y), currentVectorColour(kVelocityColour));
+    EXPECT_LT(qRed(shot.pixel(8, 8)), 100) << "the legend's dark box";
+
+    // A failed save says so and leaves what was there.
+    const fs::path plain = fs::path(folder.path().toStdString()) / "plain.txt";
+    zorvane::testing::writeFileBytes(plain, "previous");
+    pictures->setExportPathChooser([&] { return QString::fromStdString((plain / "Chrono.png").string()); });
+    action("exporterChronophotographie")->trigger();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_NE(messages[0].indexOf(QStringLiteral("chronophotographie")), -1) << messages[0].toStdString();
+    EXPECT_EQ(zorvane::testing::readFileBytes(plain), "previous");
+}
+
+TEST_F(MeasureUi, VectorsStartOnTheClickedPixelAtEveryZoomWithAScaleTheUserTypes)
+{
+    openVideo(throwVideo());
+    for (int frame = 0; frame < kThrowFrames; ++frame)
+        recordAt(frame, throwCentre(frame));
+    ASSERT_TRUE(form.player().seek(5));
+    EXPECT_TRUE(pixelsOf(kVelocityColour).empty());
+    action("vecteursVitesse")->trigger();
+    const PicturePoint start = throwCentre(3);
+    const auto has = [](const std::vector<QPoint> &pixels, QPoint pixel) {
+        return std::find(pixels.begin(), pixels.end(), pixel) != pixels.end();
+    };
+    EXPECT_TRUE(has(pixelsOf(kVelocityColour), QPoint(start.x, start.y)));
+    EXPECT_FALSE(pixelsOf(currentVectorColour(kVelocityColour)).empty()) << "the current frame's vector";
+
+    PictureCommands *pictures = controller->pictureCommands();
+    EXPECT_FALSE(pictures->setVectorScale(ArrowKind::Velocity, QStringLiteral("zéro")));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_NE(messages[0].indexOf(QStringLiteral("px/s")), -1) << "without a calibration";
+    EXPECT_DOUBLE_EQ(pictures->vectorScale(ArrowKind::Velocity), 0.2);
+    // At 1 pixel per px/s the arrow of frame 3 (200 px/s right) reaches x + 200.
+    ASSERT_TRUE(pictures->setVectorScale(ArrowKind::Velocity, QStringLiteral("1")));
+    // The middle of frame pixel x is on screen pixel floor(zoom (x + ½)).
+    for (const double zoom : {2.0, 3.0}) {
+        picture->zoomAt(zoom, picture->contentsRect().topLeft());
+        picture->scrollTo(0, 0);
+        ASSERT_DOUBLE_EQ(picture->view().scale(), zoom);
+        const int at = static_cast<int>(zoom);
+        EXPECT_TRUE(has(pixelsOf(kVelocityColour), QPoint(at * start.x + at / 2, at * start.y + at / 2))) << zoom;
+    }
+    // The largest scales draw at once, arrows still on their pixels.
+    action("vecteursVariation")->trigger();
+    ASSERT_TRUE(pictures->setVectorScale(ArrowKind::Velocity, QStringLiteral("1000000")));
+    ASSERT_TRUE(pictures->setVectorScale(ArrowKind::VelocityChange, QStringLiteral("1000000")));
+    EXPECT_TRUE(has(pixelsOf(kVelocityColour), QPoint(3 * start.x + 1, 3 * start.y + 1)));
 }
 
 } // namespace

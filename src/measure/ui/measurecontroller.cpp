@@ -8,6 +8,7 @@
 #include "measure/ui/calibrationdialog.h"
 #include "measure/ui/measureoverlay.h"
 #include "measure/ui/measurewindow.h"
+#include "measure/ui/picturecommands.h"
 #include "measure/ui/sidecarmessages.h"
 #include "player/framesource.h"
 
@@ -56,6 +57,16 @@ MeasureController::MeasureController(MeasureHost host, QObject *parent) : QObjec
     connect(m_window, &MeasureWindow::frameChosen, this, &MeasureController::seekFrame);
     connect(m_window, &MeasureWindow::problem, this, [this](const QString &text) { m_host.showMessage(text); });
     createActions();
+    m_pictures = new PictureCommands(
+        {m_host.player, m_host.track, m_host.menu, m_host.window, m_host.numberFormat,
+         [this] {
+             QString ignored;
+             return shownMeasures(&ignored);
+         },
+         [this] { return m_calibration.has_value(); },
+         [this] { return pictureAxesOf(m_calibration ? m_calibration->yAxis() : YAxis::Up); },
+         [this](QPainter &painter) { drawCalibrationIfShown(painter); }, m_host.refresh, m_host.showMessage},
+        this);
     m_host.addOverlay([this](QPainter &painter) { drawOverlay(painter); });
     m_host.setClickInterceptor([this](float x, float y) { return interceptClick(x, y); });
 }
@@ -125,9 +136,16 @@ void MeasureController::drawOverlay(QPainter &painter) const
 {
     if (m_showTrajectory->isChecked())
         drawTrajectory(painter, m_host.track, m_host.player.position());
+    m_pictures->drawOverlay(painter);
     if (m_dialog->isVisible())
         drawCalibrationSketch(painter, m_dialog->sketch());
-    else if (m_calibration && m_showCalibration->isChecked())
+    else
+        drawCalibrationIfShown(painter);
+}
+
+void MeasureController::drawCalibrationIfShown(QPainter &painter) const
+{
+    if (m_calibration && m_showCalibration->isChecked())
         drawCalibrationSketch(painter, sketchOf(*m_calibration, distanceLabel(*m_calibration, m_host.numberFormat)));
 }
 

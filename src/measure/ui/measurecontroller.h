@@ -23,6 +23,7 @@ namespace zorvane {
 
 class CalibrationDialog;
 class MeasureWindow;
+class PictureCommands;
 
 // What the main window lends the measures.
 struct MeasureHost {
@@ -68,6 +69,7 @@ public:
 
     CalibrationDialog *calibrationDialog() const { return m_dialog; }
     MeasureWindow *measureWindow() const { return m_window; }
+    PictureCommands *pictureCommands() const { return m_pictures; }
 
 public slots:
     // After "Enregistrer Sequence" wrote the sequence: its calibration file beside it.
@@ -87,6 +89,7 @@ private:
     QAction *addAction(const QString &text, const char *name);
     bool interceptClick(float x, float y);
     void drawOverlay(QPainter &painter) const;
+    void drawCalibrationIfShown(QPainter &painter) const;
     void refreshMeasures();
     void seekFrame(int frame);
     QString chooseExportPath() const;
@@ -98,6 +101,7 @@ private:
     MassAndGravity m_dynamics;
     CalibrationDialog *m_dialog = nullptr;
     MeasureWindow *m_window = nullptr;
+    PictureCommands *m_pictures = nullptr;
     QAction *m_showCalibration = nullptr;
     QAction *m_showTrajectory = nullptr;
     PathChooser m_chooseExportPath;
