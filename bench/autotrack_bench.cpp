@@ -2,6 +2,7 @@
 // positions, and times it: tracking alone per case, and zorvane-inspect
 // track on a 600-frame 720p video, decoding included.
 // Usage: zorvane-bench-autotrack [CASE...] [--no-video] | --trace CASE
+//        | --picture CASE FRAME FILE.ppm
 #include "autotrack/autotracker.h"
 #include "player/framesource.h"
 #include "trackcorpus.h"
@@ -106,6 +107,21 @@ void endToEnd()
                 score.meanError, score.wrongClaims);
 }
 
+// A frame of a case as a binary PPM, to look at.
+void picture(const std::string &name, int index, const std::string &path)
+{
+    const auto corpus = makeCorpusCase(name);
+    const RgbImage image = corpus->frame(index);
+    FILE *file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        throw std::invalid_argument("cannot write " + path);
+    std::fprintf(file, "P6\n%d %d\n255\n", image.width, image.height);
+    std::fwrite(image.pixels.data(), 1, image.pixels.size(), file);
+    std::fclose(file);
+    const TruthPoint truth = corpus->truth(index);
+    std::printf("%s frame %d: truth %.2f %.2f shown %.2f\n", name.c_str(), index, truth.x, truth.y, truth.visible);
+}
+
 // One line per frame: the truth and what the tracker said.
 void trace(const std::string &name)
 {
@@ -175,12 +191,15 @@ int runOrExplain(const std::function<void()> &run)
 
 int main(int argc, char **argv)
 {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each row as soon as its case is scored
     std::vector<std::string> names;
     bool video = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--no-video")
             video = false;
+        else if (arg == "--picture" && i + 3 < argc)
+            return runOrExplain([&] { picture(argv[i + 1], std::atoi(argv[i + 2]), argv[i + 3]); });
         else if (arg == "--trace" && i + 1 < argc)
             return runOrExplain([&] { trace(argv[i + 1]); });
         else if (arg.starts_with("-"))
