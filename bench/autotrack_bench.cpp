@@ -122,6 +122,29 @@ void picture(const std::string &name, int index, const std::string &path)
     std::printf("%s frame %d: truth %.2f %.2f shown %.2f\n", name.c_str(), index, truth.x, truth.y, truth.visible);
 }
 
+// A case as a user's camera gives it: encoded at a low bit rate, read back
+// in grey levels as the track command reads it, then tracked and scored.
+CaseScore scoreEncoded(const std::string &name, const std::string &bitRate, double *fps)
+{
+    const auto corpus = makeCorpusCase(name);
+    const fs::path dir = ZORVANE_BENCH_MEDIA_DIR;
+    fs::create_directories(dir);
+    const fs::path video = dir / ("autotrack-" + name + "-" + bitRate + ".mp4");
+    encodeVideo(*corpus, video.string(), "-b:v " + bitRate + " -maxrate " + bitRate + " -bufsize " + bitRate);
+    auto source = openSinglePassFrameSource(video.string());
+    AutoTracker tracker(source->frameGray(0), corpus->clickX(), corpus->clickY());
+    TrackRun run(1);
+    double cpu = 0;
+    for (int index = 1; index < source->frameCount(); ++index) {
+        const GrayImage frame = source->frameGray(index);
+        const std::clock_t started = std::clock();
+        run.push_back(tracker.next(frame));
+        cpu += static_cast<double>(std::clock() - started) / CLOCKS_PER_SEC;
+    }
+    *fps = (source->frameCount() - 1) / std::max(cpu, 1e-9);
+    return scoreRun(*corpus, run);
+}
+
 // One line per frame: the truth and what the tracker said.
 void trace(const std::string &name)
 {
@@ -159,6 +182,18 @@ void scoreCases(const std::vector<std::string> &names, bool video)
         (corpus->height() >= 1080 ? frames1080 : frames720) += tracked;
         printRow(name, std::to_string(corpus->width()) + "x" + std::to_string(corpus->height()), score,
                  tracked / std::max(timing.cpuSeconds, 1e-9));
+    }
+    if (video) {
+        // Low light under heavy compression, and a hand-held camera.
+        for (const auto &[name, rate] :
+             {std::pair<std::string, std::string>{"lowlight", "400k"}, {"shake-pan", "800k"}}) {
+            if (!names.empty() && std::find(names.begin(), names.end(), name) == names.end())
+                continue;
+            double fps = 0;
+            const CaseScore score = scoreEncoded(name, rate, &fps);
+            total.add(score);
+            printRow(name + "@" + rate, "H.264", score, fps);
+        }
     }
     printRow("total", "", total, 0);
     const auto printSpeed = [](const char *size, int frames, const TrackTiming &timing) {

@@ -153,8 +153,8 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.defaultRadius, 2.0, 200.0);
     clampTo(p.minEdgeSlope, 0.0, 255.0);
     clampTo(p.minSpread, 0.0, 255.0);
-    clampTo(p.maxObjectDiameter, 6.0, 64.0);
-    clampTo(p.templateMargin, 1, 16);
+    clampTo(p.maxObjectDiameter, 6.0, 48.0);
+    clampTo(p.templateMargin, 1, 8);
     for (double *share : {&p.roundSupport, &p.outlineSupport, &p.followAdaptive, &p.followMemory, &p.widenedAdaptive,
                           &p.widenedMemory, &p.reacquireAdaptive, &p.reacquireMemory, &p.roundAdaptive, &p.roundMemory,
                           &p.roundUnsureMemory, &p.sureScore, &p.symmetricScore, &p.adaptRate, &p.adaptAbove,
@@ -167,10 +167,10 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.radiusRate, 0.0, 1.0);
     clampTo(p.outlineShift, 0.0, 2.0);
     clampTo(p.coarseAbove, 4, 1000);
-    clampTo(p.maxSearchSamples, 4, 400);
-    clampTo(p.candidates, 1, 10);
+    clampTo(p.maxSearchSamples, 4, 160);
+    clampTo(p.candidates, 1, 5);
     clampTo(p.pathPreference, 0.0, 2.0);
-    clampTo(p.unknownMotionReach, 4.0, 1000.0);
+    clampTo(p.unknownMotionReach, 4.0, 300.0);
     clampTo(p.maxAppearances, 1, 32);
     clampTo(p.firstSamples, 1, 100);
     clampTo(p.scaleProbe, 0.001, 0.5);
@@ -181,8 +181,8 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.globalSearchAfter, 1, 100000);
     clampTo(p.globalSearchEvery, 1, 100000);
     clampTo(p.coarseObjectSamples, 3.0, 64.0);
-    clampTo(p.cameraPatches, 0, 64);
-    clampTo(p.cameraReach, 1, 64);
+    clampTo(p.cameraPatches, 0, 32);
+    clampTo(p.cameraReach, 1, 32);
     return p;
 }
 
@@ -412,7 +412,8 @@ cv::Mat AutoTracker::Private::objectWeights() const
 {
     const int side = 2 * m_half + 1;
     cv::Mat weights(side, side, CV_32F);
-    const double full = m_radius + 1, gone = m_half + 0.5;
+    const double full = m_radius + 1;
+    const double gone = m_half + 0.5;
     for (int y = 0; y < side; ++y) {
         float *row = weights.ptr<float>(y);
         for (int x = 0; x < side; ++x) {
@@ -439,6 +440,8 @@ double AutoTracker::Private::searchRadiusPx() const
 AutoTracker::Private::Match AutoTracker::Private::search(const GraySampler &sampler, Vec2 centre, double radiusPx,
                                                          Vec2 predicted) const
 {
+    // Never wider than the picture: beyond it, only its repeated border.
+    radiusPx = std::min(radiusPx, std::hypot(m_frameSize.width, m_frameSize.height));
     const int radius = std::clamp(static_cast<int>(std::ceil(radiusPx / m_spacing)), 1, m_p.maxSearchSamples);
     const int level = radius > m_p.coarseAbove ? 2 : 1;
     const int coarseRadius = (radius + level - 1) / level;

@@ -189,12 +189,21 @@ std::optional<Circle> fitOutline(const GraySampler &sampler, Vec2 guess, double 
         if (circle.rms > maxRms)
             continue;
         // A lit cap or a seam inside the ball can make a circle too, always
-        // a smaller one: the outline is the largest, within the expected size.
-        if (limits.expectedRadius > 0
-            && std::fabs(circle.radius - limits.expectedRadius) > limits.radiusChange * limits.expectedRadius + 1)
-            continue;
-        const bool better = !best || circle.radius > best->radius + 0.3
-                            || (std::fabs(circle.radius - best->radius) <= 0.3 && circle.support > best->support);
+        // a smaller one: at the start the outline is the largest circle;
+        // later, of those of the expected size, the one most rays agree on.
+        bool better = !best;
+        if (limits.expectedRadius > 0) {
+            // Smaller circles are the suspect ones: less room that way.
+            const double change = circle.radius - limits.expectedRadius;
+            if (change > limits.radiusChange * limits.expectedRadius + 0.6
+                || -change > 0.5 * limits.radiusChange * limits.expectedRadius + 0.3)
+                continue;
+            better = better || (circle.radius > best->radius + 0.3 && circle.support > best->support - 0.2)
+                     || (circle.radius > best->radius - 0.3 && circle.support > best->support + 0.2);
+        } else {
+            better = better || circle.radius > best->radius + 0.3
+                     || (std::fabs(circle.radius - best->radius) <= 0.3 && circle.support > best->support);
+        }
         if (better)
             best = circle;
     }
