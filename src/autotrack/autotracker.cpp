@@ -280,9 +280,9 @@ AutoTracker::Private::Located AutoTracker::Private::locate(const GraySampler &sa
     const OutlineLimits limits{m_p.roundSupport, m_p.outlineRms, m_p.outlineSlope};
     std::optional<Circle> best;
     std::vector<double> guesses{outline};
-    // Up to a little beyond the outline the radial slopes show, which keeps
-    // large circles of background texture out.
-    const double largest = outline > 0 ? 1.5 * outline : 2 * m_p.defaultRadius;
+    // Up to a few times the outline the radial slopes show (the pattern of
+    // a ball may show first), which keeps large circles of texture out.
+    const double largest = std::max(2.5 * outline, 2.4 * m_p.defaultRadius);
     for (double guess = m_p.minRoundRadius; guess < std::min<double>(probe, largest); guess *= 1.4)
         guesses.push_back(guess);
     for (const double guess : guesses) {

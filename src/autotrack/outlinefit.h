@@ -21,7 +21,7 @@ struct OutlineLimits {
     double maxRms = 0.6;        // frame pixels, at a radius of 10 px; larger objects get more
     double minSlope = 2.0;      // grey levels per frame pixel along a ray at the edge
     double expectedRadius = 0;  // when positive, only circles of about this size count
-    double radiusChange = 0.12; // how far from it, as a share (plus a pixel)
+    double radiusChange = 0.06; // how much larger, as a share (plus 0.6 px); half that smaller
 };
 
 // Finds the circle a round object's outline draws around `guess`, its
