@@ -155,10 +155,11 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.minSpread, 0.0, 255.0);
     clampTo(p.maxObjectDiameter, 6.0, 48.0);
     clampTo(p.templateMargin, 1, 8);
-    for (double *share : {&p.roundSupport, &p.outlineSupport, &p.followAdaptive, &p.followMemory, &p.widenedAdaptive,
-                          &p.widenedMemory, &p.reacquireAdaptive, &p.reacquireMemory, &p.roundAdaptive, &p.roundMemory,
-                          &p.roundUnsureMemory, &p.sureScore, &p.symmetricScore, &p.adaptRate, &p.adaptAbove,
-                          &p.roundAdaptAbove, &p.anchorScore, &p.anchorLead, &p.uniqueLead})
+    for (double *share :
+         {&p.roundSupport,      &p.outlineSupport,    &p.followAdaptive,  &p.followMemory,  &p.widenedAdaptive,
+          &p.widenedMemory,     &p.reacquireAdaptive, &p.reacquireMemory, &p.roundAdaptive, &p.roundMemory,
+          &p.roundUnsureMemory, &p.sureScore,         &p.symmetricScore,  &p.adaptRate,     &p.adaptAbove,
+          &p.roundAdaptAbove,   &p.anchorScore,       &p.anchorLead,      &p.uniqueLead,    &p.reacquireFirst})
         clampTo(*share, 0.0, 1.0);
     clampTo(p.minRoundRadius, 2.0, 400.0);
     clampTo(p.outlineRms, 0.05, 10.0);
@@ -179,6 +180,7 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.maxMissing, 0, 100000);
     clampTo(p.missingOutside, 0, 100000);
     clampTo(p.globalSearchAfter, 1, 100000);
+    clampTo(p.widenFrames, 0, 100);
     clampTo(p.globalSearchEvery, 1, 100000);
     clampTo(p.coarseObjectSamples, 3.0, 64.0);
     clampTo(p.cameraPatches, 0, 32);
@@ -195,6 +197,7 @@ public:
         double adaptive = -1;
         double memory = -1;
         double rank = -std::numeric_limits<double>::infinity();
+        double first = -1;    // correlation with the first appearance
         bool outline = false; // the position is the centre of the object's fitted outline
         double radius = 0;    // of that outline, pixels
     };
@@ -434,7 +437,10 @@ double AutoTracker::Private::searchRadiusPx() const
         return std::max(m_p.unknownMotionReach * scale, 3 * objectRadius);
     }
     const double speed = length(m_motion.velocity());
-    return base + 2 * m_lastResidual + 0.2 * speed + m_missing * (3 + 0.3 * speed + 0.2 * objectRadius);
+    // Growing while the object is unseen, up to a point: beyond it the
+    // whole-picture search takes over, and the work per frame stays bounded.
+    const int unseen = std::min(m_missing, m_p.widenFrames);
+    return base + 2 * m_lastResidual + 0.2 * speed + unseen * (3 + 0.3 * speed + 0.2 * objectRadius);
 }
 
 AutoTracker::Private::Match AutoTracker::Private::search(const GraySampler &sampler, Vec2 centre, double radiusPx,
@@ -495,7 +501,7 @@ AutoTracker::Private::Match AutoTracker::Private::searchTurned(const GraySampler
 {
     const double unturned = m_angle;
     double bestAngle = m_angle;
-    for (const double step : {-2.0, -1.0, 1.0, 2.0}) {
+    for (const double step : {-1.0, 1.0}) {
         m_angle = unturned + step * m_p.turnStep;
         const Match match = search(sampler, predicted, radiusPx, predicted);
         if (match.rank > best.rank + 0.05) {
@@ -516,17 +522,22 @@ AutoTracker::Private::Match AutoTracker::Private::searchTurned(const GraySampler
 // out of sight: the best place that is clearly better than the second.
 AutoTracker::Private::Match AutoTracker::Private::searchPicture(const GraySampler &sampler, Vec2 predicted)
 {
-    const double coarseSpacing = std::max(m_spacing, 2 * objectRadiusPx() / m_p.coarseObjectSamples);
-    const double level = coarseSpacing / m_spacing;
+    // Whole pixels per coarse sample, so that an area average shrinks the
+    // picture fast.
+    const int factor = std::max(1, static_cast<int>(std::lround(2 * objectRadiusPx() / m_p.coarseObjectSamples)));
+    const double level = factor / m_spacing;
     const int coarseHalf = std::max(1, static_cast<int>(std::lround(m_half / level)));
     const cv::Size coarseSize(2 * coarseHalf + 1, 2 * coarseHalf + 1);
     const cv::Point2d middle(m_half, m_half);
     const cv::Mat templ = resampleAbout(m_appearances.front(), middle, level, coarseSize);
     const cv::Mat weights = resampleAbout(m_weights, middle, level, coarseSize);
-    const cv::Size pictureSize(static_cast<int>(std::ceil(m_frameSize.width / coarseSpacing)) + 1,
-                               static_cast<int>(std::ceil(m_frameSize.height / coarseSpacing)) + 1);
-    const Vec2 centre{(m_frameSize.width - 1) / 2.0, (m_frameSize.height - 1) / 2.0};
-    cv::Mat picture = sampler.sample(centre, coarseSpacing, pictureSize, 0);
+    cv::Mat gray = sampler.frame();
+    if (gray.channels() == 3)
+        cv::cvtColor(sampler.frame(), gray, cv::COLOR_RGB2GRAY);
+    cv::Mat small, picture;
+    cv::resize(gray, small, cv::Size(std::max(1, gray.cols / factor), std::max(1, gray.rows / factor)), 0, 0,
+               cv::INTER_AREA);
+    small.convertTo(picture, CV_32F);
     if (picture.cols < coarseSize.width || picture.rows < coarseSize.height)
         return {};
     // The object may have turned: the search runs unturned, the match then
@@ -539,8 +550,8 @@ AutoTracker::Private::Match AutoTracker::Private::searchPicture(const GraySample
     if (before.empty())
         return {};
     auto positionOf = [&](cv::Point cell) {
-        return Vec2{centre.x + coarseSpacing * (cell.x + coarseHalf - (pictureSize.width - 1) / 2.0),
-                    centre.y + coarseSpacing * (cell.y + coarseHalf - (pictureSize.height - 1) / 2.0)};
+        return Vec2{(cell.x + coarseHalf) * factor + (factor - 1) / 2.0,
+                    (cell.y + coarseHalf) * factor + (factor - 1) / 2.0};
     };
     std::vector<Match> found;
     for (int i = 0; i < m_p.candidates + 1; ++i) {
@@ -598,7 +609,10 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
     cv::Point2d at = adaptive.at;
     for (std::size_t i = 0; i < m_appearances.size(); ++i) {
         const cv::Mat map = correlate(area, m_appearances[i], m_weights);
-        match.memory = std::max(match.memory, peakNear(map, adaptive.at, 1).score);
+        const double score = peakNear(map, adaptive.at, 1).score;
+        match.memory = std::max(match.memory, score);
+        if (i == 0)
+            match.first = score;
         // The first appearance anchors the position while it still fits
         // nearly as well as the adapted template, so small errors of the
         // latter cannot add up.
@@ -772,10 +786,13 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
         match = search(sampler, toPicture(m_motion.lastPosition()), wide, predicted);
         found = accepted(match, widened);
     }
-    if (!found && m_missing + 1 >= m_p.globalSearchAfter && (m_missing + 1) % m_p.globalSearchEvery == 0) {
-        // Out of sight for a while: it may come back anywhere.
+    // Gone from the picture (or long unseen): it may come back anywhere. Not
+    // while it may be just hidden where it was going, where a look-alike
+    // elsewhere would be taken for it.
+    const bool mayBeAnywhere = predictionLeftPicture(predicted) || m_missing + 1 >= m_p.globalSearchAfter;
+    if (!found && mayBeAnywhere && (m_missing + 1) % m_p.globalSearchEvery == 0) {
         match = searchPicture(sampler, predicted);
-        found = accepted(match, reacquiring);
+        found = accepted(match, reacquiring) && match.first >= m_p.reacquireFirst;
         if (found)
             m_motion.keepNewest(0);
     }

@@ -63,7 +63,9 @@ struct AutoTrackParameters {
     // Losing and finding again
     int maxMissing = 60;            // frames without the object after which it is lost
     int missingOutside = 5;         // ... after which it is lost while its predicted place is outside the picture
-    int globalSearchAfter = 2;      // frames without the object after which the whole picture is searched
+    int widenFrames = 8;            // frames without the object over which the search around its path widens
+    int globalSearchAfter = 3;      // frames without the object after which the whole picture is searched
+    double reacquireFirst = 0.7;    // correlation with the first appearance a whole-picture search needs
     int globalSearchEvery = 1;      // frames between whole-picture searches
     double coarseObjectSamples = 8; // the object's width at the reduced resolution of the whole-picture search
     double uniqueLead = 0.15;       // how much the best candidate of a whole-picture search must beat the second
