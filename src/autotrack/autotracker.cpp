@@ -805,7 +805,7 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
         return {TrackStep::State::Found, match.position.x, match.position.y, confidence};
     }
     ++m_missing;
-    if (m_missing > m_p.maxMissing) {
+    if (m_missing > m_p.maxMissing || (m_missing > m_p.missingOutside && predictionLeftPicture(predicted))) {
         m_lost = true;
         return {TrackStep::State::Lost};
     }
