@@ -1,12 +1,15 @@
 // Starts the tracker on a point drawn from the input and feeds it a short
 // sequence of frames, in colour or grey: the input's own bytes as pixels,
 // with a blob moving over them along a path seeded by the input, and now
-// and then a frame of the wrong size or short of pixels.
+// and then a frame of the wrong size or short of pixels. Some runs use
+// tuning numbers drawn from the input, sane or not, and restart from a
+// click (inside the picture or not) after a gap.
 #include "autotrack/autotracker.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <random>
 #include <utility>
 #include <vector>
@@ -17,7 +20,7 @@ namespace {
 
 constexpr int kMaxSide = 96;
 constexpr int kMaxFrames = 12;
-constexpr std::size_t kHeader = 8;
+constexpr std::size_t kHeader = 10;
 
 [[noreturn]] void fail(const char *what)
 {
@@ -69,6 +72,45 @@ void checkStep(const TrackStep &step, bool wasLost)
         fail("a confidence outside 0 to 1");
 }
 
+// Tuning numbers pushed anywhere, NaN and infinities included: the tracker
+// brings them into range.
+AutoTrackParameters wildParameters(std::mt19937 &random)
+{
+    const double odd[] = {NAN, INFINITY, -INFINITY, -1, 0, 1e9, -1e9, 0.5, 3};
+    auto pick = [&](double usual) {
+        return random() % 3 ? usual * std::uniform_real_distribution<double>(0, 3)(random) : odd[random() % 9];
+    };
+    auto pickInt = [&](int usual) {
+        const int wild[] = {-5, 0, 1, 1000000, usual * 3};
+        return random() % 3 ? usual : wild[random() % 5];
+    };
+    AutoTrackParameters p;
+    p.minProbeRadius = pick(p.minProbeRadius);
+    p.defaultRadius = pick(p.defaultRadius);
+    p.maxObjectDiameter = pick(p.maxObjectDiameter);
+    p.templateMargin = pickInt(p.templateMargin);
+    p.minRoundRadius = pick(p.minRoundRadius);
+    p.roundSupport = pick(p.roundSupport);
+    p.outlineSupport = pick(p.outlineSupport);
+    p.outlineRms = pick(p.outlineRms);
+    p.outlineSlope = pick(p.outlineSlope);
+    p.coarseAbove = pickInt(p.coarseAbove);
+    p.maxSearchSamples = pickInt(p.maxSearchSamples);
+    p.candidates = pickInt(p.candidates);
+    p.followAdaptive = pick(p.followAdaptive);
+    p.reacquireMemory = pick(p.reacquireMemory);
+    p.maxAppearances = pickInt(p.maxAppearances);
+    p.adaptRate = pick(p.adaptRate);
+    p.turnStep = pick(p.turnStep);
+    p.maxMissing = pickInt(p.maxMissing);
+    p.globalSearchAfter = pickInt(p.globalSearchAfter);
+    p.globalSearchEvery = pickInt(p.globalSearchEvery);
+    p.coarseObjectSamples = pick(p.coarseObjectSamples);
+    p.cameraPatches = pickInt(p.cameraPatches);
+    p.cameraReach = pickInt(p.cameraReach);
+    return p;
+}
+
 // The same frame in colour or grey.
 class Frame {
 public:
@@ -78,9 +120,15 @@ public:
             m_grayImage = grayOf(m_colour);
     }
     void dropLastPixelByte() { (m_gray ? m_grayImage.pixels : m_colour.pixels).pop_back(); }
-    AutoTracker start(double x, double y) const
+    AutoTracker start(double x, double y, const AutoTrackParameters *parameters) const
     {
+        if (parameters)
+            return m_gray ? AutoTracker(m_grayImage, x, y, *parameters) : AutoTracker(m_colour, x, y, *parameters);
         return m_gray ? AutoTracker(m_grayImage, x, y) : AutoTracker(m_colour, x, y);
+    }
+    void restart(AutoTracker &tracker, double x, double y, int framesAfter) const
+    {
+        m_gray ? tracker.restart(m_grayImage, x, y, framesAfter) : tracker.restart(m_colour, x, y, framesAfter);
     }
     TrackStep feed(AutoTracker &tracker) const { return m_gray ? tracker.next(m_grayImage) : tracker.next(m_colour); }
 
@@ -104,9 +152,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::mt19937 random(header[5] | header[6] << 8);
     const int oddFrame = header[7] % 16; // beyond the sequence most of the time
     const bool gray = header[7] & 16;
+    const int restartFrame = header[8] % 16; // beyond the sequence most of the time
+    const double restartX = coordinate(header[9], width), restartY = coordinate(header[3] ^ header[9], height);
+    std::optional<AutoTrackParameters> parameters;
+    if (header[7] & 32)
+        parameters = wildParameters(random);
 
     try {
-        AutoTracker tracker = Frame(makeFrame(width, height, 0, data, size, random), gray).start(x, y);
+        AutoTracker tracker = Frame(makeFrame(width, height, 0, data, size, random), gray)
+                                  .start(x, y, parameters ? &*parameters : nullptr);
         if (!std::isfinite(tracker.startX()) || !std::isfinite(tracker.startY()))
             fail("the start point is not a number");
         bool lost = false;
@@ -121,6 +175,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                     image.feed(tracker);
                     fail("a frame of the wrong size was taken");
                 } catch (const AutoTrackError &) {
+                }
+                continue;
+            }
+            if (index == restartFrame) {
+                const bool outside =
+                    !(restartX >= -0.5 && restartX < width - 0.5 && restartY >= -0.5 && restartY < height - 0.5);
+                try {
+                    image.restart(tracker, restartX, restartY, 1 + header[9] % 4);
+                    if (outside)
+                        fail("a restart outside the picture was taken");
+                    if (!std::isfinite(tracker.startX()) || !std::isfinite(tracker.startY()))
+                        fail("the restart point is not a number");
+                    lost = false;
+                } catch (const AutoTrackError &error) {
+                    if (!outside || error.kind() != AutoTrackErrorKind::PointOutside)
+                        fail("a restart inside the picture was refused");
                 }
                 continue;
             }

@@ -1,7 +1,9 @@
 #include "autotrack/autotracker.h"
 
+#include "autotrack/cameramotion.h"
 #include "autotrack/graysampler.h"
 #include "autotrack/motionmodel.h"
+#include "autotrack/outlinefit.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -14,52 +16,10 @@
 namespace zorvane {
 namespace {
 
-// Object sizing at the start: how far around the click to look for its edge.
-constexpr int kMinProbeRadius = 40;
-// Radius of a textured object without a clear outline.
-constexpr double kDefaultRadius = 10;
-// Mean slope (grey levels per pixel) an outline needs to count as one.
-constexpr double kMinEdgeSlope = 0.6;
-// Grey-level spread below which a patch is a flat wall.
-constexpr double kMinSpread = 3.0;
-// Objects wider than this (in samples) are sampled more coarsely, so the
-// work per frame does not grow with the object.
-constexpr double kMaxObjectDiameter = 24;
-// Background ring (samples) kept around the object in the templates.
-constexpr int kTemplateMargin = 3;
-// Search radius (samples) above which a coarse pass comes first.
-constexpr int kCoarseAbove = 28;
-constexpr int kMaxSearchSamples = 120;
-constexpr int kCandidates = 3;
-// How much a far candidate loses against one on the predicted path, at
-// the edge of the search area.
-constexpr double kPathPreference = 0.25;
-constexpr int kMaxMissing = 60;
-// Frames without the object, its predicted place outside the picture,
-// after which it is taken to have left.
-constexpr int kMissingOutside = 5;
-constexpr std::size_t kMaxAppearances = 8;
-constexpr double kAdaptRate = 0.25;
-constexpr int kFirstSamples = 6;
-constexpr double kScaleProbe = 0.05;
-constexpr double kTurnProbe = 0.06;
-// The first appearance corrects the adapted template's position from this
-// correlation on.
-constexpr double kAnchorScore = 0.5;
-constexpr double kAnchorLead = 0.25;
-// A match this close needs no other evidence.
-constexpr double kSureScore = 0.85;
-constexpr double kSymmetricScore = 0.7;
-
-// Acceptance: correlation with the adapted template, and with the best
-// remembered appearance (the first one among them).
 struct Thresholds {
     double adaptive;
     double memory;
 };
-constexpr Thresholds kFollowing{0.6, 0.5};
-constexpr Thresholds kWidened{0.8, 0.7};
-constexpr Thresholds kReacquiring{0.85, 0.8};
 
 struct Peak {
     cv::Point2d at;
@@ -123,7 +83,7 @@ Peak subPixelPeak(const cv::Mat &map)
 
 // Radius of the outline around the patch centre whose slope points most
 // consistently towards or away from the centre; 0 when none stands out.
-double outlineRadius(const cv::Mat &patch)
+double outlineRadius(const cv::Mat &patch, double minEdgeSlope)
 {
     cv::Mat gx, gy;
     cv::Sobel(patch, gx, CV_32F, 1, 0, 3, 1.0 / 8);
@@ -153,7 +113,7 @@ double outlineRadius(const cv::Mat &patch)
             bestBin = bin;
         }
     }
-    return bestSlope >= kMinEdgeSlope ? bestBin : 0;
+    return bestSlope >= minEdgeSlope ? bestBin : 0;
 }
 
 double spreadWithin(const cv::Mat &patch, double radius)
@@ -180,6 +140,54 @@ cv::Mat frameHeader(const RgbImage &frame) { return frameHeader(frame, 3); }
 
 cv::Mat frameHeader(const GrayImage &frame) { return frameHeader(frame, 1); }
 
+// Parameters brought into ranges where the tracker stays sound.
+AutoTrackParameters sane(AutoTrackParameters p)
+{
+    auto clampTo = [](auto &value, auto low, auto high) {
+        if (!(value >= low))
+            value = low;
+        if (!(value <= high))
+            value = high;
+    };
+    clampTo(p.minProbeRadius, 4.0, 400.0);
+    clampTo(p.defaultRadius, 2.0, 200.0);
+    clampTo(p.minEdgeSlope, 0.0, 255.0);
+    clampTo(p.minSpread, 0.0, 255.0);
+    clampTo(p.maxObjectDiameter, 6.0, 48.0);
+    clampTo(p.templateMargin, 1, 8);
+    for (double *share :
+         {&p.roundSupport,      &p.outlineSupport,    &p.followAdaptive,  &p.followMemory,  &p.widenedAdaptive,
+          &p.widenedMemory,     &p.reacquireAdaptive, &p.reacquireMemory, &p.roundAdaptive, &p.roundMemory,
+          &p.roundUnsureMemory, &p.sureScore,         &p.symmetricScore,  &p.adaptRate,     &p.adaptAbove,
+          &p.roundAdaptAbove,   &p.anchorScore,       &p.anchorLead,      &p.uniqueLead,    &p.reacquireFirst})
+        clampTo(*share, 0.0, 1.0);
+    clampTo(p.minRoundRadius, 2.0, 400.0);
+    clampTo(p.outlineRms, 0.05, 10.0);
+    clampTo(p.outlineSlope, 0.1, 255.0);
+    clampTo(p.radiusChange, 0.0, 1.0);
+    clampTo(p.radiusRate, 0.0, 1.0);
+    clampTo(p.outlineShift, 0.0, 2.0);
+    clampTo(p.coarseAbove, 4, 1000);
+    clampTo(p.maxSearchSamples, 4, 160);
+    clampTo(p.candidates, 1, 5);
+    clampTo(p.pathPreference, 0.0, 2.0);
+    clampTo(p.unknownMotionReach, 4.0, 300.0);
+    clampTo(p.maxAppearances, 1, 32);
+    clampTo(p.firstSamples, 1, 100);
+    clampTo(p.scaleProbe, 0.001, 0.5);
+    clampTo(p.turnProbe, 0.001, 0.5);
+    clampTo(p.turnStep, 0.0, 0.5);
+    clampTo(p.maxMissing, 0, 100000);
+    clampTo(p.missingOutside, 0, 100000);
+    clampTo(p.globalSearchAfter, 1, 100000);
+    clampTo(p.widenFrames, 0, 100);
+    clampTo(p.globalSearchEvery, 1, 100000);
+    clampTo(p.coarseObjectSamples, 3.0, 64.0);
+    clampTo(p.cameraPatches, 0, 32);
+    clampTo(p.cameraReach, 1, 32);
+    return p;
+}
+
 } // namespace
 
 class AutoTracker::Private {
@@ -189,9 +197,17 @@ public:
         double adaptive = -1;
         double memory = -1;
         double rank = -std::numeric_limits<double>::infinity();
+        double first = -1;    // correlation with the first appearance
+        bool outline = false; // the position is the centre of the object's fitted outline
+        double radius = 0;    // of that outline, pixels
     };
 
+    explicit Private(const AutoTrackParameters &parameters)
+            : m_p(sane(parameters)), m_camera(m_p.cameraPatches, m_p.cameraReach)
+    {}
+
     void start(const cv::Mat &frame, Vec2 click);
+    void restart(const cv::Mat &frame, Vec2 click, int framesAfter);
     TrackStep next(const cv::Mat &frame);
 
     cv::Size frameSize() const { return m_frameSize; }
@@ -201,6 +217,14 @@ public:
     bool m_lost = false;
 
 private:
+    struct Located {
+        Vec2 centre;
+        double radiusPx = 0; // pixels
+        bool round = false;  // the radius is that of a fitted round outline
+        bool flat = false;   // nothing to follow
+    };
+    Located locate(const GraySampler &sampler, Vec2 click) const;
+    void takeLook(const GraySampler &sampler, const Located &object);
     double objectRadiusPx() const { return m_radius * m_spacing; }
     double searchRadiusPx() const;
     std::optional<Vec2> symmetryCentre(const GraySampler &sampler, Vec2 point, double minScore, double maxShift) const;
@@ -208,18 +232,26 @@ private:
     cv::Mat objectWeights() const;
     Vec2 onGrid(Vec2 centre, cv::Point2d offset, double spacing) const;
     Match search(const GraySampler &sampler, Vec2 centre, double radiusPx, Vec2 predicted) const;
+    Match searchPicture(const GraySampler &sampler, Vec2 predicted);
+    Match searchTurned(const GraySampler &sampler, Vec2 predicted, double radiusPx, Match best);
     Match refine(const GraySampler &sampler, Vec2 candidate, int reach, Vec2 predicted, double radiusPx) const;
+    void fitToOutline(const GraySampler &sampler, Match &match) const;
+    bool inPicture(Vec2 position) const;
     bool accepted(const Match &match, const Thresholds &limits) const;
     bool onPath(const Match &match, Vec2 predicted) const;
     void learn(const GraySampler &sampler, const Match &match, Vec2 predicted);
     void learnPose(const GraySampler &sampler, Vec2 centre);
     bool predictionLeftPicture(Vec2 predicted) const;
+    Vec2 toWorld(Vec2 picture) const { return {picture.x + m_cameraOffset.x, picture.y + m_cameraOffset.y}; }
+    Vec2 toPicture(Vec2 world) const { return {world.x - m_cameraOffset.x, world.y - m_cameraOffset.y}; }
 
+    AutoTrackParameters m_p;
     cv::Size m_frameSize;
     int m_frame = 0;
     double m_spacing = 1; // frame pixels per template sample
     double m_firstSpacing = 1;
     double m_radius = 0;   // object radius in samples
+    bool m_round = false;  // its outline is a circle, whose centre is followed
     double m_angle = 0;    // the object's turn since the start, radians
     double m_turnRate = 0; // per frame
     int m_half = 0;        // template half side in samples
@@ -228,36 +260,120 @@ private:
     std::vector<cv::Mat> m_appearances; // the first one stays
     int m_lastAppearanceFrame = 0;
     int m_firstSamples = 1;
-    MotionModel m_motion;
+    MotionModel m_motion; // in world coordinates: picture plus the camera's offset
+    CameraMotion m_camera;
+    Vec2 m_cameraOffset;
     double m_lastResidual = 0;
     double m_typicalResidual = 0;
     double m_typicalScore = 1;
     int m_missing = 0;
+    cv::Mat m_previousPictureMap; // of the last whole-picture search
 };
+
+// The object under a click: a round outline around it when there is one,
+// its centre then being the object's.
+AutoTracker::Private::Located AutoTracker::Private::locate(const GraySampler &sampler, Vec2 click) const
+{
+    const int probe =
+        static_cast<int>(std::max(m_p.minProbeRadius, std::min(m_frameSize.width, m_frameSize.height) / 12.0));
+    const cv::Mat around = sampler.sample(click, 1, cv::Size(2 * probe + 1, 2 * probe + 1));
+    const double outline = outlineRadius(around, m_p.minEdgeSlope);
+    // Round outlines of several sizes around the click; the one most rays
+    // agree on, on which the click lies well inside.
+    const OutlineLimits limits{m_p.roundSupport, m_p.outlineRms, m_p.outlineSlope};
+    std::optional<Circle> best;
+    std::vector<double> guesses{outline};
+    // Up to a few times the outline the radial slopes show (the pattern of
+    // a ball may show first), which keeps large circles of texture out.
+    const double largest = std::max(2.5 * outline, 2.4 * m_p.defaultRadius);
+    for (double guess = m_p.minRoundRadius; guess < std::min<double>(probe, largest); guess *= 1.4)
+        guesses.push_back(guess);
+    for (const double guess : guesses) {
+        if (guess < m_p.minRoundRadius)
+            continue;
+        std::optional<Circle> circle = fitOutline(sampler, click, guess, limits);
+        if (circle)
+            circle = fitOutline(
+                sampler, circle->centre, circle->radius,
+                OutlineLimits{limits.minSupport, limits.maxRms, limits.minSlope, circle->radius, m_p.radiusChange});
+        if (!circle || circle->radius < m_p.minRoundRadius
+            || length(minus(circle->centre, click)) > std::max(1.5, 0.4 * circle->radius))
+            continue;
+        if (!best || circle->radius > best->radius + 0.3)
+            best = circle;
+    }
+    if (best)
+        return {best->centre, best->radius, true, false};
+    const double radius = outline > 0 ? outline : m_p.defaultRadius;
+    return {click, radius, false, spreadWithin(around, radius + m_p.templateMargin) < m_p.minSpread};
+}
+
+// Sizes the templates on the object and takes its look as the first
+// appearance (or one more, after a restart).
+void AutoTracker::Private::takeLook(const GraySampler &sampler, const Located &object)
+{
+    const double radiusPx = object.radiusPx;
+    m_round = object.round;
+    m_spacing = std::max(1.0, 2 * radiusPx / m_p.maxObjectDiameter);
+    m_firstSpacing = m_spacing;
+    m_radius = radiusPx / m_spacing;
+    m_half = static_cast<int>(std::ceil(m_radius)) + m_p.templateMargin;
+    m_weights = objectWeights();
+    m_angle = 0;
+    m_turnRate = 0;
+    // A click is up to half a pixel off the object's centre.
+    m_start = symmetryCentre(sampler, object.centre, m_round ? m_p.symmetricScore : 0.6, 1.0).value_or(object.centre);
+    m_adaptive = templateAt(sampler, m_start, m_spacing);
+    m_appearances = {m_adaptive.clone()};
+    m_firstSamples = 1;
+    m_lastAppearanceFrame = m_frame;
+}
 
 void AutoTracker::Private::start(const cv::Mat &frame, Vec2 click)
 {
     m_frameSize = frame.size();
     m_start = click;
     const GraySampler sampler(frame);
-    const int probe = std::max(kMinProbeRadius, std::min(frame.cols, frame.rows) / 12);
-    const cv::Mat around = sampler.sample(click, 1, cv::Size(2 * probe + 1, 2 * probe + 1));
-    double radiusPx = outlineRadius(around);
-    if (radiusPx <= 0)
-        radiusPx = kDefaultRadius;
-    if (spreadWithin(around, radiusPx + kTemplateMargin) < kMinSpread)
+    const Located object = locate(sampler, click);
+    if (object.flat)
         return;
-    m_spacing = std::max(1.0, 2 * radiusPx / kMaxObjectDiameter);
-    m_firstSpacing = m_spacing;
-    m_radius = radiusPx / m_spacing;
-    m_half = static_cast<int>(std::ceil(m_radius)) + kTemplateMargin;
-    m_weights = objectWeights();
-    // A click is up to half a pixel off the object's centre.
-    m_start = symmetryCentre(sampler, click, 0.6, 1.0).value_or(click);
-    m_adaptive = templateAt(sampler, m_start, m_spacing);
-    m_appearances = {m_adaptive.clone()};
-    m_motion.add(0, m_start);
+    takeLook(sampler, object);
+    m_camera.measure(frame, m_start, objectRadiusPx());
+    m_motion.add(m_frame, toWorld(m_start));
     m_hasTarget = true;
+}
+
+// Picking up after a stop: what was learnt of the motion stays, the look
+// is taken afresh and the old ones stay as anchors.
+void AutoTracker::Private::restart(const cv::Mat &frame, Vec2 click, int framesAfter)
+{
+    if (!m_hasTarget) {
+        m_lost = false;
+        m_frame += framesAfter;
+        start(frame, click);
+        return;
+    }
+    const GraySampler sampler(frame);
+    const Located object = locate(sampler, click);
+    m_frame += framesAfter;
+    m_lost = false;
+    m_missing = 0;
+    if (object.flat) {
+        m_lost = true;
+        return;
+    }
+    const std::vector<cv::Mat> earlier = m_appearances;
+    const cv::Size earlierSize = m_adaptive.size();
+    takeLook(sampler, object);
+    if (earlierSize == m_adaptive.size())
+        for (std::size_t i = 0;
+             i < earlier.size() && m_appearances.size() < static_cast<std::size_t>(m_p.maxAppearances); ++i)
+            m_appearances.push_back(earlier[i]);
+    m_camera.forget();
+    m_camera.measure(frame, m_start, objectRadiusPx());
+    if (framesAfter > 1)
+        m_motion.keepNewest(1); // the motion before the gap says little about now
+    m_motion.add(m_frame, toWorld(m_start));
 }
 
 // The centre of point symmetry near `point`: the patch matched against
@@ -299,7 +415,8 @@ cv::Mat AutoTracker::Private::objectWeights() const
 {
     const int side = 2 * m_half + 1;
     cv::Mat weights(side, side, CV_32F);
-    const double full = m_radius + 1, gone = m_half + 0.5;
+    const double full = m_radius + 1;
+    const double gone = m_half + 0.5;
     for (int y = 0; y < side; ++y) {
         float *row = weights.ptr<float>(y);
         for (int x = 0; x < side; ++x) {
@@ -317,17 +434,22 @@ double AutoTracker::Private::searchRadiusPx() const
     if (m_motion.samples() < 2) {
         // No motion known yet: a fast object may be anywhere nearby.
         const double scale = std::max(1.0, m_frameSize.height / 1080.0);
-        return std::max(72.0 * scale, 3 * objectRadius);
+        return std::max(m_p.unknownMotionReach * scale, 3 * objectRadius);
     }
     const double speed = length(m_motion.velocity());
-    return base + 2 * m_lastResidual + 0.2 * speed + m_missing * (3 + 0.3 * speed + 0.2 * objectRadius);
+    // Growing while the object is unseen, up to a point: beyond it the
+    // whole-picture search takes over, and the work per frame stays bounded.
+    const int unseen = std::min(m_missing, m_p.widenFrames);
+    return base + 2 * m_lastResidual + 0.2 * speed + unseen * (3 + 0.3 * speed + 0.2 * objectRadius);
 }
 
 AutoTracker::Private::Match AutoTracker::Private::search(const GraySampler &sampler, Vec2 centre, double radiusPx,
                                                          Vec2 predicted) const
 {
-    const int radius = std::clamp(static_cast<int>(std::ceil(radiusPx / m_spacing)), 1, kMaxSearchSamples);
-    const int level = radius > kCoarseAbove ? 2 : 1;
+    // Never wider than the picture: beyond it, only its repeated border.
+    radiusPx = std::min(radiusPx, std::hypot(m_frameSize.width, m_frameSize.height));
+    const int radius = std::clamp(static_cast<int>(std::ceil(radiusPx / m_spacing)), 1, m_p.maxSearchSamples);
+    const int level = radius > m_p.coarseAbove ? 2 : 1;
     const int coarseRadius = (radius + level - 1) / level;
     const int coarseHalf = m_half / level;
     const int coarseSide = 2 * coarseHalf + 1;
@@ -347,14 +469,14 @@ AutoTracker::Private::Match AutoTracker::Private::search(const GraySampler &samp
         float *row = map.ptr<float>(y);
         for (int x = 0; x < map.cols; ++x) {
             const double d = length(minus(positionOf({x, y}), predicted)) / reachPx;
-            row[x] -= static_cast<float>(kPathPreference * d * d);
+            row[x] -= static_cast<float>(m_p.pathPreference * d * d);
         }
     }
 
     Match best;
     double firstScore = 0;
     const int suppress = std::max(1, coarseHalf);
-    for (int i = 0; i < kCandidates; ++i) {
+    for (int i = 0; i < m_p.candidates; ++i) {
         double score = 0;
         cv::Point cell;
         cv::minMaxLoc(map, nullptr, &score, nullptr, &cell);
@@ -362,12 +484,105 @@ AutoTracker::Private::Match AutoTracker::Private::search(const GraySampler &samp
             firstScore = score;
         else if (score < firstScore - 0.4 || score < 0.2)
             break;
-        const Match match = refine(sampler, positionOf(cell), level + 1, predicted, reachPx);
+        Match match = refine(sampler, positionOf(cell), level + 1, predicted, reachPx);
+        fitToOutline(sampler, match);
         if (match.rank > best.rank)
             best = match;
         cv::circle(map, cell, suppress, cv::Scalar(-10), -1);
     }
     return best;
+}
+
+// A turning object that turned faster or slower than expected: the same
+// search with the templates turned a little either way; the object's turn
+// follows the best.
+AutoTracker::Private::Match AutoTracker::Private::searchTurned(const GraySampler &sampler, Vec2 predicted,
+                                                               double radiusPx, Match best)
+{
+    const double unturned = m_angle;
+    double bestAngle = m_angle;
+    for (const double step : {-1.0, 1.0}) {
+        m_angle = unturned + step * m_p.turnStep;
+        const Match match = search(sampler, predicted, radiusPx, predicted);
+        if (match.rank > best.rank + 0.05) {
+            best = match;
+            bestAngle = m_angle;
+        }
+    }
+    // The turn is kept only if it finds the object.
+    m_angle = unturned;
+    if (accepted(best, {m_p.followAdaptive, m_p.followMemory}) && bestAngle != unturned) {
+        m_angle = bestAngle;
+        m_turnRate += 0.5 * (bestAngle - unturned);
+    }
+    return best;
+}
+
+// The whole picture at reduced resolution, for an object that has been
+// out of sight: the best place that is clearly better than the second.
+AutoTracker::Private::Match AutoTracker::Private::searchPicture(const GraySampler &sampler, Vec2 predicted)
+{
+    // Whole pixels per coarse sample, so that an area average shrinks the
+    // picture fast.
+    const int factor = std::max(1, static_cast<int>(std::lround(2 * objectRadiusPx() / m_p.coarseObjectSamples)));
+    const double level = factor / m_spacing;
+    const int coarseHalf = std::max(1, static_cast<int>(std::lround(m_half / level)));
+    const cv::Size coarseSize(2 * coarseHalf + 1, 2 * coarseHalf + 1);
+    const cv::Point2d middle(m_half, m_half);
+    const cv::Mat templ = resampleAbout(m_appearances.front(), middle, level, coarseSize);
+    const cv::Mat weights = resampleAbout(m_weights, middle, level, coarseSize);
+    cv::Mat gray = sampler.frame();
+    if (gray.channels() == 3)
+        cv::cvtColor(sampler.frame(), gray, cv::COLOR_RGB2GRAY);
+    cv::Mat small, picture;
+    cv::resize(gray, small, cv::Size(std::max(1, gray.cols / factor), std::max(1, gray.rows / factor)), 0, 0,
+               cv::INTER_AREA);
+    small.convertTo(picture, CV_32F);
+    if (picture.cols < coarseSize.width || picture.rows < coarseSize.height)
+        return {};
+    // The object may have turned: the search runs unturned, the match then
+    // refines with the last turn.
+    cv::Mat map = correlate(picture, templ, weights);
+    // Background that looks like the object stays where it is; the object
+    // coming back shows where the previous search saw nothing like it.
+    const cv::Mat before = m_previousPictureMap.size() == map.size() ? m_previousPictureMap : cv::Mat();
+    m_previousPictureMap = map.clone();
+    if (before.empty())
+        return {};
+    auto positionOf = [&](cv::Point cell) {
+        return Vec2{(cell.x + coarseHalf) * factor + (factor - 1) / 2.0,
+                    (cell.y + coarseHalf) * factor + (factor - 1) / 2.0};
+    };
+    std::vector<Match> found;
+    for (int i = 0; i < m_p.candidates + 1; ++i) {
+        double score = 0;
+        cv::Point cell;
+        cv::minMaxLoc(map, nullptr, &score, nullptr, &cell);
+        if (score < 0.3)
+            break;
+        cv::circle(map, cell, 2 * coarseHalf, cv::Scalar(-10), -1);
+        const cv::Rect near = cv::Rect(cell.x - 1, cell.y - 1, 3, 3) & cv::Rect(0, 0, before.cols, before.rows);
+        double earlier = 0;
+        cv::minMaxLoc(before(near), nullptr, &earlier);
+        Match match = refine(sampler, positionOf(cell), static_cast<int>(std::ceil(level)) + 1, predicted,
+                             std::max(m_frameSize.width, m_frameSize.height));
+        fitToOutline(sampler, match);
+        const bool again = std::any_of(found.begin(), found.end(), [&](const Match &other) {
+            return length(minus(other.position, match.position)) < objectRadiusPx();
+        });
+        if (!again)
+            found.push_back(match);
+        if (earlier > score - m_p.uniqueLead)
+            found.back().adaptive = found.back().memory = -1; // it was there before: not the object coming back
+    }
+    std::sort(found.begin(), found.end(),
+              [](const Match &a, const Match &b) { return a.adaptive + a.memory > b.adaptive + b.memory; });
+    if (found.empty())
+        return {};
+    if (found.size() >= 2
+        && found[0].adaptive + found[0].memory - found[1].adaptive - found[1].memory < 2 * m_p.uniqueLead)
+        return {}; // a look-alike: no telling which
+    return found.front();
 }
 
 // Matches every template around one candidate at full detail, following
@@ -394,28 +609,61 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
     cv::Point2d at = adaptive.at;
     for (std::size_t i = 0; i < m_appearances.size(); ++i) {
         const cv::Mat map = correlate(area, m_appearances[i], m_weights);
-        match.memory = std::max(match.memory, peakNear(map, adaptive.at, 1).score);
+        const double score = peakNear(map, adaptive.at, 1).score;
+        match.memory = std::max(match.memory, score);
+        if (i == 0)
+            match.first = score;
         // The first appearance anchors the position while it still fits
         // nearly as well as the adapted template, so small errors of the
         // latter cannot add up.
-        if (i == 0) {
+        if (i == 0 && !m_round) {
             const Peak first = peakNear(map, adaptive.at, 2);
-            const bool fits = first.score >= kAnchorScore && first.score >= adaptive.score - kAnchorLead;
+            const bool fits = first.score >= m_p.anchorScore && first.score >= adaptive.score - m_p.anchorLead;
             if (fits && std::hypot(first.at.x - adaptive.at.x, first.at.y - adaptive.at.y) < 2)
                 at = first.at;
         }
     }
     match.position = onGrid(candidate, cv::Point2d(at.x - reach, at.y - reach), m_spacing);
     const double d = length(minus(match.position, predicted)) / std::max(radiusPx, 1.0);
-    match.rank = 0.5 * (match.adaptive + match.memory) - kPathPreference * d * d;
+    match.rank = 0.5 * (match.adaptive + match.memory) - m_p.pathPreference * d * d;
     return match;
+}
+
+// A round object's centre is its outline's, not where its texture matched.
+void AutoTracker::Private::fitToOutline(const GraySampler &sampler, Match &match) const
+{
+    if (!m_round)
+        return;
+    const double radius = objectRadiusPx();
+    const OutlineLimits limits{m_p.outlineSupport, m_p.outlineRms, m_p.outlineSlope, radius, m_p.radiusChange};
+    const std::optional<Circle> circle = fitOutline(sampler, match.position, radius, limits);
+    if (!circle || std::fabs(circle->radius - radius) > m_p.radiusChange * radius + 1
+        || length(minus(circle->centre, match.position)) > m_p.outlineShift * radius)
+        return;
+    match.position = circle->centre;
+    match.outline = true;
+    match.radius = circle->radius;
+    match.rank += 0.2 * circle->support;
+}
+
+bool AutoTracker::Private::inPicture(Vec2 position) const
+{
+    return position.x >= -0.5 && position.y >= -0.5 && position.x < m_frameSize.width - 0.5
+           && position.y < m_frameSize.height - 0.5;
 }
 
 bool AutoTracker::Private::accepted(const Match &match, const Thresholds &limits) const
 {
-    const bool inPicture = match.position.x >= -0.5 && match.position.y >= -0.5
-                           && match.position.x < m_frameSize.width - 0.5 && match.position.y < m_frameSize.height - 0.5;
-    return inPicture && match.adaptive >= limits.adaptive && match.memory >= limits.memory;
+    if (!inPicture(match.position))
+        return false;
+    // A round object is placed by its outline; without one, its texture
+    // alone must match closely, as it may have turned.
+    double adaptive = limits.adaptive, memory = limits.memory;
+    if (m_round && match.outline)
+        adaptive = std::min(adaptive, m_p.roundAdaptive), memory = std::min(memory, m_p.roundMemory);
+    else if (m_round)
+        adaptive = std::max(adaptive, m_p.sureScore), memory = std::max(memory, m_p.roundUnsureMemory);
+    return match.adaptive >= adaptive && match.memory >= memory;
 }
 
 // A middling match off a path the object kept to closely is more likely
@@ -423,7 +671,7 @@ bool AutoTracker::Private::accepted(const Match &match, const Thresholds &limits
 // object itself.
 bool AutoTracker::Private::onPath(const Match &match, Vec2 predicted) const
 {
-    if (match.adaptive >= std::min(kSureScore, m_typicalScore - 0.1) || m_motion.samples() < 4 || m_missing > 0)
+    if (match.adaptive >= std::min(m_p.sureScore, m_typicalScore - 0.1) || m_motion.samples() < 4 || m_missing > 0)
         return true;
     return length(minus(match.position, predicted)) <= 1 + 4 * std::max(m_typicalResidual, 0.5);
 }
@@ -434,16 +682,25 @@ void AutoTracker::Private::learn(const GraySampler &sampler, const Match &match,
     // An abrupt turn (a bounce): older positions no longer describe the motion.
     if (m_motion.samples() >= 3 && residual > std::max(3.0, 0.5 * objectRadiusPx()))
         m_motion.keepNewest(1);
-    m_motion.add(m_frame, match.position);
+    m_motion.add(m_frame, toWorld(match.position));
     m_lastResidual = residual;
     m_typicalResidual = m_motion.samples() <= 2 ? residual : 0.8 * m_typicalResidual + 0.2 * residual;
     m_typicalScore = 0.8 * m_typicalScore + 0.2 * match.adaptive;
     m_missing = 0;
-    if (match.adaptive < 0.8)
+    if (match.outline) {
+        // The outline tells the size: the templates follow it.
+        // Smoothed: a lit cap or a seam may give a smaller circle now and then.
+        const double measured = match.radius / m_radius;
+        m_spacing =
+            std::clamp(m_spacing + m_p.radiusRate * (measured - m_spacing), m_firstSpacing / 4, m_firstSpacing * 4);
+    }
+    // A round object's looks are learnt where its outline placed it only,
+    // so that the templates cannot slide off its centre.
+    if (match.adaptive < (match.outline ? m_p.roundAdaptAbove : m_p.adaptAbove) || (m_round && !match.outline))
         return;
     const cv::Mat now = templateAt(sampler, match.position, m_spacing);
-    cv::addWeighted(m_adaptive, 1 - kAdaptRate, now, kAdaptRate, 0, m_adaptive);
-    if (m_firstSamples < kFirstSamples) {
+    cv::addWeighted(m_adaptive, 1 - m_p.adaptRate, now, m_p.adaptRate, 0, m_adaptive);
+    if (m_firstSamples < m_p.firstSamples) {
         // The first appearance is the mean of the first few frames: less
         // noise in it, where the object is faint.
         ++m_firstSamples;
@@ -451,8 +708,8 @@ void AutoTracker::Private::learn(const GraySampler &sampler, const Match &match,
                         m_appearances.front());
     }
     if (match.adaptive >= 0.9 && match.memory < 0.8 && m_frame - m_lastAppearanceFrame >= 5) {
-        if (m_appearances.size() >= kMaxAppearances)
-            m_appearances.erase(m_appearances.begin() + 1);
+        if (m_appearances.size() >= static_cast<std::size_t>(m_p.maxAppearances))
+            m_appearances.erase(m_appearances.begin() + std::min<std::ptrdiff_t>(1, m_appearances.size() - 1));
         m_appearances.push_back(now);
         m_lastAppearanceFrame = m_frame;
     }
@@ -472,11 +729,12 @@ void AutoTracker::Private::learnPose(const GraySampler &sampler, Vec2 centre)
         return best;
     };
     const double now = fit(m_spacing, m_angle);
-    const double scaleStep =
-        parabolaOffset(fit(m_spacing * (1 - kScaleProbe), m_angle), now, fit(m_spacing * (1 + kScaleProbe), m_angle))
-        * 2 * kScaleProbe;
-    const double turn = parabolaOffset(fit(m_spacing, m_angle - kTurnProbe), now, fit(m_spacing, m_angle + kTurnProbe))
-                        * 2 * kTurnProbe;
+    const double scaleStep = parabolaOffset(fit(m_spacing * (1 - m_p.scaleProbe), m_angle), now,
+                                            fit(m_spacing * (1 + m_p.scaleProbe), m_angle))
+                             * 2 * m_p.scaleProbe;
+    const double turn =
+        parabolaOffset(fit(m_spacing, m_angle - m_p.turnProbe), now, fit(m_spacing, m_angle + m_p.turnProbe)) * 2
+        * m_p.turnProbe;
     m_spacing = std::clamp(m_spacing * (1 + 0.7 * scaleStep), m_firstSpacing / 4, m_firstSpacing * 4);
     m_angle += 0.7 * turn;
     m_turnRate += 0.5 * 0.7 * turn;
@@ -498,48 +756,92 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
         return {TrackStep::State::Lost};
     const GraySampler sampler(frame);
     m_angle += m_turnRate;
-    const Vec2 predicted = m_motion.predict(m_frame);
+    if (m_p.followCamera) {
+        const Vec2 guess = toPicture(m_motion.predict(m_frame));
+        const Vec2 shift = m_camera.measure(frame, guess, objectRadiusPx() + searchRadiusPx());
+        m_cameraOffset.x -= shift.x;
+        m_cameraOffset.y -= shift.y;
+    }
+    const Vec2 predicted = toPicture(m_motion.predict(m_frame));
     const double radius = searchRadiusPx();
+    const Thresholds following{m_p.followAdaptive, m_p.followMemory};
+    const Thresholds widened{m_p.widenedAdaptive, m_p.widenedMemory};
+    const Thresholds reacquiring{m_p.reacquireAdaptive, m_p.reacquireMemory};
     Match match = search(sampler, predicted, radius, predicted);
-    bool found = accepted(match, m_missing > 0 ? kReacquiring : kFollowing) && onPath(match, predicted);
+    bool found = accepted(match, m_missing > 0 ? reacquiring : following) && onPath(match, predicted);
+    if (!found && !m_round && m_missing == 0) {
+        match = searchTurned(sampler, predicted, radius, match);
+        found = accepted(match, following) && onPath(match, predicted);
+    }
     if (!found && m_missing > 0) {
         // The object may have turned while out of sight: look around where
         // it was, as far as where it would be.
-        const Vec2 last = m_motion.lastPosition();
+        const Vec2 last = toPicture(m_motion.lastPosition());
         match = search(sampler, last, radius + length(minus(predicted, last)), predicted);
-        found = accepted(match, kReacquiring);
+        found = accepted(match, reacquiring);
     }
     if (!found && m_missing == 0 && m_motion.samples() >= 2) {
         // Weak evidence on the predicted path: the motion may have turned.
         const double wide = std::max(2 * radius, 1.5 * length(m_motion.velocity()) + 0.5 * objectRadiusPx());
-        match = search(sampler, m_motion.lastPosition(), wide, predicted);
-        found = accepted(match, kWidened);
+        match = search(sampler, toPicture(m_motion.lastPosition()), wide, predicted);
+        found = accepted(match, widened);
+    }
+    // Gone from the picture (or long unseen): it may come back anywhere. Not
+    // while it may be just hidden where it was going, where a look-alike
+    // elsewhere would be taken for it.
+    const bool mayBeAnywhere = predictionLeftPicture(predicted) || m_missing + 1 >= m_p.globalSearchAfter;
+    if (!found && mayBeAnywhere && (m_missing + 1) % m_p.globalSearchEvery == 0) {
+        match = searchPicture(sampler, predicted);
+        found = accepted(match, reacquiring) && match.first >= m_p.reacquireFirst;
+        if (found)
+            m_motion.keepNewest(0);
     }
     if (found) {
         // A symmetric object's own centre keeps the templates from drifting
         // off it where the first appearance no longer fits.
-        match.position = symmetryCentre(sampler, match.position, kSymmetricScore, 1.0).value_or(match.position);
+        match.position = symmetryCentre(sampler, match.position, m_p.symmetricScore, 1.0).value_or(match.position);
         learn(sampler, match, predicted);
         const double confidence = std::clamp(0.5 * (match.adaptive + match.memory), 0.0, 1.0);
         return {TrackStep::State::Found, match.position.x, match.position.y, confidence};
     }
     ++m_missing;
-    if (m_missing > kMaxMissing || (m_missing > kMissingOutside && predictionLeftPicture(predicted))) {
+    if (m_missing > m_p.maxMissing || (m_missing > m_p.missingOutside && predictionLeftPicture(predicted))) {
         m_lost = true;
         return {TrackStep::State::Lost};
     }
     return {TrackStep::State::Hidden};
 }
 
-AutoTracker::AutoTracker(const RgbImage &startFrame, double x, double y) : AutoTracker(frameHeader(startFrame), x, y) {}
-
-AutoTracker::AutoTracker(const GrayImage &startFrame, double x, double y) : AutoTracker(frameHeader(startFrame), x, y)
+AutoTracker::AutoTracker(const RgbImage &startFrame, double x, double y)
+        : AutoTracker(frameHeader(startFrame), x, y, AutoTrackParameters())
 {}
 
-AutoTracker::AutoTracker(const cv::Mat &frame, double x, double y) : m_impl(std::make_unique<Private>())
+AutoTracker::AutoTracker(const GrayImage &startFrame, double x, double y)
+        : AutoTracker(frameHeader(startFrame), x, y, AutoTrackParameters())
+{}
+
+AutoTracker::AutoTracker(const RgbImage &startFrame, double x, double y, const AutoTrackParameters &parameters)
+        : AutoTracker(frameHeader(startFrame), x, y, parameters)
+{}
+
+AutoTracker::AutoTracker(const GrayImage &startFrame, double x, double y, const AutoTrackParameters &parameters)
+        : AutoTracker(frameHeader(startFrame), x, y, parameters)
+{}
+
+namespace {
+
+void checkInside(const cv::Mat &frame, double x, double y)
 {
     if (!(x >= -0.5 && x < frame.cols - 0.5 && y >= -0.5 && y < frame.rows - 0.5))
         throw AutoTrackError(AutoTrackErrorKind::PointOutside, "the point is outside the picture");
+}
+
+} // namespace
+
+AutoTracker::AutoTracker(const cv::Mat &frame, double x, double y, const AutoTrackParameters &parameters)
+        : m_impl(std::make_unique<Private>(parameters))
+{
+    checkInside(frame, x, y);
     m_impl->start(frame, {x, y});
 }
 
@@ -557,9 +859,31 @@ TrackStep AutoTracker::next(const GrayImage &frame) { return next(frameHeader(fr
 
 TrackStep AutoTracker::next(const cv::Mat &frame)
 {
+    checkSize(frame);
+    return m_impl->next(frame);
+}
+
+void AutoTracker::restart(const RgbImage &frame, double x, double y, int framesAfter)
+{
+    restart(frameHeader(frame), x, y, framesAfter);
+}
+
+void AutoTracker::restart(const GrayImage &frame, double x, double y, int framesAfter)
+{
+    restart(frameHeader(frame), x, y, framesAfter);
+}
+
+void AutoTracker::restart(const cv::Mat &frame, double x, double y, int framesAfter)
+{
+    checkSize(frame);
+    checkInside(frame, x, y);
+    m_impl->restart(frame, {x, y}, std::max(1, framesAfter));
+}
+
+void AutoTracker::checkSize(const cv::Mat &frame) const
+{
     if (frame.size() != m_impl->frameSize())
         throw AutoTrackError(AutoTrackErrorKind::SizeChanged, "the frame's size differs from the start frame's");
-    return m_impl->next(frame);
 }
 
 } // namespace zorvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "autotrack/autotrackparameters.h"
 #include "player/framesource.h"
 
 #include <memory>
@@ -52,6 +53,10 @@ public:
     AutoTracker(const RgbImage &startFrame, double x, double y);
     // The same on grey levels (full range), which cost the tracker less.
     AutoTracker(const GrayImage &startFrame, double x, double y);
+    // The same with other tuning numbers; out-of-range values are brought
+    // into their range.
+    AutoTracker(const RgbImage &startFrame, double x, double y, const AutoTrackParameters &parameters);
+    AutoTracker(const GrayImage &startFrame, double x, double y, const AutoTrackParameters &parameters);
     ~AutoTracker();
     AutoTracker(const AutoTracker &) = delete;
     AutoTracker &operator=(const AutoTracker &) = delete;
@@ -69,9 +74,21 @@ public:
     TrackStep next(const RgbImage &frame);
     TrackStep next(const GrayImage &frame);
 
+    // Picks up after a stop (Lost, or the caller stopped feeding frames):
+    // the user clicked the object at (x, y) on `frame`, which comes
+    // `framesAfter` frames after the last frame given (1: the very next
+    // one). What was learnt of the object's motion and looks is kept, and
+    // following goes on from this frame with next(). Throws AutoTrackError
+    // as the constructor and next() do. startX()/startY() then give where
+    // the click was placed on the object.
+    void restart(const RgbImage &frame, double x, double y, int framesAfter = 1);
+    void restart(const GrayImage &frame, double x, double y, int framesAfter = 1);
+
 private:
-    AutoTracker(const cv::Mat &frame, double x, double y);
+    AutoTracker(const cv::Mat &frame, double x, double y, const AutoTrackParameters &parameters);
     TrackStep next(const cv::Mat &frame);
+    void restart(const cv::Mat &frame, double x, double y, int framesAfter);
+    void checkSize(const cv::Mat &frame) const;
 
     class Private;
     std::unique_ptr<Private> m_impl;

@@ -18,6 +18,8 @@ public:
     // ((size - 1) / 2) lies on `centre`, its rows turned by `angle`
     // (radians, clockwise on screen). Outside the frame the border repeats.
     cv::Mat sample(Vec2 centre, double spacing, cv::Size size, double angle = 0) const;
+    // The frame sampled, RGB24 or 8-bit grey.
+    const cv::Mat &frame() const { return m_frame; }
 
 private:
     cv::Mat m_frame;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 using namespace zorvane;
 using namespace zorvane::testing;
@@ -105,7 +106,7 @@ TEST(AutoTrackCorpus, ClickIsMovedToTheObjectsCentre)
 
 // Grey frames are what the command-line tracker reads: with the grey levels
 // the tracker makes of the colour frames, it follows the same path, to
-// within the rounding of a few grey levels.
+// within what the rounding of a grey level moves an outline's edges.
 TEST(AutoTrackCorpus, GreyFramesAreTrackedAsTheirColourFrames)
 {
     const auto corpus = makeCorpusCase("lookalike", 40);
@@ -118,8 +119,8 @@ TEST(AutoTrackCorpus, GreyFramesAreTrackedAsTheirColourFrames)
         const TrackStep fromColour = colour.next(frame);
         const TrackStep fromGray = gray.next(grayOf(frame));
         ASSERT_EQ(fromGray.state, fromColour.state) << "frame " << index;
-        EXPECT_NEAR(fromGray.x, fromColour.x, 0.01) << "frame " << index;
-        EXPECT_NEAR(fromGray.y, fromColour.y, 0.01) << "frame " << index;
+        EXPECT_NEAR(fromGray.x, fromColour.x, 0.15) << "frame " << index;
+        EXPECT_NEAR(fromGray.y, fromColour.y, 0.15) << "frame " << index;
     }
     try {
         gray.next(GrayImage{corpus->width(), corpus->height(), std::vector<std::uint8_t>(7)});
@@ -160,6 +161,70 @@ TEST(AutoTrackCorpus, FastTurningAndRotatingObjectsStayWithinTolerance)
         EXPECT_GE(score.withinShare(), 0.98) << name;
         EXPECT_LT(score.meanError, 0.6) << name;
     }
+}
+
+TEST(AutoTrackCorpus, SpinningBallIsFollowedByItsOutlineUnderAMovingCamera)
+{
+    // A ball whose seam turns across its face, lit from one side, and one
+    // thrown in front of a cluttered wall while the camera shakes and pans.
+    // The second says hidden on a few frames where its outline is unsure.
+    for (auto [name, frames, share] : {std::tuple{"spinball", 40, 0.98}, {"shake-pan", 30, 0.9}}) {
+        const CaseScore score = trackAndScore(name, frames);
+        EXPECT_EQ(score.wrongClaims, 0) << name;
+        EXPECT_GE(score.withinShare(), share) << name;
+        EXPECT_LT(score.meanError, 0.8) << name;
+    }
+}
+
+TEST(AutoTrackRestart, PicksUpFromAClickAfterAStop)
+{
+    const auto corpus = makeCorpusCase("spinball", 50);
+    AutoTracker tracker(corpus->frame(0), corpus->clickX(), corpus->clickY());
+    for (int index = 1; index < 20; ++index)
+        ASSERT_EQ(tracker.next(corpus->frame(index)).state, TrackStep::State::Found) << "frame " << index;
+    // Stopped at frame 19; the user clicks the ball on frame 25.
+    const RgbImage clicked = corpus->frame(25);
+    EXPECT_THROW(tracker.restart(clicked, -3, 10, 6), AutoTrackError);
+    EXPECT_THROW(tracker.restart(flatFrame(64, 48, 0), 5, 5, 6), AutoTrackError);
+    const TruthPoint truth = corpus->truth(25);
+    tracker.restart(clicked, std::nearbyint(truth.x), std::nearbyint(truth.y), 6);
+    EXPECT_LT(std::hypot(tracker.startX() - truth.x, tracker.startY() - truth.y), 0.6);
+    TrackRun run(26);
+    for (int index = 26; index < corpus->frameCount(); ++index)
+        run.push_back(tracker.next(corpus->frame(index)));
+    const CaseScore score = scoreRun(*corpus, run);
+    EXPECT_EQ(score.wrongClaims, 0);
+    EXPECT_EQ(score.withinTolerance, corpus->frameCount() - 26);
+
+    // A run that had nothing to follow starts afresh from the click.
+    const RgbImage wall = flatFrame(corpus->width(), corpus->height(), 128);
+    AutoTracker fromWall(wall, 100, 100);
+    EXPECT_EQ(fromWall.next(wall).state, TrackStep::State::Lost);
+    fromWall.restart(clicked, std::nearbyint(truth.x), std::nearbyint(truth.y), 1);
+    EXPECT_TRUE(fromWall.hasTarget());
+    EXPECT_EQ(fromWall.next(corpus->frame(26)).state, TrackStep::State::Found);
+}
+
+TEST(AutoTrackStart, TuningNumbersOutOfRangeAreBroughtIntoIt)
+{
+    // Not numbers, or far too large: the tracker still follows the ball,
+    // with bounded work per frame.
+    AutoTrackParameters wild;
+    wild.maxObjectDiameter = NAN;
+    wild.maxSearchSamples = 1 << 30;
+    wild.templateMargin = -4;
+    wild.followAdaptive = INFINITY;
+    wild.reacquireMemory = -1;
+    wild.outlineSupport = NAN;
+    wild.cameraPatches = 1 << 20;
+    const auto corpus = makeCorpusCase("spinball", 12);
+    AutoTracker tracker(corpus->frame(0), corpus->clickX(), corpus->clickY(), wild);
+    TrackRun run(1);
+    for (int index = 1; index < corpus->frameCount(); ++index)
+        run.push_back(tracker.next(corpus->frame(index)));
+    const CaseScore score = scoreRun(*corpus, run);
+    EXPECT_EQ(score.wrongClaims, 0);
+    EXPECT_GT(score.claims, 0);
 }
 
 TEST(AutoTrackCorpus, ScorerCountsClaimsOnHiddenFramesAndLateReacquisition)

@@ -26,22 +26,40 @@ struct Rgb {
     double r = 0, g = 0, b = 0;
 };
 
-enum class Shape { Disc, Square, Bar };
+enum class Shape {
+    Disc,   // two-tone quadrants
+    Square, // a 3 x 3 board
+    Bar,    // stripes
+    Sphere, // a ball turning in three dimensions, its pattern crossing its face, lit from the top left
+    Car,    // body, cabin window, two wheels and a sticker
+    Domino, // one pip on one half, three on the other
+    Wheel,  // a grey disc with a triangular marker off its centre
+    Head,   // a face with hair on top, an ellipse
+    Hand,   // a palm with a thumb, in front of what it holds
+};
 
-// Two-tone objects whose pattern is symmetric under a half turn, so that
-// their centre is well defined and rotation shows.
+enum class Pattern { Seam, Panels, Patches };
+
+// Objects drawn in their own frame (u, v), then placed by a pose. The
+// flat ones of the first cases are symmetric under a half turn; the later
+// ones are not, or carry a pattern that moves across their face.
 struct Sprite {
     Shape shape = Shape::Disc;
-    double halfWidth = 10; // radius of a disc
+    double halfWidth = 10; // radius of a disc or sphere
     double halfHeight = 10;
     Rgb a, b;
+    Pattern pattern = Pattern::Seam; // of a sphere
+    double tilt = 0.6;               // of a sphere's spin axis from the picture's vertical, radians
+    double anchorU = 0;              // the followed spot in the sprite's frame
+    double anchorV = 0;
 };
 
 struct Pose {
     Pose(double x, double y, double angle, double scale)
-            : x(x), y(y), scale(scale), cosine(std::cos(angle)), sine(std::sin(angle))
+            : x(x), y(y), scale(scale), angle(angle), cosine(std::cos(angle)), sine(std::sin(angle))
     {}
     double x, y, scale;
+    double angle; // a sphere turns about its axis, the rest in the picture plane
     double cosine, sine;
 };
 
@@ -55,16 +73,139 @@ struct Scene {
     int target = 0;
     double gain = 1;      // lighting
     double gainSlope = 0; // lighting change across the picture
+    double cameraX = 0;   // where the camera looks, shifting the background
+    double cameraY = 0;   // (the layers' poses are already in the picture)
 };
+
+enum class Backdrop {
+    Waves,   // gentle waves
+    Room,    // a light wall with a door and a bright window over a darker wooden floor
+    Foliage, // leaves: strong blotchy texture in greens
+    Clutter, // a classroom wall: posters, boxes, a round clock
+};
+
+// Room for the camera to move over the background.
+constexpr int kCameraMargin = 200;
 
 // The part of the sprite a point lies in, -1 outside. Every part is convex
 // and of one colour, so a pixel whose four corners lie in the same part is
 // wholly of that colour.
+struct Body {
+    double x, y, z;
+};
+
+// The sphere's surface point seen at (u, v) of a unit disc, in the ball's
+// own frame turned by `angle` about its tilted axis.
+Body onBall(const Sprite &sprite, double u, double v, double angle)
+{
+    const double z = std::sqrt(std::max(0.0, 1 - u * u - v * v));
+    // Axis in the picture: (sin tilt, -cos tilt, 0) leaning; turn the
+    // point back by the angle about it (Rodrigues).
+    const double ax = std::sin(sprite.tilt), ay = -std::cos(sprite.tilt) * 0.8, az = 0.6 * std::cos(sprite.tilt);
+    const double n = std::sqrt(ax * ax + ay * ay + az * az);
+    const double kx = ax / n, ky = ay / n, kz = az / n;
+    const double c = std::cos(-angle), s = std::sin(-angle);
+    const double dot = kx * u + ky * v + kz * z;
+    const double cx = ky * z - kz * v, cy = kz * u - kx * z, cz = kx * v - ky * u;
+    return {u * c + cx * s + kx * dot * (1 - c), v * c + cy * s + ky * dot * (1 - c),
+            z * c + cz * s + kz * dot * (1 - c)};
+}
+
+int ballPart(const Sprite &sprite, const Body &q)
+{
+    switch (sprite.pattern) {
+    case Pattern::Seam: // a tennis ball's seam: the sphere cut by a saddle
+        return std::fabs(q.z - 0.75 * (q.x * q.x - q.y * q.y)) < 0.07 ? 1 : 0;
+    case Pattern::Panels: { // six panels of a beach ball
+        const double a = std::atan2(q.y, q.x) + kPi;
+        return static_cast<int>(a / (kPi / 3)) % 6;
+    }
+    case Pattern::Patches: { // dark patches around the twelve corners of an icosahedron
+        static const double g = 1.618033988749895, l = std::sqrt(1 + g * g);
+        const double corners[6][3] = {{0, 1, g}, {0, -1, g}, {1, g, 0}, {-1, g, 0}, {g, 0, 1}, {-g, 0, 1}};
+        for (int i = 0; i < 6; ++i)
+            if (std::fabs(q.x * corners[i][0] + q.y * corners[i][1] + q.z * corners[i][2]) / l > 0.93)
+                return 1 + i;
+        return 0;
+    }
+    }
+    return 0;
+}
+
+bool inEllipse(double u, double v, double cu, double cv, double ru, double rv)
+{
+    const double a = (u - cu) / ru, b = (v - cv) / rv;
+    return a * a + b * b <= 1;
+}
+
+bool inBox(double u, double v, double u0, double v0, double u1, double v1)
+{
+    return u >= u0 && u <= u1 && v >= v0 && v <= v1;
+}
+
+// The newer sprites: parts numbered from 100 so that a pixel whose corners
+// share a part takes its colour from its centre (shading varies slowly).
+int shapedPart(const Sprite &sprite, double u, double v, double angle)
+{
+    const double w = sprite.halfWidth, h = sprite.halfHeight;
+    switch (sprite.shape) {
+    case Shape::Sphere: {
+        const double a = u / w, b = v / w;
+        if (a * a + b * b > 1)
+            return -1;
+        return 100 + ballPart(sprite, onBall(sprite, a, b, angle));
+    }
+    case Shape::Car:
+        if (inEllipse(u, v, -0.6 * w, h, 0.22 * w, 0.22 * w) || inEllipse(u, v, 0.6 * w, h, 0.22 * w, 0.22 * w))
+            return 101; // wheels
+        if (inEllipse(u, v, sprite.anchorU, sprite.anchorV, 0.14 * w, 0.14 * w))
+            return 102; // sticker
+        if (inBox(u, v, -0.55 * w, -1.9 * h, 0.25 * w, -h))
+            return inBox(u, v, -0.45 * w, -1.75 * h, 0.15 * w, -1.1 * h) ? 103 : 100; // cabin and its window
+        return inBox(u, v, -w, -h, w, h) ? 100 : -1;
+    case Shape::Domino:
+        if (!inBox(u, v, -w, -h, w, h))
+            return -1;
+        if (std::fabs(u) < 0.03 * w || inEllipse(u, v, -0.5 * w, 0, 0.16 * h, 0.16 * h)
+            || inEllipse(u, v, 0.25 * w, -0.5 * h, 0.16 * h, 0.16 * h)
+            || inEllipse(u, v, 0.5 * w, 0, 0.16 * h, 0.16 * h)
+            || inEllipse(u, v, 0.75 * w, 0.5 * h, 0.16 * h, 0.16 * h))
+            return 101;
+        return 100;
+    case Shape::Wheel: {
+        if (u * u + v * v > w * w)
+            return -1;
+        // A triangle pointing outwards, its centroid at the anchor.
+        const double du = u - sprite.anchorU, dv = v - sprite.anchorV, r = 0.28 * w;
+        if (du > -0.5 * r && du < r && std::fabs(dv) < (r - du) * 0.577 * 1.5)
+            return 101;
+        return u * u + v * v < 0.08 * w * w ? 102 : 100; // hub
+    }
+    case Shape::Head:
+        if (!inEllipse(u, v, 0, 0, w, h))
+            return -1;
+        if (v < -0.35 * h + 0.15 * h * std::sin(u / w * 3))
+            return 101; // hair
+        if (inEllipse(u, v, -0.35 * w, -0.05 * h, 0.12 * w, 0.08 * h)
+            || inEllipse(u, v, 0.35 * w, -0.05 * h, 0.12 * w, 0.08 * h))
+            return 102; // eyes
+        return 100;
+    case Shape::Hand:
+        if (inEllipse(u, v, 0, 0, w, h) || inEllipse(u, v, 0.9 * w, -0.9 * h, 0.22 * w, 0.55 * h))
+            return 100;
+        return -1;
+    default: return -1;
+    }
+}
+
 int partAt(const Sprite &sprite, const Pose &pose, double px, double py)
 {
     const double dx = px - pose.x, dy = py - pose.y;
     const double c = pose.cosine, s = pose.sine;
     const double u = (dx * c + dy * s) / pose.scale, v = (-dx * s + dy * c) / pose.scale;
+    if (sprite.shape >= Shape::Sphere)
+        return shapedPart(sprite, sprite.shape == Shape::Sphere ? dx / pose.scale : u,
+                          sprite.shape == Shape::Sphere ? dy / pose.scale : v, pose.angle);
     switch (sprite.shape) {
     case Shape::Disc:
         if (u * u + v * v > sprite.halfWidth * sprite.halfWidth)
@@ -82,35 +223,72 @@ int partAt(const Sprite &sprite, const Pose &pose, double px, double py)
         if (std::fabs(u) > sprite.halfWidth || std::fabs(v) > sprite.halfHeight)
             return -1;
         return static_cast<int>(std::floor(v / 7) + 1000); // stripes
+    default: return -1;
     }
-    return -1;
 }
 
-Rgb colourOf(const Sprite &sprite, int part)
+Rgb scaled(const Rgb &colour, double k) { return {colour.r * k, colour.g * k, colour.b * k}; }
+
+// Colour of a part at a point; only spheres are shaded, so the rest need
+// no point.
+Rgb colourOf(const Sprite &sprite, int part, const Pose &pose, double px, double py)
 {
     bool first = true;
     switch (sprite.shape) {
     case Shape::Disc: first = part == 0 || part == 3; break;
     case Shape::Square: first = (part / 3 + part % 3) % 2 == 0; break;
     case Shape::Bar: first = part % 2 == 0; break;
+    case Shape::Sphere: {
+        const double u = (px - pose.x) / (pose.scale * sprite.halfWidth),
+                     v = (py - pose.y) / (pose.scale * sprite.halfWidth);
+        const double z = std::sqrt(std::max(0.0, 1 - u * u - v * v));
+        const double light = 0.45 + 0.55 * std::max(0.0, -0.45 * u - 0.55 * v + 0.70 * z);
+        return scaled(part == 100 ? sprite.a : sprite.b, light);
+    }
+    case Shape::Car: {
+        static const Rgb tyre{25, 25, 28}, sticker{240, 215, 40}, glass{150, 190, 220};
+        return part == 100 ? sprite.a : part == 101 ? tyre : part == 102 ? sticker : glass;
+    }
+    case Shape::Domino: first = part == 100; break;
+    case Shape::Wheel: {
+        static const Rgb hub{60, 60, 65};
+        return part == 100 ? sprite.a : part == 101 ? sprite.b : hub;
+    }
+    case Shape::Head: {
+        static const Rgb eyes{40, 30, 30};
+        return part == 100 ? sprite.a : part == 101 ? sprite.b : eyes;
+    }
+    case Shape::Hand: first = true; break;
     }
     return first ? sprite.a : sprite.b;
 }
 
-bool inside(const Sprite &sprite, const Pose &pose, double px, double py) { return partAt(sprite, pose, px, py) >= 0; }
+bool inside(const Sprite &sprite, const Pose &pose, double px, double py)
+{
+    if (sprite.shape == Shape::Sphere) // no need to find the part of its pattern
+        return std::hypot(px - pose.x, py - pose.y) <= sprite.halfWidth * pose.scale;
+    return partAt(sprite, pose, px, py) >= 0;
+}
 
 struct Extent {
+    double x, y;
+};
+
+struct Vec {
     double x, y;
 };
 
 // Half the width and height of a box around the sprite, with a margin.
 Extent reach(const Sprite &sprite, const Pose &pose)
 {
-    if (sprite.shape == Shape::Disc)
+    if (sprite.shape == Shape::Disc || sprite.shape == Shape::Sphere || sprite.shape == Shape::Wheel)
         return {sprite.halfWidth * pose.scale + 2, sprite.halfWidth * pose.scale + 2};
+    // Wheels, cabin and thumb stick out of the box.
+    const double out = sprite.shape == Shape::Car || sprite.shape == Shape::Hand ? 2.0 : 1.0;
+    const double w = sprite.halfWidth * (sprite.shape == Shape::Hand ? 1.2 : 1.0);
+    const double h = sprite.halfHeight * out;
     const double c = std::fabs(pose.cosine), s = std::fabs(pose.sine);
-    return {(c * sprite.halfWidth + s * sprite.halfHeight) * pose.scale + 2,
-            (s * sprite.halfWidth + c * sprite.halfHeight) * pose.scale + 2};
+    return {(c * w + s * h) * pose.scale + 2, (s * w + c * h) * pose.scale + 2};
 }
 
 // Grain shared by all frames, read from a different place in each.
@@ -132,9 +310,9 @@ public:
     using SceneAt = std::function<Scene(int frame)>;
 
     SceneCase(std::string name, int width, int height, int frames, double backgroundTexture, double noise,
-              SceneAt scene)
+              SceneAt scene, Backdrop backdrop = Backdrop::Waves)
             : m_name(std::move(name)), m_width(width), m_height(height), m_frames(frames), m_texture(backgroundTexture),
-              m_noise(noise), m_scene(std::move(scene))
+              m_noise(noise), m_scene(std::move(scene)), m_backdrop(backdrop)
     {}
 
     std::string name() const override { return m_name; }
@@ -154,25 +332,102 @@ private:
     int m_width, m_height, m_frames;
     double m_texture, m_noise;
     SceneAt m_scene;
-    mutable std::vector<float> m_background;
+    Backdrop m_backdrop;
+    mutable std::vector<float> m_background; // with kCameraMargin on every side
 };
 
-// Gently textured, so that a template holding background has something
-// to latch on to.
+// Smooth random texture: bilinear value noise over a grid of `cell` pixels.
+class ValueNoise {
+public:
+    ValueNoise(unsigned seed, double cell) : m_cell(cell), m_values(64 * 64)
+    {
+        std::mt19937 random(seed);
+        std::uniform_real_distribution<double> unit(-1, 1);
+        for (double &value : m_values)
+            value = unit(random);
+    }
+    double at(double x, double y) const
+    {
+        const double gx = x / m_cell, gy = y / m_cell;
+        const int ix = static_cast<int>(std::floor(gx)), iy = static_cast<int>(std::floor(gy));
+        const double fx = gx - ix, fy = gy - iy;
+        const double sx = fx * fx * (3 - 2 * fx), sy = fy * fy * (3 - 2 * fy);
+        auto v = [&](int i, int j) { return m_values[((j & 63) << 6) | (i & 63)]; };
+        return (v(ix, iy) * (1 - sx) + v(ix + 1, iy) * sx) * (1 - sy)
+               + (v(ix, iy + 1) * (1 - sx) + v(ix + 1, iy + 1) * sx) * sy;
+    }
+
+private:
+    double m_cell;
+    std::vector<double> m_values;
+};
+
+struct Box {
+    double x0, y0, x1, y1;
+    Rgb colour;
+};
+
+Rgb backdropAt(Backdrop backdrop, double x, double y, double texture)
+{
+    const double wave = std::sin(x * 0.071 + y * 0.033) + 0.7 * std::sin(-x * 0.043 + y * 0.089 + 1.3)
+                        + 0.5 * std::sin(x * 0.21 + 0.4) * std::sin(y * 0.17 + 2.1);
+    switch (backdrop) {
+    case Backdrop::Waves: return {110 + texture * wave, 120 + texture * 0.8 * wave, 100 - texture * 0.6 * wave};
+    case Backdrop::Room: {
+        if (y > 430) { // floor boards
+            const double grain = 8 * std::sin(y * 0.9 + 3 * std::sin(x * 0.02)) + (static_cast<int>(x / 160) % 2) * 10;
+            return {95 + grain, 75 + grain * 0.8, 60 + grain * 0.6};
+        }
+        if (x > 180 && x < 330 && y > 110) // door
+            return {120 + 4 * wave, 80 + 3 * wave, 50 + 2 * wave};
+        if (x > 760 && x < 1060 && y > 90 && y < 330) // window
+            return {250, 250, 247};
+        return {205 + 3 * wave, 200 + 3 * wave, 188 + 3 * wave};
+    }
+    case Backdrop::Foliage: {
+        static const ValueNoise coarse(7, 23), fine(11, 6), leaves(13, 3);
+        const double n = 0.55 * coarse.at(x, y) + 0.3 * fine.at(x, y) + 0.15 * leaves.at(x, y);
+        const double k = std::clamp(0.5 + 1.6 * n, 0.0, 1.0);
+        return {25 + 130 * k * k, 50 + 150 * k, 20 + 70 * k * k};
+    }
+    case Backdrop::Clutter: {
+        static const std::vector<Box> boxes = [] {
+            std::mt19937 random(321);
+            std::uniform_real_distribution<double> px(-100, 1400), py(-100, 800), size(15, 140), tone(20, 240);
+            std::vector<Box> made;
+            for (int i = 0; i < 90; ++i) {
+                const double x = px(random), y = py(random);
+                made.push_back(
+                    {x, y, x + size(random), y + 0.7 * size(random), Rgb{tone(random), tone(random), tone(random)}});
+            }
+            return made;
+        }();
+        for (auto box = boxes.rbegin(); box != boxes.rend(); ++box)
+            if (x >= box->x0 && x <= box->x1 && y >= box->y0 && y <= box->y1)
+                return box->colour;
+        if (std::hypot(x - 990, y - 140) < 34) // a clock
+            return std::hypot(x - 990, y - 140) < 30 ? Rgb{235, 235, 230} : Rgb{30, 30, 30};
+        return {180 + 4 * wave, 172 + 4 * wave, 150 + 4 * wave};
+    }
+    }
+    return {};
+}
+
+// Textured, so that a template holding background has something to latch
+// on to; drawn once with a margin the camera can move over.
 const std::vector<float> &SceneCase::background() const
 {
     if (!m_background.empty())
         return m_background;
-    m_background.resize(static_cast<std::size_t>(m_width) * m_height * 3);
-    const double k = m_texture;
-    for (int y = 0; y < m_height; ++y) {
-        for (int x = 0; x < m_width; ++x) {
-            const double wave = std::sin(x * 0.071 + y * 0.033) + 0.7 * std::sin(-x * 0.043 + y * 0.089 + 1.3)
-                                + 0.5 * std::sin(x * 0.21 + 0.4) * std::sin(y * 0.17 + 2.1);
-            float *p = &m_background[(static_cast<std::size_t>(y) * m_width + x) * 3];
-            p[0] = static_cast<float>(110 + k * wave);
-            p[1] = static_cast<float>(120 + k * 0.8 * wave);
-            p[2] = static_cast<float>(100 - k * 0.6 * wave);
+    const int w = m_width + 2 * kCameraMargin, h = m_height + 2 * kCameraMargin;
+    m_background.resize(static_cast<std::size_t>(w) * h * 3);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const Rgb colour = backdropAt(m_backdrop, x - kCameraMargin, y - kCameraMargin, m_texture);
+            float *p = &m_background[(static_cast<std::size_t>(y) * w + x) * 3];
+            p[0] = static_cast<float>(colour.r);
+            p[1] = static_cast<float>(colour.g);
+            p[2] = static_cast<float>(colour.b);
         }
     }
     return m_background;
@@ -207,15 +462,15 @@ void SceneCase::drawLayer(const Layer &layer, const Scene &scene, std::vector<fl
                 if (part >= 0 && part == partAt(layer.sprite, pose, x + 0.5, y - 0.5)
                     && part == partAt(layer.sprite, pose, x - 0.5, y + 0.5)
                     && part == partAt(layer.sprite, pose, x + 0.5, y + 0.5)) {
-                    add(colourOf(layer.sprite, part), kSuper * kSuper);
+                    add(colourOf(layer.sprite, part, pose, x, y), kSuper * kSuper);
                     continue;
                 }
                 for (int i = 0; i < kSuper; ++i) {
                     for (int j = 0; j < kSuper; ++j) {
-                        const int at =
-                            partAt(layer.sprite, pose, x - 0.5 + (j + 0.5) / kSuper, y - 0.5 + (i + 0.5) / kSuper);
+                        const double sx = x - 0.5 + (j + 0.5) / kSuper, sy = y - 0.5 + (i + 0.5) / kSuper;
+                        const int at = partAt(layer.sprite, pose, sx, sy);
                         if (at >= 0)
-                            add(colourOf(layer.sprite, at), 1);
+                            add(colourOf(layer.sprite, at, pose, sx, sy), 1);
                     }
                 }
             }
@@ -231,13 +486,25 @@ RgbImage SceneCase::frame(int index) const
 {
     const Scene scene = m_scene(index);
     const std::vector<float> &base = background();
-    std::vector<float> picture(base.size());
+    std::vector<float> picture(static_cast<std::size_t>(m_width) * m_height * 3);
+    // The camera's offset, whole pixels and a bilinear fraction.
+    const double cx = std::clamp(scene.cameraX, 1.0 - kCameraMargin, kCameraMargin - 2.0);
+    const double cy = std::clamp(scene.cameraY, 1.0 - kCameraMargin, kCameraMargin - 2.0);
+    const int ix = static_cast<int>(std::floor(cx)), iy = static_cast<int>(std::floor(cy));
+    const float fx = static_cast<float>(cx - ix), fy = static_cast<float>(cy - iy);
+    const std::size_t stride = static_cast<std::size_t>(m_width + 2 * kCameraMargin) * 3;
     for (int y = 0; y < m_height; ++y) {
+        const float *row = &base[(y + iy + kCameraMargin) * stride + (ix + kCameraMargin) * 3];
+        const float *below = row + stride;
         for (int x = 0; x < m_width; ++x) {
             const double light = scene.gain * (1 + scene.gainSlope * (x - m_width / 2.0) / m_width);
             const std::size_t at = (static_cast<std::size_t>(y) * m_width + x) * 3;
-            for (int c = 0; c < 3; ++c)
-                picture[at + c] = static_cast<float>(base[at + c] * light);
+            for (int c = 0; c < 3; ++c) {
+                const std::size_t i = x * 3 + c;
+                const float top = row[i] + fx * (row[i + 3] - row[i]);
+                const float bottom = below[i] + fx * (below[i + 3] - below[i]);
+                picture[at + c] = static_cast<float>((top + fy * (bottom - top)) * light);
+            }
         }
     }
     for (const Layer &layer : scene.layers)
@@ -248,8 +515,8 @@ RgbImage SceneCase::frame(int index) const
     std::size_t offset = static_cast<std::size_t>(index) * 7919 * 131;
     RgbImage image{m_width, m_height, std::vector<std::uint8_t>(picture.size())};
     for (std::size_t i = 0; i < picture.size(); ++i) {
-        const double value = picture[i] + m_noise * noise[(offset + i * 3) & mask];
-        image.pixels[i] = static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+        const double value = std::clamp(picture[i] + m_noise * noise[(offset + i * 3) & mask], 0.0, 255.0);
+        image.pixels[i] = static_cast<std::uint8_t>(value + 0.5); // rounds halves up, as lround does here
     }
     return image;
 }
@@ -260,8 +527,11 @@ TruthPoint SceneCase::truth(int index) const
     const Layer &target = scene.layers[scene.target];
     TruthPoint point;
     point.x = point.y = 0;
-    for (const Pose &pose : target.instants)
-        point.x += pose.x, point.y += pose.y;
+    const double au = target.sprite.anchorU, av = target.sprite.anchorV;
+    for (const Pose &pose : target.instants) {
+        point.x += pose.x + pose.scale * (au * pose.cosine - av * pose.sine);
+        point.y += pose.y + pose.scale * (au * pose.sine + av * pose.cosine);
+    }
     point.x /= target.instants.size();
     point.y /= target.instants.size();
 
@@ -324,6 +594,31 @@ const Rgb kOrange{230, 120, 40}, kWhite{235, 235, 225}, kBlue{40, 70, 160}, kYel
 Sprite ball(double radius, Rgb a = kOrange, Rgb b = kWhite) { return {Shape::Disc, radius, radius, a, b}; }
 
 Layer still(const Sprite &sprite, double x, double y) { return {sprite, {Pose(x, y, 0, 1)}}; }
+
+const Rgb kTennis{200, 215, 70}, kSeam{245, 245, 240}, kRed{200, 40, 45}, kSkin{225, 175, 145}, kHair{60, 40, 30},
+    kBlack{20, 20, 22}, kGrey{150, 150, 155};
+
+Sprite sphere(double radius, Pattern pattern, Rgb a = kTennis, Rgb b = kSeam, double tilt = 0.6)
+{
+    Sprite sprite{Shape::Sphere, radius, radius, a, b};
+    sprite.pattern = pattern;
+    sprite.tilt = tilt;
+    return sprite;
+}
+
+// A hand-held camera: a few incommensurate wobbles, up to about 6 px and
+// 3 px a frame.
+Vec shake(double t)
+{
+    return {3.0 * std::sin(t * 0.63 + 0.3) + 2.0 * std::sin(t * 1.37 + 1.1) + 1.0 * std::sin(t * 2.9),
+            2.5 * std::sin(t * 0.71 + 2.0) + 2.0 * std::sin(t * 1.61 + 0.4) + 0.8 * std::sin(t * 3.3 + 1.0)};
+}
+
+// Ball layers whose spin follows the distance rolled or a rate.
+Layer spinning(const Sprite &sprite, const std::function<Pose(double)> &at, int frame, double exposure = 0.4)
+{
+    return Layer{sprite, exposed(at, frame, exposure, exposure > 0 ? 6 : 1)};
+}
 
 std::unique_ptr<SceneCase> buildCase(const std::string &name)
 {
@@ -411,6 +706,243 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
             return Scene{{Layer{ball(12), exposed(at, f, 0.5, 6)}}, 0};
         });
     }
+
+    // Cases of the second set: real balls spin in three dimensions, the
+    // background and the camera change, objects are not round.
+    if (name == "spinball") {
+        const P at = [](double t) { return Pose{150.3 + 6.5 * t, 560.7 - bounce(t + 4, 14, 0.35), t * 0.26, 1}; };
+        return std::make_unique<SceneCase>(name, 1280, 720, 160, 14, 1.5, [at](int f) {
+            return Scene{{spinning(sphere(14, Pattern::Seam), at, f)}, 0};
+        });
+    }
+    if (name == "beachball-room") {
+        // From the light wall down onto the darker floor, past the door.
+        const P at = [](double t) { return Pose{80.4 + 5.2 * t, 150.6 + 2.6 * t + 0.004 * t * t, t * 0.15, 1}; };
+        return std::make_unique<SceneCase>(
+            name, 1280, 720, 180, 0, 1.5,
+            [at](int f) {
+                return Scene{{spinning(sphere(18, Pattern::Panels, kRed, kSeam, 1.2), at, f)}, 0};
+            },
+            Backdrop::Room);
+    }
+    if (name == "handthrow") {
+        // Held and shaken by a hand for 30 frames, then thrown; the hand drops away.
+        const P at = [](double t) {
+            if (t < 30)
+                return Pose{300.4 + 10 * std::sin(t * 0.3), 500.3 - 12 * std::sin(t * 0.21), 0.05 * t, 1};
+            const double u = t - 30;
+            return Pose{300.4 + 10 * std::sin(9.0) + 11 * u, 500.3 - 12 * std::sin(6.3) - 17 * u + 0.35 * u * u,
+                        0.05 * t + 0.3 * u, 1};
+        };
+        const P hand = [](double t) {
+            const double u = std::max(0.0, t - 30);
+            return Pose{300.4 + 10 * std::sin(std::min(t, 30.0) * 0.3) + 2 * u,
+                        500.3 - 12 * std::sin(std::min(t, 30.0) * 0.21) + 14 + 6 * u, -0.3, 1};
+        };
+        return std::make_unique<SceneCase>(
+            name, 1280, 720, 110, 0, 1.5,
+            [at, hand](int f) {
+                return Scene{{spinning(sphere(13, Pattern::Patches, kSeam, kBlack), at, f),
+                              Layer{Sprite{Shape::Hand, 20, 9, kSkin, kSkin}, exposed(hand, f, 0.4, 6)}},
+                             0};
+            },
+            Backdrop::Clutter);
+    }
+    if (name == "toycar") {
+        // The sticker on a toy car, off its centre, over a cluttered wall.
+        const P at = [](double t) {
+            return Pose{120.6 + 7 * t, 420.2 + 40 * std::sin(t / 30), 0.3 * std::cos(t / 30), 1};
+        };
+        Sprite car{Shape::Car, 34, 10, kBlue, kBlue};
+        car.anchorU = 14, car.anchorV = -2;
+        return std::make_unique<SceneCase>(
+            name, 1280, 720, 150, 0, 1.5,
+            [at, car](int f) {
+                return Scene{{Layer{car, exposed(at, f, 0.3, 4)}}, 0};
+            },
+            Backdrop::Clutter);
+    }
+    if (name == "domino") {
+        const P at = [](double t) { return Pose{200.3 + 6 * t, 200.8 + 3 * t, t * 5 * kPi / 180, 1}; };
+        return std::make_unique<SceneCase>(name, 1280, 720, 130, 14, 1.5, [at](int f) {
+            return Scene{{Layer{Sprite{Shape::Domino, 22, 11, kBlack, kSeam}, exposed(at, f, 0, 1)}}, 0};
+        });
+    }
+    if (name == "marker-spin") {
+        // A marker off the centre of a wheel turning 10 degrees a frame.
+        const P at = [](double t) { return Pose{300.2 + 2.5 * t, 360.7 + 0.5 * t, t * 10 * kPi / 180, 1}; };
+        Sprite wheel{Shape::Wheel, 40, 40, kGrey, kOrange};
+        wheel.anchorU = 24;
+        return std::make_unique<SceneCase>(name, 1280, 720, 120, 14, 1.5, [at, wheel](int f) {
+            return Scene{{Layer{wheel, exposed(at, f, 0, 1)}}, 0};
+        });
+    }
+    if (name == "foliage") {
+        const P at = [](double t) { return Pose{100.7 + 7 * t, 300.4 + 90 * std::sin(t / 20), t * 0.2, 1}; };
+        return std::make_unique<SceneCase>(
+            name, 1280, 720, 160, 0, 2.0,
+            [at](int f) {
+                return Scene{{spinning(sphere(15, Pattern::Seam, Rgb{230, 225, 70}, kSeam), at, f)}, 0};
+            },
+            Backdrop::Foliage);
+    }
+    if (name == "shake-pan") {
+        // Hand-held and panning while the ball is thrown: the picture moves.
+        const P world = [](double t) { return Pose{200.2 + 7 * t, 600.3 - bounce(t + 2, 15, 0.3), t * 0.2, 1}; };
+        const P at = [world](double t) {
+            const Pose w = world(t);
+            const Vec s = shake(t);
+            return Pose{w.x - 1.2 * t - s.x + 60, w.y - s.y, w.angle, 1};
+        };
+        return std::make_unique<SceneCase>(
+            name, 1280, 720, 150, 0, 1.5,
+            [at](int f) {
+                Scene scene{{spinning(sphere(13, Pattern::Seam), at, f)}, 0};
+                const Vec s = shake(f);
+                scene.cameraX = 1.2 * f + s.x - 60, scene.cameraY = s.y;
+                return scene;
+            },
+            Backdrop::Clutter);
+    }
+    if (name == "grow") {
+        // Coming at the camera, 12 to 48 px across, and going back.
+        const P at = [](double t) {
+            const double k = std::sin(kPi * t / 180);
+            return Pose{640.3 + 150 * std::sin(t / 40), 400.6 - 60 * k, t * 0.2, 1 + 3 * k * k};
+        };
+        return std::make_unique<SceneCase>(name, 1280, 720, 180, 14, 1.5, [at](int f) {
+            return Scene{{spinning(sphere(6, Pattern::Panels, kRed, kSeam), at, f)}, 0};
+        });
+    }
+    if (name == "bounce1080") {
+        // Across a 1080p picture at 40 to 57 px a frame, off the floor and walls.
+        const P at = [](double t) {
+            return Pose{triangle(100.4 + 41 * t, 40, 1880), 1040.6 - bounce(t + 1, 40, 3.2), t * 0.35, 1};
+        };
+        return std::make_unique<SceneCase>(name, 1920, 1080, 100, 14, 1.5, [at](int f) {
+            return Scene{{spinning(sphere(18, Pattern::Patches, kSeam, kBlack), at, f, 0.3)}, 0};
+        });
+    }
+    if (name == "walker") {
+        // A walking person's head: it bobs, tilts and changes shape a little.
+        return std::make_unique<SceneCase>(
+            name, 1280, 720, 160, 0, 1.5,
+            [](int f) {
+                const double t = f;
+                const double bob = 4 * std::fabs(std::sin(t * 0.25));
+                Sprite head{Shape::Head, 17 + 0.8 * std::sin(t * 0.5), 22, kSkin, kHair};
+                const Pose pose(150.3 + 5.5 * t, 250.7 - bob, 0.08 * std::sin(t * 0.25), 1);
+                Sprite body{Shape::Hand, 30, 60, Rgb{60, 90, 150}, Rgb{60, 90, 150}};
+                return Scene{{still(body, pose.x + 2 * std::sin(t * 0.25), pose.y + 90), Layer{head, {pose}}}, 1};
+            },
+            Backdrop::Room);
+    }
+    if (name == "lowlight") {
+        // A dim room: a fifth of the light, strong grain.
+        const P at = [](double t) {
+            return Pose{400.3 + 250 * std::sin(t / 25), 360.6 + 120 * std::cos(t / 33), t * 0.2, 1};
+        };
+        return std::make_unique<SceneCase>(name, 1280, 720, 160, 14, 7.0, [at](int f) {
+            Scene scene{{spinning(sphere(14, Pattern::Seam), at, f)}, 0};
+            scene.gain = 0.3;
+            return scene;
+        });
+    }
+    if (name == "leave-return") {
+        // Out through the right edge, back 30 frames later falling in from the top.
+        const P at = [](double t) {
+            if (t < 60)
+                return Pose{900.4 + 8 * t, 300.3 + 1.5 * t, t * 0.2, 1};
+            const double u = t - 90;
+            return Pose{500.6 + 3 * u, -40.2 + 6 * u + 0.1 * u * u, t * 0.2, 1};
+        };
+        return std::make_unique<SceneCase>(name, 1280, 720, 150, 14, 1.5, [at](int f) {
+            return Scene{{spinning(sphere(14, Pattern::Seam), at, f)}, 0};
+        });
+    }
+    if (name == "crossing1080") {
+        // Two identical spinning balls crossing at 1080p, the followed one behind.
+        const P target = [](double t) { return Pose{300.4 + 16 * t, 540.2 + 1.5 * t, t * 0.3, 1}; };
+        const P other = [](double t) { return Pose{1600.7 - 14 * t, 560.6 - 0.5 * t, t * 0.25, 1}; };
+        return std::make_unique<SceneCase>(name, 1920, 1080, 110, 14, 1.5, [target, other](int f) {
+            return Scene{
+                {spinning(sphere(20, Pattern::Seam), target, f), spinning(sphere(20, Pattern::Seam), other, f)}, 0};
+        });
+    }
+    if (name == "pendulum-long") {
+        // 800 frames of a pendulum bob swinging in front of a door, a window and the floor's edge.
+        const P at = [](double t) {
+            const double a = 0.7 * std::cos(t * 2 * kPi / 75) * std::exp(-t / 3000);
+            return Pose{420.3 + 380 * std::sin(a), 40.7 + 380 * std::cos(a), 0.07 * t, 1};
+        };
+        return std::make_unique<SceneCase>(
+            name, 1280, 720, 800, 0, 1.5,
+            [at](int f) {
+                return Scene{{spinning(sphere(16, Pattern::Patches, Rgb{180, 180, 190}, kBlack), at, f, 0.5)}, 0};
+            },
+            Backdrop::Room);
+    }
+    if (name == "long-changing") {
+        // 1000 frames of a ball bouncing round a room under a slow pan.
+        const P world = [](double t) {
+            return Pose{triangle(200.6 + 9.5 * t, 30, 1300), 660.3 - bounce(t, 17, 0.28), t * 0.25, 1};
+        };
+        const P at = [world](double t) {
+            const Pose w = world(t);
+            const double pan = 40 * std::sin(t / 90);
+            return Pose{w.x - pan, w.y - 0.3 * pan, w.angle, 1};
+        };
+        return std::make_unique<SceneCase>(
+            name, 1280, 720, 1000, 0, 1.5,
+            [at](int f) {
+                Scene scene{{spinning(sphere(13, Pattern::Panels, kRed, kSeam, 1.0), at, f)}, 0};
+                const double pan = 40 * std::sin(f / 90.0);
+                scene.cameraX = pan, scene.cameraY = 0.3 * pan;
+                scene.gain = 1 - 0.25 * std::sin(f / 150.0);
+                return scene;
+            },
+            Backdrop::Room);
+    }
+    // Made after the tracker was tuned, to check it on what it was not tuned for.
+    if (name == "volleyball-window") {
+        // White panels passing in front of the bright window, then the wall.
+        const P at = [](double t) { return Pose{700.6 + 4.5 * t, 150.3 + 1.5 * t + 0.02 * t * t, t * 0.12, 1}; };
+        return std::make_unique<SceneCase>(
+            name, 1280, 720, 120, 0, 1.5,
+            [at](int f) {
+                return Scene{{spinning(sphere(16, Pattern::Panels, Rgb{60, 90, 200}, kSeam, 0.3), at, f)}, 0};
+            },
+            Backdrop::Room);
+    }
+    if (name == "pingpong-clutter") {
+        // A small white ball bouncing fast in front of the cluttered wall.
+        const P at = [](double t) {
+            return Pose{triangle(150.2 + 14 * t, 60, 1220), 620.7 - bounce(t + 2, 18, 0.6), t * 0.4, 1};
+        };
+        return std::make_unique<SceneCase>(
+            name, 1280, 720, 120, 0, 1.5,
+            [at](int f) {
+                return Scene{{spinning(sphere(6, Pattern::Seam, Rgb{240, 240, 235}, Rgb{200, 120, 40}), at, f)}, 0};
+            },
+            Backdrop::Clutter);
+    }
+    if (name == "pendulum-shake") {
+        // A bob swinging over leaves, filmed by hand.
+        const P at = [](double t) {
+            const double a = 0.6 * std::cos(t * 2 * kPi / 60);
+            const Vec s = shake(t);
+            return Pose{640.3 + 300 * std::sin(a) - s.x, 60.7 + 300 * std::cos(a) - s.y, 0.1 * t, 1};
+        };
+        return std::make_unique<SceneCase>(
+            name, 1280, 720, 150, 0, 2.0,
+            [at](int f) {
+                Scene scene{{spinning(sphere(14, Pattern::Patches, Rgb{200, 60, 60}, kBlack), at, f)}, 0};
+                const Vec s = shake(f);
+                scene.cameraX = s.x, scene.cameraY = s.y;
+                return scene;
+            },
+            Backdrop::Foliage);
+    }
     throw std::invalid_argument("no corpus case named " + name);
 }
 
@@ -422,8 +954,12 @@ double CorpusCase::clickY() const { return std::nearbyint(truth(0).y); }
 
 std::vector<std::string> corpusCaseNames()
 {
-    return {"blur",      "lighting",  "rotation",    "scale",    "lookalike",
-            "occlusion", "jumps1080", "lowcontrast", "throw720", "throw1080-occluded"};
+    return {"blur",          "lighting",          "rotation",         "scale",         "lookalike",
+            "occlusion",     "jumps1080",         "lowcontrast",      "throw720",      "throw1080-occluded",
+            "spinball",      "beachball-room",    "handthrow",        "toycar",        "domino",
+            "marker-spin",   "foliage",           "shake-pan",        "grow",          "bounce1080",
+            "walker",        "lowlight",          "leave-return",     "crossing1080",  "pendulum-long",
+            "long-changing", "volleyball-window", "pingpong-clutter", "pendulum-shake"};
 }
 
 std::unique_ptr<CorpusCase> makeCorpusCase(const std::string &name, int frames)

@@ -36,9 +36,12 @@ public:
     double clickY() const;
 };
 
-// The names of the scored cases: blur, lighting, rotation, scale,
-// lookalike, occlusion, jumps1080, lowcontrast, throw720, throw1080-occluded.
-// One more, orbit720, is a plain 600-frame circling ball for timing.
+// The names of the scored cases: ten of flat two-tone objects (blur,
+// lighting, rotation, scale, lookalike, occlusion, jumps1080, lowcontrast,
+// throw720, throw1080-occluded), then balls turning in three dimensions,
+// asymmetric and non-rigid objects, changing backgrounds, a moving camera,
+// low light and long clips. One more, orbit720, is a plain 600-frame
+// circling ball for timing.
 std::vector<std::string> corpusCaseNames();
 
 // A case by name, with `frames` frames instead of its own count when

@@ -1,0 +1,79 @@
+#pragma once
+
+namespace zorvane {
+
+// The tuning numbers of the automatic tracker, in one place. Sizes are in
+// frame pixels unless said otherwise; "samples" are points of the grid the
+// object is sampled on, which keeps the object about the same number of
+// samples across whatever its size in the picture.
+struct AutoTrackParameters {
+    // Finding the object at the start
+    double minProbeRadius = 40;    // how far around the click to look for the object's outline, at least
+    double defaultRadius = 10;     // radius taken for a textured object without a clear outline
+    double minEdgeSlope = 0.6;     // mean slope (grey levels per pixel) an outline needs to count as one
+    double minSpread = 3.0;        // grey-level spread below which the clicked patch is a flat wall
+    double maxObjectDiameter = 24; // samples across the object; larger objects are sampled more coarsely
+    int templateMargin = 3;        // samples of background kept around the object in its templates
+
+    // Round objects: their outline gives their centre
+    double minRoundRadius = 4;    // smallest round object, pixels: a smaller circle is a detail of something else
+    double roundSupport = 0.6;    // share of rays on the fitted circle needed to call the object round at the start
+    double outlineSupport = 0.55; // share of rays on the circle needed to use it while following
+    double outlineRms =
+        0.6; // largest scatter of the edges about the circle, pixels, growing by a quarter per 10 px of radius
+    double outlineSlope = 2.0;  // grey levels per pixel an edge needs along a ray
+    double radiusChange = 0.12; // how far a fitted radius may be from the expected one, as a share (plus a pixel)
+    double radiusRate = 0.3;    // weight of a frame's fitted radius in the expected one
+    double outlineShift = 0.6;  // largest move from the template's match to the outline's centre, in radii
+
+    // Searching a frame
+    int coarseAbove = 28;       // search radius (samples) from which a half-resolution pass comes first
+    int maxSearchSamples = 120; // largest search radius, samples
+    int candidates = 3;         // peaks of the coarse pass looked at closely
+    double pathPreference =
+        0.25; // score a candidate loses at the edge of the search area against one on the predicted path
+    double unknownMotionReach = 72; // search radius at 1080p before any motion is known (fast objects)
+
+    // Accepting a match: correlation with the adapted template and with the best remembered appearance
+    double followAdaptive = 0.6; // on the predicted path
+    double followMemory = 0.5;
+    double widenedAdaptive = 0.8; // off it, after a wider search (a bounce)
+    double widenedMemory = 0.7;
+    double reacquireAdaptive = 0.85; // after frames without the object
+    double reacquireMemory = 0.8;
+    double roundAdaptive = 0.55; // a round object whose outline fits: its texture may have turned
+    double roundMemory = 0.5;
+    double roundUnsureMemory =
+        0.75;                    // a round object whose outline does not fit: with the adapted template at sureScore
+    double sureScore = 0.85;     // a match this close needs no other evidence
+    double symmetricScore = 0.7; // half-turn self-match that moves a non-round object's point to its centre of symmetry
+
+    // Learning how the object looks
+    int maxAppearances = 8;       // earlier appearances kept as anchors against drift (the first stays)
+    double adaptRate = 0.25;      // weight of the current look in the adapted template
+    double adaptAbove = 0.8;      // correlation a match needs to teach the template
+    double roundAdaptAbove = 0.6; // the same for a round object whose outline fits
+    int firstSamples = 6;         // frames averaged into the first appearance (less noise where the object is faint)
+    double scaleProbe = 0.05;     // relative size change tried either way when learning the pose
+    double turnProbe = 0.06;      // turn tried either way when learning the pose, radians
+    double turnStep = 0.09;   // turn steps (two either way) searched when a non-round object matches poorly, radians
+    double anchorScore = 0.5; // the first appearance corrects the adapted one's position from this correlation
+    double anchorLead = 0.25; // ... when the adapted one leads it by at most this
+
+    // Losing and finding again
+    int maxMissing = 60;            // frames without the object after which it is lost
+    int missingOutside = 5;         // ... after which it is lost while its predicted place is outside the picture
+    int widenFrames = 8;            // frames without the object over which the search around its path widens
+    int globalSearchAfter = 3;      // frames without the object after which the whole picture is searched
+    double reacquireFirst = 0.7;    // correlation with the first appearance a whole-picture search needs
+    int globalSearchEvery = 1;      // frames between whole-picture searches
+    double coarseObjectSamples = 8; // the object's width at the reduced resolution of the whole-picture search
+    double uniqueLead = 0.15;       // how much the best candidate of a whole-picture search must beat the second
+
+    // The camera
+    bool followCamera = true; // measure the whole picture's motion (a hand-held camera) from background patches
+    int cameraPatches = 12;   // background patches matched from frame to frame
+    int cameraReach = 16;     // largest camera move per frame, pixels
+};
+
+} // namespace zorvane

@@ -1,0 +1,213 @@
+#include "autotrack/outlinefit.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace zorvane {
+namespace {
+
+constexpr int kRays = 64;
+constexpr double kPi = 3.14159265358979323846;
+// Work stays bounded: a large object is sampled more coarsely.
+constexpr double kMaxRadiusSamples = 16;
+
+float bilinear(const cv::Mat &image, double x, double y)
+{
+    const int x0 = std::clamp(static_cast<int>(std::floor(x)), 0, image.cols - 2);
+    const int y0 = std::clamp(static_cast<int>(std::floor(y)), 0, image.rows - 2);
+    const float fx = static_cast<float>(std::clamp(x - x0, 0.0, 1.0)),
+                fy = static_cast<float>(std::clamp(y - y0, 0.0, 1.0));
+    const float *a = image.ptr<float>(y0), *b = image.ptr<float>(y0 + 1);
+    const float top = a[x0] + fx * (a[x0 + 1] - a[x0]);
+    const float bottom = b[x0] + fx * (b[x0 + 1] - b[x0]);
+    return top + fy * (bottom - top);
+}
+
+struct EdgePoint {
+    double x, y;
+    double strength = 0; // slope, weighted by nearness to the expected radius
+    double rho = 0;      // distance from the guess, samples
+};
+
+double residual(const Circle &circle, const EdgePoint &p);
+
+// The edges found along one ray, strongest first, at most a few.
+struct RayEdges {
+    static constexpr int kMax = 3;
+    EdgePoint edges[kMax];
+    int count = 0;
+
+    void add(const EdgePoint &edge)
+    {
+        int at = count;
+        if (count < kMax)
+            ++count;
+        else if (edge.strength > edges[kMax - 1].strength)
+            at = kMax - 1;
+        else
+            return;
+        edges[at] = edge;
+        for (; at > 0 && edges[at - 1].strength < edges[at].strength; --at)
+            std::swap(edges[at - 1], edges[at]);
+    }
+    EdgePoint strongest() const { return edges[0]; }
+    EdgePoint outermost() const
+    {
+        int far = 0;
+        for (int i = 1; i < count; ++i)
+            if (edges[i].rho > edges[far].rho)
+                far = i;
+        return edges[far];
+    }
+    const EdgePoint *nearest(const Circle &circle) const
+    {
+        const EdgePoint *found = nullptr;
+        for (int i = 0; i < count; ++i)
+            if (!found || residual(circle, edges[i]) < residual(circle, *found))
+                found = &edges[i];
+        return found;
+    }
+};
+
+// Geometric circle fit by fixed-point iteration from a starting centre.
+Circle fitCircle(const std::vector<EdgePoint> &points, Vec2 start)
+{
+    Circle circle{start, 0, 0, 0};
+    for (int iteration = 0; iteration < 30; ++iteration) {
+        double sumR = 0, sx = 0, sy = 0;
+        for (const EdgePoint &p : points) {
+            const double dx = p.x - circle.centre.x, dy = p.y - circle.centre.y;
+            const double r = std::max(std::hypot(dx, dy), 1e-9);
+            sumR += r;
+            sx += dx / r;
+            sy += dy / r;
+        }
+        const double n = static_cast<double>(points.size());
+        circle.radius = sumR / n;
+        double mx = 0, my = 0;
+        for (const EdgePoint &p : points)
+            mx += p.x, my += p.y;
+        const Vec2 next{mx / n - circle.radius * sx / n, my / n - circle.radius * sy / n};
+        const double step = std::hypot(next.x - circle.centre.x, next.y - circle.centre.y);
+        circle.centre = next;
+        if (step < 1e-4)
+            break;
+    }
+    return circle;
+}
+
+double residual(const Circle &circle, const EdgePoint &p)
+{
+    return std::fabs(std::hypot(p.x - circle.centre.x, p.y - circle.centre.y) - circle.radius);
+}
+
+} // namespace
+
+std::optional<Circle> fitOutline(const GraySampler &sampler, Vec2 guess, double radius, const OutlineLimits &limits)
+{
+    if (!(radius > 1) || !std::isfinite(guess.x) || !std::isfinite(guess.y))
+        return std::nullopt;
+    const double spacing = std::max(1.0, radius / kMaxRadiusSamples);
+    const double r = radius / spacing;
+    const int half = static_cast<int>(std::ceil(1.6 * r + 3));
+    cv::Mat patch = sampler.sample(guess, spacing, cv::Size(2 * half + 1, 2 * half + 1));
+    cv::GaussianBlur(patch, patch, cv::Size(5, 5), 1.0);
+
+    const double inner = std::max(1.5, 0.55 * r), outer = 1.5 * r + 1.5;
+    const double spread = 0.35 * r + 1;
+    const double minSlope = limits.minSlope * spacing;
+    // Per ray, the few strongest edges: the outline, but also a seam, the
+    // shading of the ball or the background may give one.
+    std::vector<RayEdges> rays;
+    rays.reserve(kRays);
+    std::vector<double> profile;
+    for (int ray = 0; ray < kRays; ++ray) {
+        const double angle = 2 * kPi * ray / kRays;
+        const double cx = std::cos(angle), cy = std::sin(angle);
+        auto at = [&](double rho) { return bilinear(patch, half + rho * cx, half + rho * cy); };
+        profile.clear();
+        for (double rho = inner; rho <= outer; rho += 0.5)
+            profile.push_back(std::fabs(at(rho + 0.5) - at(rho - 0.5)));
+        RayEdges edges;
+        const double strongest = *std::max_element(profile.begin(), profile.end());
+        for (std::size_t i = 1; i + 1 < profile.size(); ++i) {
+            const double slope = profile[i];
+            if (slope < minSlope || slope < 0.3 * strongest || slope < profile[i - 1] || slope < profile[i + 1])
+                continue;
+            const double curvature = profile[i - 1] - 2 * slope + profile[i + 1];
+            const double offset =
+                curvature < 0 ? std::clamp(0.5 * (profile[i - 1] - profile[i + 1]) / curvature, -0.5, 0.5) * 0.5 : 0.0;
+            const double rho = inner + 0.5 * i + offset;
+            const double d = (rho - r) / spread;
+            edges.add(
+                {guess.x + spacing * rho * cx, guess.y + spacing * rho * cy, slope * std::exp(-0.5 * d * d), rho});
+        }
+        rays.push_back(edges);
+    }
+
+    // Hypotheses: the expected circle, the strongest edges, the outermost
+    // edges, and a circle a little larger than expected.
+    // Edges of a true outline lie within a pixel of it, whatever its size;
+    // a loose tolerance lets a large circle collect texture edges.
+    const double maxRms = limits.maxRms * (1 + radius / 40);
+    const double tolerance = 0.8 + 0.03 * radius;
+    std::optional<Circle> best;
+    for (int hypothesis = 0; hypothesis < 4; ++hypothesis) {
+        Circle circle{guess, hypothesis == 3 ? 1.1 * radius : radius, 0, 0};
+        if (hypothesis == 1 || hypothesis == 2) {
+            std::vector<EdgePoint> points;
+            for (const RayEdges &edges : rays)
+                if (edges.count > 0)
+                    points.push_back(hypothesis == 1 ? edges.strongest() : edges.outermost());
+            if (points.size() < limits.minSupport * kRays)
+                continue;
+            circle = fitCircle(points, guess);
+        }
+        std::vector<EdgePoint> kept;
+        for (int round = 0; round < 4; ++round) {
+            const double limit = round == 0 ? 3 * tolerance : tolerance;
+            kept.clear();
+            for (const RayEdges &edges : rays) {
+                const EdgePoint *nearest = edges.nearest(circle);
+                if (nearest && residual(circle, *nearest) <= limit)
+                    kept.push_back(*nearest);
+            }
+            if (kept.size() < limits.minSupport * kRays)
+                break;
+            circle = fitCircle(kept, circle.centre);
+        }
+        if (kept.size() < limits.minSupport * kRays || !std::isfinite(circle.centre.x))
+            continue;
+        double sum = 0;
+        for (const EdgePoint &p : kept)
+            sum += residual(circle, p) * residual(circle, p);
+        circle.rms = std::sqrt(sum / kept.size());
+        circle.support = static_cast<double>(kept.size()) / kRays;
+        if (circle.rms > maxRms)
+            continue;
+        // A lit cap or a seam inside the ball can make a circle too, always
+        // a smaller one: at the start the outline is the largest circle;
+        // later, of those of the expected size, the one most rays agree on.
+        bool better = !best;
+        if (limits.expectedRadius > 0) {
+            // Smaller circles are the suspect ones: less room that way.
+            const double change = circle.radius - limits.expectedRadius;
+            if (change > limits.radiusChange * limits.expectedRadius + 0.6
+                || -change > 0.5 * limits.radiusChange * limits.expectedRadius + 0.3)
+                continue;
+            better = better || (circle.radius > best->radius + 0.3 && circle.support > best->support - 0.2)
+                     || (circle.radius > best->radius - 0.3 && circle.support > best->support + 0.2);
+        } else {
+            better = better || circle.radius > best->radius + 0.3
+                     || (std::fabs(circle.radius - best->radius) <= 0.3 && circle.support > best->support);
+        }
+        if (better)
+            best = circle;
+    }
+    return best;
+}
+
+} // namespace zorvane
