@@ -1,0 +1,186 @@
+#!/usr/bin/env bash
+# Cross-builds Zorvane for 64-bit Windows from Debian's own sources: the
+# MinGW-w64 compilers, and the source packages of the exact FFmpeg, OpenCV
+# and Qt versions the Linux build uses. Each part goes into its own prefix
+# under the cache folder and is skipped when already built for its version.
+# Heavy steps run under nice with at most ZORVANE_WINDOWS_JOBS jobs (2), so
+# the machine stays usable.
+#
+#   scripts/windows.sh [all|fetch|ffmpeg|opencv|qtbase|qtsvg|qttranslations|zorvane|package]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cache=${ZORVANE_WINDOWS_CACHE:-$HOME/.cache/zorvane-windows}
+jobs=${ZORVANE_WINDOWS_JOBS:-2}
+host=x86_64-w64-mingw32
+toolchain=$root/cmake/mingw-w64-x86_64.cmake
+out=$root/build-windows
+mkdir -p "$cache/src" "$cache/logs"
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo=sudo
+
+install_tools() {
+  local packages=(
+    g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 nsis wine64 cmake ninja-build
+    pkg-config dpkg-dev zip xvfb
+    nasm                              # FFmpeg's x86 assembly
+    qt6-base-dev-tools qt6-base-dev   # host moc/rcc/uic/syncqt for QT_HOST_PATH
+    qt6-tools-dev-tools               # host lrelease for the translations
+    libz-mingw-w64-dev                # zlib for OpenCV's core
+    perl python3                      # Qt's and OpenCV's configure helpers
+  )
+  local missing=() package
+  for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+      missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# apt run on a sources folder and index of our own: the system's sources
+# and lists stay as they are.
+own_apt() {
+  apt-get -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$cache/apt/sources.list.d" \
+    -o Dir::State::Lists="$cache/apt/lists" -o Dir::Cache="$cache/apt/cache" \
+    -o Dir::Cache::pkgcache="" -o Dir::Cache::srcpkgcache="" "$@"
+}
+
+prepare_apt_sources() {
+  mkdir -p "$cache/apt/sources.list.d" "$cache/apt/lists/partial" "$cache/apt/cache/archives/partial"
+  # The same archives, suites, components and keys as the binary packages.
+  sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+    > "$cache/apt/sources.list.d/zorvane-windows-src.sources"
+  local stamp=$cache/apt/updated
+  if [ ! -e "$stamp" ] || [ -n "$(find "$stamp" -mmin +1440)" ]; then
+    own_apt update
+    touch "$stamp"
+  fi
+}
+
+# "source-name version" of the source package behind an installed package.
+source_of() {
+  dpkg-query -W -f='${source:Package} ${source:Version}\n' "$1"
+}
+
+# Upstream version without the epoch, for folder names.
+plain_version() {
+  local v=${1#*:}
+  echo "$v"
+}
+
+# Fetches (once) the source package and prints its unpacked folder.
+fetch_source() {
+  local name version dir
+  read -r name version < <(source_of "$1")
+  dir=$cache/src/$name-$(plain_version "$version")
+  if [ ! -d "$dir" ]; then
+    prepare_apt_sources
+    rm -rf "$dir.tmp" && mkdir -p "$dir.tmp"
+    if ! (cd "$dir.tmp" && own_apt source --download-only "$name=$version" >&2 &&
+      dpkg-source -x ./*.dsc unpacked >&2); then
+      rm -rf "$dir.tmp"
+      echo "Cannot fetch the source package $name $version from the archive" >&2
+      return 1
+    fi
+    mv "$dir.tmp/unpacked" "$dir"
+    mkdir -p "$dir/../archives" && mv "$dir.tmp"/* "$dir/../archives/" 2>/dev/null || true
+    rm -rf "$dir.tmp"
+  fi
+  echo "$dir"
+}
+
+# Runs a build step once per version: $1 part name, $2 installed package
+# whose source it is; the rest is the command, run with the source folder
+# and the prefix as arguments. Times and the load go to the part's log.
+build_part() {
+  local part=$1 package=$2 src version prefix started
+  shift 2
+  src=$(fetch_source "$package")
+  read -r _ version < <(source_of "$package")
+  prefix=$cache/$part-$(plain_version "$version")
+  if [ -e "$prefix/.built" ]; then
+    echo "$part $version: already built in $prefix"
+    return 0
+  fi
+  echo "$part $version: building into $prefix (log in $cache/logs/$part.log)"
+  started=$(date +%s)
+  {
+    echo "start $(date -u) load $(cut -d' ' -f1-3 /proc/loadavg)"
+    "$@" "$src" "$prefix"
+    echo "end $(date -u) load $(cut -d' ' -f1-3 /proc/loadavg)"
+  } >"$cache/logs/$part.log" 2>&1 || {
+    echo "$part failed, see $cache/logs/$part.log" >&2
+    tail -n 20 "$cache/logs/$part.log" >&2
+    return 1
+  }
+  echo "$part: $(($(date +%s) - started)) s, load now $(cut -d' ' -f1-3 /proc/loadavg)" |
+    tee -a "$cache/logs/timings.txt"
+  touch "$prefix/.built"
+}
+
+# LGPL FFmpeg (no --enable-gpl/nonfree), shared DLLs, nothing but what the
+# reader uses: demuxing, decoding, parsing and swscale; no encoders, muxers,
+# network, devices or filters.
+ffmpeg_build() {
+  local src=$1 prefix=$2 build=$cache/build/ffmpeg
+  local demuxers=avi,mov,matroska,mpegps,mpegts,mpegvideo,asf,h264,hevc,m4v,mjpeg,rawvideo,ivf,ogg,flv,image2
+  local decoders=h264,hevc,mpeg4,msmpeg4v1,msmpeg4v2,msmpeg4v3,mpeg1video,mpeg2video,mjpeg,vp8,vp9,wmv1,wmv2,wmv3,vc1,theora,rawvideo,cinepak,huffyuv,ffv1,h263,flv,dvvideo,prores,utvideo,indeo5,qtrle,msvideo1
+  local parsers=h264,hevc,mpeg4video,mpegvideo,mjpeg,vp8,vp9,vc1,av1,h263
+  rm -rf "$build" && mkdir -p "$build"
+  cd "$build"
+  nice -n 19 "$src/configure" --prefix="$prefix" \
+    --enable-cross-compile --target-os=mingw32 --arch=x86_64 --cross-prefix=$host- \
+    --pkg-config=pkg-config --enable-shared --disable-static \
+    --disable-autodetect --enable-w32threads \
+    --disable-programs --disable-doc --disable-network --disable-everything \
+    --disable-avdevice --disable-avfilter --disable-postproc --disable-swresample \
+    --enable-protocol=file --enable-demuxer=$demuxers --enable-decoder=$decoders \
+    --enable-parser=$parsers --enable-bsf=h264_mp4toannexb,hevc_mp4toannexb
+  nice -n 19 make -j"$jobs"
+  make install
+  cp "$src/COPYING.LGPLv2.1" "$src/LICENSE.md" "$prefix/"
+}
+
+# OpenCV's core and imgproc alone, as DLLs, with nothing downloaded (no IPP,
+# no ADE) and no optional libraries but zlib, which core's file storage needs.
+opencv_build() {
+  local src=$1 prefix=$2 build=$cache/build/opencv
+  rm -rf "$build" && mkdir -p "$build"
+  nice -n 19 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DBUILD_LIST=core,imgproc -DBUILD_SHARED_LIBS=ON -DBUILD_ZLIB=OFF \
+    -DBUILD_TESTS=OFF -DBUILD_PERF_TESTS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_opencv_apps=OFF \
+    -DBUILD_JAVA=OFF -DBUILD_opencv_python3=OFF -DBUILD_DOCS=OFF -DOPENCV_GENERATE_PKGCONFIG=OFF \
+    -DWITH_IPP=OFF -DWITH_ADE=OFF -DWITH_ITT=OFF -DWITH_OPENCL=OFF -DWITH_EIGEN=OFF \
+    -DWITH_LAPACK=OFF -DWITH_PROTOBUF=OFF -DWITH_FFMPEG=OFF -DWITH_DSHOW=OFF -DWITH_MSMF=OFF \
+    -DWITH_WIN32UI=OFF -DWITH_OPENEXR=OFF -DWITH_JPEG=OFF -DWITH_PNG=OFF -DWITH_TIFF=OFF \
+    -DWITH_WEBP=OFF -DWITH_OPENJPEG=OFF -DWITH_JASPER=OFF -DWITH_IMGCODEC_HDR=OFF \
+    -DWITH_QUIRC=OFF -DWITH_VTK=OFF -DWITH_GTK=OFF -DWITH_QT=OFF -DWITH_1394=OFF \
+    -DCV_TRACE=OFF -DOPENCV_ENABLE_NONFREE=OFF -DINSTALL_CREATE_DISTRIB=OFF
+  nice -n 19 ninja -C "$build" -j"$jobs"
+  ninja -C "$build" install
+  cp "$src/LICENSE" "$prefix/LICENSE.opencv"
+}
+
+opencv_part() { build_part opencv libopencv-core-dev opencv_build; }
+
+ffmpeg_part() { build_part ffmpeg libavcodec-dev ffmpeg_build; }
+
+main() {
+  local step
+  for step in "${@:-all}"; do
+    case $step in
+      tools) install_tools ;;
+      fetch) for p in libavcodec-dev libopencv-core-dev qt6-base-dev qt6-svg-dev qt6-translations-l10n; do fetch_source "$p" >/dev/null; done ;;
+      ffmpeg) ffmpeg_part ;;
+      opencv) opencv_part ;;
+      *) echo "unknown step $step" >&2; exit 2 ;;
+    esac
+  done
+}
+
+# Sourcing the script gives its functions alone.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then main "$@"; fi
