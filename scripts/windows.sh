@@ -169,6 +169,62 @@ opencv_part() { build_part opencv libopencv-core-dev opencv_build; }
 
 ffmpeg_part() { build_part ffmpeg libavcodec-dev ffmpeg_build; }
 
+# Qt base: Core, Gui, Widgets and the windows platform plugin as DLLs. The
+# tools that run during the build (moc, rcc, uic, syncqt) are the host's,
+# from the same Qt version in Debian (QT_HOST_PATH).
+qtbase_build() {
+  local src=$1 prefix=$2 build=$cache/build/qtbase
+  rm -rf "$build" && mkdir -p "$build"
+  nice -n 19 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=ON \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DQT_QMAKE_TARGET_MKSPEC=win32-g++ -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
+    -DQT_BUILD_BENCHMARKS=OFF -DQT_BUILD_MANUAL_TESTS=OFF \
+    -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF \
+    -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_testlib=OFF \
+    -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_icu=OFF -DFEATURE_glib=OFF \
+    -DFEATURE_pkg_config=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF \
+    -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF -DFEATURE_system_harfbuzz=OFF \
+    -DFEATURE_system_freetype=OFF -DFEATURE_sql_sqlite=OFF -DFEATURE_openssl=OFF
+  nice -n 19 ninja -C "$build" -j"$jobs"
+  ninja -C "$build" install
+  cp "$src/LICENSES/LGPL-3.0-only.txt" "$src/LICENSES/GPL-3.0-only.txt" "$prefix/"
+}
+
+# Qt SVG on the Qt base above (the measure plots draw SVG).
+qtsvg_build() {
+  local src=$1 prefix=$2 build=$cache/build/qtsvg
+  rm -rf "$build" && mkdir -p "$build"
+  nice -n 19 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DZORVANE_WINDOWS_PREFIXES="$(qtbase_prefix)" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DQT_HOST_PATH=/usr \
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
+  nice -n 19 ninja -C "$build" -j"$jobs"
+  ninja -C "$build" install
+}
+
+# Qt's French translations (the standard dialogs' texts), compiled with
+# the host's lrelease; the .qm files are the same on every system.
+qttranslations_build() {
+  local src=$1 prefix=$2 ts lrelease=/usr/lib/qt6/bin/lrelease
+  mkdir -p "$prefix/translations"
+  for ts in "$src"/translations/qt*_fr.ts; do
+    "$lrelease" -silent "$ts" -qm "$prefix/translations/$(basename "${ts%.ts}").qm"
+  done
+}
+
+prefix_of() {
+  local part=$1 package=$2 version
+  read -r _ version < <(source_of "$package")
+  echo "$cache/$part-$(plain_version "$version")"
+}
+qtbase_prefix() { prefix_of qtbase qt6-base-dev; }
+qtsvg_prefix() { prefix_of qtsvg qt6-svg-dev; }
+
+qtbase_part() { build_part qtbase qt6-base-dev qtbase_build; }
+qtsvg_part() { build_part qtsvg qt6-svg-dev qtsvg_build; }
+qttranslations_part() { build_part qttranslations qt6-translations-l10n qttranslations_build; }
+
 main() {
   local step
   for step in "${@:-all}"; do
@@ -177,6 +233,9 @@ main() {
       fetch) for p in libavcodec-dev libopencv-core-dev qt6-base-dev qt6-svg-dev qt6-translations-l10n; do fetch_source "$p" >/dev/null; done ;;
       ffmpeg) ffmpeg_part ;;
       opencv) opencv_part ;;
+      qtbase) qtbase_part ;;
+      qtsvg) qtsvg_part ;;
+      qttranslations) qttranslations_part ;;
       *) echo "unknown step $step" >&2; exit 2 ;;
     esac
   done
