@@ -8,7 +8,7 @@
 #
 #   scripts/windows.sh [all|fetch|ffmpeg|opencv|qtbase|qtsvg|qttranslations|zorvane|package]
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache=${ZORVANE_WINDOWS_CACHE:-$HOME/.cache/zorvane-windows}
 jobs=${ZORVANE_WINDOWS_JOBS:-2}
 host=x86_64-w64-mingw32
@@ -225,6 +225,143 @@ qtbase_part() { build_part qtbase qt6-base-dev qtbase_build; }
 qtsvg_part() { build_part qtsvg qt6-svg-dev qtsvg_build; }
 qttranslations_part() { build_part qttranslations qt6-translations-l10n qttranslations_build; }
 
+ffmpeg_prefix() { prefix_of ffmpeg libavcodec-dev; }
+opencv_prefix() { prefix_of opencv libopencv-core-dev; }
+qttranslations_prefix() { prefix_of qttranslations qt6-translations-l10n; }
+
+project_version() {
+  sed -n 's/^project(Zorvane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt"
+}
+
+# Zorvane itself, against the parts above; no tests (they run on Linux).
+zorvane_build() {
+  local prefixes
+  prefixes="$(ffmpeg_prefix);$(opencv_prefix);$(qtbase_prefix);$(qtsvg_prefix)"
+  nice -n 19 cmake -S "$root" -B "$out/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DZORVANE_WINDOWS_PREFIXES="$prefixes" -DCMAKE_BUILD_TYPE=Release \
+    -DZORVANE_BUILD_TESTS=OFF -DQT_HOST_PATH=/usr \
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+  nice -n 19 ninja -C "$out/build" -j"$jobs" zorvane zorvane-inspect
+}
+
+# The icon as a .ico of PNG images, drawn by the Linux build's own icon
+# program (the same pictures as the Debian package's).
+make_icon() {
+  local ico=$1 linux_build=${ZORVANE_BUILD_DIR:-$root/build} icons
+  icons=$(mktemp -d)
+  nice -n 19 ninja -C "$linux_build" zorvane-render-icon >/dev/null
+  QT_QPA_PLATFORM=offscreen "$linux_build/packaging/zorvane-render-icon" "$icons" 16 24 32 48 64 256
+  python3 - "$ico" "$icons"/{16,24,32,48,64,256}x*/zorvane.png <<'PY'
+import struct, sys
+images = [open(path, 'rb').read() for path in sys.argv[2:]]
+sizes = [struct.unpack('>II', data[16:24]) for data in images]
+header = struct.pack('<HHH', 0, 1, len(images))
+offset = 6 + 16 * len(images)
+entries = b''
+for data, (width, height) in zip(images, sizes):
+    entries += struct.pack('<BBBBHHII', width % 256, height % 256, 0, 0, 1, 32, len(data), offset)
+    offset += len(data)
+open(sys.argv[1], 'wb').write(header + entries + b''.join(images))
+PY
+  rm -rf "$icons"
+}
+
+# Windows' names for the video types the desktop entry lists.
+extensions_of_desktop_types() {
+  local mime
+  for mime in $(sed -n 's/^MimeType=//p' "$root/packaging/org.example.zorvane.desktop" | tr ';' ' '); do
+    case $mime in
+      video/x-msvideo | video/avi | video/msvideo) echo .avi ;;
+      video/mp4) printf '%s\n' .mp4 .m4v ;;
+      video/x-m4v) echo .m4v ;;
+      video/x-matroska) echo .mkv ;;
+      video/webm) echo .webm ;;
+      video/quicktime) echo .mov ;;
+      video/mpeg) printf '%s\n' .mpg .mpeg .m1v .m2v ;;
+      video/x-ms-wmv) echo .wmv ;;
+      video/x-ms-asf) echo .asf ;;
+      video/mp2t) printf '%s\n' .ts .m2ts ;;
+      *) echo "No Windows extension known for $mime" >&2; return 1 ;;
+    esac
+  done | sort -u
+}
+
+# The DLLs a program or DLL imports.
+imports_of() {
+  $host-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p'
+}
+
+# Copies into the stage every DLL the staged programs and plugins need
+# from the cross-built prefixes and the MinGW runtime, and fails on one
+# that is neither there nor a system DLL of Windows.
+stage_dlls() {
+  local stage=$1 search=("${@:2}") changed=1 file dll dir found
+  while [ $changed = 1 ]; do
+    changed=0
+    while IFS= read -r -d '' file; do
+      for dll in $(imports_of "$file"); do
+        [ -e "$stage/$dll" ] && continue
+        found=""
+        for dir in "${search[@]}"; do
+          [ -e "$dir/$dll" ] && found=$dir/$dll && break
+        done
+        if [ -n "$found" ]; then
+          cp "$found" "$stage/" && changed=1
+        elif [ -z "$(find /usr/lib/wine/x86_64-windows -maxdepth 1 -iname "$dll")" ]; then
+          echo "$file needs $dll, found nowhere" >&2
+          return 1
+        fi
+      done
+    done < <(find "$stage" -iname '*.exe' -print0 -o -iname '*.dll' -print0)
+  done
+}
+
+# The installer and the portable zip from the built program.
+package_windows() {
+  local version stage nsis qt svg tr
+  version=$(project_version)
+  stage=$out/stage/zorvane-$version
+  nsis=$out/stage/nsis
+  qt=$(qtbase_prefix) svg=$(qtsvg_prefix) tr=$(qttranslations_prefix)
+  rm -rf "$out/stage" && mkdir -p "$stage/platforms" "$stage/styles" "$stage/translations" "$stage/licences" "$nsis"
+  cp "$out/build/src/app/ui/zorvane.exe" "$out/build/src/app/zorvane-inspect.exe" "$stage/"
+  cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
+  cp "$qt"/plugins/styles/*.dll "$stage/styles/" 2>/dev/null || true
+  cp "$tr"/translations/*.qm "$stage/translations/"
+  printf '[Paths]\nPrefix = .\nPlugins = .\nTranslations = translations\n' >"$stage/qt.conf"
+  stage_dlls "$stage" "$(ffmpeg_prefix)/bin" "$(opencv_prefix)/x64/mingw/bin" "$(opencv_prefix)/bin" \
+    "$qt/bin" "$svg/bin" /usr/lib/gcc/$host/12-posix /usr/$host/lib
+  $host-strip "$stage"/*.exe "$stage"/*.dll "$stage"/*/*.dll
+
+  cp "$qt/LGPL-3.0-only.txt" "$stage/licences/Qt-LGPL-3.0.txt"
+  cp "$qt/GPL-3.0-only.txt" "$stage/licences/Qt-GPL-3.0.txt"
+  cp "$(ffmpeg_prefix)/COPYING.LGPLv2.1" "$stage/licences/FFmpeg-LGPL-2.1.txt"
+  cp "$(opencv_prefix)/LICENSE.opencv" "$stage/licences/OpenCV-Apache-2.0.txt"
+  {
+    echo "Zorvane $version uses these libraries, as separate DLLs that may be replaced:"
+    echo "  Qt 6 (Core, Gui, Widgets, SVG): GNU LGPL version 3"
+    echo "  FFmpeg (libavformat, libavcodec, libavutil, libswscale), built without"
+    echo "  GPL or non-free parts: GNU LGPL version 2.1 or later"
+    echo "  OpenCV (core, imgproc): Apache License 2.0"
+    echo "Their sources are Debian's source packages of the same versions."
+    for text in Qt-LGPL-3.0 Qt-GPL-3.0 FFmpeg-LGPL-2.1 OpenCV-Apache-2.0; do
+      printf '\n===== %s =====\n\n' "$text"
+      cat "$stage/licences/$text.txt"
+    done
+  } >"$stage/licences.txt"
+
+  make_icon "$stage/zorvane.ico"
+  extensions_of_desktop_types | sed 's/.*/${Associate} "&"/' >"$nsis/associations.nsh"
+  (cd "$stage" && find . -mindepth 1 -type f | sed 's|^\./||; s|/|\\|g; s|.*|Delete "$INSTDIR\\&"|'
+    find . -mindepth 1 -type d | sort -r | sed 's|^\./||; s|/|\\|g; s|.*|RMDir "$INSTDIR\\&"|') >"$nsis/installed.nsh"
+
+  makensis -V2 -DVERSION="$version" -DSTAGE="$stage" \
+    -DOUTFILE="$out/zorvane-$version-setup.exe" "$root/packaging/windows/zorvane.nsi"
+  (cd "$out/stage" && rm -f "$out/zorvane-$version-windows-portable.zip" &&
+    zip -qr9 "$out/zorvane-$version-windows-portable.zip" "zorvane-$version")
+  ls -l "$out/zorvane-$version-setup.exe" "$out/zorvane-$version-windows-portable.zip"
+}
+
 main() {
   local step
   for step in "${@:-all}"; do
@@ -236,6 +373,11 @@ main() {
       qtbase) qtbase_part ;;
       qtsvg) qtsvg_part ;;
       qttranslations) qttranslations_part ;;
+      zorvane) zorvane_build ;;
+      package) package_windows ;;
+      all)
+        main tools ffmpeg opencv qtbase qtsvg qttranslations zorvane package
+        return ;;
       *) echo "unknown step $step" >&2; exit 2 ;;
     esac
   done
