@@ -4,7 +4,8 @@
 # and Qt versions the Linux build uses. Each part goes into its own prefix
 # under the cache folder and is skipped when already built for its version.
 # Heavy steps run under nice with at most ZORVANE_WINDOWS_JOBS jobs (2), so
-# the machine stays usable.
+# the machine stays usable. Build folders are kept under the cache, so a
+# part stopped half way continues where it was at the next run.
 #
 #   scripts/windows.sh [all|fetch|ffmpeg|opencv|qtbase|qtsvg|qttranslations|zorvane|package]
 set -euo pipefail
@@ -129,16 +130,19 @@ ffmpeg_build() {
   local demuxers=avi,mov,matroska,mpegps,mpegts,mpegvideo,asf,h264,hevc,m4v,mjpeg,rawvideo,ivf,ogg,flv,image2
   local decoders=h264,hevc,mpeg4,msmpeg4v1,msmpeg4v2,msmpeg4v3,mpeg1video,mpeg2video,mjpeg,vp8,vp9,wmv1,wmv2,wmv3,vc1,theora,rawvideo,cinepak,huffyuv,ffv1,h263,flv,dvvideo,prores,utvideo,indeo5,qtrle,msvideo1
   local parsers=h264,hevc,mpeg4video,mpegvideo,mjpeg,vp8,vp9,vc1,av1,h263
-  rm -rf "$build" && mkdir -p "$build"
-  cd "$build"
-  nice -n 19 "$src/configure" --prefix="$prefix" \
+  local options=(--prefix="$prefix" \
     --enable-cross-compile --target-os=mingw32 --arch=x86_64 --cross-prefix=$host- \
     --pkg-config=pkg-config --enable-shared --disable-static \
     --disable-autodetect --enable-w32threads \
     --disable-programs --disable-doc --disable-network --disable-everything \
     --disable-avdevice --disable-avfilter --disable-postproc --disable-swresample \
     --enable-protocol=file --enable-demuxer=$demuxers --enable-decoder=$decoders \
-    --enable-parser=$parsers --enable-bsf=h264_mp4toannexb,hevc_mp4toannexb
+    --enable-parser=$parsers --enable-bsf=h264_mp4toannexb,hevc_mp4toannexb)
+  mkdir -p "$build" && cd "$build"
+  if [ "$(cat configured 2>/dev/null)" != "${options[*]}" ]; then
+    nice -n 19 "$src/configure" "${options[@]}"
+    echo "${options[*]}" >configured
+  fi
   nice -n 19 make -j"$jobs"
   make install
   cp "$src/COPYING.LGPLv2.1" "$src/LICENSE.md" "$prefix/"
@@ -148,7 +152,6 @@ ffmpeg_build() {
 # no ADE) and no optional libraries but zlib, which core's file storage needs.
 opencv_build() {
   local src=$1 prefix=$2 build=$cache/build/opencv
-  rm -rf "$build" && mkdir -p "$build"
   nice -n 19 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DBUILD_LIST=core,imgproc -DBUILD_SHARED_LIBS=ON -DBUILD_ZLIB=OFF \
@@ -174,7 +177,6 @@ ffmpeg_part() { build_part ffmpeg libavcodec-dev ffmpeg_build; }
 # from the same Qt version in Debian (QT_HOST_PATH).
 qtbase_build() {
   local src=$1 prefix=$2 build=$cache/build/qtbase
-  rm -rf "$build" && mkdir -p "$build"
   nice -n 19 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=ON \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
@@ -194,7 +196,6 @@ qtbase_build() {
 # Qt SVG on the Qt base above (the measure plots draw SVG).
 qtsvg_build() {
   local src=$1 prefix=$2 build=$cache/build/qtsvg
-  rm -rf "$build" && mkdir -p "$build"
   nice -n 19 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DZORVANE_WINDOWS_PREFIXES="$(qtbase_prefix)" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$prefix" -DQT_HOST_PATH=/usr \
