@@ -23,7 +23,8 @@ sudo=""
 install_tools() {
   local packages=(
     g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 nsis wine64 cmake ninja-build
-    pkg-config dpkg-dev zip xvfb
+    pkg-config dpkg-dev zip
+    xvfb xdotool imagemagick          # scripts/windows-smoke.sh
     nasm                              # FFmpeg's x86 assembly
     qt6-base-dev-tools qt6-base-dev   # host moc/rcc/uic/syncqt for QT_HOST_PATH
     qt6-tools-dev-tools               # host lrelease for the translations
@@ -108,11 +109,14 @@ build_part() {
   fi
   echo "$part $version: building into $prefix (log in $cache/logs/$part.log)"
   started=$(date +%s)
-  {
+  # In the background so that set -e holds inside the step (it does not in
+  # a command tested by ||): a failed command stops the step there.
+  (
     echo "start $(date -u) load $(cut -d' ' -f1-3 /proc/loadavg)"
     "$@" "$src" "$prefix"
     echo "end $(date -u) load $(cut -d' ' -f1-3 /proc/loadavg)"
-  } >"$cache/logs/$part.log" 2>&1 || {
+  ) >>"$cache/logs/$part.log" 2>&1 &
+  wait $! || {
     echo "$part failed, see $cache/logs/$part.log" >&2
     tail -n 20 "$cache/logs/$part.log" >&2
     return 1
