@@ -42,7 +42,7 @@ inspect_both() {
     [ "$arg" = "$video" ] && arg=$winvideo
     args+=("$arg")
   done
-  wine64 "$windows/zorvane-inspect.exe" "${args[@]}" 2>&1 | tr -d '\r' >"$scratch/windows/out" || true
+  wine "$windows/zorvane-inspect.exe" "${args[@]}" 2>&1 | tr -d '\r' >"$scratch/windows/out" || true
   if ! cmp -s "$scratch/linux/out" "$scratch/windows/out"; then
     diff "$scratch/linux/out" "$scratch/windows/out" >&2 || true
     fail "zorvane-inspect $1 differs from Linux"
@@ -65,7 +65,7 @@ click_and_save() {
   if [ "$which" = linux ]; then
     "$linux_build/src/app/ui/zorvane" "$video" >/dev/null 2>&1 &
   else
-    wine64 "$windows/zorvane.exe" "$winvideo" >/dev/null 2>&1 &
+    wine "$windows/zorvane.exe" "$winvideo" >/dev/null 2>&1 &
   fi
   local program=$!
   window=""

@@ -22,7 +22,7 @@ sudo=""
 
 install_tools() {
   local packages=(
-    g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 nsis wine64 cmake ninja-build
+    g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 nsis wine wine64 cmake ninja-build
     pkg-config dpkg-dev zip
     xvfb xdotool imagemagick          # scripts/windows-smoke.sh
     nasm                              # FFmpeg's x86 assembly
@@ -312,7 +312,7 @@ stage_dlls() {
         done
         if [ -n "$found" ]; then
           cp "$found" "$stage/" && changed=1
-        elif [ -z "$(find /usr/lib/wine/x86_64-windows -maxdepth 1 -iname "$dll")" ]; then
+        elif [ -z "$(find /usr/lib/x86_64-linux-gnu/wine/x86_64-windows -maxdepth 1 -iname "$dll")" ]; then
           echo "$file needs $dll, found nowhere" >&2
           return 1
         fi
