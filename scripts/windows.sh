@@ -143,6 +143,8 @@ ffmpeg_build() {
     --enable-protocol=file --enable-demuxer=$demuxers --enable-decoder=$decoders \
     --enable-parser=$parsers --enable-bsf=h264_mp4toannexb,hevc_mp4toannexb)
   mkdir -p "$build" && cd "$build"
+  # Configured already with the same options: configuring again would
+  # rebuild everything.
   if [ "$(cat configured 2>/dev/null)" != "${options[*]}" ]; then
     nice -n 19 "$src/configure" "${options[@]}"
     echo "${options[*]}" >configured
