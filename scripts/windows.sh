@@ -156,11 +156,13 @@ ffmpeg_build() {
 
 # OpenCV's core and imgproc alone, as DLLs, with nothing downloaded (no IPP,
 # no ADE) and no optional libraries but zlib, which core's file storage needs.
+# Unversioned names (opencv_core.dll) so that FindOpenCVCore finds them as
+# on Linux.
 opencv_build() {
   local src=$1 prefix=$2 build=$cache/build/opencv
   nice -n 19 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DBUILD_LIST=core,imgproc -DBUILD_SHARED_LIBS=ON -DBUILD_ZLIB=OFF \
+    -DBUILD_LIST=core,imgproc -DBUILD_SHARED_LIBS=ON -DBUILD_ZLIB=OFF -DOPENCV_DLLVERSION= \
     -DBUILD_TESTS=OFF -DBUILD_PERF_TESTS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_opencv_apps=OFF \
     -DBUILD_JAVA=OFF -DBUILD_opencv_python3=OFF -DBUILD_DOCS=OFF -DOPENCV_GENERATE_PKGCONFIG=OFF \
     -DWITH_IPP=OFF -DWITH_ADE=OFF -DWITH_ITT=OFF -DWITH_OPENCL=OFF -DWITH_EIGEN=OFF \
