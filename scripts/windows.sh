@@ -150,7 +150,7 @@ ffmpeg_build() {
     echo "${options[*]}" >configured
   fi
   nice -n 19 make -j"$jobs"
-  make install
+  nice -n 19 make install
   cp "$src/COPYING.LGPLv2.1" "$src/LICENSE.md" "$prefix/"
 }
 
@@ -172,7 +172,7 @@ opencv_build() {
     -DWITH_QUIRC=OFF -DWITH_VTK=OFF -DWITH_GTK=OFF -DWITH_QT=OFF -DWITH_1394=OFF \
     -DCV_TRACE=OFF -DOPENCV_ENABLE_NONFREE=OFF -DINSTALL_CREATE_DISTRIB=OFF
   nice -n 19 ninja -C "$build" -j"$jobs"
-  ninja -C "$build" install
+  nice -n 19 ninja -C "$build" install
   cp "$src/LICENSE" "$prefix/LICENSE.opencv"
 }
 
@@ -197,7 +197,7 @@ qtbase_build() {
     -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF -DFEATURE_system_harfbuzz=OFF \
     -DFEATURE_system_freetype=OFF -DFEATURE_sql_sqlite=OFF -DFEATURE_openssl=OFF
   nice -n 19 ninja -C "$build" -j"$jobs"
-  ninja -C "$build" install
+  nice -n 19 ninja -C "$build" install
   cp "$src/LICENSES/LGPL-3.0-only.txt" "$src/LICENSES/GPL-3.0-only.txt" "$prefix/"
 }
 
@@ -209,7 +209,7 @@ qtsvg_build() {
     -DCMAKE_INSTALL_PREFIX="$prefix" -DQT_HOST_PATH=/usr \
     -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
   nice -n 19 ninja -C "$build" -j"$jobs"
-  ninja -C "$build" install
+  nice -n 19 ninja -C "$build" install
 }
 
 # Qt's French translations (the standard dialogs' texts), compiled with
