@@ -63,7 +63,7 @@ click_and_save() {
   sleep 2
   export DISPLAY=$display XDG_CONFIG_HOME=$scratch/$which/config XDG_STATE_HOME=$scratch/$which/state
   if [ "$which" = linux ]; then
-    "$linux_build/src/app/ui/zorvane" "$video" >/dev/null 2>&1 &
+    "$linux_build/src/app/zorvane" "$video" >/dev/null 2>&1 &
   else
     wine "$windows/zorvane.exe" "$winvideo" >/dev/null 2>&1 &
   fi

@@ -333,7 +333,7 @@ package_windows() {
   nsis=$out/stage/nsis
   qt=$(qtbase_prefix) svg=$(qtsvg_prefix) tr=$(qttranslations_prefix)
   rm -rf "$out/stage" && mkdir -p "$stage/platforms" "$stage/styles" "$stage/translations" "$stage/licences" "$nsis"
-  cp "$out/build/src/app/ui/zorvane.exe" "$out/build/src/app/zorvane-inspect.exe" "$stage/"
+  cp "$out/build/src/app/zorvane.exe" "$out/build/src/app/zorvane-inspect.exe" "$stage/"
   cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
   cp "$qt"/plugins/styles/*.dll "$stage/styles/" 2>/dev/null || true
   cp "$tr"/translations/*.qm "$stage/translations/"
