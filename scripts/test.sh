@@ -11,4 +11,8 @@ status=0
 (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)") || status=1
 "$root/scripts/fuzz.sh" smoke || status=1
 "$root/scripts/check-package.sh" || status=1
+# The Windows build is checked only where scripts/windows.sh made one.
+if [ -d "$root/build-windows/stage" ]; then
+  "$root/scripts/windows-smoke.sh" || [ $? -eq 77 ] || status=1
+fi
 exit $status

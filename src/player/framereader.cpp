@@ -24,7 +24,15 @@ extern "C" {
 #include <utility>
 #include <vector>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX // std::min and std::max stay usable
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace zorvane {
 namespace {
@@ -618,11 +626,19 @@ std::size_t FrameReader::cacheBudgetFor(std::uint64_t memoryBytes)
 
 std::size_t FrameReader::machineCacheBudget()
 {
+#ifdef _WIN32
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof(status);
+    if (!GlobalMemoryStatusEx(&status) || status.ullTotalPhys == 0)
+        return kCacheBudgetBytes;
+    return cacheBudgetFor(status.ullTotalPhys);
+#else
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGE_SIZE);
     if (pages <= 0 || pageSize <= 0)
         return kCacheBudgetBytes;
     return cacheBudgetFor(static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize));
+#endif
 }
 
 std::unique_ptr<FrameSource> openFrameSource(const std::string &path)

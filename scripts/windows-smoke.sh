@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Runs the Windows build made by scripts/windows.sh under Wine, on a
+# virtual display, and compares it with the Linux build on the same
+# generated video, in a folder whose name has an accent and a space:
+#  - zorvane-inspect.exe --version, frames --times and track print what the
+#    Linux zorvane-inspect prints (Windows' CR LF line ends aside: stdout
+#    is in text mode there);
+#  - zorvane.exe opens the video, steps, takes clicks on the ball and saves
+#    a sequence whose bytes equal the Linux program's for the same clicks.
+# Exits 77 (skipped) when no Windows build is present.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+linux_build=${ZORVANE_BUILD_DIR:-$root/build}
+cache=${ZORVANE_WINDOWS_CACHE:-$HOME/.cache/zorvane-windows}
+version=$(sed -n 's/^project(Zorvane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+windows=$root/build-windows/stage/zorvane-$version
+if [ ! -e "$windows/zorvane-inspect.exe" ] || [ ! -e "$windows/zorvane.exe" ]; then
+  echo "No Windows build in $windows: run scripts/windows.sh first"
+  exit 77
+fi
+
+fail() { echo "windows smoke: $*" >&2; exit 1; }
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+[ -d "$WINEPREFIX" ] || wineboot --init >/dev/null 2>&1
+
+folder="$scratch/vidéo d'essai"
+mkdir -p "$folder" "$scratch/linux" "$scratch/windows"
+video="$folder/balle lancée.avi"
+# A white ball crossing a magenta picture: the magenta tells where the
+# picture is on the screen, the ball where to click.
+ffmpeg -nostdin -loglevel error -f lavfi -i "color=c=0xff00ff:size=160x120:rate=25:duration=1" \
+  -f lavfi -i "color=c=white:size=12x12:rate=25:duration=1" \
+  -filter_complex "[0][1]overlay=x='20+t*100':y=54" -c:v mpeg4 -q:v 2 "$video"
+winvideo=$(winepath -w "$video")
+
+inspect_both() {
+  "$linux_build/src/app/zorvane-inspect" "$@" >"$scratch/linux/out" 2>&1 || true
+  local args=() arg
+  for arg in "$@"; do
+    [ "$arg" = "$video" ] && arg=$winvideo
+    args+=("$arg")
+  done
+  wine "$windows/zorvane-inspect.exe" "${args[@]}" 2>&1 | tr -d '\r' >"$scratch/windows/out" || true
+  if ! cmp -s "$scratch/linux/out" "$scratch/windows/out"; then
+    diff "$scratch/linux/out" "$scratch/windows/out" >&2 || true
+    fail "zorvane-inspect $1 differs from Linux"
+  fi
+  echo "zorvane-inspect $1: same as Linux ($(head -n 1 "$scratch/windows/out"))"
+}
+inspect_both --version
+inspect_both frames "$video" --times
+inspect_both track "$video" --from 0 --at 26 60 --to 24
+
+# The window: both programs get the same clicks on the same frames, in a
+# display of their own, with fresh settings and journals.
+click_and_save() {
+  local which=$1 out=$2 display window shot box x y
+  display=$(for n in $(seq 91 120); do [ -e /tmp/.X11-unix/X$n ] || { echo ":$n"; break; }; done)
+  Xvfb "$display" -screen 0 1280x800x24 >/dev/null 2>&1 &
+  local xvfb=$!
+  sleep 2
+  export DISPLAY=$display XDG_CONFIG_HOME=$scratch/$which/config XDG_STATE_HOME=$scratch/$which/state
+  if [ "$which" = linux ]; then
+    "$linux_build/src/app/zorvane" "$video" >/dev/null 2>&1 &
+  else
+    wine "$windows/zorvane.exe" "$winvideo" >/dev/null 2>&1 &
+  fi
+  local program=$!
+  window=""
+  for _ in $(seq 60); do
+    window=$(xdotool search --onlyvisible --name Zorvane 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+    sleep 1
+  done
+  [ -n "$window" ] || fail "the $which window did not open"
+  sleep 3 # the one-second video plays to its last frame
+  shot=$scratch/$which/shot.png
+  import -window root "$shot"
+  # The picture's place on the screen: the bounding box of the magenta.
+  box=$(convert "$shot" -fuzz 25% -fill black +opaque '#ff00ff' -format '%@' info:)
+  x=${box#*+}; y=${x#*+}; x=${x%%+*}
+  [ -n "$x" ] && [ -n "$y" ] || fail "no picture found in the $which window"
+  # Clicks on the ball's middle in three frames: the last one (ball at
+  # x 116 to 128), then two steps back (4 pixels a frame).
+  xdotool mousemove $((x + 122)) $((y + 60)) click 1; sleep 0.5
+  xdotool key Left; sleep 0.5
+  xdotool mousemove $((x + 118)) $((y + 60)) click 1; sleep 0.5
+  xdotool key Left; sleep 0.5
+  xdotool mousemove $((x + 114)) $((y + 60)) click 1; sleep 0.5
+  # "Fichier" > "Enregistrer Sequence", then the file's name in the dialog.
+  local wx wy
+  eval "$(xdotool getwindowgeometry --shell "$window" | grep -E '^(X|Y)=')"
+  wx=$X wy=$Y
+  xdotool mousemove $((wx + 20)) $((wy + 10)) click 1; sleep 0.5
+  xdotool key Down Down Down Return; sleep 2
+  local target=$out
+  [ "$which" = windows ] && target=$(winepath -w "$out")
+  xdotool type --delay 20 "$target"; xdotool key Return; sleep 2
+  kill "$program" 2>/dev/null || true
+  [ "$which" = windows ] && wineserver -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  [ -s "$out" ] || fail "the $which program saved no sequence"
+}
+click_and_save linux "$scratch/linux/suite.txt"
+click_and_save windows "$scratch/windows/suite.txt"
+cmp "$scratch/linux/suite.txt" "$scratch/windows/suite.txt" ||
+  fail "the sequences saved on Linux and on Windows differ"
+echo "zorvane.exe: saved sequence equals the Linux one ($(wc -c <"$scratch/windows/suite.txt") bytes)"
