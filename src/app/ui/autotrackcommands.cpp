@@ -73,7 +73,7 @@ void AutoTrackCommands::startRun()
 {
     clearNote();
     Player &player = m_form.player();
-    const std::optional<RunStartError> error = m_runs.start(m_form.pointTrack(), player.position(), player.length());
+    const std::optional<RunStartError> error = m_runs.start(m_form.activeTrack(), player.position(), player.length());
     if (error) {
         m_showMessage(startErrorText(*error));
         return;
@@ -87,14 +87,14 @@ void AutoTrackCommands::undoRun()
 {
     clearNote();
     m_nextFrame.stop();
-    m_runs.undo(m_form.pointTrack());
+    m_runs.undo(m_form.activeTrack());
     updateActions();
     updateWatch();
 }
 
 void AutoTrackCommands::runNextFrame()
 {
-    const RunStep step = m_runs.advance(m_form.pointTrack());
+    const RunStep step = m_runs.advance(m_form.activeTrack());
     if (step.kind != RunStep::Kind::End)
         m_form.player().seek(step.frame);
     m_form.Ref();
