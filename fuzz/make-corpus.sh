@@ -9,7 +9,7 @@
 set -euo pipefail
 out=${1:?usage: make-corpus.sh FOLDER [JOURNAL_SEEDS]}
 journal_seeds=${2:-}
-mkdir -p "$out/probe" "$out/reader" "$out/sequence" "$out/sidecar" "$out/journal" "$out/autotrack"
+mkdir -p "$out/probe" "$out/reader" "$out/sequence" "$out/sidecar" "$out/journal" "$out/autotrack" "$out/companion"
 [ -z "$journal_seeds" ] || "$journal_seeds" "$out/journal"
 
 # Tiny sizes and few frames: the fuzzer mutates whole files, and small
@@ -64,6 +64,10 @@ printf '\xEF\xBB\xBF' >"$seq_dir/bom-only.txt"
   printf ' 200 \r\n'
   for frame in $(seq 0 200); do printf '%d\t%d\t%d\r\n' $((frame * 40)) $((frame * 3)) $((frame * 2)); done
 } >"$seq_dir/long.txt"
+
+comp_dir=$out/companion
+printf 't (ms)\tXA\tYA\tXB\tYB\r\n0\t10\t20\t\t\r\n40\t\t\t5\t6\r\n' >"$comp_dir/two.points.tsv"
+printf 't (ms)\tXA\tYA\n0,5\t-1\t2147483647' >"$comp_dir/one-comma.points.tsv"
 
 cal_dir=$out/sidecar
 calibration='zorvane-etalonnage 1\nvideo chute.mp4\ntaille 56223\nimages 33\nechelle 40 621 440 621\ndistance 2\norigine 100 40\naxe-y haut\ntemps video\nralenti 1\npas 40\n'

@@ -13,18 +13,18 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ZORVANE_FUZZ_BUILD_DIR:-$root/build-fuzz}
-all_targets=(fuzz_probe fuzz_sequence fuzz_sidecar fuzz_reader fuzz_journal fuzz_autotrack)
+all_targets=(fuzz_probe fuzz_sequence fuzz_sidecar fuzz_reader fuzz_journal fuzz_autotrack fuzz_companion)
 
 # Per-input time limit in seconds. A sequence may announce the largest
 # track, ten million frames, whose zeroing alone takes about 2 s of processor
 # under the sanitizers.
-declare -A timeout=([fuzz_probe]=2 [fuzz_sequence]=8 [fuzz_sidecar]=2 [fuzz_reader]=8 [fuzz_journal]=4 [fuzz_autotrack]=2)
+declare -A timeout=([fuzz_probe]=2 [fuzz_sequence]=8 [fuzz_sidecar]=2 [fuzz_reader]=8 [fuzz_journal]=4 [fuzz_autotrack]=2 [fuzz_companion]=4)
 # Memory: no single allocation and no process above 512 MiB.
-declare -A rss_limit=([fuzz_probe]=512 [fuzz_sequence]=512 [fuzz_sidecar]=512 [fuzz_reader]=512 [fuzz_journal]=512 [fuzz_autotrack]=512)
+declare -A rss_limit=([fuzz_probe]=512 [fuzz_sequence]=512 [fuzz_sidecar]=512 [fuzz_reader]=512 [fuzz_journal]=512 [fuzz_autotrack]=512 [fuzz_companion]=512)
 # The largest input the fuzzer makes, its seeds and its dictionary.
 # Calibration files just past their 16 KiB limit.
-declare -A max_len=([fuzz_probe]=65536 [fuzz_sequence]=8192 [fuzz_sidecar]=17408 [fuzz_reader]=65536 [fuzz_journal]=8192 [fuzz_autotrack]=4096)
-declare -A seeds=([fuzz_probe]=probe [fuzz_sequence]=sequence [fuzz_sidecar]=sidecar [fuzz_reader]=reader [fuzz_journal]=journal [fuzz_autotrack]=autotrack)
+declare -A max_len=([fuzz_probe]=65536 [fuzz_sequence]=8192 [fuzz_sidecar]=17408 [fuzz_reader]=65536 [fuzz_journal]=8192 [fuzz_autotrack]=4096 [fuzz_companion]=8192)
+declare -A seeds=([fuzz_probe]=probe [fuzz_sequence]=sequence [fuzz_sidecar]=sidecar [fuzz_reader]=reader [fuzz_journal]=journal [fuzz_autotrack]=autotrack [fuzz_companion]=companion)
 # The tracker's input is pictures, not a format: no dictionary.
 declare -A dict=([fuzz_probe]=probe [fuzz_sequence]=sequence [fuzz_sidecar]=sidecar [fuzz_reader]=probe [fuzz_journal]=journal)
 

@@ -5,6 +5,7 @@
 #include "measure/quantity.h"
 #include "measure/sidecar.h"
 #include "player/framereader.h"
+#include "track/companionfile.h"
 #include "track/sequencefile.h"
 
 #include <cstring>
@@ -21,7 +22,9 @@ namespace fs = std::filesystem;
 constexpr const char *kUsage =
     "usage: zorvane-inspect measure SEQUENCE [--calibration FILE] [--video VIDEO] [--mass KG]\n"
     "                               [--fit MODEL X Y [--from T1] [--to T2]]\n"
-    "  MODEL: linear, quadratic, sine, exp, poly3; X, Y: t x y vx vy v ax ay Ec Epp Em";
+    "  MODEL: linear, quadratic, sine, exp, poly3; X, Y: t x y vx vy v ax ay Ec Epp Em\n"
+    "  Points beside A, in SEQUENCE's NAME.points.tsv, are printed each after a line \"point B\", ...;\n"
+    "  the fit is of point A";
 
 struct FitRequest {
     FitModel model = FitModel::Linear;
@@ -171,6 +174,34 @@ std::string fitProblemText(FitProblem problem)
     return "fit failed";
 }
 
+std::string companionProblemText(const fs::path &file, const CompanionError &error)
+{
+    const std::string line = error.line() > 0 ? ", line " + std::to_string(error.line()) : "";
+    switch (error.kind()) {
+    case CompanionErrorKind::CannotOpen:
+        return file.string() + ": cannot read the points file (" + std::strerror(error.error()) + ")";
+    case CompanionErrorKind::BadHeader: return file.string() + ": damaged points file" + line + ": not its first line";
+    case CompanionErrorKind::TooManyFrames: return file.string() + ": damaged points file: too many frames";
+    default: return file.string() + ": damaged points file" + line;
+    }
+}
+
+// The points beside A, from the companion file when there is one.
+PointSet pointsBesideA(const fs::path &sequence, const PointTrack &a)
+{
+    const fs::path companion = companionPath(sequence);
+    std::error_code ignored;
+    if (!fs::exists(companion, ignored))
+        return {};
+    try {
+        CompanionPoints loaded = loadCompanion(companion);
+        loaded.others.resizeAll(std::max(a.upperBound(), loaded.a.upperBound()));
+        return std::move(loaded.others);
+    } catch (const CompanionError &error) {
+        throw std::runtime_error(companionProblemText(companion, error));
+    }
+}
+
 void printFit(const MeasureTable &table, const FitRequest &request)
 {
     std::optional<FitRange> range;
@@ -210,13 +241,30 @@ int runMeasure(const std::vector<std::string> &args)
         }
         if (parsed->massKg)
             settings->dynamics.massKg = parsed->massKg;
+        const PointSet others = pointsBesideA(parsed->sequence, track);
+        const int origin = settings->movingOrigin;
+        if (origin > others.count()) {
+            std::cerr << calibration.string() << ": the origin moves with point " << pointLetter(origin) << ", which "
+                      << companionPath(parsed->sequence).string() << " does not hold\n";
+            return 1;
+        }
         const std::unique_ptr<FrameReader> video = openVideo(*parsed, *settings, calibration);
-        const MeasureTable table =
-            measureTrack(track, settings->calibration, clockFor(settings->time, video.get()), settings->dynamics);
-        if (parsed->fit)
+        const FrameClock clock = clockFor(settings->time, video.get());
+        const PointTrack *movingOrigin = origin > 0 ? &others.track(origin) : nullptr;
+        const auto measure = [&](const PointTrack &point) {
+            return measureTrack(point, settings->calibration, clock, settings->dynamics, movingOrigin);
+        };
+        const MeasureTable table = measure(track);
+        if (parsed->fit) {
             printFit(table, *parsed->fit);
-        else
+        } else {
             std::cout << csvText(table, NumberFormat{});
+            for (int index = 1; index <= others.count(); ++index) {
+                if (index != origin)
+                    std::cout << "point " << pointLetter(index) << '\n'
+                              << csvText(measure(others.track(index)), NumberFormat{});
+            }
+        }
         if (table.pointsWithoutTime > 0)
             std::cerr << table.pointsWithoutTime << " point(s) past the video's last frame left out\n";
         return 0;

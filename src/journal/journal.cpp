@@ -63,11 +63,14 @@ std::optional<JournalFailure> pathTooLong(const VideoIdentity &video)
     return JournalFailure{JournalFailureKind::WriteFailed, ENAMETOOLONG, video.path};
 }
 
-std::string baseline(const VideoIdentity &video, const PointTrack &track)
+std::string baseline(const VideoIdentity &video, const PointTrack &track, const PointSet &others)
 {
     std::string content = encodeHeader(video);
-    if (track.hasStorage())
-        content += encodeTrack(track, track.upperBound() + 1);
+    if (!track.hasStorage())
+        return content;
+    content += encodeTrack(track, track.upperBound() + 1);
+    for (int index = 1; index <= others.count(); ++index)
+        content += encodeOtherTrack(index, others.track(index), track.upperBound() + 1);
     return content;
 }
 
@@ -104,35 +107,50 @@ std::optional<JournalRecovery> Journal::findUnsaved(const VideoIdentity &video) 
         JournalContents contents = readJournal(aside ? asidePath(video) : journalPath(video));
         if (contents.video != video || contents.unsavedPoints == 0)
             continue;
-        return JournalRecovery{video, std::move(contents.track), std::move(contents.unsaved), contents.unsavedPoints,
+        return JournalRecovery{video,
+                               std::move(contents.track),
+                               std::move(contents.others),
+                               std::move(contents.unsaved),
+                               contents.unsavedPoints,
                                aside};
     }
     return std::nullopt;
 }
 
-std::optional<JournalFailure> Journal::start(const VideoIdentity &video, const PointTrack &track)
+std::optional<JournalFailure> Journal::start(const VideoIdentity &video, const PointTrack &track,
+                                             const PointSet &others)
 {
     stop();
     if (std::optional<JournalFailure> failure = pathTooLong(video))
         return failure;
-    return begin(video, baseline(video, track), true);
+    return begin(video, baseline(video, track, others), true);
 }
 
-std::optional<JournalFailure> Journal::restore(JournalRecovery recovery, PointTrack &track)
+std::optional<JournalFailure> Journal::restore(JournalRecovery recovery, PointTrack &track, PointSet *others)
 {
     stop();
     track = std::move(recovery.track);
+    PointSet dropped;
+    PointSet &kept = others ? *others : dropped;
+    kept = std::move(recovery.others);
     if (std::optional<JournalFailure> failure = pathTooLong(recovery.video))
         return failure;
     // Compacted: the saved points as a baseline, then the unsaved ones as
-    // points, which keeps them counted as unsaved.
+    // points, which keeps them counted as unsaved. Every baseline comes
+    // first, since each marks its frames as saved.
+    const std::int32_t all = track.upperBound() + 1;
     std::string content = encodeHeader(recovery.video);
-    content += encodeTrack(track, track.upperBound() + 1, &recovery.unsaved);
+    content += encodeTrack(track, all, &recovery.unsaved);
+    for (int index = 1; index <= kept.count(); ++index)
+        content += encodeOtherTrack(index, kept.track(index), all, &recovery.unsaved);
     content += encodePoints(PointsCause::Restored, unsavedPoints(track, recovery.unsaved));
+    for (int index = 1; index <= kept.count(); ++index)
+        content += encodeOtherPoints(index, PointsCause::Restored, unsavedPoints(kept.track(index), recovery.unsaved));
     return begin(recovery.video, content, true);
 }
 
-std::optional<JournalFailure> Journal::decline(const JournalRecovery &recovery, const PointTrack &track)
+std::optional<JournalFailure> Journal::decline(const JournalRecovery &recovery, const PointTrack &track,
+                                               const PointSet &others)
 {
     stop();
     std::error_code error;
@@ -148,7 +166,7 @@ std::optional<JournalFailure> Journal::decline(const JournalRecovery &recovery, 
     }
     if (std::optional<JournalFailure> failure = pathTooLong(recovery.video))
         return failure;
-    return begin(recovery.video, baseline(recovery.video, track), false);
+    return begin(recovery.video, baseline(recovery.video, track, others), false);
 }
 
 std::optional<JournalFailure> Journal::begin(const VideoIdentity &video, const std::string &content, bool dropAside)
@@ -248,14 +266,40 @@ std::optional<JournalFailure> Journal::recordUndone(std::span<const FramePoint> 
     return append(encodePoints(PointsCause::Undone, points));
 }
 
+std::optional<JournalFailure> Journal::recordOtherPoint(int index, std::int32_t frame, TrackPoint point)
+{
+    const FramePoint entry{frame, point};
+    return append(encodeOtherPoints(index, PointsCause::Click, std::span(&entry, 1)));
+}
+
+std::optional<JournalFailure> Journal::recordOthers(const PointSet &others, std::int32_t framesRead)
+{
+    std::optional<JournalFailure> failure;
+    for (int index = 1; index <= others.count() && !failure && m_fd >= 0; ++index) {
+        const PointTrack &track = others.track(index);
+        const std::int32_t covered = std::clamp(framesRead, 0, track.upperBound() + 1);
+        failure = append(encodeOtherTrack(index, track, covered));
+    }
+    return failure;
+}
+
+std::optional<JournalFailure> Journal::recordOtherBatch(int index, PointsCause cause,
+                                                        std::span<const FramePoint> points)
+{
+    if (m_fd >= 0 && points.size() > journalformat::kMaxPoints)
+        return stopWith(JournalFailureKind::TooLarge, EFBIG);
+    return append(encodeOtherPoints(index, cause, points));
+}
+
 std::optional<JournalFailure> Journal::recordSaved() { return append(encodeSaved()); }
 
 std::optional<JournalFailure> recordJournaledClick(PointTrack &track, Journal &journal, std::int32_t frame, float x,
-                                                   float y)
+                                                   float y, int pointIndex)
 {
     const TrackPoint point = clickPoint(x, y);
     (void)track.at(frame); // throws for a frame outside the track
-    std::optional<JournalFailure> failure = journal.recordPoint(frame, point);
+    std::optional<JournalFailure> failure =
+        pointIndex == 0 ? journal.recordPoint(frame, point) : journal.recordOtherPoint(pointIndex, frame, point);
     track.set(frame, point);
     return failure;
 }

@@ -3,6 +3,7 @@
 #include "journal/journalfailure.h"
 #include "journal/journalformat.h"
 #include "journal/videoidentity.h"
+#include "track/pointset.h"
 #include "track/pointtrack.h"
 
 #include <cstdint>
@@ -17,6 +18,7 @@ namespace zorvane {
 struct JournalRecovery {
     VideoIdentity video;
     PointTrack track;               // the whole track as it was last journaled
+    PointSet others;                // the points beside it
     std::vector<bool> unsaved;      // per frame: changed since the last save
     std::int32_t unsavedPoints = 0; // what the question counts; always above 0
     bool fromSetAside = false;      // declined at the previous opening
@@ -59,15 +61,19 @@ public:
     // Starts a fresh journal from the track as it is (nothing unsaved),
     // replacing the video's journal and dropping a set-aside one, whose
     // one more opening this is. Old journals of other videos are pruned.
-    [[nodiscard]] std::optional<JournalFailure> start(const VideoIdentity &video, const PointTrack &track);
+    [[nodiscard]] std::optional<JournalFailure> start(const VideoIdentity &video, const PointTrack &track,
+                                                      const PointSet &others = {});
     // "Oui": the track becomes the recovered one, also when the journal
     // cannot be written, and journaling goes on with its points still
     // counted as unsaved.
-    [[nodiscard]] std::optional<JournalFailure> restore(JournalRecovery recovery, PointTrack &track);
+    // The points beside it go to `others` when given.
+    [[nodiscard]] std::optional<JournalFailure> restore(JournalRecovery recovery, PointTrack &track,
+                                                        PointSet *others = nullptr);
     // "Non": keeps the journal aside (renamed) for one more opening, then
     // starts a fresh journal from the track. A set-aside journal declined
     // again is removed.
-    [[nodiscard]] std::optional<JournalFailure> decline(const JournalRecovery &recovery, const PointTrack &track);
+    [[nodiscard]] std::optional<JournalFailure> decline(const JournalRecovery &recovery, const PointTrack &track,
+                                                        const PointSet &others = {});
     // Closes the journal; later records are ignored until the next start.
     void stop();
 
@@ -80,6 +86,11 @@ public:
     [[nodiscard]] std::optional<JournalFailure> recordTracked(std::span<const FramePoint> points);
     // The undoing of a batch: the points put back, in the order they were set.
     [[nodiscard]] std::optional<JournalFailure> recordUndone(std::span<const FramePoint> points);
+    // The same for the point `index` (1 for B) beside A.
+    [[nodiscard]] std::optional<JournalFailure> recordOtherPoint(int index, std::int32_t frame, TrackPoint point);
+    [[nodiscard]] std::optional<JournalFailure> recordOthers(const PointSet &others, std::int32_t framesRead);
+    [[nodiscard]] std::optional<JournalFailure> recordOtherBatch(int index, PointsCause cause,
+                                                                 std::span<const FramePoint> points);
     // A sequence save covered the whole track.
     [[nodiscard]] std::optional<JournalFailure> recordSaved();
 
@@ -98,7 +109,9 @@ private:
 // before it is in the track. Throws TrackError, changing and journaling
 // nothing, when the frame is outside the track or a coordinate does not
 // fit; a journal failure is returned and the track still gets the point.
-[[nodiscard]] std::optional<JournalFailure> recordJournaledClick(PointTrack &track, Journal &journal,
-                                                                 std::int32_t frame, float x, float y);
+// The point is A when pointIndex is 0, else the one beside it whose track
+// is given.
+[[nodiscard]] std::optional<JournalFailure>
+recordJournaledClick(PointTrack &track, Journal &journal, std::int32_t frame, float x, float y, int pointIndex = 0);
 
 } // namespace zorvane

@@ -79,7 +79,10 @@ std::string encodeHeader(const VideoIdentity &video)
     return finishRecord(std::move(out));
 }
 
-std::string encodeTrack(const PointTrack &track, std::int32_t coveredFrames, const std::vector<bool> *leaveOut)
+namespace {
+
+void appendTrack(std::string &out, const PointTrack &track, std::int32_t coveredFrames,
+                 const std::vector<bool> *leaveOut)
 {
     const std::int32_t upperBound = track.upperBound();
     const auto kept = [&](std::int32_t frame) {
@@ -90,7 +93,7 @@ std::string encodeTrack(const PointTrack &track, std::int32_t coveredFrames, con
     std::uint32_t count = 0;
     for (std::int32_t frame = 0; frame <= upperBound; ++frame)
         count += kept(frame) ? 1 : 0;
-    std::string out = startRecord(RecordType::Track, 12 + journalformat::kPointBytes * count);
+    out.reserve(out.size() + 12 + journalformat::kPointBytes * count + journalformat::kChecksumBytes);
     appendI32(out, upperBound);
     appendI32(out, coveredFrames);
     appendU32(out, count);
@@ -98,18 +101,56 @@ std::string encodeTrack(const PointTrack &track, std::int32_t coveredFrames, con
         if (kept(frame))
             appendPoint(out, frame, track.at(frame));
     }
+}
+
+void appendPoints(std::string &out, PointsCause cause, std::span<const FramePoint> points)
+{
+    if (points.size() > journalformat::kMaxPoints)
+        throw std::length_error("too many points for one journal record");
+    out.reserve(out.size() + 5 + journalformat::kPointBytes * points.size() + journalformat::kChecksumBytes);
+    out.push_back(static_cast<char>(cause));
+    appendU32(out, static_cast<std::uint32_t>(points.size()));
+    for (const FramePoint &entry : points)
+        appendPoint(out, entry.frame, entry.point);
+}
+
+std::string startOtherRecord(RecordType type, int index)
+{
+    if (index < 1 || index >= kMaxFollowedPoints)
+        throw std::out_of_range("no such point for a journal record");
+    std::string out = startRecord(type, 1);
+    out.push_back(static_cast<char>(index));
+    return out;
+}
+
+} // namespace
+
+std::string encodeTrack(const PointTrack &track, std::int32_t coveredFrames, const std::vector<bool> *leaveOut)
+{
+    std::string out = startRecord(RecordType::Track, 0);
+    appendTrack(out, track, coveredFrames, leaveOut);
     return finishRecord(std::move(out));
 }
 
 std::string encodePoints(PointsCause cause, std::span<const FramePoint> points)
 {
-    if (points.size() > journalformat::kMaxPoints)
-        throw std::length_error("too many points for one journal record");
-    std::string out = startRecord(RecordType::Points, 5 + journalformat::kPointBytes * points.size());
-    out.push_back(static_cast<char>(cause));
-    appendU32(out, static_cast<std::uint32_t>(points.size()));
-    for (const FramePoint &entry : points)
-        appendPoint(out, entry.frame, entry.point);
+    std::string out = startRecord(RecordType::Points, 0);
+    appendPoints(out, cause, points);
+    return finishRecord(std::move(out));
+}
+
+std::string encodeOtherTrack(int index, const PointTrack &track, std::int32_t coveredFrames,
+                             const std::vector<bool> *leaveOut)
+{
+    std::string out = startOtherRecord(RecordType::OtherTrack, index);
+    appendTrack(out, track, coveredFrames, leaveOut);
+    return finishRecord(std::move(out));
+}
+
+std::string encodeOtherPoints(int index, PointsCause cause, std::span<const FramePoint> points)
+{
+    std::string out = startOtherRecord(RecordType::OtherPoints, index);
+    appendPoints(out, cause, points);
     return finishRecord(std::move(out));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "journal/videoidentity.h"
+#include "track/pointset.h"
 #include "track/pointtrack.h"
 
 #include <cstddef>
@@ -23,6 +24,10 @@ enum class RecordType : std::uint8_t {
     Track = 2,  // the whole track: a baseline or a loaded sequence
     Points = 3, // points set one by one: clicks, removals, tracked batches
     Saved = 4,  // a sequence save covered every frame
+    // The same for the points beside A: the payload starts with the
+    // point's index (1 for B), then is that of Track or Points.
+    OtherTrack = 5,
+    OtherPoints = 6,
 };
 
 // Why points were set; kept for whoever reads a journal by hand.
@@ -43,7 +48,7 @@ inline constexpr std::size_t kPointBytes = 12;
 inline constexpr std::uint32_t kMaxPathBytes = 16 * 1024;
 // One record holds at most one point per frame of the largest track.
 inline constexpr std::uint32_t kMaxPoints = PointTrack::kMaxUpperBound + 1;
-inline constexpr std::uint32_t kMaxPayloadBytes = 12 + kPointBytes * kMaxPoints;
+inline constexpr std::uint32_t kMaxPayloadBytes = 13 + kPointBytes * kMaxPoints;
 // Reading stops here: a larger file is read in bounded time, and a journal
 // refuses to grow past it.
 inline constexpr std::uint64_t kMaxJournalBytes = 512ull * 1024 * 1024;
@@ -61,5 +66,9 @@ std::string encodeTrack(const PointTrack &track, std::int32_t coveredFrames,
                         const std::vector<bool> *leaveOut = nullptr);
 std::string encodePoints(PointsCause cause, std::span<const FramePoint> points);
 std::string encodeSaved();
+// For the point `index` (1 for B) beside A.
+std::string encodeOtherTrack(int index, const PointTrack &track, std::int32_t coveredFrames,
+                             const std::vector<bool> *leaveOut = nullptr);
+std::string encodeOtherPoints(int index, PointsCause cause, std::span<const FramePoint> points);
 
 } // namespace zorvane

@@ -106,7 +106,15 @@ private:
 struct Replay {
     std::optional<VideoIdentity> video;
     PointTrack track;
+    PointSet others; // always as long as track
     std::vector<bool> unsaved;
+
+    PointTrack &other(int index)
+    {
+        while (others.count() < index)
+            others.add(track.upperBound());
+        return others.track(index);
+    }
 };
 
 // Each decoder reads exactly one payload. With apply false it only checks
@@ -139,7 +147,8 @@ bool readPoint(FileBytes &in, FramePoint &entry)
     return in.readI32(entry.frame) && in.readI32(entry.point.X) && in.readI32(entry.point.Y);
 }
 
-bool decodeTrack(FileBytes &in, std::uint32_t length, Replay &replay, bool apply)
+// Point A when index is 0; the others keep A's length.
+bool decodeTrackOf(FileBytes &in, std::uint32_t length, Replay &replay, bool apply, int index)
 {
     std::int32_t upperBound = 0, covered = 0;
     std::uint32_t count = 0;
@@ -148,10 +157,19 @@ bool decodeTrack(FileBytes &in, std::uint32_t length, Replay &replay, bool apply
     if (upperBound < 0 || upperBound > PointTrack::kMaxUpperBound || covered < 0 || covered > upperBound + 1
         || count > static_cast<std::uint32_t>(upperBound) + 1 || length != 12 + journalformat::kPointBytes * count)
         return false;
+    if (index > 0 && (!replay.track.hasStorage() || replay.track.upperBound() != upperBound))
+        return false;
+    PointTrack *target = nullptr;
     if (apply) {
         PointTrack fresh;
         fresh.resize(upperBound);
-        replay.track = std::move(fresh);
+        if (index == 0) {
+            replay.track = std::move(fresh);
+            replay.others.resizeAll(upperBound);
+        } else {
+            replay.other(index) = std::move(fresh);
+        }
+        target = index == 0 ? &replay.track : &replay.other(index);
         replay.unsaved.resize(static_cast<std::size_t>(upperBound) + 1, false);
         std::fill_n(replay.unsaved.begin(), covered, false);
     }
@@ -162,12 +180,12 @@ bool decodeTrack(FileBytes &in, std::uint32_t length, Replay &replay, bool apply
             return false;
         previous = entry.frame;
         if (apply)
-            replay.track.set(entry.frame, entry.point);
+            target->set(entry.frame, entry.point);
     }
     return true;
 }
 
-bool decodePoints(FileBytes &in, std::uint32_t length, Replay &replay, bool apply)
+bool decodePointsOf(FileBytes &in, std::uint32_t length, Replay &replay, bool apply, int index)
 {
     unsigned char cause = 0;
     std::uint32_t count = 0;
@@ -178,15 +196,27 @@ bool decodePoints(FileBytes &in, std::uint32_t length, Replay &replay, bool appl
         || length != 5 + journalformat::kPointBytes * count)
         return false;
     const std::int32_t upperBound = replay.track.upperBound();
+    PointTrack *target = apply ? (index == 0 ? &replay.track : &replay.other(index)) : nullptr;
     for (std::uint32_t i = 0; i < count; ++i) {
         FramePoint entry;
         if (!readPoint(in, entry) || entry.frame < 0 || entry.frame > upperBound)
             return false;
         if (apply) {
-            replay.track.set(entry.frame, entry.point);
+            target->set(entry.frame, entry.point);
             replay.unsaved[static_cast<std::size_t>(entry.frame)] = true;
         }
     }
+    return true;
+}
+
+// The index of a point beside A, read ahead of its record's payload.
+bool readOtherIndex(FileBytes &in, std::uint32_t &length, int &index)
+{
+    unsigned char byte = 0;
+    if (length < 1 || !in.read(&byte, 1) || byte < 1 || byte >= kMaxFollowedPoints)
+        return false;
+    --length;
+    index = byte;
     return true;
 }
 
@@ -194,8 +224,16 @@ bool decodePayload(FileBytes &in, RecordType type, std::uint32_t length, Replay 
 {
     switch (type) {
     case RecordType::Header: return decodeHeader(in, length, replay, apply);
-    case RecordType::Track: return decodeTrack(in, length, replay, apply);
-    case RecordType::Points: return decodePoints(in, length, replay, apply);
+    case RecordType::Track: return decodeTrackOf(in, length, replay, apply, 0);
+    case RecordType::Points: return decodePointsOf(in, length, replay, apply, 0);
+    case RecordType::OtherTrack: {
+        int index = 0;
+        return readOtherIndex(in, length, index) && decodeTrackOf(in, length, replay, apply, index);
+    }
+    case RecordType::OtherPoints: {
+        int index = 0;
+        return readOtherIndex(in, length, index) && decodePointsOf(in, length, replay, apply, index);
+    }
     case RecordType::Saved:
         if (length != 0 || !replay.video)
             return false;
@@ -274,11 +312,15 @@ JournalContents readJournal(const std::filesystem::path &file)
     contents.damaged = contents.validBytes < size;
     contents.video = std::move(replay.video);
     contents.track = std::move(replay.track);
+    contents.others = std::move(replay.others);
     contents.unsaved = std::move(replay.unsaved);
     if (contents.track.hasStorage()) {
         for (std::int32_t frame = 0; frame <= contents.track.upperBound(); ++frame) {
-            if (contents.unsaved[static_cast<std::size_t>(frame)] && !contents.track.at(frame).isEmpty())
-                ++contents.unsavedPoints;
+            if (!contents.unsaved[static_cast<std::size_t>(frame)])
+                continue;
+            contents.unsavedPoints += contents.track.at(frame).isEmpty() ? 0 : 1;
+            for (int index = 1; index <= contents.others.count(); ++index)
+                contents.unsavedPoints += contents.others.track(index).at(frame).isEmpty() ? 0 : 1;
         }
     }
     return contents;

@@ -40,21 +40,23 @@ public:
     // Once the track is sized to the video just opened: asks about its
     // unsaved points, if any, and starts its journal. The video open before
     // it, opened again, keeps its journal and asks nothing. True when the
-    // track was replaced by the restored one.
-    bool videoOpened(const std::filesystem::path &video, PointTrack &track);
+    // track was replaced by the restored one. The points beside A, when
+    // given, are journaled and restored with it, and must be as long.
+    bool videoOpened(const std::filesystem::path &video, PointTrack &track, PointSet *others = nullptr);
 
+    // `track` is point A when pointIndex is 0, else the point of that index
+    // beside it.
     // Throw TrackError, changing and journaling nothing, as the track does.
-    void click(PointTrack &track, std::int32_t frame, float x, float y);
+    void click(PointTrack &track, std::int32_t frame, float x, float y, int pointIndex = 0);
     // Frames are checked first: on a TrackError nothing is journaled or set.
-    void storeTracked(PointTrack &track, std::span<const FramePoint> points);
-    void storeUndone(PointTrack &track, std::span<const FramePoint> points);
+    void storeTracked(PointTrack &track, std::span<const FramePoint> points, int pointIndex = 0);
+    void storeUndone(PointTrack &track, std::span<const FramePoint> points, int pointIndex = 0);
 
-    void sequenceLoaded(const PointTrack &track, std::int32_t framesRead);
+    void sequenceLoaded(const PointTrack &track, std::int32_t framesRead, const PointSet *others = nullptr);
     void sequenceSaved();
 
 private:
-    using BatchRecord = std::optional<JournalFailure> (Journal::*)(std::span<const FramePoint>);
-    void storeBatch(PointTrack &track, std::span<const FramePoint> points, BatchRecord record);
+    void storeBatch(PointTrack &track, std::span<const FramePoint> points, PointsCause cause, int pointIndex);
     void report(const std::optional<JournalFailure> &failure);
 
     Question m_ask;

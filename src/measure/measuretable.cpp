@@ -69,9 +69,11 @@ std::optional<double> parseBounded(std::string_view text, const NumberFormat &fo
     return value;
 }
 
-// Rows of every point that has a time, from `toLengths` of its pixel.
+// Rows of every point that has a time, from `toLengths` of its pixel; with
+// a moving origin, only where it has a point too, from it.
 template <typename Convert>
-MeasureTable rowsOf(const PointTrack &track, const FrameClock &clock, Convert toLengths)
+MeasureTable rowsOf(const PointTrack &track, const FrameClock &clock, Convert toLengths,
+                    const PointTrack *movingOrigin = nullptr)
 {
     MeasureTable table;
     table.timeSource = clock.source();
@@ -81,12 +83,20 @@ MeasureTable rowsOf(const PointTrack &track, const FrameClock &clock, Convert to
         const TrackPoint point = track.at(frame);
         if (point.isEmpty())
             continue;
+        const std::optional<TrackPoint> origin =
+            movingOrigin ? movingOrigin->find(frame) : std::optional<TrackPoint>(TrackPoint{});
+        if (!origin || (movingOrigin && origin->isEmpty()))
+            continue;
         const std::optional<double> t = clock.seconds(frame);
         if (!t) {
             ++table.pointsWithoutTime;
             continue;
         }
-        const RealPoint lengths = toLengths(PicturePoint{point.X, point.Y});
+        RealPoint lengths = toLengths(PicturePoint{point.X, point.Y});
+        if (movingOrigin) {
+            const RealPoint originLengths = toLengths(PicturePoint{origin->X, origin->Y});
+            lengths = {lengths.x - originLengths.x, lengths.y - originLengths.y};
+        }
         MeasureRow row;
         row.frame = frame;
         row.t = *t;
@@ -113,9 +123,10 @@ std::optional<double> parseGravity(std::string_view text, const NumberFormat &fo
 }
 
 MeasureTable measureTrack(const PointTrack &track, const Calibration &calibration, const FrameClock &clock,
-                          const MassAndGravity &dynamics)
+                          const MassAndGravity &dynamics, const PointTrack *movingOrigin)
 {
-    MeasureTable table = rowsOf(track, clock, [&](PicturePoint point) { return calibration.toMetres(point); });
+    MeasureTable table = rowsOf(
+        track, clock, [&](PicturePoint point) { return calibration.toMetres(point); }, movingOrigin);
     table.pixelSize = calibration.metresPerPixel();
     if (dynamics.massKg) {
         table.hasEnergies = true;

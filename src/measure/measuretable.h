@@ -65,8 +65,11 @@ std::optional<double> parseGravity(std::string_view text, const NumberFormat &fo
 // neighbour on one side; accelerations come from the same three points,
 // as the parabola through them. A track without storage gives no rows.
 // Energies are there when a mass is given.
+// With a moving origin (another followed point), positions are from that
+// point, with the calibration's axes, on the frames where both have a
+// point; velocities and the rest follow from them, so they are relative.
 MeasureTable measureTrack(const PointTrack &track, const Calibration &calibration, const FrameClock &clock,
-                          const MassAndGravity &dynamics = {});
+                          const MassAndGravity &dynamics = {}, const PointTrack *movingOrigin = nullptr);
 
 // The same in pixels of a picture `frameHeight` rows high, y up from its
 // bottom row; no energies, as pixels make no joules.

@@ -2,6 +2,7 @@
 
 #include "measure/measureerror.h"
 #include "measure/wholefile.h"
+#include "track/pointset.h"
 
 #include <algorithm>
 #include <array>
@@ -20,7 +21,7 @@ namespace zorvane {
 namespace {
 
 constexpr std::string_view kMagic = "zorvane-etalonnage";
-constexpr int kVersion = 2;
+constexpr int kVersion = 3;
 constexpr std::string_view kExtension = ".etalonnage";
 
 // A word of the file as a problem quotes it: short, whatever the file holds.
@@ -112,8 +113,9 @@ std::string sidecarText(const MeasureSettings &settings)
 {
     const Calibration &calibration = settings.calibration;
     const TimeChoice &time = settings.time;
-    const bool withDynamics = settings.dynamics != MassAndGravity{};
-    std::string text = std::string(kMagic) + " " + numberText(withDynamics ? 2 : 1) + "\n";
+    const bool withOrigin = settings.movingOrigin > 0;
+    const bool withDynamics = withOrigin || settings.dynamics != MassAndGravity{};
+    std::string text = std::string(kMagic) + " " + numberText(withOrigin ? 3 : withDynamics ? 2 : 1) + "\n";
     text += "video " + escapedName(settings.video.fileName) + "\n";
     text += "taille " + numberText(settings.video.sizeBytes) + "\n";
     text += "images " + numberText(settings.video.frameCount) + "\n";
@@ -129,6 +131,8 @@ std::string sidecarText(const MeasureSettings &settings)
             text += "masse " + numberText(*settings.dynamics.massKg) + "\n";
         text += "g " + numberText(settings.dynamics.gravity) + "\n";
     }
+    if (withOrigin)
+        text += std::string("referentiel ") + pointLetter(settings.movingOrigin) + "\n";
     return text;
 }
 
@@ -310,13 +314,15 @@ int checkVersion(const std::filesystem::path &file, const std::vector<Line> &lin
 }
 
 // Each key once; the value is the rest of the line after the first space.
-// Version 2 adds "g" and, optionally, "masse".
+// Version 2 adds "g" and, optionally, "masse"; version 3, optionally,
+// "referentiel".
 std::map<std::string_view, Line> keyedValues(const std::vector<Line> &lines, int version)
 {
-    static constexpr std::string_view kKnown[] = {"video", "taille", "images",  "echelle", "distance", "origine",
-                                                  "axe-y", "temps",  "ralenti", "pas",     "g",        "masse"};
-    const std::size_t known = version >= 2 ? std::size(kKnown) : std::size(kKnown) - 2;
-    const std::size_t required = version >= 2 ? std::size(kKnown) - 1 : known;
+    static constexpr std::string_view kKnown[] = {"video",   "taille", "images",     "echelle", "distance",
+                                                  "origine", "axe-y",  "temps",      "ralenti", "pas",
+                                                  "g",       "masse",  "referentiel"};
+    const std::size_t known = std::size(kKnown) - (version >= 3 ? 0 : version == 2 ? 1 : 3);
+    const std::size_t required = version >= 2 ? std::size(kKnown) - 2 : known;
     const auto first = std::begin(kKnown);
     std::map<std::string_view, Line> values;
     for (std::size_t i = 1; i < lines.size(); ++i) {
@@ -386,9 +392,16 @@ MeasureSettings parsedSettings(const std::map<std::string_view, Line> &values)
         if (!isPlausibleMassOrField(dynamics.gravity))
             reader("g").fail(SidecarFault::ImpossibleGravity);
     }
+    int movingOrigin = 0;
+    if (values.contains("referentiel")) {
+        const std::string_view letter = values.at("referentiel").text;
+        if (letter.size() != 1 || letter[0] <= pointLetter(0) || letter[0] >= pointLetter(kMaxFollowedPoints))
+            throw Fault(SidecarFault::UnexpectedWord, values.at("referentiel").number, shortened(letter), {"B", "H"});
+        movingOrigin = letter[0] - pointLetter(0);
+    }
     try {
         checkTimeChoice(time);
-        return {video, Calibration(start, end, distance, origin, yAxis), time, dynamics};
+        return {video, Calibration(start, end, distance, origin, yAxis), time, dynamics, movingOrigin};
     } catch (const MeasureError &error) {
         throw Fault(SidecarFault::ImpossibleValues, 0, {}, {}, error.kind());
     }

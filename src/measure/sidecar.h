@@ -78,6 +78,9 @@ struct MeasureSettings {
     Calibration calibration;
     TimeChoice time;
     MassAndGravity dynamics;
+    // The followed point (1 for B) the origin moves with; 0 for the fixed
+    // origin of the calibration.
+    int movingOrigin = 0;
     friend bool operator==(const MeasureSettings &, const MeasureSettings &) = default;
 };
 
@@ -87,6 +90,8 @@ struct MeasureSettings {
 // and the time. A mass or another g than 9.81 makes it version 2, with the
 // lines "masse" (when there is one) and "g"; without them the file is
 // written as version 1, byte for byte as before, so older programs read it.
+// An origin moving with a followed point makes it version 3, with "g" and
+// the line "referentiel B" (the point's letter).
 std::filesystem::path sidecarPath(const std::filesystem::path &sequence);
 
 // Larger files are damaged: a real one holds a few hundred bytes.

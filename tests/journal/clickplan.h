@@ -7,6 +7,12 @@
 
 namespace zorvane::testing {
 
+// Points A and B.
+struct TwoTracks {
+    PointTrack a;
+    PointTrack b;
+};
+
 // The clicks the kill test's child makes, so that the test knows the track
 // after any number of them: 160 frames clicked in turn, so the later clicks
 // overwrite earlier points, with halves to round and now and then a click at
@@ -27,6 +33,18 @@ struct ClickPlan {
             recordClick(track, frame(click), x(click), y(click));
         return track;
     }
+
+    // With two points, every third click goes to B.
+    static int point(int click) { return click % 3 == 1 ? 1 : 0; }
+    static TwoTracks twoAfter(int last)
+    {
+        TwoTracks tracks;
+        tracks.a.resize(upperBound);
+        tracks.b.resize(upperBound);
+        for (int click = 0; click <= last; ++click)
+            recordClick(point(click) == 0 ? tracks.a : tracks.b, frame(click), x(click), y(click));
+        return tracks;
+    }
 };
 
 // Same bound and the same point on every frame.
@@ -39,6 +57,11 @@ inline bool sameTrack(const PointTrack &a, const PointTrack &b)
             return false;
     }
     return true;
+}
+
+inline bool sameTrack(const TwoTracks &left, const TwoTracks &right)
+{
+    return sameTrack(left.a, right.a) && sameTrack(left.b, right.b);
 }
 
 // Frames holding a point.
@@ -56,8 +79,8 @@ inline std::int32_t pointsIn(const PointTrack &track)
 enum class CameBack { Neither, HandledClicks, WithInFlight };
 
 // `trackAfter(last)` is the track expected after clicks 0..last.
-template <typename TrackAfter>
-CameBack cameBack(const PointTrack &restored, const ChildRun &run, TrackAfter trackAfter)
+template <typename Restored, typename TrackAfter>
+CameBack cameBack(const Restored &restored, const ChildRun &run, TrackAfter trackAfter)
 {
     const int handled = run.last("handled");
     if (sameTrack(restored, trackAfter(handled)))

@@ -211,6 +211,55 @@ TEST_F(JournalSessions, SequencesBatchesAndUndoAreJournaled)
     EXPECT_EQ(found->unsavedPoints, 2) << "the click on 8 and the tracked point on 10";
 }
 
+TEST_F(JournalSessions, PointsBesideAAreJournaledAndRestoredAndBadOnesEndTheJournal)
+{
+    PointTrack track = emptyTrack(10);
+    PointSet others;
+    others.add(10);
+    others.add(10);
+    {
+        Journal journal(m_folder / "state");
+        ASSERT_FALSE(journal.start(m_video, track, others));
+        ASSERT_FALSE(recordJournaledClick(track, journal, 1, 1.0f, 1.0f));
+        ASSERT_FALSE(recordJournaledClick(others.track(2), journal, 2, 2.0f, 2.0f, 2));
+        // A loaded sequence with B on frames 0..3, longer than the video.
+        track.resize(12);
+        others.resizeAll(12);
+        others.track(1).set(3, {3, 3});
+        ASSERT_FALSE(journal.recordSequence(track, 4));
+        ASSERT_FALSE(journal.recordOthers(others, 4));
+        const std::vector<FramePoint> batch{{5, {5, 5}}, {6, {6, 6}}};
+        for (const FramePoint &entry : batch)
+            others.track(1).set(entry.frame, entry.point);
+        ASSERT_FALSE(journal.recordOtherBatch(1, PointsCause::Tracked, batch));
+    }
+    const fs::path file = Journal(m_folder / "state").journalPath(m_video);
+    // Then records naming no point beside A, or one longer than A: the
+    // journal ends before them.
+    std::ofstream(file, std::ios::app | std::ios::binary)
+        << encodeRecord(RecordType::OtherPoints, std::string("\x08\x01\0\0\0\0", 6))
+        << encodeOtherTrack(1, emptyTrack(13), 0);
+    const JournalContents contents = readJournal(file);
+    EXPECT_TRUE(contents.damaged);
+
+    PointTrack restored = emptyTrack(10);
+    PointSet restoredOthers;
+    Journal journal(m_folder / "state");
+    std::optional<JournalRecovery> found = journal.findUnsaved(m_video);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->unsavedPoints, 2) << "the tracked points: frames 0..3 came from the file";
+    ASSERT_FALSE(journal.restore(std::move(*found), restored, &restoredOthers));
+    expectSameTrack(restored, track);
+    ASSERT_EQ(restoredOthers.count(), 2);
+    expectSameTrack(restoredOthers.track(1), others.track(1));
+    expectSameTrack(restoredOthers.track(2), others.track(2));
+
+    journal.stop();
+    const JournalContents compacted = readJournal(file);
+    EXPECT_FALSE(compacted.damaged);
+    EXPECT_EQ(compacted.unsavedPoints, 2) << "still unsaved after the restore";
+}
+
 TEST(JournalFailures, UnwritableFolderIsReportedAndTheTrackGoesOn)
 {
     TempFolder folder("journal-unwritable");

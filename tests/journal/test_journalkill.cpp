@@ -23,6 +23,7 @@ using zorvane::testing::randomKillMoment;
 using zorvane::testing::runChild;
 using zorvane::testing::sameTrack;
 using zorvane::testing::TempFolder;
+using zorvane::testing::TwoTracks;
 
 namespace {
 
@@ -73,6 +74,45 @@ TEST_P(KilledChild, RestoresTheClicksWhoseHandlingFinished)
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeded, KilledChild, ::testing::Range(0, 24));
+
+// Reopening the video with A and an empty B, answering "Oui".
+TwoTracks reopenTwo(const std::filesystem::path &state, const VideoIdentity &video)
+{
+    TwoTracks tracks;
+    tracks.a.resize(ClickPlan::upperBound);
+    PointSet others;
+    others.add(ClickPlan::upperBound);
+    Journal journal(state);
+    if (std::optional<JournalRecovery> found = journal.findUnsaved(video)) {
+        EXPECT_EQ(found->unsavedPoints, pointsIn(found->track) + pointsIn(found->others.track(1)));
+        EXPECT_FALSE(journal.restore(std::move(*found), tracks.a, &others));
+    }
+    tracks.b = others.count() > 0 ? others.track(1) : PointTrack{};
+    return tracks;
+}
+
+class KilledTwoPointChild : public ::testing::TestWithParam<int> {};
+
+TEST_P(KilledTwoPointChild, RestoresBothPointsOfTheClicksWhoseHandlingFinished)
+{
+    std::mt19937 random(4200 + static_cast<unsigned>(GetParam()));
+    const KillMoment kill = randomKillMoment(random, 2 * clicks);
+    TempFolder folder("journal-kill-two");
+    const VideoIdentity video = zorvane::testing::standInVideo(folder / "video.avi");
+
+    const ChildRun run = runClicker({"--two-points", (folder / "state").string(), video.path, std::to_string(clicks)},
+                                    kill.afterLines, kill.delay);
+    ASSERT_TRUE(WIFSIGNALED(run.status) || run.endedNormally());
+    EXPECT_EQ(run.count("failure"), 0);
+    SCOPED_TRACE(killTrace(kill, run));
+    EXPECT_NE(cameBack(reopenTwo(folder / "state", video), run, &ClickPlan::twoAfter), CameBack::Neither);
+    if (run.endedNormally()) {
+        EXPECT_EQ(run.lines.back(), "intact");
+        EXPECT_TRUE(sameTrack(reopenTwo(folder / "state", video), ClickPlan::twoAfter(clicks - 1)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeded, KilledTwoPointChild, ::testing::Range(0, 12));
 
 TEST(UnkilledChild, RestoresEveryClick)
 {

@@ -102,7 +102,7 @@ void AutoTrackCommands::startRun()
     clearNote();
     Player &player = m_form.player();
     player.pause();
-    const std::optional<RunStartError> error = m_runs.start(m_form.pointTrack(), player.position(), player.length());
+    const std::optional<RunStartError> error = m_runs.start(m_form.activeTrack(), player.position(), player.length());
     if (error) {
         m_showMessage(startErrorText(*error));
         return;
@@ -127,7 +127,7 @@ void AutoTrackCommands::undoRun()
     if (isRunning())
         stopRun();
     clearNote();
-    m_runs.undo(m_form.pointTrack());
+    m_runs.undo(m_form.activeTrack());
     updateActions();
     updateWatch();
 }
@@ -148,7 +148,7 @@ void AutoTrackCommands::takeFound()
     if (!isSameVideo())
         return dropRun();
     BackgroundTracking::Mail mail = m_tracking->take();
-    const RunStep step = m_runs.apply(m_form.pointTrack(), mail.frames);
+    const RunStep step = m_runs.apply(m_form.activeTrack(), mail.frames);
     for (auto frame = mail.frames.rbegin(); frame != mail.frames.rend(); ++frame) {
         if (frame->picture && frame->frame <= step.frame && m_runs.isRunning()) {
             showPicture(*frame);
@@ -162,7 +162,7 @@ void AutoTrackCommands::takeFound()
     if (mail.end && mail.end->kind == BackgroundEnd::Kind::PointOutside)
         return failStart(RunStartError::PointOutside);
     if (mail.end)
-        return endRun(m_runs.end(m_form.pointTrack(), mail.end->tracking));
+        return endRun(m_runs.end(m_form.activeTrack(), mail.end->tracking));
     if (m_sincePictureAsked.elapsed() >= kPictureEveryMs)
         askPicture();
 }
@@ -170,7 +170,7 @@ void AutoTrackCommands::takeFound()
 void AutoTrackCommands::showPicture(TrackedFrame &frame)
 {
     m_form.showFramePicture(frame.frame, toImage(std::move(*frame.picture)));
-    keepInView(m_form.pointTrack().find(frame.frame).value_or(TrackPoint{}));
+    keepInView(m_form.activeTrack().find(frame.frame).value_or(TrackPoint{}));
     askPicture();
 }
 
@@ -237,7 +237,7 @@ void AutoTrackCommands::dropRun()
 void AutoTrackCommands::stopRun()
 {
     m_tracking->stop();
-    endRun(m_runs.end(m_form.pointTrack(), {TrackingEnd::Kind::Stopped, 0}));
+    endRun(m_runs.end(m_form.activeTrack(), {TrackingEnd::Kind::Stopped, 0}));
 }
 
 void AutoTrackCommands::showNote(const QString &note)

@@ -21,8 +21,10 @@
 #include "progress/blendcolor.h"
 #include "progress/progresspasses.h"
 #include "progress/ui/progressbar.h"
+#include "track/companionfile.h"
 #include "track/sequencefile.h"
 
+#include <QActionGroup>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEvent>
@@ -53,6 +55,9 @@ const QString kVideoFilter =
 const QString kSequenceFilter = QStringLiteral("Sequence (*.txt)|*.txt");
 
 constexpr int kMarkerArm = 5;
+// The crosses of points that are not the active one, whose cross is red.
+const QColor kPointColours[kMaxFollowedPoints] = {{0, 90, 255},  {0, 170, 0},   {255, 140, 0}, {200, 0, 200},
+                                                  {0, 190, 190}, {140, 80, 20}, {240, 210, 0}, {120, 120, 120}};
 // How long the title says why a click recorded nothing.
 constexpr int kClickNoteMs = 2500;
 const QString kClickOffPictureNote = QStringLiteral("Zorvane - clic hors de l'image : aucun point enregistré");
@@ -123,6 +128,7 @@ Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_pl
                                         [this] { Ref(); }, [this](const QString &text) { m_showMessage(text); }},
                                        this);
     connect(this, &Form1::trackChanged, m_measures, &MeasureController::trackChanged);
+    createPointMenu();
     if (auto *calibration = findChild<CalibrationDialog *>())
         calibration->keepClearOf([this] { return pictureOnScreen(); });
     new VideoKeys(*this, *m_picture1,
@@ -294,27 +300,43 @@ void Form1::drawOverlays(QPainter &painter) const
 
 void Form1::drawMarker(QPainter &painter) const
 {
-    const std::optional<TrackPoint> point = m_pointTrack.find(shownFrame());
-    if (!point || point->isEmpty())
+    const int frame = shownFrame();
+    const auto pointOn = [&](int index) {
+        const PointTrack &track = index == 0 ? m_pointTrack : m_otherPoints.track(index);
+        return track.find(frame).value_or(TrackPoint{});
+    };
+    for (int index = 0; index <= m_otherPoints.count(); ++index) {
+        if (index != m_activePoint)
+            drawCross(painter, pointOn(index), kPointColours[index]);
+    }
+    drawCross(painter, pointOn(m_activePoint), QColor(255, 0, 0));
+}
+
+void Form1::drawCross(QPainter &painter, TrackPoint point, const QColor &colour) const
+{
+    if (point.isEmpty())
         return;
+    painter.save();
     // The cross keeps its screen size at every zoom: it is drawn in screen
     // pixels around the one showing the middle of the point's pixel.
-    const QPointF middle = painter.transform().map(QPointF(point->X + 0.5, point->Y + 0.5));
+    const QPointF middle = painter.transform().map(QPointF(point.X + 0.5, point.Y + 0.5));
     const double x = std::floor(middle.x());
     const double y = std::floor(middle.y());
     painter.resetTransform();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    // A one-pixel white rim round both arms keeps the red seen on red or
-    // dark footage; the red itself is drawn exactly as without it.
+    // A one-pixel white rim round both arms keeps the colour seen on dark
+    // or like-coloured footage; the colour itself is drawn exactly as
+    // without it.
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(255, 255, 255));
     painter.drawRect(QRectF(x - kMarkerArm - 1, y - 1, 2 * kMarkerArm + 2, 3));
     painter.drawRect(QRectF(x - 1, y - kMarkerArm - 1, 3, 2 * kMarkerArm + 2));
-    painter.setPen(QPen(QColor(255, 0, 0), 0));
+    painter.setPen(QPen(colour, 0));
     // Lines stop one pixel short of their end point, so the cross is 10
     // pixels wide and high, centred on the point.
     painter.drawLine(QPointF(x - kMarkerArm, y), QPointF(x + kMarkerArm - 1, y));
     painter.drawLine(QPointF(x, y - kMarkerArm), QPointF(x, y + kMarkerArm - 1));
+    painter.restore();
 }
 
 // Exactly one button acts; any click then redraws the marker of the frame
@@ -343,7 +365,7 @@ void Form1::stepBack() { m_player.back(); }
 void Form1::recordPoint(float x, float y)
 {
     try {
-        m_trackJournal->click(m_pointTrack, m_player.position(), x, y);
+        m_trackJournal->click(activeTrackForChange(), m_player.position(), x, y, m_activePoint);
         emit trackChanged();
     } catch (const TrackError &error) {
         // No video yet, or a position the track does not hold: nothing to record.
@@ -394,12 +416,12 @@ QRect Form1::pictureOnScreen() const
 
 bool Form1::storeTrackedPoints(const std::vector<FramePoint> &points)
 {
-    return showTrackChange([&] { m_trackJournal->storeTracked(m_pointTrack, points); });
+    return showTrackChange([&] { m_trackJournal->storeTracked(activeTrackForChange(), points, m_activePoint); });
 }
 
 bool Form1::undoTrackedPoints(const std::vector<FramePoint> &previous)
 {
-    return showTrackChange([&] { m_trackJournal->storeUndone(m_pointTrack, previous); });
+    return showTrackChange([&] { m_trackJournal->storeUndone(activeTrackForChange(), previous, m_activePoint); });
 }
 
 bool Form1::showTrackChange(const std::function<void()> &change)
@@ -441,7 +463,11 @@ void Form1::Timer1_Timer()
 {
     const int position = shownFrame();
     const int length = m_player.length();
-    setWindowTitle(m_titleNote.isEmpty() ? QString::fromStdString(progressTitle(position, length)) : m_titleNote);
+    QString title = QString::fromStdString(progressTitle(position, length));
+    // Said only once there are several points, so that one point looks as before.
+    if (m_otherPoints.count() > 0)
+        title += tr(" - point %1").arg(QChar(pointLetter(m_activePoint)));
+    setWindowTitle(m_titleNote.isEmpty() ? title : m_titleNote);
     m_picProgress->refresh(position, length);
 }
 
@@ -470,12 +496,17 @@ void Form1::openVideo(const QString &fileName)
     }
     try {
         m_pointTrack.resize(m_player.length());
+        m_otherPoints.resizeAll(m_player.length());
     } catch (const TrackError &error) {
         // A length the track refuses leaves it as it was.
         logDebug("app", std::string("track not resized: ") + error.what());
     }
     updateStepField();
-    if (m_trackJournal->videoOpened(pathFromUtf8(path), m_pointTrack))
+    const bool restored = m_trackJournal->videoOpened(pathFromUtf8(path), m_pointTrack, &m_otherPoints);
+    if (m_activePoint > m_otherPoints.count())
+        m_activePoint = 0;
+    updatePointMenu();
+    if (restored)
         showLastRestoredPoint();
     else
         m_player.play();
@@ -529,6 +560,8 @@ void Form1::es_Click()
         return;
     try {
         const std::filesystem::path sequence = pathFromUtf8(utf8(m_commonDialog1->fileName()));
+        if (!saveCompanionOf(sequence))
+            return;
         saveSequence(sequence, m_pointTrack, m_text1->text().toStdString(), userNumberFormat());
         m_trackJournal->sequenceSaved();
         m_measures->sequenceSaved(sequence);
@@ -552,9 +585,26 @@ void Form1::os_Click()
 void Form1::loadSequenceFile(const QString &fileName)
 {
     const std::filesystem::path sequence = pathFromUtf8(utf8(fileName));
+    std::optional<PointSet> others;
+    if (!loadCompanionOf(sequence, others))
+        return;
     try {
         const SequenceLoad load = loadSequence(sequence, m_pointTrack);
-        m_trackJournal->sequenceLoaded(m_pointTrack, load.framesRead);
+        if (m_pointTrack.hasStorage()) {
+            if (others) {
+                m_otherPoints = std::move(*others);
+            } else {
+                // A sequence of A alone: the other points are emptied, and
+                // the journal told so.
+                for (int index = 1; index <= m_otherPoints.count(); ++index)
+                    m_otherPoints.track(index) = PointTrack{};
+            }
+            m_otherPoints.resizeAll(m_pointTrack.upperBound());
+            if (m_activePoint > m_otherPoints.count())
+                m_activePoint = 0;
+            updatePointMenu();
+        }
+        m_trackJournal->sequenceLoaded(m_pointTrack, load.framesRead, &m_otherPoints);
         m_measures->sequenceLoaded(sequence);
         Ref();
     } catch (const SequenceError &error) {
@@ -601,6 +651,119 @@ void Form1::dropEvent(QDropEvent *event)
         loadSequenceFile(path);
     else
         openVideo(path);
+}
+
+// Read whole before the sequence, so that a damaged one changes nothing.
+bool Form1::loadCompanionOf(const std::filesystem::path &sequence, std::optional<PointSet> &others)
+{
+    const std::filesystem::path companion = companionPath(sequence);
+    std::error_code ignored;
+    if (!std::filesystem::exists(companion, ignored))
+        return true;
+    try {
+        others = std::move(loadCompanion(companion).others);
+        return true;
+    } catch (const CompanionError &error) {
+        const QString name = QString::fromStdString(companion.string());
+        if (error.kind() == CompanionErrorKind::CannotOpen)
+            m_showMessage(
+                tr("Impossible de lire le fichier des autres points « %1 » : rien n'a été chargé.").arg(name));
+        else
+            m_showMessage(tr("Le fichier des autres points « %1 » est endommagé (ligne %2) : rien n'a été chargé.")
+                              .arg(name)
+                              .arg(error.line()));
+        return false;
+    }
+}
+
+// Before the sequence, so that a sequence is never saved without its
+// points; a companion left from an earlier save with other points goes.
+bool Form1::saveCompanionOf(const std::filesystem::path &sequence)
+{
+    const std::filesystem::path companion = companionPath(sequence);
+    const std::optional<double> step = parseStep(m_text1->text().toStdString(), userNumberFormat());
+    if (!step)
+        return true; // the sequence's save says what is wrong with the step
+    if (!m_otherPoints.holdsAnyPoint()) {
+        std::error_code ignored;
+        std::filesystem::remove(companion, ignored);
+        return true;
+    }
+    try {
+        saveCompanion(companion, m_pointTrack, m_otherPoints, *step, userNumberFormat());
+        return true;
+    } catch (const CompanionError &) {
+        m_showMessage(tr("Impossible d'enregistrer les autres points dans « %1 » : la séquence n'a pas été "
+                         "enregistrée.")
+                          .arg(QString::fromStdString(companion.string())));
+        return false;
+    }
+}
+
+const PointTrack &Form1::activeTrack() const
+{
+    return m_activePoint == 0 ? m_pointTrack : m_otherPoints.track(m_activePoint);
+}
+
+PointTrack &Form1::activeTrackForChange()
+{
+    return m_activePoint == 0 ? m_pointTrack : m_otherPoints.track(m_activePoint);
+}
+
+bool Form1::chooseActivePoint(int index)
+{
+    if (index < 0 || index > m_otherPoints.count())
+        return false;
+    m_activePoint = index;
+    updatePointMenu();
+    Timer1_Timer();
+    Ref();
+    return true;
+}
+
+bool Form1::addPoint()
+{
+    if (!m_otherPoints.canAdd() || !m_pointTrack.hasStorage())
+        return false;
+    m_otherPoints.resizeAll(m_pointTrack.upperBound());
+    return chooseActivePoint(m_otherPoints.add(m_pointTrack.upperBound()));
+}
+
+void Form1::createPointMenu()
+{
+    m_pointMenu = m_mesures->addMenu(tr("Point actif"));
+    m_pointMenu->setObjectName(QStringLiteral("pointActif"));
+    updatePointMenu();
+}
+
+// One entry per point, on keys 1 to 8, then the one that adds a point.
+void Form1::updatePointMenu()
+{
+    // Later, as this may run from one of these actions.
+    for (QAction *action : m_pointMenu->actions()) {
+        removeAction(action);
+        m_pointMenu->removeAction(action);
+        action->deleteLater();
+    }
+    for (QActionGroup *old : m_pointMenu->findChildren<QActionGroup *>(Qt::FindDirectChildrenOnly))
+        old->deleteLater();
+    auto *group = new QActionGroup(m_pointMenu);
+    for (int index = 0; index <= m_otherPoints.count(); ++index) {
+        auto *action = new QAction(QString(QChar(pointLetter(index))), m_pointMenu);
+        m_pointMenu->addAction(action);
+        action->setCheckable(true);
+        action->setChecked(index == m_activePoint);
+        action->setShortcut(QKeySequence(Qt::Key_1 + index));
+        action->setActionGroup(group);
+        connect(action, &QAction::triggered, this, [this, index] { chooseActivePoint(index); });
+        addAction(action);
+    }
+    m_pointMenu->addSeparator();
+    auto *add = new QAction(tr("Ajouter un point"), m_pointMenu);
+    m_pointMenu->addAction(add);
+    add->setObjectName(QStringLiteral("ajouterPoint"));
+    add->setEnabled(m_otherPoints.canAdd());
+    connect(add, &QAction::triggered, this, [this] { addPoint(); });
 }
 
 void Form1::Aide_Click()

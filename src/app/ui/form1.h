@@ -5,6 +5,7 @@
 #include "player/ui/videodisplay.h"
 #include "probe/displayedsize.h"
 #include "probe/videoinfo.h"
+#include "track/pointset.h"
 #include "track/pointtrack.h"
 
 #include <QMainWindow>
@@ -51,6 +52,15 @@ public:
     std::uint32_t progressColorB() const { return m_progressColorB; }
 
     const PointTrack &pointTrack() const { return m_pointTrack; }
+    // The points followed beside A, and the one the left button records
+    // (0 for A); automatic tracking follows it too.
+    const PointSet &otherPoints() const { return m_otherPoints; }
+    int activePoint() const { return m_activePoint; }
+    const PointTrack &activeTrack() const;
+    // False when there is no such point.
+    bool chooseActivePoint(int index);
+    // Adds the next point and makes it the active one; false when all eight exist.
+    bool addPoint();
     // The player behind MMControl1 and Picture1.
     Player &player() { return m_player; }
     const VideoInfo &videoInfo() const { return m_videoInfo; }
@@ -149,6 +159,12 @@ private:
     void drawOverlays(QPainter &painter) const;
     void drawMarker(QPainter &painter) const;
     int shownFrame() const;
+    void drawCross(QPainter &painter, TrackPoint point, const QColor &colour) const;
+    void createPointMenu();
+    void updatePointMenu();
+    PointTrack &activeTrackForChange();
+    bool loadCompanionOf(const std::filesystem::path &sequence, std::optional<PointSet> &others);
+    bool saveCompanionOf(const std::filesystem::path &sequence);
 
     Player m_player;
     QWidget *m_client = nullptr;
@@ -176,6 +192,9 @@ private:
     std::uint32_t m_progressColorA = 0;
     std::uint32_t m_progressColorB = 0;
     PointTrack m_pointTrack;
+    PointSet m_otherPoints;
+    int m_activePoint = 0;
+    QMenu *m_pointMenu = nullptr;
     VideoInfo m_videoInfo;
     std::unique_ptr<HelpWindow> m_helpWindow;
     MessageDisplay m_showMessage;

@@ -260,7 +260,7 @@ void MeasureController::sequenceSaved(const std::filesystem::path &sequence)
         return;
     try {
         const CalibratedVideo video = identifyVideo(pathFromUtf8(m_host.player.fileName()), m_host.player.length());
-        saveSidecar(sidecarPath(sequence), MeasureSettings{video, *m_calibration, m_time, m_dynamics});
+        saveSidecar(sidecarPath(sequence), MeasureSettings{video, *m_calibration, m_time, m_dynamics, m_movingOrigin});
     } catch (const MeasureError &error) {
         m_host.showMessage(messageOf(error));
     }
@@ -278,8 +278,10 @@ void MeasureController::sequenceLoaded(const std::filesystem::path &sequence)
             return;
         }
         const CalibratedVideo video = identifyVideo(pathFromUtf8(m_host.player.fileName()), m_host.player.length());
-        if (const std::optional<MeasureSettings> settings = loadSidecarFor(sequence, video))
+        if (const std::optional<MeasureSettings> settings = loadSidecarFor(sequence, video)) {
             setSettings(settings->calibration, settings->time, settings->dynamics);
+            m_movingOrigin = settings->movingOrigin;
+        }
     } catch (const MeasureError &error) {
         m_host.showMessage(messageOf(error));
     }

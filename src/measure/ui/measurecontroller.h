@@ -99,6 +99,9 @@ private:
     std::optional<Calibration> m_calibration;
     TimeChoice m_time;
     MassAndGravity m_dynamics;
+    // Kept from the calibration file so that saving again keeps it; the
+    // window's table is still measured from the fixed origin.
+    int m_movingOrigin = 0;
     CalibrationDialog *m_dialog = nullptr;
     MeasureWindow *m_window = nullptr;
     PictureCommands *m_pictures = nullptr;
