@@ -72,7 +72,8 @@ void checkRestoreRoundTrip(JournalContents contents)
     const std::int32_t unsavedPoints = contents.unsavedPoints;
     Journal journal(folder);
     PointTrack track;
-    if (journal.restore({video, std::move(contents.track), unsaved, unsavedPoints, false}, track))
+    if (journal.restore({video, std::move(contents.track), std::move(contents.others), unsaved, unsavedPoints, false},
+                        track))
         return; // a path the header may hold but no journal can be written for
     journal.stop();
     const JournalContents again = readJournal(journal.journalPath(video));

@@ -45,7 +45,12 @@ for target in "${targets[@]}"; do
 done
 
 cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build" --target "${targets[@]}" journal_seeds >/dev/null
+mkdir -p "$build/logs"
+if ! cmake --build "$build" --target "${targets[@]}" journal_seeds >"$build/logs/build.log" 2>&1; then
+  grep -E 'error|FAILED' "$build/logs/build.log" | head -n 20 >&2
+  echo "fuzz build failed, see $build/logs/build.log" >&2
+  exit 1
+fi
 "$root/fuzz/make-corpus.sh" "$build/seeds" "$build/journal_seeds"
 
 # The targets write each input to a scratch file here; a crashing run
