@@ -15,6 +15,7 @@
 #include "journal/ui/journaltexts.h"
 #include "measure/ui/calibrationdialog.h"
 #include "measure/ui/measurecontroller.h"
+#include "measure/ui/vectoroverlay.h"
 #include "player/ui/transportbar.h"
 #include "probe/probeerror.h"
 #include "probe/videoinfoprobe.h"
@@ -55,9 +56,6 @@ const QString kVideoFilter =
 const QString kSequenceFilter = QStringLiteral("Sequence (*.txt)|*.txt");
 
 constexpr int kMarkerArm = 5;
-// The crosses of points that are not the active one, whose cross is red.
-const QColor kPointColours[kMaxFollowedPoints] = {{0, 90, 255},  {0, 170, 0},   {255, 140, 0}, {200, 0, 200},
-                                                  {0, 190, 190}, {140, 80, 20}, {240, 210, 0}, {120, 120, 120}};
 // How long the title says why a click recorded nothing.
 constexpr int kClickNoteMs = 2500;
 const QString kClickOffPictureNote = QStringLiteral("Zorvane - clic hors de l'image : aucun point enregistré");
@@ -122,7 +120,8 @@ Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_pl
     m_mmControl1 = new TransportBar(m_player, m_client);
     createControls();
     createMenus();
-    m_measures = new MeasureController({m_player, m_pointTrack, m_mesures, this, userNumberFormat(),
+    m_measures = new MeasureController({m_player, m_pointTrack, m_otherPoints, [this] { return m_activePoint; },
+                                        m_mesures, this, userNumberFormat(),
                                         [this](VideoDisplay::Overlay overlay) { addOverlay(std::move(overlay)); },
                                         [this](ClickInterceptor taker) { setClickInterceptor(std::move(taker)); },
                                         [this] { Ref(); }, [this](const QString &text) { m_showMessage(text); }},
@@ -307,7 +306,7 @@ void Form1::drawMarker(QPainter &painter) const
     };
     for (int index = 0; index <= m_otherPoints.count(); ++index) {
         if (index != m_activePoint)
-            drawCross(painter, pointOn(index), kPointColours[index]);
+            drawCross(painter, pointOn(index), pointColour(index));
     }
     drawCross(painter, pointOn(m_activePoint), QColor(255, 0, 0));
 }
@@ -718,6 +717,7 @@ bool Form1::chooseActivePoint(int index)
     updatePointMenu();
     Timer1_Timer();
     Ref();
+    emit trackChanged();
     return true;
 }
 

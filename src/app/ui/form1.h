@@ -116,7 +116,8 @@ public:
     void setClickInterceptor(ClickInterceptor interceptor) { m_clickInterceptor = std::move(interceptor); }
 
 signals:
-    // After a click, a loaded sequence or an opened video changed the track.
+    // After a click, a loaded sequence or an opened video changed the track,
+    // or another point became the active one.
     void trackChanged();
 
 public slots:
