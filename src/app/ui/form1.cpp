@@ -364,7 +364,7 @@ void Form1::stepBack() { m_player.back(); }
 void Form1::recordPoint(float x, float y)
 {
     try {
-        m_trackJournal->click(activeTrackForChange(), m_player.position(), x, y, m_activePoint);
+        m_trackJournal->click(trackForChange(m_activePoint), m_player.position(), x, y, m_activePoint);
         emit trackChanged();
     } catch (const TrackError &error) {
         // No video yet, or a position the track does not hold: nothing to record.
@@ -413,14 +413,14 @@ QRect Form1::pictureOnScreen() const
     return QRect(m_picture1->mapToGlobal(shown.topLeft()), shown.size());
 }
 
-bool Form1::storeTrackedPoints(const std::vector<FramePoint> &points)
+bool Form1::storeTrackedPoints(const std::vector<FramePoint> &points, int pointIndex)
 {
-    return showTrackChange([&] { m_trackJournal->storeTracked(activeTrackForChange(), points, m_activePoint); });
+    return showTrackChange([&] { m_trackJournal->storeTracked(trackForChange(pointIndex), points, pointIndex); });
 }
 
-bool Form1::undoTrackedPoints(const std::vector<FramePoint> &previous)
+bool Form1::undoTrackedPoints(const std::vector<FramePoint> &previous, int pointIndex)
 {
-    return showTrackChange([&] { m_trackJournal->storeUndone(activeTrackForChange(), previous, m_activePoint); });
+    return showTrackChange([&] { m_trackJournal->storeUndone(trackForChange(pointIndex), previous, pointIndex); });
 }
 
 bool Form1::showTrackChange(const std::function<void()> &change)
@@ -593,17 +593,21 @@ void Form1::loadSequenceFile(const QString &fileName)
             if (others) {
                 m_otherPoints = std::move(*others);
             } else {
-                // A sequence of A alone: the other points are emptied, and
-                // the journal told so.
+                // A sequence of A alone: the other points are emptied for
+                // the journal, which has no record of their removal, then
+                // removed.
                 for (int index = 1; index <= m_otherPoints.count(); ++index)
                     m_otherPoints.track(index) = PointTrack{};
             }
             m_otherPoints.resizeAll(m_pointTrack.upperBound());
-            if (m_activePoint > m_otherPoints.count())
-                m_activePoint = 0;
-            updatePointMenu();
         }
         m_trackJournal->sequenceLoaded(m_pointTrack, load.framesRead, &m_otherPoints);
+        if (m_pointTrack.hasStorage() && !others)
+            m_otherPoints.clear();
+        if (m_activePoint > m_otherPoints.count())
+            m_activePoint = 0;
+        updatePointMenu();
+        Timer1_Timer();
         m_measures->sequenceLoaded(sequence);
         Ref();
     } catch (const SequenceError &error) {
@@ -699,15 +703,11 @@ bool Form1::saveCompanionOf(const std::filesystem::path &sequence)
     }
 }
 
-const PointTrack &Form1::activeTrack() const
-{
-    return m_activePoint == 0 ? m_pointTrack : m_otherPoints.track(m_activePoint);
-}
+const PointTrack &Form1::activeTrack() const { return trackOf(m_activePoint); }
 
-PointTrack &Form1::activeTrackForChange()
-{
-    return m_activePoint == 0 ? m_pointTrack : m_otherPoints.track(m_activePoint);
-}
+const PointTrack &Form1::trackOf(int index) const { return index == 0 ? m_pointTrack : m_otherPoints.track(index); }
+
+PointTrack &Form1::trackForChange(int index) { return index == 0 ? m_pointTrack : m_otherPoints.track(index); }
 
 bool Form1::chooseActivePoint(int index)
 {
