@@ -236,7 +236,7 @@ void MeasureController::refreshMeasures()
     if (m_host.others.count() > 0)
         header = tr("Point %1.").arg(QChar(pointLetter(m_host.activePoint()))) + QLatin1Char(' ') + header;
     if (m_calibration && m_movingOrigin > 0)
-        header += QLatin1Char(' ') + tr("Origine des axes sur le point %1.").arg(QChar(pointLetter(m_movingOrigin)));
+        header += tr(" — origine des axes sur le point %1.").arg(QChar(pointLetter(m_movingOrigin)));
     if (table->pointsWithoutTime > 0)
         header += QStringLiteral(" — %1 point(s) après la dernière image de la vidéo laissé(s) de côté.")
                       .arg(table->pointsWithoutTime);
