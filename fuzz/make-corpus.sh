@@ -74,8 +74,9 @@ calibration='zorvane-etalonnage 1\nvideo chute.mp4\ntaille 56223\nimages 33\nech
 printf "$calibration" >"$cal_dir/video.etalonnage"
 printf "${calibration//\\n/\\r\\n}" >"$cal_dir/crlf.etalonnage"
 printf 'zorvane-etalonnage 1\nvideo a\\\\b\\nc \ntaille 0\nimages 0\nechelle -5 0 0 -5\ndistance 1e-9\norigine 0 0\naxe-y bas\ntemps pas\nralenti 0.125\npas 33.36666666666667\n' >"$cal_dir/escaped.etalonnage"
-printf 'zorvane-etalonnage 3\nvideo x\n' >"$cal_dir/newer.etalonnage"
+printf 'zorvane-etalonnage 5\nvideo x\n' >"$cal_dir/newer.etalonnage"
 printf "${calibration/etalonnage 1/etalonnage 2}masse 0.057\ng 9.80665\n" >"$cal_dir/mass.etalonnage"
+printf "${calibration/etalonnage 1/etalonnage 4}g 9.81\nreferentiel B\naxe-x 10 20 300 220\n" >"$cal_dir/slope.etalonnage"
 
 # The tracker's header: width, height, frames, start x and y, path seed
 # (two bytes), the frame of the wrong size; then pixel bytes.

@@ -118,6 +118,14 @@ void AutoTrackRuns::stop()
     m_run.clear();
 }
 
+void AutoTrackRuns::forget()
+{
+    stop();
+    m_placed.clear();
+    m_run.clear();
+    m_lastRun.clear();
+}
+
 void AutoTrackRuns::undo(const PointTrack &track)
 {
     stop();

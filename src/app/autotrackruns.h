@@ -74,6 +74,10 @@ public:
     RunStep end(const PointTrack &track, const TrackingEnd &end);
     void stop();
 
+    // Ends any run and forgets which points the runs placed, as when the
+    // next run follows another track.
+    void forget();
+
     bool canUndo() const { return !m_lastRun.empty(); }
     // Ends any run, then puts back what the last run that placed points
     // replaced, on the frames that still hold what it placed: a point the

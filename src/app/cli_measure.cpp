@@ -250,19 +250,17 @@ int runMeasure(const std::vector<std::string> &args)
         }
         const std::unique_ptr<FrameReader> video = openVideo(*parsed, *settings, calibration);
         const FrameClock clock = clockFor(settings->time, video.get());
-        const PointTrack *movingOrigin = origin > 0 ? &others.track(origin) : nullptr;
-        const auto measure = [&](const PointTrack &point) {
-            return measureTrack(point, settings->calibration, clock, settings->dynamics, movingOrigin);
+        const auto measure = [&](int index) {
+            return measurePoint(track, others, index, settings->calibration, origin, clock, settings->dynamics);
         };
-        const MeasureTable table = measure(track);
+        const MeasureTable table = measure(0);
         if (parsed->fit) {
             printFit(table, *parsed->fit);
         } else {
             std::cout << csvText(table, NumberFormat{});
             for (int index = 1; index <= others.count(); ++index) {
                 if (index != origin)
-                    std::cout << "point " << pointLetter(index) << '\n'
-                              << csvText(measure(others.track(index)), NumberFormat{});
+                    std::cout << "point " << pointLetter(index) << '\n' << csvText(measure(index), NumberFormat{});
             }
         }
         if (table.pointsWithoutTime > 0)

@@ -10,6 +10,8 @@ enum class MeasureErrorKind {
     DistanceNotPositive, // zero or negative
     DistanceTooLarge,    // beyond any filmed scene
     SamePoints,          // the two ends of the scale are one pixel
+    SameAxisPoints,      // the two points the x axis runs along are one pixel
+    NoOriginPoint,       // the origin moves with a followed point that does not exist
     FactorInvalid,       // slow-motion factor not a number, not above zero, or absurd
     StepInvalid,         // typed step not a number or not above zero
     NeedsVideo,          // video frame times are chosen but no video is at hand

@@ -1,7 +1,10 @@
 #include "measure/measuretable.h"
 
+#include "measure/measureerror.h"
+
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace zorvane {
 
@@ -49,11 +52,11 @@ void addDerivatives(std::vector<MeasureRow> &rows)
     }
 }
 
-void addEnergies(std::vector<MeasureRow> &rows, double mass, double gravity, YAxis yAxis)
+void addEnergies(std::vector<MeasureRow> &rows, const std::vector<double> &heights, double mass, double gravity)
 {
-    for (MeasureRow &row : rows) {
-        const double heightUp = yAxis == YAxis::Up ? row.y : -row.y;
-        row.epp = mass * gravity * heightUp;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        MeasureRow &row = rows[i];
+        row.epp = mass * gravity * heights[i];
         if (row.v) {
             row.ec = 0.5 * mass * *row.v * *row.v;
             row.em = *row.ec + *row.epp;
@@ -70,10 +73,12 @@ std::optional<double> parseBounded(std::string_view text, const NumberFormat &fo
 }
 
 // Rows of every point that has a time, from `toLengths` of its pixel; with
-// a moving origin, only where it has a point too, from it.
+// a moving origin, only where it has a point too, from it. The heights of
+// the rows, from `toHeight`, go in `heights` when asked for.
 template <typename Convert>
 MeasureTable rowsOf(const PointTrack &track, const FrameClock &clock, Convert toLengths,
-                    const PointTrack *movingOrigin = nullptr)
+                    const PointTrack *movingOrigin = nullptr, const std::function<double(PicturePoint)> &toHeight = {},
+                    std::vector<double> *heights = nullptr)
 {
     MeasureTable table;
     table.timeSource = clock.source();
@@ -92,11 +97,15 @@ MeasureTable rowsOf(const PointTrack &track, const FrameClock &clock, Convert to
             ++table.pointsWithoutTime;
             continue;
         }
-        RealPoint lengths = toLengths(PicturePoint{point.X, point.Y});
+        const PicturePoint pixel{point.X, point.Y};
+        const PicturePoint originPixel{origin->X, origin->Y};
+        RealPoint lengths = toLengths(pixel);
         if (movingOrigin) {
-            const RealPoint originLengths = toLengths(PicturePoint{origin->X, origin->Y});
+            const RealPoint originLengths = toLengths(originPixel);
             lengths = {lengths.x - originLengths.x, lengths.y - originLengths.y};
         }
+        if (heights)
+            heights->push_back(movingOrigin ? toHeight(pixel) - toHeight(originPixel) : toHeight(pixel));
         MeasureRow row;
         row.frame = frame;
         row.t = *t;
@@ -125,16 +134,31 @@ std::optional<double> parseGravity(std::string_view text, const NumberFormat &fo
 MeasureTable measureTrack(const PointTrack &track, const Calibration &calibration, const FrameClock &clock,
                           const MassAndGravity &dynamics, const PointTrack *movingOrigin)
 {
+    std::vector<double> heights;
     MeasureTable table = rowsOf(
-        track, clock, [&](PicturePoint point) { return calibration.toMetres(point); }, movingOrigin);
+        track, clock, [&](PicturePoint point) { return calibration.toMetres(point); }, movingOrigin,
+        [&](PicturePoint point) { return calibration.heightMetres(point); }, &heights);
     table.pixelSize = calibration.metresPerPixel();
     if (dynamics.massKg) {
         table.hasEnergies = true;
         table.massKg = *dynamics.massKg;
         table.gravity = dynamics.gravity;
-        addEnergies(table.rows, *dynamics.massKg, dynamics.gravity, calibration.yAxis());
+        addEnergies(table.rows, heights, *dynamics.massKg, dynamics.gravity);
     }
     return table;
+}
+
+MeasureTable measurePoint(const PointTrack &a, const PointSet &others, int index, const Calibration &calibration,
+                          int movingOrigin, const FrameClock &clock, const MassAndGravity &dynamics)
+{
+    if (movingOrigin > others.count())
+        throw MeasureError(MeasureErrorKind::NoOriginPoint,
+                           std::string("L'origine des axes suit le point ") + pointLetter(movingOrigin)
+                               + ", qui n'existe pas : ajoutez-le ou choisissez une autre origine dans "
+                                 "« Étalonnage... ».");
+    const PointTrack &track = index == 0 ? a : others.track(index);
+    const PointTrack *origin = movingOrigin > 0 ? &others.track(movingOrigin) : nullptr;
+    return measureTrack(track, calibration, clock, dynamics, origin);
 }
 
 MeasureTable measureTrackInPixels(const PointTrack &track, std::int32_t frameHeight, const FrameClock &clock)

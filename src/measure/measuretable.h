@@ -2,6 +2,7 @@
 
 #include "measure/calibration.h"
 #include "measure/frameclock.h"
+#include "track/pointset.h"
 #include "track/pointtrack.h"
 
 #include <cstdint>
@@ -70,6 +71,15 @@ std::optional<double> parseGravity(std::string_view text, const NumberFormat &fo
 // point; velocities and the rest follow from them, so they are relative.
 MeasureTable measureTrack(const PointTrack &track, const Calibration &calibration, const FrameClock &clock,
                           const MassAndGravity &dynamics = {}, const PointTrack *movingOrigin = nullptr);
+
+// Followed point `index` (0 for A, then the others) in the frame of
+// reference of the calibration: from its fixed origin, or, when
+// `movingOrigin` is above 0, from that followed point. What both the
+// window and the command line measure with. Throws MeasureError
+// (NoOriginPoint) when the origin's point does not exist, and
+// TrackError (OutOfRange) for an index no point has.
+MeasureTable measurePoint(const PointTrack &a, const PointSet &others, int index, const Calibration &calibration,
+                          int movingOrigin, const FrameClock &clock, const MassAndGravity &dynamics = {});
 
 // The same in pixels of a picture `frameHeight` rows high, y up from its
 // bottom row; no energies, as pixels make no joules.

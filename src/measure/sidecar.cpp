@@ -21,7 +21,7 @@ namespace zorvane {
 namespace {
 
 constexpr std::string_view kMagic = "zorvane-etalonnage";
-constexpr int kVersion = 3;
+constexpr int kVersion = 4;
 constexpr std::string_view kExtension = ".etalonnage";
 
 // A word of the file as a problem quotes it: short, whatever the file holds.
@@ -113,9 +113,11 @@ std::string sidecarText(const MeasureSettings &settings)
 {
     const Calibration &calibration = settings.calibration;
     const TimeChoice &time = settings.time;
+    const bool withAxis = calibration.xAxis().has_value();
     const bool withOrigin = settings.movingOrigin > 0;
-    const bool withDynamics = withOrigin || settings.dynamics != MassAndGravity{};
-    std::string text = std::string(kMagic) + " " + numberText(withOrigin ? 3 : withDynamics ? 2 : 1) + "\n";
+    const bool withDynamics = withAxis || withOrigin || settings.dynamics != MassAndGravity{};
+    const int version = withAxis ? 4 : withOrigin ? 3 : withDynamics ? 2 : 1;
+    std::string text = std::string(kMagic) + " " + numberText(version) + "\n";
     text += "video " + escapedName(settings.video.fileName) + "\n";
     text += "taille " + numberText(settings.video.sizeBytes) + "\n";
     text += "images " + numberText(settings.video.frameCount) + "\n";
@@ -133,6 +135,8 @@ std::string sidecarText(const MeasureSettings &settings)
     }
     if (withOrigin)
         text += std::string("referentiel ") + pointLetter(settings.movingOrigin) + "\n";
+    if (withAxis)
+        text += "axe-x " + pointText(calibration.xAxis()->from) + " " + pointText(calibration.xAxis()->to) + "\n";
     return text;
 }
 
@@ -293,7 +297,7 @@ std::string unescapedName(const Line &line, std::string_view text)
     return name;
 }
 
-// The file's version, 1 or 2.
+// The file's version, 1 to kVersion.
 int checkVersion(const std::filesystem::path &file, const std::vector<Line> &lines)
 {
     const std::vector<std::string_view> first =
@@ -315,14 +319,16 @@ int checkVersion(const std::filesystem::path &file, const std::vector<Line> &lin
 
 // Each key once; the value is the rest of the line after the first space.
 // Version 2 adds "g" and, optionally, "masse"; version 3, optionally,
-// "referentiel".
+// "referentiel"; version 4, optionally, "axe-x".
 std::map<std::string_view, Line> keyedValues(const std::vector<Line> &lines, int version)
 {
-    static constexpr std::string_view kKnown[] = {"video",   "taille", "images",     "echelle", "distance",
-                                                  "origine", "axe-y",  "temps",      "ralenti", "pas",
-                                                  "g",       "masse",  "referentiel"};
-    const std::size_t known = std::size(kKnown) - (version >= 3 ? 0 : version == 2 ? 1 : 3);
-    const std::size_t required = version >= 2 ? std::size(kKnown) - 2 : known;
+    static constexpr std::string_view kKnown[] = {"video",   "taille", "images",      "echelle", "distance",
+                                                  "origine", "axe-y",  "temps",       "ralenti", "pas",
+                                                  "g",       "masse",  "referentiel", "axe-x"};
+    constexpr std::size_t kFirstVersion = 10;
+    const std::size_t knownByVersion[] = {kFirstVersion, kFirstVersion + 2, kFirstVersion + 3, kFirstVersion + 4};
+    const std::size_t known = knownByVersion[std::min(version, kVersion) - 1];
+    const std::size_t required = version >= 2 ? kFirstVersion + 1 : kFirstVersion;
     const auto first = std::begin(kKnown);
     std::map<std::string_view, Line> values;
     for (std::size_t i = 1; i < lines.size(); ++i) {
@@ -399,9 +405,16 @@ MeasureSettings parsedSettings(const std::map<std::string_view, Line> &values)
             throw Fault(SidecarFault::UnexpectedWord, values.at("referentiel").number, shortened(letter), {"B", "H"});
         movingOrigin = letter[0] - pointLetter(0);
     }
+    std::optional<AxisPoints> xAxis;
+    if (values.contains("axe-x")) {
+        ValueReader points = reader("axe-x");
+        const PicturePoint from = points.point();
+        xAxis = AxisPoints{from, points.point()};
+        points.end();
+    }
     try {
         checkTimeChoice(time);
-        return {video, Calibration(start, end, distance, origin, yAxis), time, dynamics, movingOrigin};
+        return {video, Calibration(start, end, distance, origin, yAxis, xAxis), time, dynamics, movingOrigin};
     } catch (const MeasureError &error) {
         throw Fault(SidecarFault::ImpossibleValues, 0, {}, {}, error.kind());
     }

@@ -91,7 +91,8 @@ struct MeasureSettings {
 // lines "masse" (when there is one) and "g"; without them the file is
 // written as version 1, byte for byte as before, so older programs read it.
 // An origin moving with a followed point makes it version 3, with "g" and
-// the line "referentiel B" (the point's letter).
+// the line "referentiel B" (the point's letter). An x axis along two
+// clicked points makes it version 4, with the line "axe-x X1 Y1 X2 Y2".
 std::filesystem::path sidecarPath(const std::filesystem::path &sequence);
 
 // Larger files are damaged: a real one holds a few hundred bytes.

@@ -26,6 +26,15 @@ bool hasVelocity(const MeasureRow &row) { return row.vx && row.vy; }
 
 PictureAxes pictureAxesOf(YAxis yAxis) { return {1, 0, 0, yAxis == YAxis::Up ? -1.0 : 1.0}; }
 
+PictureAxes pictureAxesOf(const Calibration &calibration)
+{
+    if (!calibration.xAxis())
+        return pictureAxesOf(calibration.yAxis());
+    const PictureDirection x = calibration.xDirection();
+    const PictureDirection y = calibration.yDirection();
+    return {x.right, x.down, y.right, y.down};
+}
+
 std::vector<PictureArrow> velocityArrows(const PointTrack &track, const MeasureTable &table, const PictureAxes &axes,
                                          double pixelsPerUnit)
 {

@@ -22,6 +22,8 @@ struct PictureAxes {
 
 // The axes of a calibration: x to the right, y up or down.
 PictureAxes pictureAxesOf(YAxis yAxis);
+// The same with x along two points when the calibration says so.
+PictureAxes pictureAxesOf(const Calibration &calibration);
 
 // An arrow over the picture, in frame pixels: whole numbers are the
 // clicked pixels, halves lie between two of them.

@@ -2,7 +2,10 @@
 // journal, clicks through the window's click handler and says on stdout,
 // unbuffered, when each click begins and when its handling is over.
 //
-//   form1_clicker STATE_FOLDER VIDEO CLICKS [FILE_SIZE_LIMIT]
+//   form1_clicker STATE_FOLDER VIDEO CLICKS [FILE_SIZE_LIMIT | --two-points]
+//
+// With --two-points, point B is added and every click goes to the point
+// the plan gives it, chosen as the user does before clicking.
 //
 // Lines: "opened U" with the track's upper bound, "begin I", "handled I",
 // "warning TEXT" for each message the window shows, "question TEXT" for a
@@ -23,6 +26,7 @@ using zorvane::testing::ClickPlan;
 using zorvane::testing::limitFileSize;
 using zorvane::testing::sameTrack;
 using zorvane::testing::say;
+using zorvane::testing::TwoTracks;
 
 int main(int argc, char **argv)
 {
@@ -40,18 +44,30 @@ int main(int argc, char **argv)
         return false;
     });
     form.show();
-    if (argc > 4)
+    const bool twoPoints = argc > 4 && std::string(argv[4]) == "--two-points";
+    if (argc > 4 && !twoPoints)
         limitFileSize(argv[4]);
     form.openVideo(QString::fromLocal8Bit(argv[2]));
     const std::int32_t upperBound = form.pointTrack().upperBound();
+    if (twoPoints && !form.addPoint())
+        return 6;
     say("opened " + std::to_string(upperBound));
 
     for (int click = 0; click < clicks; ++click) {
         if (!form.player().seek(ClickPlan::frame(click)))
             return 5;
+        if (twoPoints && !form.chooseActivePoint(ClickPlan::point(click)))
+            return 7;
         say("begin " + std::to_string(click));
         form.Picture2_MouseUp(MouseButton::Left, 0, ClickPlan::x(click), ClickPlan::y(click));
         say("handled " + std::to_string(click));
+    }
+    if (twoPoints) {
+        TwoTracks expected = ClickPlan::twoAfter(clicks - 1);
+        expected.a.resize(upperBound);
+        expected.b.resize(upperBound);
+        say(sameTrack(TwoTracks{form.pointTrack(), form.otherPoints().track(1)}, expected) ? "intact" : "corrupt");
+        return 0;
     }
     PointTrack expected = ClickPlan::trackAfter(clicks - 1);
     expected.resize(upperBound);

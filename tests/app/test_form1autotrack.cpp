@@ -204,6 +204,23 @@ TEST_F(Form1AutoTrack, FollowsTheBallFromTheClickFrameByFrameAndUndoPutsBackTheE
     }
 }
 
+TEST_F(Form1AutoTrack, UndoAfterChoosingAnotherPointUndoesThePointTheRunFollowed)
+{
+    open(throwVideo());
+    const CorpusCase &corpus = throwCase(kThrowFrames);
+    clickAt(0, float(corpus.truth(0).x), float(corpus.truth(0).y));
+    runToItsEnd();
+    ASSERT_FALSE(pointOf(5).isEmpty());
+    ASSERT_TRUE(m_form.addPoint());
+    clickAt(5, 40, 50);
+    ASSERT_EQ(m_form.activePoint(), 1);
+    m_undo->trigger();
+    for (int frame = 1; frame < kThrowFrames; ++frame)
+        EXPECT_TRUE(pointOf(frame).isEmpty()) << frame;
+    EXPECT_FALSE(pointOf(0).isEmpty());
+    EXPECT_EQ(m_form.otherPoints().track(1).at(5), (TrackPoint{40, 50})) << "B's click stays";
+}
+
 TEST_F(Form1AutoTrack, LostIsInTheTitleUntilTheNextClickHiddenFramesStayEmpty)
 {
     open(leavingDiscVideo());

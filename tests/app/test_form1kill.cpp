@@ -1,7 +1,8 @@
 // The main window records 200 clicks on a video in a child process, which
 // is killed at random moments, runs out of file size, or has no folder to
 // write its journal to. Reopening the video in a window and answering "Oui"
-// must give back exactly the clicks whose handling had finished.
+// must give back exactly the clicks whose handling had finished, also when
+// they went to two points.
 #include "app/ui/form1.h"
 #include "journal/childrun.h"
 #include "journal/clickplan.h"
@@ -27,6 +28,7 @@ using zorvane::testing::randomKillMoment;
 using zorvane::testing::runChild;
 using zorvane::testing::sameTrack;
 using zorvane::testing::TempFolder;
+using zorvane::testing::TwoTracks;
 
 namespace {
 
@@ -119,6 +121,54 @@ TEST_P(KilledWindow, RestoresTheClicksWhoseHandlingFinished)
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeded, KilledWindow, ::testing::Range(0, 24));
+
+TwoTracks windowTracksAfter(int last)
+{
+    TwoTracks tracks = ClickPlan::twoAfter(last);
+    tracks.a.resize(ClickPlan::upperBound + 1);
+    tracks.b.resize(ClickPlan::upperBound + 1);
+    return tracks;
+}
+
+// A and B as a window restores them; B empty when none of its clicks was journaled.
+TwoTracks reopenTwo(const std::filesystem::path &state)
+{
+    Form1 form(&openFrameSource);
+    form.setJournalFolder(state);
+    form.setRestoreQuestion([](const QString &) { return true; });
+    QStringList messages;
+    form.setMessageDisplay([&](const QString &text) { messages << text; });
+    form.openVideo(QString::fromStdString(clickedVideo()));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    TwoTracks tracks{form.pointTrack(), {}};
+    if (form.otherPoints().count() > 0)
+        tracks.b = form.otherPoints().track(1);
+    else
+        tracks.b.resize(form.pointTrack().upperBound());
+    return tracks;
+}
+
+class KilledWindowTwoPoints : public ::testing::TestWithParam<int> {};
+
+TEST_P(KilledWindowTwoPoints, RestoresBothPointsClicksWhoseHandlingFinished)
+{
+    std::mt19937 random(4200 + static_cast<unsigned>(GetParam()));
+    const KillMoment kill = randomKillMoment(random, 2 * clicks + 1);
+    const TempFolder folder("form1kill-two");
+    const std::filesystem::path state = folder / "zorvane";
+
+    const ChildRun run = runClicker({state.string(), clickedVideo(), std::to_string(clicks), "--two-points"},
+                                    kill.afterLines, kill.delay);
+    ASSERT_TRUE(WIFSIGNALED(run.status) || run.endedNormally()) << "status " << run.status;
+    EXPECT_EQ(run.count("warning"), 0);
+    SCOPED_TRACE(killTrace(kill, run));
+    EXPECT_NE(cameBack(reopenTwo(state), run, &windowTracksAfter), CameBack::Neither);
+    if (run.endedNormally()) {
+        EXPECT_EQ(run.lines.back(), "intact");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeded, KilledWindowTwoPoints, ::testing::Range(0, 8));
 
 // The size of the journal 200 clicks make, from one run without a limit.
 std::uintmax_t wholeJournalBytes()

@@ -140,12 +140,16 @@ TEST_F(Form1Points, ADamagedCompanionIsRefusedAndASequenceWithoutOneGivesAOnly)
         EXPECT_EQ(form.otherPoints().track(1).at(frame), othersBefore.track(1).at(frame)) << frame;
     }
 
+    QTest::keyClick(picture, Qt::Key_2);
+    ASSERT_EQ(form.activePoint(), 1);
     QFile::remove(path("old.points.tsv"));
     dialog->answers.push_back(path("old.txt"));
     trigger("os");
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(form.pointTrack().at(2), (TrackPoint{5, 6}));
-    EXPECT_FALSE(form.otherPoints().holdsAnyPoint()) << "A only";
+    EXPECT_EQ(form.otherPoints().count(), 0) << "A only: B is gone, not just emptied";
+    EXPECT_EQ(form.activePoint(), 0);
+    EXPECT_FALSE(form.windowTitle().contains(QStringLiteral("point")));
 }
 
 int main(int argc, char **argv)

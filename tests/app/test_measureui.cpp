@@ -29,6 +29,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 
@@ -682,6 +684,167 @@ TEST_F(MeasureUi, VectorsStartOnTheClickedPixelAtEveryZoomWithAScaleTheUserTypes
     ASSERT_TRUE(pictures->setVectorScale(ArrowKind::Velocity, QStringLiteral("1000000")));
     ASSERT_TRUE(pictures->setVectorScale(ArrowKind::VelocityChange, QStringLiteral("1000000")));
     EXPECT_TRUE(has(pixelsOf(kVelocityColour), QPoint(3 * start.x + 1, 3 * start.y + 1)));
+}
+
+// A thrown red ball (A) and a blue cart (B) going right at 100 px/s, 25 frames a second.
+QString twoBallsVideo()
+{
+    return QString::fromStdString(
+        generateMedia("measureui-twoballs.avi",
+                      {"-f", "lavfi", "-i",
+                       "color=c=white:size=320x240:rate=25[bg];color=c=red:size=9x9:rate=25[a];"
+                       "color=c=blue:size=9x9:rate=25[b];"
+                       "[bg][a]overlay=x='36+200*t':y='26+500*t*t':eval=frame:shortest=1[ba];"
+                       "[ba][b]overlay=x='16+100*t':y=180:eval=frame:shortest=1",
+                       "-frames:v", std::to_string(kThrowFrames), "-c:v", "mpeg4", "-q:v", "2"})
+            .string());
+}
+
+// The middle of the pixels of one colour in a decoded frame, as a user clicks it.
+PicturePoint centreOf(const RgbImage &picture, bool red)
+{
+    double sumX = 0;
+    double sumY = 0;
+    int count = 0;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const std::uint8_t *rgb = &picture.pixels[(static_cast<std::size_t>(y) * picture.width + x) * 3];
+            const int strong = red ? rgb[0] : rgb[2];
+            const int other = red ? rgb[2] : rgb[0];
+            if (strong > 200 && rgb[1] < 90 && other < 90) {
+                sumX += x;
+                sumY += y;
+                ++count;
+            }
+        }
+    return count == 0 ? PicturePoint{}
+                      : PicturePoint{static_cast<std::int32_t>(std::lround(sumX / count)),
+                                     static_cast<std::int32_t>(std::lround(sumY / count))};
+}
+
+int axesPixelsRightOf(const std::vector<QPoint> &pixels, PicturePoint origin)
+{
+    return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), [&](QPoint p) {
+        return p.y() == origin.y && p.x() > origin.x + 10 && p.x() < origin.x + kAxisLength - 8;
+    }));
+}
+
+TEST_F(MeasureUi, TwoBallsClickedSavedReloadedAndMeasuredInTheCartsFrame)
+{
+    const QString video = twoBallsVideo();
+    openVideo(video);
+    action("ajouterPoint")->trigger();
+    std::vector<PicturePoint> balls;
+    std::vector<PicturePoint> carts;
+    for (int frame = 0; frame < kThrowFrames; ++frame) {
+        const RgbImage decoded = form.player().pictureOf(frame);
+        balls.push_back(centreOf(decoded, true));
+        carts.push_back(centreOf(decoded, false));
+        ASSERT_NEAR(carts.back().x, 20 + 4 * frame, 1) << frame;
+        QTest::keyClick(picture, Qt::Key_1);
+        recordAt(frame, balls.back());
+        QTest::keyClick(picture, Qt::Key_2);
+        recordAt(frame, carts.back());
+    }
+    ASSERT_EQ(form.activePoint(), 1);
+    action("etalonnage")->trigger();
+    inDialog<QComboBox>("originChoice")->setCurrentIndex(1);
+    leftClick(kScaleStart);
+    leftClick(kScaleEnd);
+    EXPECT_FALSE(dialog->isPicking()) << "an origin on B needs no click";
+    inDialog<QLineEdit>("distance")->setText(QStringLiteral("0.5"));
+    QTest::mouseClick(inDialog<QPushButton>("ok"), Qt::LeftButton);
+    ASSERT_EQ(controller->movingOrigin(), 1);
+    const QString sequence = folder.filePath(QStringLiteral("deux.txt"));
+    fileDialog->answers.push_back(sequence);
+    action("es")->trigger();
+    ASSERT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+    const std::string calibration = zorvane::testing::readFileBytes(sidecarPath(sequence.toStdString()));
+    EXPECT_NE(calibration.find("\nreferentiel B\n"), std::string::npos) << calibration;
+
+    Form1 second{&openFrameSource};
+    second.setMessageDisplay([this](const QString &text) { messages << text; });
+    second.openVideo(video);
+    second.player().stop();
+    second.loadSequenceFile(sequence);
+    ASSERT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(second.otherPoints().count(), 1);
+    for (int frame = 0; frame < kThrowFrames; ++frame) {
+        EXPECT_EQ(second.pointTrack().at(frame), (TrackPoint{balls[frame].x, balls[frame].y})) << frame;
+        EXPECT_EQ(second.otherPoints().track(1).at(frame), (TrackPoint{carts[frame].x, carts[frame].y})) << frame;
+    }
+    auto *measures = second.findChild<MeasureController *>(QStringLiteral("measureController"));
+    ASSERT_EQ(measures->movingOrigin(), 1);
+    ASSERT_EQ(second.activePoint(), 0);
+    QString problem;
+    const std::optional<MeasureTable> table = measures->measures(&problem);
+    ASSERT_TRUE(table) << problem.toStdString();
+    ASSERT_EQ(table->rows.size(), static_cast<std::size_t>(kThrowFrames));
+    const double truth = (200 - 100) * 0.005; // m/s: 100 px/s at half a metre per 100 px
+    for (const MeasureRow &row : table->rows) {
+        EXPECT_DOUBLE_EQ(row.x, (balls[row.frame].x - carts[row.frame].x) * 0.005) << row.frame;
+        if (row.vx) {
+            EXPECT_NEAR(*row.vx, truth, 0.01 * truth) << row.frame;
+        }
+    }
+
+    // The axes start from the cart on every frame.
+    auto *secondPicture = second.findChild<VideoDisplay *>(QStringLiteral("Picture1"));
+    second.findChild<QAction *>(QStringLiteral("afficherEtalonnage"))->setChecked(true);
+    for (const int frame : {2, 9}) {
+        ASSERT_TRUE(second.player().seek(frame));
+        second.Ref();
+        EXPECT_GE(axesPixelsRightOf(zorvane::testing::pixelsOf(*secondPicture, kAxesColour), carts[frame]), 25)
+            << frame;
+    }
+
+    // The cart's own vectors once it is active and the origin fixed; every
+    // point in its colour on the chronophotograph.
+    ASSERT_TRUE(second.chooseActivePoint(1));
+    measures->setSettings(*measures->calibration(), measures->timeChoice(), {}, 0);
+    second.findChild<QAction *>(QStringLiteral("vecteursVitesse"))->trigger();
+    ASSERT_TRUE(second.player().seek(5));
+    second.findChild<QAction *>(QStringLiteral("copierImage"))->trigger();
+    const QImage shot = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shot.size(), QSize(320, 240));
+    for (int frame = 0; frame < kThrowFrames; ++frame) {
+        EXPECT_EQ(shot.pixelColor(balls[frame].x, balls[frame].y), pointColour(0)) << frame;
+        EXPECT_EQ(shot.pixelColor(carts[frame].x, carts[frame].y), pointColour(1)) << frame;
+    }
+    int onCartsRow = 0;
+    int elsewhere = 0; // where A's arrows would be, below the legend
+    int ignored = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            if (shot.pixelColor(x, y) == kVelocityColour)
+                ++(y == carts[0].y ? onCartsRow : y > 25 && y < 150 ? elsewhere : ignored);
+    EXPECT_GE(onCartsRow, 20) << "B's arrows, 25 px long";
+    EXPECT_EQ(elsewhere, 0) << "A is not active";
+}
+
+TEST_F(MeasureUi, AnXAxisAlongTwoClickedPointsIsAskedForAndDrawn)
+{
+    openVideo(blackVideo(10));
+    action("etalonnage")->trigger();
+    inDialog<QComboBox>("xAxis")->setCurrentIndex(1);
+    leftClick(kScaleStart);
+    leftClick(kScaleEnd);
+    leftClick(kOrigin);
+    ASSERT_TRUE(dialog->isPicking()) << "the two points of x";
+    EXPECT_NE(inDialog<QLabel>("instruction")->text().indexOf(QStringLiteral("axe x")), -1);
+    QTest::mouseClick(inDialog<QPushButton>("ok"), Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 1) << "refused until both are clicked";
+    leftClick({20, 20});
+    leftClick({80, 100}); // 3-4-5: x goes down to the right
+    inDialog<QLineEdit>("distance")->setText(QStringLiteral("0.5"));
+    QTest::mouseClick(inDialog<QPushButton>("ok"), Qt::LeftButton);
+    ASSERT_TRUE(controller->calibration());
+    EXPECT_EQ(controller->calibration()->xAxis(), (AxisPoints{{20, 20}, {80, 100}}));
+    action("afficherEtalonnage")->setChecked(true);
+    int alongX = 0;
+    for (const QPoint &pixel : pixelsOf(kAxesColour))
+        alongX += std::abs((pixel.x() - kOrigin.x) * 4 - (pixel.y() - kOrigin.y) * 3) <= 4 && pixel.y() > kOrigin.y + 8;
+    EXPECT_GE(alongX, 20) << "the x arrow follows the slope";
 }
 
 } // namespace

@@ -196,7 +196,7 @@ TEST_F(Sidecar, DamagedFilesAreRefusedWithTheirNameAndLine)
 
 TEST_F(Sidecar, NewerVersionsAndFilesThatAreNotFilesAreRefused)
 {
-    EXPECT_EQ(readError(replaced(sampleText, "zorvane-etalonnage 1", "zorvane-etalonnage 4")),
+    EXPECT_EQ(readError(replaced(sampleText, "zorvane-etalonnage 1", "zorvane-etalonnage 5")),
               MeasureErrorKind::SidecarNewer);
 
     fs::create_directory(file("folder.etalonnage"));

@@ -72,8 +72,8 @@ QImage toImage(RgbImage &&rgb)
 
 AutoTrackCommands::AutoTrackCommands(Form1 &form, Form1::MessageDisplay showMessage)
         : QObject(&form), m_form(form), m_showMessage(std::move(showMessage)), m_opener(&openSinglePassFrameSource),
-          m_runs([&form](const FramePoints &points) { form.storeTrackedPoints(points); },
-                 [&form](const FramePoints &previous) { form.undoTrackedPoints(previous); })
+          m_runs([this](const FramePoints &points) { m_form.storeTrackedPoints(points, m_runPoint); },
+                 [this](const FramePoints &previous) { m_form.undoTrackedPoints(previous, m_runPoint); })
 {
     m_start = form.measuresMenu()->addAction(QStringLiteral("Suivi automatique"));
     m_start->setObjectName(QStringLiteral("suiviAuto"));
@@ -102,7 +102,11 @@ void AutoTrackCommands::startRun()
     clearNote();
     Player &player = m_form.player();
     player.pause();
-    const std::optional<RunStartError> error = m_runs.start(m_form.activeTrack(), player.position(), player.length());
+    // The runs' placed points and their undoing belong to one point.
+    if (m_form.activePoint() != m_runPoint || !hasRunPoint())
+        m_runs.forget();
+    m_runPoint = m_form.activePoint();
+    const std::optional<RunStartError> error = m_runs.start(runTrack(), player.position(), player.length());
     if (error) {
         m_showMessage(startErrorText(*error));
         return;
@@ -127,7 +131,11 @@ void AutoTrackCommands::undoRun()
     if (isRunning())
         stopRun();
     clearNote();
-    m_runs.undo(m_form.activeTrack());
+    // On the point the run followed, whichever is active now.
+    if (hasRunPoint())
+        m_runs.undo(runTrack());
+    else
+        m_runs.forget();
     updateActions();
     updateWatch();
 }
@@ -144,11 +152,11 @@ void AutoTrackCommands::takeFound()
 {
     if (!m_tracking)
         return;
-    // Another video was opened during the run: nothing of it applies.
-    if (!isSameVideo())
+    // Another video was opened, or the point removed, during the run: nothing of it applies.
+    if (!isSameVideo() || !hasRunPoint())
         return dropRun();
     BackgroundTracking::Mail mail = m_tracking->take();
-    const RunStep step = m_runs.apply(m_form.activeTrack(), mail.frames);
+    const RunStep step = m_runs.apply(runTrack(), mail.frames);
     for (auto frame = mail.frames.rbegin(); frame != mail.frames.rend(); ++frame) {
         if (frame->picture && frame->frame <= step.frame && m_runs.isRunning()) {
             showPicture(*frame);
@@ -162,7 +170,7 @@ void AutoTrackCommands::takeFound()
     if (mail.end && mail.end->kind == BackgroundEnd::Kind::PointOutside)
         return failStart(RunStartError::PointOutside);
     if (mail.end)
-        return endRun(m_runs.end(m_form.activeTrack(), mail.end->tracking));
+        return endRun(m_runs.end(runTrack(), mail.end->tracking));
     if (m_sincePictureAsked.elapsed() >= kPictureEveryMs)
         askPicture();
 }
@@ -170,7 +178,7 @@ void AutoTrackCommands::takeFound()
 void AutoTrackCommands::showPicture(TrackedFrame &frame)
 {
     m_form.showFramePicture(frame.frame, toImage(std::move(*frame.picture)));
-    keepInView(m_form.activeTrack().find(frame.frame).value_or(TrackPoint{}));
+    keepInView(runTrack().find(frame.frame).value_or(TrackPoint{}));
     askPicture();
 }
 
@@ -237,7 +245,9 @@ void AutoTrackCommands::dropRun()
 void AutoTrackCommands::stopRun()
 {
     m_tracking->stop();
-    endRun(m_runs.end(m_form.activeTrack(), {TrackingEnd::Kind::Stopped, 0}));
+    if (!hasRunPoint())
+        return dropRun();
+    endRun(m_runs.end(runTrack(), {TrackingEnd::Kind::Stopped, 0}));
 }
 
 void AutoTrackCommands::showNote(const QString &note)
@@ -254,6 +264,10 @@ void AutoTrackCommands::clearNote()
     m_form.showTitleNote({});
     updateWatch();
 }
+
+bool AutoTrackCommands::hasRunPoint() const { return m_runPoint <= m_form.otherPoints().count(); }
+
+const PointTrack &AutoTrackCommands::runTrack() const { return m_form.trackOf(m_runPoint); }
 
 void AutoTrackCommands::updateActions() { m_undo->setEnabled(m_runs.canUndo() || m_runs.isRunning()); }
 

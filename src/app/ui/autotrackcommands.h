@@ -26,7 +26,8 @@ namespace zorvane {
 // stops it (Escape and a click on the video do nothing else), and the
 // player then shows the last frame whose point was written. Where a run
 // stopped by itself stays in the title until the user's next click or key
-// in the window.
+// in the window. Runs follow the active point; undoing a run changes the
+// point it followed, even when another is active by then.
 class AutoTrackCommands : public QObject {
     Q_OBJECT
 
@@ -61,6 +62,8 @@ private:
     void showNote(const QString &note);
     void clearNote();
     void updateActions();
+    bool hasRunPoint() const;
+    const PointTrack &runTrack() const;
     void updateWatch();
     bool stopsRun(QObject *watched, QEvent *event);
     bool isInWindow(QObject *object) const;
@@ -69,6 +72,8 @@ private:
     Form1 &m_form;
     Form1::MessageDisplay m_showMessage;
     BackgroundTracking::Opener m_opener;
+    // The point the runs follow (0 for A), set when one starts.
+    int m_runPoint = 0;
     AutoTrackRuns m_runs;
     std::unique_ptr<BackgroundTracking> m_tracking;
     std::string m_runVideo;

@@ -15,6 +15,7 @@
 #include "journal/ui/journaltexts.h"
 #include "measure/ui/calibrationdialog.h"
 #include "measure/ui/measurecontroller.h"
+#include "measure/ui/vectoroverlay.h"
 #include "player/ui/transportbar.h"
 #include "probe/probeerror.h"
 #include "probe/videoinfoprobe.h"
@@ -55,9 +56,6 @@ const QString kVideoFilter =
 const QString kSequenceFilter = QStringLiteral("Sequence (*.txt)|*.txt");
 
 constexpr int kMarkerArm = 5;
-// The crosses of points that are not the active one, whose cross is red.
-const QColor kPointColours[kMaxFollowedPoints] = {{0, 90, 255},  {0, 170, 0},   {255, 140, 0}, {200, 0, 200},
-                                                  {0, 190, 190}, {140, 80, 20}, {240, 210, 0}, {120, 120, 120}};
 // How long the title says why a click recorded nothing.
 constexpr int kClickNoteMs = 2500;
 const QString kClickOffPictureNote = QStringLiteral("Zorvane - clic hors de l'image : aucun point enregistré");
@@ -122,7 +120,8 @@ Form1::Form1(Player::Opener opener, QWidget *parent) : QMainWindow(parent), m_pl
     m_mmControl1 = new TransportBar(m_player, m_client);
     createControls();
     createMenus();
-    m_measures = new MeasureController({m_player, m_pointTrack, m_mesures, this, userNumberFormat(),
+    m_measures = new MeasureController({m_player, m_pointTrack, m_otherPoints, [this] { return m_activePoint; },
+                                        m_mesures, this, userNumberFormat(),
                                         [this](VideoDisplay::Overlay overlay) { addOverlay(std::move(overlay)); },
                                         [this](ClickInterceptor taker) { setClickInterceptor(std::move(taker)); },
                                         [this] { Ref(); }, [this](const QString &text) { m_showMessage(text); }},
@@ -307,7 +306,7 @@ void Form1::drawMarker(QPainter &painter) const
     };
     for (int index = 0; index <= m_otherPoints.count(); ++index) {
         if (index != m_activePoint)
-            drawCross(painter, pointOn(index), kPointColours[index]);
+            drawCross(painter, pointOn(index), pointColour(index));
     }
     drawCross(painter, pointOn(m_activePoint), QColor(255, 0, 0));
 }
@@ -365,7 +364,7 @@ void Form1::stepBack() { m_player.back(); }
 void Form1::recordPoint(float x, float y)
 {
     try {
-        m_trackJournal->click(activeTrackForChange(), m_player.position(), x, y, m_activePoint);
+        m_trackJournal->click(trackForChange(m_activePoint), m_player.position(), x, y, m_activePoint);
         emit trackChanged();
     } catch (const TrackError &error) {
         // No video yet, or a position the track does not hold: nothing to record.
@@ -414,14 +413,14 @@ QRect Form1::pictureOnScreen() const
     return QRect(m_picture1->mapToGlobal(shown.topLeft()), shown.size());
 }
 
-bool Form1::storeTrackedPoints(const std::vector<FramePoint> &points)
+bool Form1::storeTrackedPoints(const std::vector<FramePoint> &points, int pointIndex)
 {
-    return showTrackChange([&] { m_trackJournal->storeTracked(activeTrackForChange(), points, m_activePoint); });
+    return showTrackChange([&] { m_trackJournal->storeTracked(trackForChange(pointIndex), points, pointIndex); });
 }
 
-bool Form1::undoTrackedPoints(const std::vector<FramePoint> &previous)
+bool Form1::undoTrackedPoints(const std::vector<FramePoint> &previous, int pointIndex)
 {
-    return showTrackChange([&] { m_trackJournal->storeUndone(activeTrackForChange(), previous, m_activePoint); });
+    return showTrackChange([&] { m_trackJournal->storeUndone(trackForChange(pointIndex), previous, pointIndex); });
 }
 
 bool Form1::showTrackChange(const std::function<void()> &change)
@@ -594,17 +593,21 @@ void Form1::loadSequenceFile(const QString &fileName)
             if (others) {
                 m_otherPoints = std::move(*others);
             } else {
-                // A sequence of A alone: the other points are emptied, and
-                // the journal told so.
+                // A sequence of A alone: the other points are emptied for
+                // the journal, which has no record of their removal, then
+                // removed.
                 for (int index = 1; index <= m_otherPoints.count(); ++index)
                     m_otherPoints.track(index) = PointTrack{};
             }
             m_otherPoints.resizeAll(m_pointTrack.upperBound());
-            if (m_activePoint > m_otherPoints.count())
-                m_activePoint = 0;
-            updatePointMenu();
         }
         m_trackJournal->sequenceLoaded(m_pointTrack, load.framesRead, &m_otherPoints);
+        if (m_pointTrack.hasStorage() && !others)
+            m_otherPoints.clear();
+        if (m_activePoint > m_otherPoints.count())
+            m_activePoint = 0;
+        updatePointMenu();
+        Timer1_Timer();
         m_measures->sequenceLoaded(sequence);
         Ref();
     } catch (const SequenceError &error) {
@@ -700,15 +703,11 @@ bool Form1::saveCompanionOf(const std::filesystem::path &sequence)
     }
 }
 
-const PointTrack &Form1::activeTrack() const
-{
-    return m_activePoint == 0 ? m_pointTrack : m_otherPoints.track(m_activePoint);
-}
+const PointTrack &Form1::activeTrack() const { return trackOf(m_activePoint); }
 
-PointTrack &Form1::activeTrackForChange()
-{
-    return m_activePoint == 0 ? m_pointTrack : m_otherPoints.track(m_activePoint);
-}
+const PointTrack &Form1::trackOf(int index) const { return index == 0 ? m_pointTrack : m_otherPoints.track(index); }
+
+PointTrack &Form1::trackForChange(int index) { return index == 0 ? m_pointTrack : m_otherPoints.track(index); }
 
 bool Form1::chooseActivePoint(int index)
 {
@@ -718,6 +717,7 @@ bool Form1::chooseActivePoint(int index)
     updatePointMenu();
     Timer1_Timer();
     Ref();
+    emit trackChanged();
     return true;
 }
 

@@ -57,6 +57,8 @@ public:
     const PointSet &otherPoints() const { return m_otherPoints; }
     int activePoint() const { return m_activePoint; }
     const PointTrack &activeTrack() const;
+    // A for 0, then the others; throws TrackError (OutOfRange) for a point that does not exist.
+    const PointTrack &trackOf(int index) const;
     // False when there is no such point.
     bool chooseActivePoint(int index);
     // Adds the next point and makes it the active one; false when all eight exist.
@@ -83,12 +85,13 @@ public:
     using RestoreQuestion = std::function<bool(const QString &text)>;
     void setRestoreQuestion(RestoreQuestion ask) { m_askRestore = std::move(ask); }
 
-    // Points set by automatic tracking, in the order they were set: journaled,
-    // stored, then shown. False, changing nothing, when a frame lies outside
-    // the track.
-    bool storeTrackedPoints(const std::vector<FramePoint> &points);
+    // Points set by automatic tracking on point `pointIndex` (0 for A), in
+    // the order they were set: journaled, stored, then shown. False,
+    // changing nothing, when a frame lies outside the track or the point
+    // does not exist.
+    bool storeTrackedPoints(const std::vector<FramePoint> &points, int pointIndex = 0);
     // Undoing such a batch: the points it replaced, put back the same way.
-    bool undoTrackedPoints(const std::vector<FramePoint> &previous);
+    bool undoTrackedPoints(const std::vector<FramePoint> &previous, int pointIndex = 0);
 
     // Shown in the title instead of the frame count until replaced; empty
     // goes back to the frame count.
@@ -116,7 +119,8 @@ public:
     void setClickInterceptor(ClickInterceptor interceptor) { m_clickInterceptor = std::move(interceptor); }
 
 signals:
-    // After a click, a loaded sequence or an opened video changed the track.
+    // After a click, a loaded sequence or an opened video changed the track,
+    // or another point became the active one.
     void trackChanged();
 
 public slots:
@@ -162,7 +166,7 @@ private:
     void drawCross(QPainter &painter, TrackPoint point, const QColor &colour) const;
     void createPointMenu();
     void updatePointMenu();
-    PointTrack &activeTrackForChange();
+    PointTrack &trackForChange(int index);
     bool loadCompanionOf(const std::filesystem::path &sequence, std::optional<PointSet> &others);
     bool saveCompanionOf(const std::filesystem::path &sequence);
 

@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 #include "measure/measureerror.h"
+#include "track/pointset.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -13,6 +14,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -80,8 +82,16 @@ void CalibrationDialog::createControls()
     m_yAxis->setObjectName(QStringLiteral("yAxis"));
     m_yAxis->addItem(QStringLiteral("vers le haut"));
     m_yAxis->addItem(QStringLiteral("vers le bas"));
+    m_originChoice = new QComboBox(this);
+    m_originChoice->setObjectName(QStringLiteral("originChoice"));
+    m_xAxis = new QComboBox(this);
+    m_xAxis->setObjectName(QStringLiteral("xAxis"));
+    m_xAxis->addItem(tr("vers la droite"));
+    m_xAxis->addItem(tr("le long de deux points (une pente)"));
     auto *scale = new QFormLayout;
     scale->addRow(QStringLiteral("Distance réelle (m) :"), m_distance);
+    scale->addRow(tr("Origine :"), m_originChoice);
+    scale->addRow(tr("Axe x :"), m_xAxis);
     scale->addRow(QStringLiteral("Axe y :"), m_yAxis);
     m_mass = new QLineEdit(this);
     m_mass->setObjectName(QStringLiteral("mass"));
@@ -129,23 +139,42 @@ void CalibrationDialog::createControls()
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_distance, &QLineEdit::textChanged, this, &CalibrationDialog::sketchChanged);
     connect(m_yAxis, &QComboBox::currentIndexChanged, this, &CalibrationDialog::sketchChanged);
+    connect(m_originChoice, &QComboBox::currentIndexChanged, this, &CalibrationDialog::axisChoiceChanged);
+    connect(m_xAxis, &QComboBox::currentIndexChanged, this, &CalibrationDialog::axisChoiceChanged);
     connect(m_videoTimes, &QRadioButton::toggled, this, &CalibrationDialog::showTimeChoice);
 }
 
-void CalibrationDialog::start(const std::optional<Calibration> &calibration, const TimeChoice &time)
+void CalibrationDialog::start(const std::optional<Calibration> &calibration, const TimeChoice &time, int movingOrigin,
+                              int otherPoints)
 {
+    const QSignalBlocker quietOrigin(m_originChoice);
+    const QSignalBlocker quietAxis(m_xAxis);
+    m_originChoice->clear();
+    m_originChoice->addItem(tr("origine fixe"));
+    // A point the file names but this sequence lacks stays shown, so that it is not lost unseen.
+    for (int index = 1; index <= std::max(movingOrigin, otherPoints); ++index)
+        m_originChoice->addItem(tr("sur le point %1").arg(QChar(pointLetter(index))));
+    m_originChoice->setCurrentIndex(std::max(movingOrigin, 0));
+    m_xAxisFrom.reset();
+    m_xAxisTo.reset();
     if (calibration) {
         m_scaleStart = calibration->scaleStart();
         m_scaleEnd = calibration->scaleEnd();
         m_origin = calibration->origin();
+        if (calibration->xAxis()) {
+            m_xAxisFrom = calibration->xAxis()->from;
+            m_xAxisTo = calibration->xAxis()->to;
+        }
         m_distance->setText(numberText(calibration->distanceMetres(), m_format));
         m_yAxis->setCurrentIndex(calibration->yAxis() == YAxis::Up ? 0 : 1);
-        m_awaited = Step::Done;
     } else {
+        m_scaleStart.reset();
+        m_scaleEnd.reset();
+        m_origin.reset();
         m_distance->clear();
         m_yAxis->setCurrentIndex(0);
-        m_awaited = Step::ScaleStart;
     }
+    m_xAxis->setCurrentIndex(m_xAxisFrom ? 1 : 0);
     (time.source == TimeSource::VideoFrameTimes ? m_videoTimes : m_typedStep)->setChecked(true);
     m_slowMotion->setText(numberText(time.slowMotionFactor, m_format));
     m_stepField->setText(numberText(time.stepMs, m_format));
@@ -191,23 +220,37 @@ void CalibrationDialog::showEvent(QShowEvent *event)
     move(placeClearOf(owner->screen()->availableGeometry(), keepClear, size));
 }
 
-bool CalibrationDialog::isPicking() const { return m_awaited != Step::Done; }
+int CalibrationDialog::movingOrigin() const { return std::max(m_originChoice->currentIndex(), 0); }
+
+bool CalibrationDialog::xAlongPoints() const { return m_xAxis->currentIndex() == 1; }
+
+// The first point not clicked yet among those the choices need; the
+// origin is the followed point's when it moves with one.
+CalibrationDialog::Step CalibrationDialog::awaited() const
+{
+    if (!m_scaleStart)
+        return Step::ScaleStart;
+    if (!m_scaleEnd)
+        return Step::ScaleEnd;
+    if (movingOrigin() == 0 && !m_origin)
+        return Step::Origin;
+    if (xAlongPoints() && !m_xAxisFrom)
+        return Step::XAxisFrom;
+    if (xAlongPoints() && !m_xAxisTo)
+        return Step::XAxisTo;
+    return Step::Done;
+}
+
+bool CalibrationDialog::isPicking() const { return awaited() != Step::Done; }
 
 bool CalibrationDialog::pick(PicturePoint point)
 {
-    switch (m_awaited) {
-    case Step::ScaleStart:
-        m_scaleStart = point;
-        m_awaited = Step::ScaleEnd;
-        break;
-    case Step::ScaleEnd:
-        m_scaleEnd = point;
-        m_awaited = Step::Origin;
-        break;
-    case Step::Origin:
-        m_origin = point;
-        m_awaited = Step::Done;
-        break;
+    switch (awaited()) {
+    case Step::ScaleStart: m_scaleStart = point; break;
+    case Step::ScaleEnd: m_scaleEnd = point; break;
+    case Step::Origin: m_origin = point; break;
+    case Step::XAxisFrom: m_xAxisFrom = point; break;
+    case Step::XAxisTo: m_xAxisTo = point; break;
     case Step::Done: return false;
     }
     showStep();
@@ -215,15 +258,23 @@ bool CalibrationDialog::pick(PicturePoint point)
     return true;
 }
 
+void CalibrationDialog::axisChoiceChanged()
+{
+    showStep();
+    emit sketchChanged();
+}
+
 CalibrationSketch CalibrationDialog::sketch() const
 {
     CalibrationSketch sketch;
-    if (m_awaited != Step::ScaleStart)
-        sketch.scaleStart = m_scaleStart;
-    if (m_awaited == Step::Origin || m_awaited == Step::Done)
-        sketch.scaleEnd = m_scaleEnd;
-    if (m_awaited == Step::Done)
+    sketch.scaleStart = m_scaleStart;
+    sketch.scaleEnd = m_scaleEnd;
+    if (movingOrigin() == 0)
         sketch.origin = m_origin;
+    if (xAlongPoints()) {
+        sketch.xAxisFrom = m_xAxisFrom;
+        sketch.xAxisTo = m_xAxisTo;
+    }
     sketch.yAxis = m_yAxis->currentIndex() == 0 ? YAxis::Up : YAxis::Down;
     try {
         sketch.distanceLabel =
@@ -237,14 +288,18 @@ CalibrationSketch CalibrationDialog::sketch() const
 
 void CalibrationDialog::restartPicking()
 {
-    m_awaited = Step::ScaleStart;
+    m_scaleStart.reset();
+    m_scaleEnd.reset();
+    m_origin.reset();
+    m_xAxisFrom.reset();
+    m_xAxisTo.reset();
     showStep();
     emit sketchChanged();
 }
 
 void CalibrationDialog::showStep()
 {
-    switch (m_awaited) {
+    switch (awaited()) {
     case Step::ScaleStart:
         m_instruction->setText(QStringLiteral("Cliquez sur la vidéo la première extrémité d'une longueur connue."));
         break;
@@ -252,6 +307,12 @@ void CalibrationDialog::showStep()
         m_instruction->setText(QStringLiteral("Cliquez la seconde extrémité de cette longueur."));
         break;
     case Step::Origin: m_instruction->setText(QStringLiteral("Cliquez l'origine des axes.")); break;
+    case Step::XAxisFrom:
+        m_instruction->setText(tr("Cliquez un premier point de l'axe x, par exemple en haut de la pente."));
+        break;
+    case Step::XAxisTo:
+        m_instruction->setText(tr("Cliquez un second point de l'axe x : l'axe x va du premier point vers celui-ci."));
+        break;
     case Step::Done:
         m_instruction->setText(QStringLiteral("Tapez la distance réelle entre les deux extrémités, puis validez. "
                                               "Les clics sur la vidéo enregistrent de nouveau les points."));
@@ -269,6 +330,11 @@ void CalibrationDialog::showTimeChoice()
 // settings in force as they were.
 void CalibrationDialog::confirm()
 {
+    const Step step = awaited();
+    if (step == Step::XAxisFrom || step == Step::XAxisTo) {
+        emit refused(tr("Cliquez d'abord sur la vidéo les deux points de l'axe x."));
+        return;
+    }
     if (isPicking()) {
         emit refused(QStringLiteral("Cliquez d'abord sur la vidéo les deux extrémités de la longueur connue, "
                                     "puis l'origine."));
@@ -295,8 +361,12 @@ void CalibrationDialog::confirm()
 Calibration CalibrationDialog::calibrationTyped() const
 {
     const double metres = parseDistance(m_distance->text().toStdString(), m_format);
-    return Calibration(m_scaleStart, m_scaleEnd, metres, m_origin,
-                       m_yAxis->currentIndex() == 0 ? YAxis::Up : YAxis::Down);
+    std::optional<AxisPoints> xAxis;
+    if (xAlongPoints())
+        xAxis = AxisPoints{*m_xAxisFrom, *m_xAxisTo};
+    // An origin on a followed point needs no click; the scale's start stands in.
+    return Calibration(*m_scaleStart, *m_scaleEnd, metres, m_origin.value_or(*m_scaleStart),
+                       m_yAxis->currentIndex() == 0 ? YAxis::Up : YAxis::Down, xAxis);
 }
 
 // Both numbers are checked whichever is chosen, as the calibration file

@@ -27,7 +27,7 @@ namespace zorvane {
 // above, the first of these that hides the least.
 QPoint placeClearOf(const QRect &screen, const QRect &keepClear, const QSize &size);
 
-// Scale, origin, y axis and time, in one window that stays open beside
+// Scale, origin (fixed, or moving with a followed point), axes and time, in one window that stays open beside
 // the video: while it waits for a point, clicks on the picture come here
 // (pick) instead of recording the followed object.
 class CalibrationDialog : public QDialog {
@@ -36,9 +36,11 @@ class CalibrationDialog : public QDialog {
 public:
     explicit CalibrationDialog(NumberFormat format, QWidget *parent = nullptr);
 
-    // Starts from what is in force: its points, distance and time; without
-    // a calibration, waits for the first end of the scale.
-    void start(const std::optional<Calibration> &calibration, const TimeChoice &time);
+    // Starts from what is in force: its points, distance and time, and the
+    // origin, fixed or on one of the followed points B to `otherPoints`;
+    // without a calibration, waits for the first end of the scale.
+    void start(const std::optional<Calibration> &calibration, const TimeChoice &time, int movingOrigin = 0,
+               int otherPoints = 0);
 
     // True while the next click on the picture is one of the three points.
     bool isPicking() const;
@@ -48,6 +50,8 @@ public:
     // The mass (empty field: none) and g, for the energies.
     void setDynamics(const MassAndGravity &dynamics);
     MassAndGravity dynamics() const { return m_dynamics; }
+    // The followed point the origin moves with (1 for B), 0 for the fixed one.
+    int movingOrigin() const;
 
     // The part of the screen the dialog should not hide when it opens, in
     // global coordinates: the picture to click. Its parent window unless set.
@@ -66,10 +70,13 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    enum class Step { ScaleStart, ScaleEnd, Origin, Done };
+    enum class Step { ScaleStart, ScaleEnd, Origin, XAxisFrom, XAxisTo, Done };
 
     void createControls();
     void restartPicking();
+    Step awaited() const;
+    bool xAlongPoints() const;
+    void axisChoiceChanged();
     void confirm();
     Calibration calibrationTyped() const;
     TimeChoice timeTyped() const;
@@ -78,14 +85,17 @@ private:
     void showTimeChoice();
 
     NumberFormat m_format;
-    Step m_awaited = Step::ScaleStart;
-    PicturePoint m_scaleStart;
-    PicturePoint m_scaleEnd;
-    PicturePoint m_origin;
+    std::optional<PicturePoint> m_scaleStart;
+    std::optional<PicturePoint> m_scaleEnd;
+    std::optional<PicturePoint> m_origin;
+    std::optional<PicturePoint> m_xAxisFrom;
+    std::optional<PicturePoint> m_xAxisTo;
 
     QLabel *m_instruction = nullptr;
     QLineEdit *m_distance = nullptr;
     QComboBox *m_yAxis = nullptr;
+    QComboBox *m_originChoice = nullptr;
+    QComboBox *m_xAxis = nullptr;
     QRadioButton *m_videoTimes = nullptr;
     QRadioButton *m_typedStep = nullptr;
     QLineEdit *m_slowMotion = nullptr;

@@ -48,7 +48,7 @@ MeasureController::MeasureController(MeasureHost host, QObject *parent) : QObjec
     };
     m_dialog = new CalibrationDialog(m_host.numberFormat, m_host.window);
     connect(m_dialog, &CalibrationDialog::chosen, this, [this](const Calibration &calibration, const TimeChoice &time) {
-        setSettings(calibration, time, m_dialog->dynamics());
+        setSettings(calibration, time, m_dialog->dynamics(), m_dialog->movingOrigin());
     });
     connect(m_dialog, &CalibrationDialog::refused, this, [this](const QString &text) { m_host.showMessage(text); });
     connect(m_dialog, &CalibrationDialog::sketchChanged, this, [this] { m_host.refresh(); });
@@ -57,16 +57,16 @@ MeasureController::MeasureController(MeasureHost host, QObject *parent) : QObjec
     connect(m_window, &MeasureWindow::frameChosen, this, &MeasureController::seekFrame);
     connect(m_window, &MeasureWindow::problem, this, [this](const QString &text) { m_host.showMessage(text); });
     createActions();
-    m_pictures = new PictureCommands(
-        {m_host.player, m_host.track, m_host.menu, m_host.window, m_host.numberFormat,
-         [this] {
-             QString ignored;
-             return shownMeasures(&ignored);
-         },
-         [this] { return m_calibration.has_value(); },
-         [this] { return pictureAxesOf(m_calibration ? m_calibration->yAxis() : YAxis::Up); },
-         [this](QPainter &painter) { drawCalibrationIfShown(painter); }, m_host.refresh, m_host.showMessage},
-        this);
+    m_pictures = new PictureCommands({m_host.player, m_host.track, m_host.others, m_host.activePoint, m_host.menu,
+                                      m_host.window, m_host.numberFormat,
+                                      [this] {
+                                          QString ignored;
+                                          return shownMeasures(&ignored);
+                                      },
+                                      [this] { return m_calibration.has_value(); }, [this] { return axes(); },
+                                      [this](QPainter &painter) { drawCalibrationIfShown(painter); }, m_host.refresh,
+                                      m_host.showMessage},
+                                     this);
     m_host.addOverlay([this](QPainter &painter) { drawOverlay(painter); });
     m_host.setClickInterceptor([this](float x, float y) { return interceptClick(x, y); });
 }
@@ -98,18 +98,19 @@ void MeasureController::createActions()
 }
 
 void MeasureController::setSettings(const Calibration &calibration, const TimeChoice &time,
-                                    const MassAndGravity &dynamics)
+                                    const MassAndGravity &dynamics, int movingOrigin)
 {
     m_calibration = calibration;
     m_time = time;
     m_dynamics = dynamics;
+    m_movingOrigin = movingOrigin;
     refreshMeasures();
     m_host.refresh();
 }
 
 void MeasureController::openCalibration()
 {
-    m_dialog->start(m_calibration, m_time);
+    m_dialog->start(m_calibration, m_time, m_movingOrigin, m_host.others.count());
     m_dialog->setDynamics(m_dynamics);
     m_dialog->show();
     m_dialog->raise();
@@ -135,10 +136,10 @@ bool MeasureController::interceptClick(float x, float y)
 void MeasureController::drawOverlay(QPainter &painter) const
 {
     if (m_showTrajectory->isChecked())
-        drawTrajectory(painter, m_host.track, m_host.player.position());
+        drawTrajectory(painter, activeTrack(), m_host.player.position());
     m_pictures->drawOverlay(painter);
     if (m_dialog->isVisible())
-        drawCalibrationSketch(painter, m_dialog->sketch());
+        drawCalibrationSketch(painter, originOnFrame(m_dialog->sketch(), m_dialog->movingOrigin()));
     else
         drawCalibrationIfShown(painter);
 }
@@ -146,7 +147,35 @@ void MeasureController::drawOverlay(QPainter &painter) const
 void MeasureController::drawCalibrationIfShown(QPainter &painter) const
 {
     if (m_calibration && m_showCalibration->isChecked())
-        drawCalibrationSketch(painter, sketchOf(*m_calibration, distanceLabel(*m_calibration, m_host.numberFormat)));
+        drawCalibrationSketch(
+            painter, originOnFrame(sketchOf(*m_calibration, distanceLabel(*m_calibration, m_host.numberFormat)),
+                                   m_movingOrigin));
+}
+
+// The axes start from the followed point on the frame shown, and are not
+// drawn where it has no position.
+CalibrationSketch MeasureController::originOnFrame(CalibrationSketch sketch, int movingOrigin) const
+{
+    if (movingOrigin <= 0)
+        return sketch;
+    sketch.origin.reset();
+    if (movingOrigin > m_host.others.count())
+        return sketch;
+    const std::optional<TrackPoint> point = m_host.others.track(movingOrigin).find(m_host.player.position());
+    if (point && !point->isEmpty())
+        sketch.origin = PicturePoint{point->X, point->Y};
+    return sketch;
+}
+
+PictureAxes MeasureController::axes() const
+{
+    return m_calibration ? pictureAxesOf(*m_calibration) : pictureAxesOf(YAxis::Up);
+}
+
+const PointTrack &MeasureController::activeTrack() const
+{
+    const int index = m_host.activePoint();
+    return index > 0 && index <= m_host.others.count() ? m_host.others.track(index) : m_host.track;
 }
 
 QString MeasureController::timeDescription() const
@@ -165,7 +194,9 @@ std::optional<MeasureTable> MeasureController::measures(QString *problem) const
         return std::nullopt;
     }
     try {
-        return measureTrack(m_host.track, *m_calibration, clockFor(m_time, m_host.player.source()), m_dynamics);
+        const int index = m_host.activePoint();
+        return measurePoint(m_host.track, m_host.others, index <= m_host.others.count() ? index : 0, *m_calibration,
+                            m_movingOrigin, clockFor(m_time, m_host.player.source()), m_dynamics);
     } catch (const MeasureError &error) {
         *problem = fromUtf8(error.what());
         return std::nullopt;
@@ -179,7 +210,7 @@ std::optional<MeasureTable> MeasureController::shownMeasures(QString *header) co
     try {
         const FrameSource *video = m_host.player.source();
         const MeasureTable table =
-            measureTrackInPixels(m_host.track, video ? video->height() : 0, clockFor(m_time, video));
+            measureTrackInPixels(activeTrack(), video ? video->height() : 0, clockFor(m_time, video));
         *header = tr("Pas encore d'étalonnage : x et y en pixels depuis le coin en bas à gauche de l'image, y vers "
                      "le haut (« Étalonnage... » dans le menu Mesures pour des mètres).");
         return table;
@@ -202,6 +233,10 @@ void MeasureController::refreshMeasures()
     QString header = timeDescription();
     if (table->inPixels)
         header = problem + QLatin1Char(' ') + header;
+    if (m_host.others.count() > 0)
+        header = tr("Point %1.").arg(QChar(pointLetter(m_host.activePoint()))) + QLatin1Char(' ') + header;
+    if (m_calibration && m_movingOrigin > 0)
+        header += tr(" — origine des axes sur le point %1.").arg(QChar(pointLetter(m_movingOrigin)));
     if (table->pointsWithoutTime > 0)
         header += QStringLiteral(" — %1 point(s) après la dernière image de la vidéo laissé(s) de côté.")
                       .arg(table->pointsWithoutTime);
@@ -278,10 +313,8 @@ void MeasureController::sequenceLoaded(const std::filesystem::path &sequence)
             return;
         }
         const CalibratedVideo video = identifyVideo(pathFromUtf8(m_host.player.fileName()), m_host.player.length());
-        if (const std::optional<MeasureSettings> settings = loadSidecarFor(sequence, video)) {
-            setSettings(settings->calibration, settings->time, settings->dynamics);
-            m_movingOrigin = settings->movingOrigin;
-        }
+        if (const std::optional<MeasureSettings> settings = loadSidecarFor(sequence, video))
+            setSettings(settings->calibration, settings->time, settings->dynamics, settings->movingOrigin);
     } catch (const MeasureError &error) {
         m_host.showMessage(messageOf(error));
     }

@@ -3,9 +3,12 @@
 #include "measure/calibration.h"
 #include "measure/frameclock.h"
 #include "measure/measuretable.h"
+#include "measure/ui/measureoverlay.h"
+#include "measure/vectorgeometry.h"
 #include "player/player.h"
 #include "player/ui/videodisplay.h"
 #include "track/numbertext.h"
+#include "track/pointset.h"
 #include "track/pointtrack.h"
 
 #include <QObject>
@@ -32,7 +35,11 @@ struct MeasureHost {
     using ClickInterceptor = std::function<bool(float x, float y)>;
 
     Player &player;
-    const PointTrack &track;
+    const PointTrack &track; // A
+    const PointSet &others;  // B and the next
+    // The point the left button records (0 for A): the one measured and
+    // drawn with its vectors.
+    std::function<int()> activePoint;
     QMenu *menu = nullptr;
     QWidget *window = nullptr;
     NumberFormat numberFormat;
@@ -53,9 +60,13 @@ public:
     const std::optional<Calibration> &calibration() const { return m_calibration; }
     const TimeChoice &timeChoice() const { return m_time; }
     const MassAndGravity &dynamics() const { return m_dynamics; }
-    void setSettings(const Calibration &calibration, const TimeChoice &time, const MassAndGravity &dynamics = {});
+    // The followed point the origin moves with (1 for B), 0 for the fixed one.
+    int movingOrigin() const { return m_movingOrigin; }
+    void setSettings(const Calibration &calibration, const TimeChoice &time, const MassAndGravity &dynamics = {},
+                     int movingOrigin = 0);
 
-    // The measures of the track, or why there are none, in French.
+    // The measures of the active point in the frame of reference of the
+    // calibration, or why there are none, in French.
     std::optional<MeasureTable> measures(QString *problem) const;
     // What the window shows: the measures, or without a calibration the
     // same in pixels; header says which.
@@ -94,13 +105,14 @@ private:
     void seekFrame(int frame);
     QString chooseExportPath() const;
     std::optional<MeasureTable> measuresOrMessage();
+    const PointTrack &activeTrack() const;
+    CalibrationSketch originOnFrame(CalibrationSketch sketch, int movingOrigin) const;
+    PictureAxes axes() const;
 
     MeasureHost m_host;
     std::optional<Calibration> m_calibration;
     TimeChoice m_time;
     MassAndGravity m_dynamics;
-    // Kept from the calibration file so that saving again keeps it; the
-    // window's table is still measured from the fixed origin.
     int m_movingOrigin = 0;
     CalibrationDialog *m_dialog = nullptr;
     MeasureWindow *m_window = nullptr;

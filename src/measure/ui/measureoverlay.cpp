@@ -72,21 +72,60 @@ void drawArrow(QPainter &painter, QPointF from, QPointF to, const QString &name)
     painter.drawText(to + QPointF(3, -3), name);
 }
 
+// The unit x on the picture: to the right, or along the two points once
+// both are there and apart.
+QPointF xUnit(const CalibrationSketch &sketch)
+{
+    if (!sketch.xAxisFrom || !sketch.xAxisTo)
+        return {1, 0};
+    const QLineF along(pointF(*sketch.xAxisFrom), pointF(*sketch.xAxisTo));
+    if (along.length() == 0)
+        return {1, 0};
+    const QLineF unit = along.unitVector();
+    return {unit.dx(), unit.dy()};
+}
+
+void drawSlope(QPainter &painter, const CalibrationSketch &sketch)
+{
+    setCosmeticPen(painter, kAxesColour);
+    const QPointF from = pointF(*sketch.xAxisFrom);
+    painter.drawEllipse(from, kTickHalf, kTickHalf);
+    if (!sketch.xAxisTo)
+        return;
+    QPen dotted(kAxesColour, 0, Qt::DotLine);
+    painter.setPen(dotted);
+    painter.drawLine(from, pointF(*sketch.xAxisTo));
+    setCosmeticPen(painter, kAxesColour);
+    painter.drawEllipse(pointF(*sketch.xAxisTo), kTickHalf, kTickHalf);
+}
+
+// y is a quarter turn from x: anticlockwise on the screen for up.
 void drawAxes(QPainter &painter, const CalibrationSketch &sketch)
 {
     setCosmeticPen(painter, kAxesColour);
     setLabelFont(painter);
     const QPointF origin = pointF(*sketch.origin);
-    const double yDirection = sketch.yAxis == YAxis::Up ? -1 : 1;
-    drawArrow(painter, origin, origin + QPointF(kAxisLength, 0), QStringLiteral("x"));
-    drawArrow(painter, origin, origin + QPointF(0, yDirection * kAxisLength), QStringLiteral("y"));
+    const QPointF x = xUnit(sketch);
+    const QPointF y = sketch.yAxis == YAxis::Up ? QPointF(x.y(), -x.x()) : QPointF(-x.y(), x.x());
+    drawArrow(painter, origin, origin + x * kAxisLength, QStringLiteral("x"));
+    drawArrow(painter, origin, origin + y * kAxisLength, QStringLiteral("y"));
 }
 
 } // namespace
 
 CalibrationSketch sketchOf(const Calibration &calibration, const QString &distanceLabel)
 {
-    return {calibration.scaleStart(), calibration.scaleEnd(), calibration.origin(), calibration.yAxis(), distanceLabel};
+    CalibrationSketch sketch;
+    sketch.scaleStart = calibration.scaleStart();
+    sketch.scaleEnd = calibration.scaleEnd();
+    sketch.origin = calibration.origin();
+    sketch.yAxis = calibration.yAxis();
+    sketch.distanceLabel = distanceLabel;
+    if (calibration.xAxis()) {
+        sketch.xAxisFrom = calibration.xAxis()->from;
+        sketch.xAxisTo = calibration.xAxis()->to;
+    }
+    return sketch;
 }
 
 void drawCalibrationSketch(QPainter &painter, const CalibrationSketch &sketch)
@@ -94,6 +133,8 @@ void drawCalibrationSketch(QPainter &painter, const CalibrationSketch &sketch)
     painter.setRenderHint(QPainter::Antialiasing, false);
     if (sketch.scaleStart)
         drawScale(painter, sketch);
+    if (sketch.xAxisFrom)
+        drawSlope(painter, sketch);
     if (sketch.origin)
         drawAxes(painter, sketch);
 }

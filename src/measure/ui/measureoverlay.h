@@ -17,9 +17,12 @@ namespace zorvane {
 struct CalibrationSketch {
     std::optional<PicturePoint> scaleStart;
     std::optional<PicturePoint> scaleEnd;
-    std::optional<PicturePoint> origin;
+    std::optional<PicturePoint> origin; // where the axes are drawn: none when the origin's point has no position
     YAxis yAxis = YAxis::Up;
     QString distanceLabel; // e.g. "0,5 m"; empty while the distance is not a number
+    // The points x runs along, each once clicked; x to the right without them.
+    std::optional<PicturePoint> xAxisFrom;
+    std::optional<PicturePoint> xAxisTo;
 };
 
 CalibrationSketch sketchOf(const Calibration &calibration, const QString &distanceLabel);
@@ -35,7 +38,8 @@ inline const QColor kTrajectoryColour{255, 170, 0};
 inline constexpr int kAxisLength = 50;
 inline constexpr int kTrajectoryMarkRadius = 2;
 
-// The scale bar with its end ticks and length, then the axes from the origin.
+// The scale bar with its end ticks and length, the line x runs along, then
+// the axes from the origin.
 void drawCalibrationSketch(QPainter &painter, const CalibrationSketch &sketch);
 
 // A small ring on every recorded point except the current frame's, which

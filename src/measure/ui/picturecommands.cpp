@@ -159,8 +159,11 @@ void PictureCommands::drawOverlay(QPainter &painter) const
 {
     if (!showsVectors())
         return;
+    const int active = m_host.activePoint();
+    const PointTrack &track =
+        active > 0 && active <= m_host.others.count() ? m_host.others.track(active) : m_host.track;
     if (const std::optional<MeasureTable> table = m_host.measures())
-        drawVectors(painter, m_host.track, *table, kVelocityColour, m_host.player.position());
+        drawVectors(painter, track, *table, kVelocityColour, m_host.player.position());
     drawLegend(painter);
 }
 
@@ -172,8 +175,11 @@ QImage PictureCommands::chronophotograph()
     QPainter painter(&image);
     m_host.drawCalibration(painter);
     drawOverlay(painter);
-    // Last, so that no arrow hides a position.
-    drawPositions(painter, m_host.track, kPositionColour);
+    // Last, so that no arrow hides a position; A alone keeps the colour it always had.
+    const int others = m_host.others.count();
+    drawPositions(painter, m_host.track, others > 0 ? pointColour(0) : kPositionColour);
+    for (int index = 1; index <= others; ++index)
+        drawPositions(painter, m_host.others.track(index), pointColour(index));
     return image;
 }
 

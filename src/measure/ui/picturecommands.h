@@ -4,6 +4,7 @@
 #include "measure/ui/vectoroverlay.h"
 #include "measure/vectorgeometry.h"
 #include "track/numbertext.h"
+#include "track/pointset.h"
 #include "track/pointtrack.h"
 
 #include <QColor>
@@ -27,11 +28,14 @@ class Player;
 // What the commands over the picture borrow from the window and the measures.
 struct PictureHost {
     Player &player;
-    const PointTrack &track;
+    const PointTrack &track; // A
+    const PointSet &others;  // B and the next
+    // The point whose vectors are drawn (0 for A).
+    std::function<int()> activePoint;
     QMenu *menu = nullptr;
     QWidget *window = nullptr;
     NumberFormat numberFormat;
-    // The table the window shows (metres or pixels), or nothing.
+    // The table the window shows (metres or pixels) of the active point, or nothing.
     std::function<std::optional<MeasureTable>()> measures;
     // Whether the table is in metres rather than pixels.
     std::function<bool()> calibrated;
@@ -61,11 +65,12 @@ public:
     // The chosen vectors of one track with its table and colour.
     void drawVectors(QPainter &painter, const PointTrack &track, const MeasureTable &table, const QColor &colour,
                      std::int32_t currentFrame) const;
-    // Point A's vectors and the legend, over the video.
+    // The active point's vectors and the legend, over the video.
     void drawOverlay(QPainter &painter) const;
 
-    // The current frame at the video's size with the positions, and the
-    // vectors and calibration when shown; null without a picture.
+    // The current frame at the video's size with the positions of every
+    // point, in its colour when there are several, and the vectors and
+    // calibration when shown; null without a picture.
     QImage chronophotograph();
 
     using PathChooser = std::function<QString()>;

@@ -75,6 +75,8 @@ QString SidecarMessages::refusedValues(MeasureErrorKind kind)
         return tr("La distance entre les deux points doit être plus grande que zéro.");
     case MeasureErrorKind::DistanceTooLarge:
         return tr("La distance entre les deux points est trop grande (au plus 1 000 000 000 m).");
+    case MeasureErrorKind::SameAxisPoints:
+        return tr("Les deux points de l'axe x sont confondus : cliquez deux points distincts de la pente.");
     case MeasureErrorKind::FactorInvalid:
         return tr("Le facteur de ralenti doit être un nombre plus grand que zéro "
                   "(1 pour une vidéo à vitesse normale, 8 pour 240 images/s lues à 30).");

@@ -73,6 +73,13 @@ QPointF visibleTopLeft(const QPainter &painter)
 
 } // namespace
 
+QColor pointColour(int index)
+{
+    static const QColor colours[] = {{0, 90, 255},  {0, 170, 0},   {255, 140, 0}, {200, 0, 200},
+                                     {0, 190, 190}, {140, 80, 20}, {240, 210, 0}, {120, 120, 120}};
+    return colours[static_cast<std::size_t>(std::clamp(index, 0, static_cast<int>(std::size(colours)) - 1))];
+}
+
 void drawArrows(QPainter &painter, const std::vector<PictureArrow> &arrows, const QColor &colour, ArrowKind kind,
                 std::int32_t currentFrame)
 {

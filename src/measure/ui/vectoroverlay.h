@@ -13,9 +13,14 @@ class QPainter;
 
 namespace zorvane {
 
-// Point A's vectors: a colour no other drawing over the video uses.
+// The colour of each followed point, A first, for the points that are not
+// the active one, whose cross is red, and on the chronophotograph.
+QColor pointColour(int index);
+
+// The active point's vectors: a colour no other drawing over the video uses.
 inline const QColor kVelocityColour{255, 0, 255};
-// Every recorded position on the chronophotograph, like the trajectory.
+// Every recorded position on the chronophotograph when A is the only
+// point, like the trajectory.
 inline const QColor kPositionColour{255, 170, 0};
 
 // The current frame's arrow in a point's colour, lighter.
