@@ -1,5 +1,7 @@
 #include "trackcorpus.h"
 
+#include "filtercases.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -954,16 +956,21 @@ double CorpusCase::clickY() const { return std::nearbyint(truth(0).y); }
 
 std::vector<std::string> corpusCaseNames()
 {
-    return {"blur",          "lighting",          "rotation",         "scale",         "lookalike",
+    std::vector<std::string> names{"blur",          "lighting",          "rotation",         "scale",         "lookalike",
             "occlusion",     "jumps1080",         "lowcontrast",      "throw720",      "throw1080-occluded",
             "spinball",      "beachball-room",    "handthrow",        "toycar",        "domino",
             "marker-spin",   "foliage",           "shake-pan",        "grow",          "bounce1080",
             "walker",        "lowlight",          "leave-return",     "crossing1080",  "pendulum-long",
             "long-changing", "volleyball-window", "pingpong-clutter", "pendulum-shake"};
+    const std::vector<std::string> filterMade = filterCaseNames();
+    names.insert(names.end(), filterMade.begin(), filterMade.end());
+    return names;
 }
 
 std::unique_ptr<CorpusCase> makeCorpusCase(const std::string &name, int frames)
 {
+    if (std::unique_ptr<CorpusCase> filterMade = makeFilterCase(name, frames))
+        return filterMade;
     std::unique_ptr<SceneCase> corpus = buildCase(name);
     if (frames > 0)
         corpus->setFrameCount(frames);

@@ -1,0 +1,178 @@
+#include "filtercases.h"
+
+#include "player/framesource.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace zorvane::testing {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Sprite {
+    std::string file;
+    std::string drawing; // ffmpeg source and filters that draw it
+    int half = 0;        // from its top-left corner to its centre, after any turn
+};
+
+// Where the overlay filter puts the sprite's corner for output frame n:
+// its frame counter runs one ahead of the output's, seen on every case.
+using Corner = std::function<void(double n, double &x, double &y)>;
+
+struct Recipe {
+    std::string name;
+    int width = 1280;
+    int height = 720;
+    int frames = 150;
+    Sprite sprite;
+    std::string background;    // lavfi source and filters
+    std::string spriteFilters; // applied to the looped sprite, ending as [s]
+    std::string x, y;          // overlay expressions of n
+    Corner corner;
+};
+
+const Sprite kStripedDisc{"striped-disc.png",
+                          "color=c=0xE86A10:s=41x41,format=rgba,geq=r='if(lt(abs(X-Y),4),40,r(X,Y))':"
+                          "g='if(lt(abs(X-Y),4),40,g(X,Y))':b='b(X,Y)':a='if(lte(hypot(X-20,Y-20),20),255,0)'",
+                          20};
+const Sprite kSmallDisc{"small-disc.png",
+                        "color=c=0xF0F0F0:s=17x17,format=rgba,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':"
+                        "a='if(lte(hypot(X-8,Y-8),8),255,0)'",
+                        8};
+// A square with a yellow corner, turned inside a 73 px box.
+const Sprite kCorneredSquare{"cornered-square.png",
+                             "color=c=0x2040C0:s=51x51,format=rgba,geq=r='if(gt(X,34)*gt(Y,34),240,r(X,Y))':"
+                             "g='if(gt(X,34)*gt(Y,34),220,g(X,Y))':b='if(gt(X,34)*gt(Y,34),0,b(X,Y))':a=255",
+                             36};
+
+std::vector<Recipe> recipes()
+{
+    using std::floor;
+    return {
+        {"ff-testsrc-parabola", 1280, 720, 150, kStripedDisc, "testsrc2=s=1280x720:r=30",
+         "rotate=a='n*0.17':c=black@0:ow=iw:oh=ih[s]", "floor(100+7*n)", "floor(600-14*n+0.1*n*n)",
+         [](double n, double &x, double &y) {
+             x = floor(100 + 7 * n);
+             y = floor(600 - 14 * n + 0.1 * n * n);
+         }},
+        {"ff-pan-ball", 1280, 720, 150, kStripedDisc,
+         "mandelbrot=s=2560x720:r=30,trim=end_frame=1,loop=loop=-1:size=1:start=0,setpts=N/30/TB,"
+         "crop=1280:720:'floor(6*n)':0",
+         "rotate=a='-n*0.25':c=black@0:ow=iw:oh=ih[s]", "floor(300+4*n)", "floor(340+150*sin(n/12))",
+         [](double n, double &x, double &y) {
+             x = floor(300 + 4 * n);
+             y = floor(340 + 150 * std::sin(n / 12));
+         }},
+        {"ff-gradient-bounce", 1280, 720, 150, kStripedDisc, "gradients=s=1280x720:r=30:speed=0.03", "null[s]",
+         "floor(80+8*n)", "floor(640-420*abs(sin(n/15)))",
+         [](double n, double &x, double &y) {
+             x = floor(80 + 8 * n);
+             y = floor(640 - 420 * std::abs(std::sin(n / 15)));
+         }},
+        {"ff-square-turning", 1280, 720, 150, kCorneredSquare, "color=c=0x707070:s=1280x720:r=30,noise=alls=25:allf=t",
+         "rotate=a='n*0.1':c=black@0:ow=73:oh=73[s]", "floor(200+5*n)", "floor(300+2*n)",
+         [](double n, double &x, double &y) {
+             x = floor(200 + 5 * n);
+             y = floor(300 + 2 * n);
+         }},
+        {"ff-small-fast", 1280, 720, 45, kSmallDisc, "smptehdbars=s=1280x720:r=30", "null[s]", "floor(40+27*n)",
+         "floor(300+0.9*n*n-20*n)",
+         [](double n, double &x, double &y) {
+             x = floor(40 + 27 * n);
+             y = floor(300 + 0.9 * n * n - 20 * n);
+         }},
+    };
+}
+
+void run(const std::string &command, const std::string &what)
+{
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("ffmpeg could not make " + what);
+}
+
+fs::path mediaFolder()
+{
+    const fs::path folder = ZORVANE_TRACK_MEDIA_DIR;
+    fs::create_directories(folder);
+    return folder;
+}
+
+fs::path makeVideo(const Recipe &recipe)
+{
+    const fs::path folder = mediaFolder();
+    const fs::path video = folder / (recipe.name + ".mp4");
+    if (fs::exists(video))
+        return video;
+    const fs::path sprite = folder / recipe.sprite.file;
+    if (!fs::exists(sprite))
+        run("ffmpeg -nostdin -y -loglevel error -f lavfi -i \"" + recipe.sprite.drawing + "\" -frames:v 1 '"
+                + sprite.string() + "'",
+            recipe.sprite.file);
+    // Written under another name first: a broken run leaves nothing a later
+    // run would take for finished.
+    const std::string partial = video.string() + "." + std::to_string(getpid()) + ".partial.mp4";
+    run("ffmpeg -nostdin -y -loglevel error -f lavfi -i \"" + recipe.background + "\" -framerate 30 -loop 1 -i '"
+            + sprite.string() + "' -filter_complex \"[1]" + recipe.spriteFilters + ";[0][s]overlay=x='" + recipe.x
+            + "':y='" + recipe.y + "':format=rgb:eval=frame:shortest=1\" -frames:v " + std::to_string(recipe.frames)
+            + " -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p '" + partial + "'",
+        recipe.name);
+    fs::rename(partial, video);
+    return video;
+}
+
+class FilterCase : public CorpusCase {
+public:
+    FilterCase(Recipe recipe, int frames)
+            : m_recipe(std::move(recipe)), m_source(openFrameSource(makeVideo(m_recipe).string())),
+              m_count(frames > 0 ? std::min(frames, m_recipe.frames) : m_recipe.frames)
+    {
+        if (m_source->frameCount() != m_recipe.frames)
+            throw std::runtime_error(m_recipe.name + ": the video has " + std::to_string(m_source->frameCount())
+                                     + " frames");
+    }
+    std::string name() const override { return m_recipe.name; }
+    int width() const override { return m_recipe.width; }
+    int height() const override { return m_recipe.height; }
+    int frameCount() const override { return m_count; }
+    RgbImage frame(int index) const override { return m_source->frameRgb(index); }
+    TruthPoint truth(int index) const override
+    {
+        TruthPoint point;
+        m_recipe.corner(index + 1, point.x, point.y);
+        point.x += m_recipe.sprite.half;
+        point.y += m_recipe.sprite.half;
+        return point;
+    }
+
+private:
+    Recipe m_recipe;
+    std::unique_ptr<FrameSource> m_source;
+    int m_count;
+};
+
+} // namespace
+
+std::vector<std::string> filterCaseNames()
+{
+    std::vector<std::string> names;
+    for (const Recipe &recipe : recipes())
+        names.push_back(recipe.name);
+    return names;
+}
+
+std::unique_ptr<CorpusCase> makeFilterCase(const std::string &name, int frames)
+{
+    for (Recipe &recipe : recipes())
+        if (recipe.name == name)
+            return std::make_unique<FilterCase>(std::move(recipe), frames);
+    return nullptr;
+}
+
+} // namespace zorvane::testing
