@@ -2,7 +2,7 @@
 # Builds the fuzz targets (fuzz/, clang with address and undefined-behaviour
 # sanitizers) into build-fuzz/, makes the seed corpora and runs every target.
 #
-#   scripts/fuzz.sh smoke [TARGET...]          30 s per target (15 s after its corpus
+#   scripts/fuzz.sh smoke [TARGET...]          20 s per target (15 s after its corpus
 #                                              has grown), one target per core
 #   scripts/fuzz.sh long [SECONDS] [TARGET...] default 1800 s per target
 #   scripts/fuzz.sh slowest TARGET             replays its corpus, slowest first
@@ -31,7 +31,7 @@ declare -A dict=([fuzz_probe]=probe [fuzz_sequence]=sequence [fuzz_sidecar]=side
 mode=${1:-smoke}
 shift || true
 case $mode in
-  smoke) seconds=30 ;;  # 15 once a target has a grown corpus, see run_target
+  smoke) seconds=20 ;;  # 15 once a target has a grown corpus, see run_target
   long)
     seconds=1800
     if [[ ${1:-} =~ ^[0-9]+$ ]]; then seconds=$1; shift; fi ;;
