@@ -70,6 +70,19 @@ struct AutoTrackParameters {
     double coarseObjectSamples = 8; // the object's width at the reduced resolution of the whole-picture search
     double uniqueLead = 0.15;       // how much the best candidate of a whole-picture search must beat the second
 
+    // What moves against the background: a check of every claim that does
+    // not rest on the object's texture
+    int backgroundFrames = 10;        // earlier frames kept to make the background of
+    int backgroundLeast = 4;          // ... of which at least this many must show the place without the object
+    double backgroundMove = 1.0;      // object radii it moves between two kept frames
+    int backgroundEvery = 25;         // frames after which one is kept anyway
+    double foregroundContrast = 10;   // grey levels from the background a moving pixel needs, at least
+    double foregroundNoise = 4;       // ... and as many times the area's noise
+    double spotTolerance = 2.0;       // pixels a claim may be from where the moving region puts the point
+    double outlineSpotTolerance = 0.6; // the same for a round object placed by its outline, in radii (its shaded side may match the background)
+    double silhouetteArea = 0.2;      // a round object's region this close to its area (log of the ratio) places it
+    double blobAreaRange = 1.6;        // how far the moving region's area may be from the learnt one, either way
+
     // The camera
     bool followCamera = true; // measure the whole picture's motion (a hand-held camera) from background patches
     int cameraPatches = 12;   // background patches matched from frame to frame

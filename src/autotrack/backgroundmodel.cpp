@@ -1,0 +1,117 @@
+#include "autotrack/backgroundmodel.h"
+
+#include "autotrack/graysampler.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace zorvane {
+
+void BackgroundModel::add(const cv::Mat &frame, Vec2 cameraOffset, std::optional<Vec2> object, double objectRadius)
+{
+    Kept kept{cv::Mat(), cameraOffset, object, objectRadius};
+    if (frame.channels() == 3)
+        cv::cvtColor(frame, kept.gray, cv::COLOR_RGB2GRAY);
+    else
+        kept.gray = frame.clone();
+    m_frames.push_back(std::move(kept));
+    while (static_cast<int>(m_frames.size()) > m_keep)
+        m_frames.pop_front();
+}
+
+// The median of the kept frames over the grid, each read where the world
+// point under the grid was in it; frames that do not cover the grid, or
+// in which the object was on it, are left out. Empty when fewer than
+// `least` remain.
+cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double *noise) const
+{
+    const double reach = (std::max(size.width, size.height) - 1) / 2.0 * spacing + 1;
+    std::vector<cv::Mat> layers;
+    for (const Kept &kept : m_frames) {
+        const Vec2 at{near.x + cameraOffset.x - kept.offset.x, near.y + cameraOffset.y - kept.offset.y};
+        if (kept.object
+            && std::hypot(kept.object->x - near.x - cameraOffset.x, kept.object->y - near.y - cameraOffset.y)
+                   < std::sqrt(2.0) * reach + 1.3 * kept.radius + 2)
+            continue;
+        if (at.x - reach < 0 || at.y - reach < 0 || at.x + reach > kept.gray.cols - 1
+            || at.y + reach > kept.gray.rows - 1)
+            continue;
+        layers.push_back(GraySampler(kept.gray).sample(at, spacing, size));
+    }
+    if (static_cast<int>(layers.size()) < m_least)
+        return {};
+    cv::Mat median(size, CV_32F);
+    std::vector<float> values(layers.size());
+    std::vector<float> spreads;
+    spreads.reserve(static_cast<std::size_t>(size.area()));
+    const std::size_t middle = values.size() / 2;
+    for (int y = 0; y < size.height; ++y) {
+        float *out = median.ptr<float>(y);
+        for (int x = 0; x < size.width; ++x) {
+            for (std::size_t i = 0; i < layers.size(); ++i)
+                values[i] = layers[i].at<float>(y, x);
+            std::nth_element(values.begin(), values.begin() + middle, values.end());
+            out[x] = values[middle];
+            // One frame's difference from the median: the noise, over time.
+            spreads.push_back(std::fabs(layers[(x + y) % layers.size()].at<float>(y, x) - out[x]));
+        }
+    }
+    std::nth_element(spreads.begin(), spreads.begin() + spreads.size() / 2, spreads.end());
+    *noise = 1.4826 * spreads[spreads.size() / 2];
+    return median;
+}
+
+BackgroundModel::Finding BackgroundModel::blobAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing,
+                                                 int half, int core) const
+{
+    const cv::Size size(2 * half + 1, 2 * half + 1);
+    double noise = 0;
+    const cv::Mat background = this->background(cameraOffset, near, spacing, size, &noise);
+    if (background.empty())
+        return {};
+    cv::Mat difference;
+    cv::absdiff(GraySampler(frame).sample(near, spacing, size), background, difference);
+    const double threshold = std::max(m_minContrast, m_noiseFactor * noise);
+    cv::Mat mask = difference > threshold;
+    cv::morphologyEx(mask, mask, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(3, 3)));
+    // Mostly moving: a change of light, or an area smaller than the object.
+    if (2 * cv::countNonZero(mask) > mask.total())
+        return {};
+
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 8, CV_32S);
+    core = std::clamp(core, 0, half);
+    const cv::Mat middle = labels(cv::Rect(half - core, half - core, 2 * core + 1, 2 * core + 1));
+    int largest = 0;
+    for (int y = 0; y < middle.rows; ++y)
+        for (int x = 0; x < middle.cols; ++x) {
+            const int label = middle.at<int>(y, x);
+            if (label > 0 && (largest == 0 || stats.at<int>(label, cv::CC_STAT_AREA) > stats.at<int>(largest, cv::CC_STAT_AREA)))
+                largest = label;
+        }
+    if (largest == 0 || count < 2)
+        return {true, std::nullopt};
+    const int left = stats.at<int>(largest, cv::CC_STAT_LEFT), top = stats.at<int>(largest, cv::CC_STAT_TOP);
+    if (left == 0 || top == 0 || left + stats.at<int>(largest, cv::CC_STAT_WIDTH) >= size.width
+        || top + stats.at<int>(largest, cv::CC_STAT_HEIGHT) >= size.height)
+        return {};
+    // Where the object's grey matches the background's, the region has
+    // holes; its outline, filled, still places it.
+    std::vector<std::vector<cv::Point>> outlines;
+    cv::findContours(labels == largest, outlines, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_NONE);
+    cv::Mat filled = cv::Mat::zeros(size, CV_8U);
+    cv::drawContours(filled, outlines, -1, cv::Scalar(255), cv::FILLED);
+    const cv::Moments moments = cv::moments(filled, true);
+    if (moments.m00 <= 0)
+        return {true, std::nullopt};
+    const Blob blob{{near.x + (moments.m10 / moments.m00 - half) * spacing,
+                     near.y + (moments.m01 / moments.m00 - half) * spacing},
+                    moments.m00 * spacing * spacing};
+    return {true, blob};
+}
+
+} // namespace zorvane

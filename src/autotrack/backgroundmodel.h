@@ -1,0 +1,62 @@
+#pragma once
+
+#include "autotrack/motionmodel.h"
+
+#include <opencv2/core.hpp>
+
+#include <deque>
+#include <optional>
+
+namespace zorvane {
+
+// A region that differs from the background, in frame pixels.
+struct Blob {
+    Vec2 centre;     // of the region with its holes filled
+    double area = 0; // square pixels
+};
+
+// What moves against the background. The background is the per-pixel
+// median of a few earlier frames in which the object was elsewhere, so it
+// does not care how the object's face turns or what lies under it. Frames
+// are aligned by the camera's offset (world = picture + offset).
+class BackgroundModel {
+public:
+    BackgroundModel(int keep, int least, double minContrast, double noiseFactor)
+            : m_keep(keep), m_least(least), m_minContrast(minContrast), m_noiseFactor(noiseFactor)
+    {}
+
+    // Keeps a grey copy of the frame (RGB24 or grey), dropping the oldest,
+    // with where the object was in it (world), when known.
+    void add(const cv::Mat &frame, Vec2 cameraOffset, std::optional<Vec2> object, double objectRadius);
+    void forget() { m_frames.clear(); }
+    int frames() const { return static_cast<int>(m_frames.size()); }
+
+    struct Finding {
+        bool known = false;       // the background there is known
+        std::optional<Blob> blob; // what moves on `near`; none: nothing moves there
+    };
+    // The largest moving region that comes within `core` samples of `near`,
+    // looked for within `half` samples of it on a grid of `spacing` pixels.
+    // Unknown while too few frames show the place without the object, or
+    // when the region reaches the border of the looked-at area (it may be
+    // larger than what is looked for, or be cut by the picture's edge).
+    Finding blobAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing, int half, int core) const;
+
+private:
+    struct Kept {
+        cv::Mat gray;
+        Vec2 offset;
+        std::optional<Vec2> object;
+        double radius = 0;
+    };
+
+    cv::Mat background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double *noise) const;
+
+    int m_keep;
+    int m_least;
+    double m_minContrast;
+    double m_noiseFactor;
+    std::deque<Kept> m_frames;
+};
+
+} // namespace zorvane
