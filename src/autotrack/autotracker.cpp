@@ -792,10 +792,11 @@ bool AutoTracker::Private::predictionLeftPicture(Vec2 predicted) const
 bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
 {
     const std::optional<BackgroundModel::Finding> found = movingAt(sampler.frame(), m_cameraOffset, match.position, m_spacing);
+    if (getenv("ZDEBUG")) fprintf(stderr, "f%d known %d blob %d area %.0f c %.1f %.1f pos %.1f %.1f spot %d %.1f %.1f barea %.0f ang %.2f\n", m_frame, found.has_value(), found && found->blob, found && found->blob ? found->blob->area : 0.0, found && found->blob ? found->blob->centre.x : 0.0, found && found->blob ? found->blob->centre.y : 0.0, match.position.x, match.position.y, m_spotKnown, m_spot.x, m_spot.y, m_blobArea, m_angle);
     if (!found)
         return true;
-    if (!found->blob)
-        return false; // what is claimed there looks as the place did without the object
+    if (!found->blob) // what is claimed there looks as the place did without the object
+        return !m_spotKnown; // unless the object's extent is not known yet: what was kept may show it
     const Blob &blob = *found->blob;
     if (!m_spotKnown && m_round) {
         // A round object's followed point is its outline's centre, which
@@ -837,10 +838,12 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
 std::optional<BackgroundModel::Finding> AutoTracker::Private::movingAt(const cv::Mat &frame, Vec2 cameraOffset,
                                                                      Vec2 at, double spacing) const
 {
-    const int half = static_cast<int>(std::ceil(2.2 * m_radius)) + 3;
+    const double extent = std::max(objectRadiusPx(), std::sqrt(m_blobArea / 3.14159));
+    const int half = static_cast<int>(std::ceil(2.2 * extent / spacing)) + 3;
     const int core = std::max(2, static_cast<int>(std::lround(0.5 * m_radius)));
     for (int wider = 0; wider <= 2; ++wider) {
-        const BackgroundModel::Finding found = m_background.blobAt(frame, cameraOffset, at, spacing, half << wider, core);
+        const BackgroundModel::Finding found =
+            m_background.blobAt(frame, cameraOffset, at, spacing, half << wider, core, extent);
         if (found.known)
             return found;
     }

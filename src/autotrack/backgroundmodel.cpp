@@ -24,21 +24,21 @@ void BackgroundModel::add(const cv::Mat &frame, Vec2 cameraOffset, std::optional
 }
 
 // The median of the kept frames over the grid, each read where the world
-// point under the grid was in it; frames that do not cover the grid, or
-// in which the object was on it, are left out. Empty when fewer than
+// point under the grid was in it; frames that do not hold the point, or
+// in which the object was near it, are left out. Empty when fewer than
 // `least` remain.
-cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double *noise) const
+cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double extent,
+                                    double *noise) const
 {
-    const double reach = (std::max(size.width, size.height) - 1) / 2.0 * spacing + 1;
     std::vector<cv::Mat> layers;
     for (const Kept &kept : m_frames) {
         const Vec2 at{near.x + cameraOffset.x - kept.offset.x, near.y + cameraOffset.y - kept.offset.y};
+        // Beyond the picture's edge both frames repeat their border.
+        if (at.x < 0 || at.y < 0 || at.x > kept.gray.cols - 1 || at.y > kept.gray.rows - 1)
+            continue;
         if (kept.object
             && std::hypot(kept.object->x - near.x - cameraOffset.x, kept.object->y - near.y - cameraOffset.y)
-                   < std::sqrt(2.0) * reach + 1.3 * kept.radius + 2)
-            continue;
-        if (at.x - reach < 0 || at.y - reach < 0 || at.x + reach > kept.gray.cols - 1
-            || at.y + reach > kept.gray.rows - 1)
+                   < 2.5 * std::max(kept.radius, extent) + 2)
             continue;
         layers.push_back(GraySampler(kept.gray).sample(at, spacing, size));
     }
@@ -66,11 +66,11 @@ cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing
 }
 
 BackgroundModel::Finding BackgroundModel::blobAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing,
-                                                 int half, int core) const
+                                                 int half, int core, double extent) const
 {
     const cv::Size size(2 * half + 1, 2 * half + 1);
     double noise = 0;
-    const cv::Mat background = this->background(cameraOffset, near, spacing, size, &noise);
+    const cv::Mat background = this->background(cameraOffset, near, spacing, size, extent, &noise);
     if (background.empty())
         return {};
     cv::Mat difference;

@@ -40,7 +40,10 @@ public:
     // Unknown while too few frames show the place without the object, or
     // when the region reaches the border of the looked-at area (it may be
     // larger than what is looked for, or be cut by the picture's edge).
-    Finding blobAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing, int half, int core) const;
+    // Frames in which the object, of radius `extent` at least, was near
+    // are left out.
+    Finding blobAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing, int half, int core,
+                   double extent) const;
 
 private:
     struct Kept {
@@ -50,7 +53,7 @@ private:
         double radius = 0;
     };
 
-    cv::Mat background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double *noise) const;
+    cv::Mat background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double extent, double *noise) const;
 
     int m_keep;
     int m_least;
