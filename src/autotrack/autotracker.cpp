@@ -865,7 +865,14 @@ bool AutoTracker::Private::learnSpotFromClick()
 {
     if (m_clickFrame.empty())
         return false;
-    const std::optional<BackgroundModel::Finding> found = movingAt(m_clickFrame, m_clickOffset, m_start, m_firstSpacing);
+    std::optional<BackgroundModel::Finding> found = movingAt(m_clickFrame, m_clickOffset, m_start, m_firstSpacing);
+    if (found && found->blob && m_blobArea <= 0) {
+        // Again, now that the object's size is known: the frames kept while
+        // it was near the click, but farther than its templates reach, are
+        // left out too.
+        m_blobArea = found->blob->area;
+        found = movingAt(m_clickFrame, m_clickOffset, m_start, m_firstSpacing);
+    }
     if (!found)
         return false;
     if (found->blob) {

@@ -76,8 +76,8 @@ struct AutoTrackParameters {
     int backgroundLeast = 4;          // ... of which at least this many must show the place without the object
     double backgroundMove = 1.0;      // object radii it moves between two kept frames
     int backgroundEvery = 25;         // frames after which one is kept anyway
-    double foregroundContrast = 10;   // grey levels from the background a moving pixel needs, at least
-    double foregroundNoise = 4;       // ... and as many times the area's noise
+    double foregroundContrast = 6;    // grey levels from the background a moving pixel needs, at least
+    double foregroundNoise = 3.5;      // ... and as many times the area's noise
     double spotTolerance = 2.0;       // pixels a claim may be from where the moving region puts the point
     double outlineSpotTolerance = 0.6; // the same for a round object placed by its outline, in radii (its shaded side may match the background)
     double silhouetteArea = 0.2;      // a round object's region this close to its area (log of the ratio) places it
