@@ -254,6 +254,7 @@ private:
     void learn(const GraySampler &sampler, const Match &match, Vec2 predicted);
     void learnPose(const GraySampler &sampler, Vec2 centre);
     bool predictionLeftPicture(Vec2 predicted) const;
+    bool lastSeenAtTheEdge() const;
     bool movesThere(const GraySampler &sampler, Match &match);
     bool learnSpotFromClick();
     std::optional<BackgroundModel::Finding> movingAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 at,
@@ -783,6 +784,16 @@ bool AutoTracker::Private::predictionLeftPicture(Vec2 predicted) const
            || predicted.y > m_frameSize.height - 1 + margin;
 }
 
+// A prediction can leave the picture where the object turned unseen (a
+// bounce): it has gone only if it was last seen about to cross the edge.
+bool AutoTracker::Private::lastSeenAtTheEdge() const
+{
+    const Vec2 last = toPicture(m_motion.lastPosition());
+    const double margin = 2 * objectRadiusPx() + length(m_motion.velocity());
+    return last.x < margin || last.y < margin || last.x > m_frameSize.width - 1 - margin
+           || last.y > m_frameSize.height - 1 - margin;
+}
+
 // Whether what moves against the background agrees with a claim: the
 // claim must lie on a moving region, where that region puts the followed
 // point. Yes when the background there is not known well enough to tell.
@@ -961,7 +972,8 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
         return {TrackStep::State::Found, match.position.x, match.position.y, confidence};
     }
     ++m_missing;
-    if (m_missing > m_p.maxMissing || (m_missing > m_p.missingOutside && predictionLeftPicture(predicted))) {
+    if (m_missing > m_p.maxMissing
+        || (m_missing > m_p.missingOutside && predictionLeftPicture(predicted) && lastSeenAtTheEdge())) {
         m_lost = true;
         return {TrackStep::State::Lost};
     }

@@ -19,8 +19,33 @@ void BackgroundModel::add(const cv::Mat &frame, Vec2 cameraOffset, std::optional
     else
         kept.gray = frame.clone();
     m_frames.push_back(std::move(kept));
-    while (static_cast<int>(m_frames.size()) > m_keep)
-        m_frames.pop_front();
+    if (static_cast<int>(m_frames.size()) > m_keep)
+        m_frames.erase(m_frames.begin() + static_cast<std::ptrdiff_t>(leastUseful()));
+}
+
+// The kept frame that adds least: one without the object's place, else
+// the one whose object was nearest its predecessor's. So a slow object's
+// frames spread over a longer stretch of its path, and every place is
+// seen without it in some.
+std::size_t BackgroundModel::leastUseful() const
+{
+    std::size_t least = 0;
+    double nearest = std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i + 1 < m_frames.size(); ++i) {
+        const Kept &kept = m_frames[i];
+        if (!kept.object)
+            return i;
+        if (i == 0)
+            continue;
+        const Kept &before = m_frames[i - 1];
+        const double d = before.object ? std::hypot(kept.object->x - before.object->x, kept.object->y - before.object->y)
+                                       : std::numeric_limits<double>::infinity();
+        if (d < nearest) {
+            nearest = d;
+            least = i;
+        }
+    }
+    return least;
 }
 
 // The median of the kept frames over the grid, each read where the world

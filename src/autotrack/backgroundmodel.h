@@ -25,8 +25,9 @@ public:
             : m_keep(keep), m_least(least), m_minContrast(minContrast), m_noiseFactor(noiseFactor)
     {}
 
-    // Keeps a grey copy of the frame (RGB24 or grey), dropping the oldest,
-    // with where the object was in it (world), when known.
+    // Keeps a grey copy of the frame (RGB24 or grey) with where the object
+    // was in it (world), when known; beyond `keep` frames, drops the one
+    // that adds least.
     void add(const cv::Mat &frame, Vec2 cameraOffset, std::optional<Vec2> object, double objectRadius);
     void forget() { m_frames.clear(); }
     int frames() const { return static_cast<int>(m_frames.size()); }
@@ -54,6 +55,8 @@ private:
     };
 
     cv::Mat background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double extent, double *noise) const;
+
+    std::size_t leastUseful() const;
 
     int m_keep;
     int m_least;
