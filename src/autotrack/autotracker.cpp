@@ -194,6 +194,7 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.outlineSpotTolerance, 0.0, 2.0);
     clampTo(p.blobAreaRange, 1.0, 100.0);
     clampTo(p.silhouetteArea, 0.0, 2.0);
+    clampTo(p.wholeSilhouette, 0.0, 2.0);
     clampTo(p.cameraPatches, 0, 32);
     clampTo(p.cameraReach, 1, 32);
     return p;
@@ -255,6 +256,7 @@ private:
     void learnPose(const GraySampler &sampler, Vec2 centre);
     bool predictionLeftPicture(Vec2 predicted) const;
     bool lastSeenAtTheEdge() const;
+    std::optional<Match> findByMotion(const GraySampler &sampler, Vec2 predicted, double radiusPx);
     bool movesThere(const GraySampler &sampler, Match &match);
     bool learnSpotFromClick();
     std::optional<BackgroundModel::Finding> movingAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 at,
@@ -784,6 +786,46 @@ bool AutoTracker::Private::predictionLeftPicture(Vec2 predicted) const
            || predicted.y > m_frameSize.height - 1 + margin;
 }
 
+// Where the texture found nothing good: the one moving region of the
+// object's size around its path, confirmed by its look there (and its
+// outline, for a round object). A bounce, a blur or a turn that the
+// templates missed.
+std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(const GraySampler &sampler,
+                                                                               Vec2 predicted, double radiusPx)
+{
+    if (!m_spotKnown || m_blobArea <= 0)
+        return std::nullopt;
+    const Vec2 last = toPicture(m_motion.lastPosition());
+    const Vec2 centre{(last.x + predicted.x) / 2, (last.y + predicted.y) / 2};
+    const double extent = std::sqrt(m_blobArea / 3.14159);
+    const double reach = std::min(radiusPx + length(minus(predicted, last)) / 2 + 2 * extent,
+                                  m_p.maxSearchSamples * m_spacing);
+    const double spacing = std::max(m_spacing, reach / m_p.maxSearchSamples);
+    const std::vector<Blob> blobs = m_background.blobsAround(sampler.frame(), m_cameraOffset, centre, spacing,
+                                                             static_cast<int>(std::ceil(reach / spacing)), extent);
+    std::optional<Blob> only;
+    for (const Blob &blob : blobs) {
+        if (std::fabs(std::log(blob.area / m_blobArea)) > std::log(m_p.blobAreaRange))
+            continue;
+        if (only)
+            return std::nullopt; // two of them: no telling which
+        only = blob;
+    }
+    if (!only)
+        return std::nullopt;
+    const double scale = m_spacing / m_firstSpacing;
+    const double c = std::cos(m_angle), s = std::sin(m_angle);
+    const Vec2 spot{only->centre.x + scale * (c * m_spot.x - s * m_spot.y),
+                    only->centre.y + scale * (s * m_spot.x + c * m_spot.y)};
+    Match match = refine(sampler, spot, 2, predicted, radiusPx);
+    if (length(minus(match.position, spot)) > m_p.spotTolerance)
+        match.position = spot;
+    fitToOutline(sampler, match);
+    if (!accepted(match, {m_p.followAdaptive, m_p.followMemory}))
+        return std::nullopt;
+    return match;
+}
+
 // A prediction can leave the picture where the object turned unseen (a
 // bounce): it has gone only if it was last seen about to cross the edge.
 bool AutoTracker::Private::lastSeenAtTheEdge() const
@@ -827,8 +869,12 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
     const double c = std::cos(m_angle), s = std::sin(m_angle);
     const Vec2 spot{blob.centre.x + scale * (c * m_spot.x - s * m_spot.y),
                     blob.centre.y + scale * (s * m_spot.x + c * m_spot.y)};
+    // A round object's region smaller than its outline misses the side
+    // whose grey matches the background: its centre is off that way.
+    const double disc = 3.14159 * objectRadiusPx() * objectRadiusPx();
+    const bool partial = match.outline && blob.area < m_p.wholeSilhouette * disc;
     const double tolerance =
-        match.outline ? std::max(m_p.spotTolerance, m_p.outlineSpotTolerance * objectRadiusPx()) : m_p.spotTolerance;
+        partial ? std::max(m_p.spotTolerance, m_p.outlineSpotTolerance * objectRadiusPx()) : m_p.spotTolerance;
     if (length(minus(spot, match.position)) > tolerance) {
         Match there = match;
         there.position = spot;
@@ -948,6 +994,12 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
         const double wide = std::max(2 * radius, 1.5 * length(m_motion.velocity()) + 0.5 * objectRadiusPx());
         match = search(sampler, toPicture(m_motion.lastPosition()), wide, predicted);
         found = accepted(match, widened);
+    }
+    if (!found) {
+        if (const std::optional<Match> moving = findByMotion(sampler, predicted, radius)) {
+            match = *moving;
+            found = true;
+        }
     }
     // Gone from the picture (or long unseen): it may come back anywhere. Not
     // while it may be just hidden where it was going, where a look-alike

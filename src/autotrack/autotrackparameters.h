@@ -79,7 +79,8 @@ struct AutoTrackParameters {
     double foregroundContrast = 6;    // grey levels from the background a moving pixel needs, at least
     double foregroundNoise = 3.5;      // ... and as many times the area's noise
     double spotTolerance = 2.0;       // pixels a claim may be from where the moving region puts the point
-    double outlineSpotTolerance = 0.6; // the same for a round object placed by its outline, in radii (its shaded side may match the background)
+    double outlineSpotTolerance = 0.6; // the same, in radii, for a round object placed by its outline whose region
+    double wholeSilhouette = 1.0;      // ... is smaller than this share of its disc (a shaded side like the background)
     double silhouetteArea = 0.2;      // a round object's region this close to its area (log of the ratio) places it
     double blobAreaRange = 1.6;        // how far the moving region's area may be from the learnt one, either way
 

@@ -90,53 +90,92 @@ cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing
     return median;
 }
 
-BackgroundModel::Finding BackgroundModel::blobAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing,
-                                                 int half, int core, double extent) const
+// Moving samples of the grid around `near`, with their connected regions
+// labelled. Empty when the background there is not known, or when most of
+// the grid moves (a change of light, or a grid smaller than the object).
+BackgroundModel::Regions BackgroundModel::regions(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing,
+                                                  int half, double extent) const
 {
+    Regions regions;
     const cv::Size size(2 * half + 1, 2 * half + 1);
     double noise = 0;
     const cv::Mat background = this->background(cameraOffset, near, spacing, size, extent, &noise);
     if (background.empty())
-        return {};
+        return regions;
     cv::Mat difference;
     cv::absdiff(GraySampler(frame).sample(near, spacing, size), background, difference);
     const double threshold = std::max(m_minContrast, m_noiseFactor * noise);
     cv::Mat mask = difference > threshold;
     cv::morphologyEx(mask, mask, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(3, 3)));
-    // Mostly moving: a change of light, or an area smaller than the object.
-    if (2 * cv::countNonZero(mask) > mask.total())
-        return {};
+    if (2 * static_cast<std::size_t>(cv::countNonZero(mask)) > mask.total())
+        return regions;
+    cv::Mat centroids;
+    regions.count = cv::connectedComponentsWithStats(mask, regions.labels, regions.stats, centroids, 8, CV_32S);
+    regions.near = near;
+    regions.spacing = spacing;
+    return regions;
+}
 
-    cv::Mat labels, stats, centroids;
-    const int count = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 8, CV_32S);
-    core = std::clamp(core, 0, half);
-    const cv::Mat middle = labels(cv::Rect(half - core, half - core, 2 * core + 1, 2 * core + 1));
-    int largest = 0;
-    for (int y = 0; y < middle.rows; ++y)
-        for (int x = 0; x < middle.cols; ++x) {
-            const int label = middle.at<int>(y, x);
-            if (label > 0 && (largest == 0 || stats.at<int>(label, cv::CC_STAT_AREA) > stats.at<int>(largest, cv::CC_STAT_AREA)))
-                largest = label;
-        }
-    if (largest == 0 || count < 2)
-        return {true, std::nullopt};
-    const int left = stats.at<int>(largest, cv::CC_STAT_LEFT), top = stats.at<int>(largest, cv::CC_STAT_TOP);
-    if (left == 0 || top == 0 || left + stats.at<int>(largest, cv::CC_STAT_WIDTH) >= size.width
-        || top + stats.at<int>(largest, cv::CC_STAT_HEIGHT) >= size.height)
-        return {};
-    // Where the object's grey matches the background's, the region has
-    // holes; its outline, filled, still places it.
+// A labelled region as a blob; empty when it reaches the grid's border.
+// Where the object's grey matches the background's, the region has holes;
+// its outline, filled, still places it.
+std::optional<Blob> BackgroundModel::Regions::blob(int label) const
+{
+    const int left = stats.at<int>(label, cv::CC_STAT_LEFT), top = stats.at<int>(label, cv::CC_STAT_TOP);
+    if (left == 0 || top == 0 || left + stats.at<int>(label, cv::CC_STAT_WIDTH) >= labels.cols
+        || top + stats.at<int>(label, cv::CC_STAT_HEIGHT) >= labels.rows)
+        return std::nullopt;
     std::vector<std::vector<cv::Point>> outlines;
-    cv::findContours(labels == largest, outlines, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_NONE);
-    cv::Mat filled = cv::Mat::zeros(size, CV_8U);
+    cv::findContours(labels == label, outlines, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_NONE);
+    cv::Mat filled = cv::Mat::zeros(labels.size(), CV_8U);
     cv::drawContours(filled, outlines, -1, cv::Scalar(255), cv::FILLED);
     const cv::Moments moments = cv::moments(filled, true);
     if (moments.m00 <= 0)
+        return std::nullopt;
+    const int half = labels.cols / 2;
+    return Blob{{near.x + (moments.m10 / moments.m00 - half) * spacing,
+                 near.y + (moments.m01 / moments.m00 - half) * spacing},
+                moments.m00 * spacing * spacing};
+}
+
+BackgroundModel::Finding BackgroundModel::blobAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing,
+                                                 int half, int core, double extent) const
+{
+    const Regions found = regions(frame, cameraOffset, near, spacing, half, extent);
+    if (found.labels.empty())
+        return {};
+    core = std::clamp(core, 0, half);
+    const cv::Mat middle = found.labels(cv::Rect(half - core, half - core, 2 * core + 1, 2 * core + 1));
+    int largest = 0;
+    for (int y = 0; y < middle.rows; ++y) {
+        for (int x = 0; x < middle.cols; ++x) {
+            const int label = middle.at<int>(y, x);
+            if (label > 0
+                && (largest == 0
+                    || found.stats.at<int>(label, cv::CC_STAT_AREA) > found.stats.at<int>(largest, cv::CC_STAT_AREA)))
+                largest = label;
+        }
+    }
+    if (largest == 0)
         return {true, std::nullopt};
-    const Blob blob{{near.x + (moments.m10 / moments.m00 - half) * spacing,
-                     near.y + (moments.m01 / moments.m00 - half) * spacing},
-                    moments.m00 * spacing * spacing};
+    const std::optional<Blob> blob = found.blob(largest);
+    if (!blob)
+        return {};
     return {true, blob};
+}
+
+std::vector<Blob> BackgroundModel::blobsAround(const cv::Mat &frame, Vec2 cameraOffset, Vec2 centre, double spacing,
+                                               int half, double extent) const
+{
+    const Regions found = regions(frame, cameraOffset, centre, spacing, half, extent);
+    std::vector<Blob> blobs;
+    for (int label = 1; label < found.count; ++label) {
+        if (found.stats.at<int>(label, cv::CC_STAT_AREA) < 6)
+            continue; // grain
+        if (const std::optional<Blob> blob = found.blob(label))
+            blobs.push_back(*blob);
+    }
+    return blobs;
 }
 
 } // namespace zorvane

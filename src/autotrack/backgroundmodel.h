@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <optional>
+#include <vector>
 
 namespace zorvane {
 
@@ -46,7 +47,23 @@ public:
     Finding blobAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing, int half, int core,
                    double extent) const;
 
+    // Every whole moving region within `half` samples of `centre`; none
+    // while the background there is not known.
+    std::vector<Blob> blobsAround(const cv::Mat &frame, Vec2 cameraOffset, Vec2 centre, double spacing, int half,
+                                  double extent) const;
+
 private:
+    struct Regions {
+        cv::Mat labels; // CV_32S, 0 where nothing moves; empty when unknown
+        cv::Mat stats;
+        int count = 0;
+        Vec2 near;
+        double spacing = 1;
+        std::optional<Blob> blob(int label) const;
+    };
+    Regions regions(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing, int half,
+                    double extent) const;
+
     struct Kept {
         cv::Mat gray;
         Vec2 offset;
