@@ -845,7 +845,6 @@ bool AutoTracker::Private::lastSeenAtTheEdge() const
 bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
 {
     const std::optional<BackgroundModel::Finding> found = movingAt(sampler.frame(), m_cameraOffset, match.position, m_spacing);
-    if (getenv("ZDEBUG")) fprintf(stderr, "f%d known %d blob %d area %.0f c %.1f %.1f pos %.1f %.1f spot %d %.1f %.1f barea %.0f ang %.2f\n", m_frame, found.has_value(), found && found->blob, found && found->blob ? found->blob->area : 0.0, found && found->blob ? found->blob->centre.x : 0.0, found && found->blob ? found->blob->centre.y : 0.0, match.position.x, match.position.y, m_spotKnown, m_spot.x, m_spot.y, m_blobArea, m_angle);
     if (!found)
         return true;
     if (!found->blob) // what is claimed there looks as the place did without the object
