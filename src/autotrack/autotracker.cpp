@@ -791,15 +791,15 @@ bool AutoTracker::Private::predictionLeftPicture(Vec2 predicted) const
 // outline, for a round object). A bounce, a blur or a turn that the
 // templates missed.
 std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(const GraySampler &sampler,
-                                                                               Vec2 predicted, double radiusPx)
+                                                                              Vec2 predicted, double radiusPx)
 {
     if (!m_spotKnown || m_blobArea <= 0)
         return std::nullopt;
     const Vec2 last = toPicture(m_motion.lastPosition());
     const Vec2 centre{(last.x + predicted.x) / 2, (last.y + predicted.y) / 2};
     const double extent = std::sqrt(m_blobArea / 3.14159);
-    const double reach = std::min(radiusPx + length(minus(predicted, last)) / 2 + 2 * extent,
-                                  m_p.maxSearchSamples * m_spacing);
+    const double reach =
+        std::min(radiusPx + length(minus(predicted, last)) / 2 + 2 * extent, m_p.maxSearchSamples * m_spacing);
     const double spacing = std::max(m_spacing, reach / m_p.maxSearchSamples);
     const std::vector<Blob> blobs = m_background.blobsAround(sampler.frame(), m_cameraOffset, centre, spacing,
                                                              static_cast<int>(std::ceil(reach / spacing)), extent);
@@ -844,10 +844,11 @@ bool AutoTracker::Private::lastSeenAtTheEdge() const
 // object's size.
 bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
 {
-    const std::optional<BackgroundModel::Finding> found = movingAt(sampler.frame(), m_cameraOffset, match.position, m_spacing);
+    const std::optional<BackgroundModel::Finding> found =
+        movingAt(sampler.frame(), m_cameraOffset, match.position, m_spacing);
     if (!found)
         return true;
-    if (!found->blob) // what is claimed there looks as the place did without the object
+    if (!found->blob)        // what is claimed there looks as the place did without the object
         return !m_spotKnown; // unless the object's extent is not known yet: what was kept may show it
     const Blob &blob = *found->blob;
     if (!m_spotKnown && m_round) {
@@ -891,8 +892,8 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
 // What moves at a point, looked for over an area that grows until it holds
 // the whole moving region (the object may be larger than its templates).
 // Empty when the background there is not known.
-std::optional<BackgroundModel::Finding> AutoTracker::Private::movingAt(const cv::Mat &frame, Vec2 cameraOffset,
-                                                                     Vec2 at, double spacing) const
+std::optional<BackgroundModel::Finding> AutoTracker::Private::movingAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 at,
+                                                                       double spacing) const
 {
     const double extent = std::max(objectRadiusPx(), std::sqrt(m_blobArea / 3.14159));
     const int half = static_cast<int>(std::ceil(2.2 * extent / spacing)) + 3;

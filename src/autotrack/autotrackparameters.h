@@ -72,16 +72,16 @@ struct AutoTrackParameters {
 
     // What moves against the background: a check of every claim that does
     // not rest on the object's texture
-    int backgroundFrames = 10;        // earlier frames kept to make the background of
-    int backgroundLeast = 4;          // ... of which at least this many must show the place without the object
-    double backgroundMove = 1.0;      // object radii it moves between two kept frames
-    int backgroundEvery = 25;         // frames after which one is kept anyway
-    double foregroundContrast = 6;    // grey levels from the background a moving pixel needs, at least
+    int backgroundFrames = 10;         // earlier frames kept to make the background of
+    int backgroundLeast = 4;           // ... of which at least this many must show the place without the object
+    double backgroundMove = 1.0;       // object radii it moves between two kept frames
+    int backgroundEvery = 25;          // frames after which one is kept anyway
+    double foregroundContrast = 6;     // grey levels from the background a moving pixel needs, at least
     double foregroundNoise = 3.5;      // ... and as many times the area's noise
-    double spotTolerance = 2.0;       // pixels a claim may be from where the moving region puts the point
+    double spotTolerance = 2.0;        // pixels a claim may be from where the moving region puts the point
     double outlineSpotTolerance = 0.6; // the same, in radii, for a round object placed by its outline whose region
     double wholeSilhouette = 1.0;      // ... is smaller than this share of its disc (a shaded side like the background)
-    double silhouetteArea = 0.2;      // a round object's region this close to its area (log of the ratio) places it
+    double silhouetteArea = 0.2;       // a round object's region this close to its area (log of the ratio) places it
     double blobAreaRange = 1.6;        // how far the moving region's area may be from the learnt one, either way
 
     // The camera

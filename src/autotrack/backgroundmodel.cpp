@@ -38,8 +38,9 @@ std::size_t BackgroundModel::leastUseful() const
         if (i == 0)
             continue;
         const Kept &before = m_frames[i - 1];
-        const double d = before.object ? std::hypot(kept.object->x - before.object->x, kept.object->y - before.object->y)
-                                       : std::numeric_limits<double>::infinity();
+        const double d = before.object
+                             ? std::hypot(kept.object->x - before.object->x, kept.object->y - before.object->y)
+                             : std::numeric_limits<double>::infinity();
         if (d < nearest) {
             nearest = d;
             least = i;
@@ -133,9 +134,9 @@ std::optional<Blob> BackgroundModel::Regions::blob(int label) const
     if (moments.m00 <= 0)
         return std::nullopt;
     const int half = labels.cols / 2;
-    return Blob{{near.x + (moments.m10 / moments.m00 - half) * spacing,
-                 near.y + (moments.m01 / moments.m00 - half) * spacing},
-                moments.m00 * spacing * spacing};
+    return Blob{
+        {near.x + (moments.m10 / moments.m00 - half) * spacing, near.y + (moments.m01 / moments.m00 - half) * spacing},
+        moments.m00 * spacing * spacing};
 }
 
 BackgroundModel::Finding BackgroundModel::blobAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing,

@@ -61,8 +61,7 @@ private:
         double spacing = 1;
         std::optional<Blob> blob(int label) const;
     };
-    Regions regions(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing, int half,
-                    double extent) const;
+    Regions regions(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing, int half, double extent) const;
 
     struct Kept {
         cv::Mat gray;
