@@ -194,6 +194,7 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.outlineSpotTolerance, 0.0, 2.0);
     clampTo(p.blobAreaRange, 1.0, 100.0);
     clampTo(p.silhouetteArea, 0.0, 2.0);
+    clampTo(p.motionSearchSamples, 1.0, 100.0);
     clampTo(p.wholeSilhouette, 0.0, 2.0);
     clampTo(p.cameraPatches, 0, 32);
     clampTo(p.cameraReach, 1, 32);
@@ -796,13 +797,18 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     if (!m_spotKnown || m_blobArea <= 0)
         return std::nullopt;
     const Vec2 last = toPicture(m_motion.lastPosition());
-    const Vec2 centre{(last.x + predicted.x) / 2, (last.y + predicted.y) / 2};
     const double extent = std::sqrt(m_blobArea / 3.14159);
-    const double reach =
-        std::min(radiusPx + length(minus(predicted, last)) / 2 + 2 * extent, m_p.maxSearchSamples * m_spacing);
+    const Vec2 centre{(last.x + predicted.x) / 2, (last.y + predicted.y) / 2};
+    const double reach = radiusPx + length(minus(predicted, last)) / 2 + 2 * extent;
     const double spacing = std::max(m_spacing, reach / m_p.maxSearchSamples);
-    const std::vector<Blob> blobs = m_background.blobsAround(sampler.frame(), m_cameraOffset, centre, spacing,
-                                                             static_cast<int>(std::ceil(reach / spacing)), extent);
+    // Long unseen, it may be anywhere: the whole picture, shrunk so that
+    // the object keeps a few samples across.
+    const std::vector<Blob> blobs =
+        m_missing + 1 >= m_p.globalSearchAfter
+            ? m_background.blobsEverywhere(sampler.frame(), m_cameraOffset,
+                                           std::max(1, static_cast<int>(extent / m_p.motionSearchSamples)))
+            : m_background.blobsAround(sampler.frame(), m_cameraOffset, centre, spacing,
+                                       static_cast<int>(std::ceil(reach / spacing)), extent);
     std::optional<Blob> only;
     for (const Blob &blob : blobs) {
         if (std::fabs(std::log(blob.area / m_blobArea)) > std::log(m_p.blobAreaRange))

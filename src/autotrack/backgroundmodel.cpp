@@ -11,9 +11,11 @@
 
 namespace zorvane {
 
+cv::Mat medianOf(const std::vector<cv::Mat> &layers, double *noise);
+
 void BackgroundModel::add(const cv::Mat &frame, Vec2 cameraOffset, std::optional<Vec2> object, double objectRadius)
 {
-    Kept kept{cv::Mat(), cameraOffset, object, objectRadius};
+    Kept kept{cv::Mat(), cameraOffset, object, objectRadius, cv::Mat(), 0};
     if (frame.channels() == 3)
         cv::cvtColor(frame, kept.gray, cv::COLOR_RGB2GRAY);
     else
@@ -70,6 +72,14 @@ cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing
     }
     if (static_cast<int>(layers.size()) < m_least)
         return {};
+    return medianOf(layers, noise);
+}
+
+// The per-sample median of the layers, and the typical difference of one
+// layer from it: the noise over time.
+cv::Mat medianOf(const std::vector<cv::Mat> &layers, double *noise)
+{
+    const cv::Size size = layers.front().size();
     cv::Mat median(size, CV_32F);
     std::vector<float> values(layers.size());
     std::vector<float> spreads;
@@ -82,7 +92,6 @@ cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing
                 values[i] = layers[i].at<float>(y, x);
             std::nth_element(values.begin(), values.begin() + middle, values.end());
             out[x] = values[middle];
-            // One frame's difference from the median: the noise, over time.
             spreads.push_back(std::fabs(layers[(x + y) % layers.size()].at<float>(y, x) - out[x]));
         }
     }
@@ -97,14 +106,24 @@ cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing
 BackgroundModel::Regions BackgroundModel::regions(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing,
                                                   int half, double extent) const
 {
-    Regions regions;
     const cv::Size size(2 * half + 1, 2 * half + 1);
     double noise = 0;
     const cv::Mat background = this->background(cameraOffset, near, spacing, size, extent, &noise);
     if (background.empty())
-        return regions;
+        return {};
+    return label(GraySampler(frame).sample(near, spacing, size), background, noise,
+                 {near.x - half * spacing, near.y - half * spacing}, spacing);
+}
+
+// The moving samples of a grid whose first sample lies at `origin`,
+// labelled; none when most of the grid moves (a change of light, or a grid
+// smaller than the object).
+BackgroundModel::Regions BackgroundModel::label(const cv::Mat &now, const cv::Mat &background, double noise,
+                                                Vec2 origin, double spacing) const
+{
+    Regions regions;
     cv::Mat difference;
-    cv::absdiff(GraySampler(frame).sample(near, spacing, size), background, difference);
+    cv::absdiff(now, background, difference);
     const double threshold = std::max(m_minContrast, m_noiseFactor * noise);
     cv::Mat mask = difference > threshold;
     cv::morphologyEx(mask, mask, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(3, 3)));
@@ -112,7 +131,7 @@ BackgroundModel::Regions BackgroundModel::regions(const cv::Mat &frame, Vec2 cam
         return regions;
     cv::Mat centroids;
     regions.count = cv::connectedComponentsWithStats(mask, regions.labels, regions.stats, centroids, 8, CV_32S);
-    regions.near = near;
+    regions.origin = origin;
     regions.spacing = spacing;
     return regions;
 }
@@ -133,10 +152,8 @@ std::optional<Blob> BackgroundModel::Regions::blob(int label) const
     const cv::Moments moments = cv::moments(filled, true);
     if (moments.m00 <= 0)
         return std::nullopt;
-    const int half = labels.cols / 2;
-    return Blob{
-        {near.x + (moments.m10 / moments.m00 - half) * spacing, near.y + (moments.m01 / moments.m00 - half) * spacing},
-        moments.m00 * spacing * spacing};
+    return Blob{{origin.x + moments.m10 / moments.m00 * spacing, origin.y + moments.m01 / moments.m00 * spacing},
+                moments.m00 * spacing * spacing};
 }
 
 BackgroundModel::Finding BackgroundModel::blobAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing,
@@ -168,15 +185,55 @@ BackgroundModel::Finding BackgroundModel::blobAt(const cv::Mat &frame, Vec2 came
 std::vector<Blob> BackgroundModel::blobsAround(const cv::Mat &frame, Vec2 cameraOffset, Vec2 centre, double spacing,
                                                int half, double extent) const
 {
-    const Regions found = regions(frame, cameraOffset, centre, spacing, half, extent);
-    std::vector<Blob> blobs;
-    for (int label = 1; label < found.count; ++label) {
-        if (found.stats.at<int>(label, cv::CC_STAT_AREA) < 6)
+    return regions(frame, cameraOffset, centre, spacing, half, extent).blobs();
+}
+
+std::vector<Blob> BackgroundModel::Regions::blobs() const
+{
+    std::vector<Blob> found;
+    for (int label = 1; label < count; ++label) {
+        if (stats.at<int>(label, cv::CC_STAT_AREA) < 6)
             continue; // grain
-        if (const std::optional<Blob> blob = found.blob(label))
-            blobs.push_back(*blob);
+        if (const std::optional<Blob> blob = this->blob(label))
+            found.push_back(*blob);
     }
-    return blobs;
+    return found;
+}
+
+// Each kept frame shrunk once per factor, shifted by the camera's move.
+std::vector<Blob> BackgroundModel::blobsEverywhere(const cv::Mat &frame, Vec2 cameraOffset, int factor) const
+{
+    if (static_cast<int>(m_frames.size()) < m_least)
+        return {};
+    auto shrink = [factor](const cv::Mat &gray) {
+        cv::Mat small, values;
+        cv::resize(gray, small, cv::Size(std::max(1, gray.cols / factor), std::max(1, gray.rows / factor)), 0, 0,
+                   cv::INTER_AREA);
+        small.convertTo(values, CV_32F);
+        return values;
+    };
+    std::vector<cv::Mat> layers;
+    for (Kept &kept : m_frames) {
+        if (kept.factor != factor) {
+            kept.small = shrink(kept.gray);
+            kept.factor = factor;
+        }
+        const double dx = (kept.offset.x - cameraOffset.x) / factor, dy = (kept.offset.y - cameraOffset.y) / factor;
+        cv::Mat moved;
+        cv::warpAffine(kept.small, moved, cv::Matx23d(1, 0, -dx, 0, 1, -dy), kept.small.size(), cv::INTER_LINEAR,
+                       cv::BORDER_REPLICATE);
+        layers.push_back(moved);
+    }
+    cv::Mat gray = frame;
+    if (frame.channels() == 3)
+        cv::cvtColor(frame, gray, cv::COLOR_RGB2GRAY);
+    const cv::Mat now = shrink(gray);
+    double noise = 0;
+    const cv::Mat background = medianOf(layers, &noise);
+    // A coarse sample covers factor x factor pixels; its centre lies half
+    // of that in.
+    const double first = (factor - 1) / 2.0;
+    return label(now, background, noise, {first, first}, factor).blobs();
 }
 
 } // namespace zorvane

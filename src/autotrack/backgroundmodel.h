@@ -52,15 +52,21 @@ public:
     std::vector<Blob> blobsAround(const cv::Mat &frame, Vec2 cameraOffset, Vec2 centre, double spacing, int half,
                                   double extent) const;
 
+    // The same over the whole picture shrunk `factor` times, for an object
+    // long unseen; the kept frames are all taken, wherever the object was.
+    std::vector<Blob> blobsEverywhere(const cv::Mat &frame, Vec2 cameraOffset, int factor) const;
+
 private:
     struct Regions {
         cv::Mat labels; // CV_32S, 0 where nothing moves; empty when unknown
         cv::Mat stats;
         int count = 0;
-        Vec2 near;
+        Vec2 origin; // frame pixels of the first sample
         double spacing = 1;
         std::optional<Blob> blob(int label) const;
+        std::vector<Blob> blobs() const; // whole ones, grain left out
     };
+    Regions label(const cv::Mat &now, const cv::Mat &background, double noise, Vec2 origin, double spacing) const;
     Regions regions(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing, int half, double extent) const;
 
     struct Kept {
@@ -68,6 +74,8 @@ private:
         Vec2 offset;
         std::optional<Vec2> object;
         double radius = 0;
+        cv::Mat small; // shrunk for the whole-picture search
+        int factor = 0;
     };
 
     cv::Mat background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double extent, double *noise) const;
@@ -78,7 +86,7 @@ private:
     int m_least;
     double m_minContrast;
     double m_noiseFactor;
-    std::deque<Kept> m_frames;
+    mutable std::deque<Kept> m_frames; // their shrunk copies are made when first needed
 };
 
 } // namespace zorvane
