@@ -904,7 +904,8 @@ std::optional<BackgroundModel::Finding> AutoTracker::Private::movingAt(const cv:
     const double extent = std::max(objectRadiusPx(), std::sqrt(m_blobArea / 3.14159));
     const int half = static_cast<int>(std::ceil(2.2 * extent / spacing)) + 3;
     const int core = std::max(2, static_cast<int>(std::lround(0.5 * m_radius)));
-    for (int wider = 0; wider <= 2; ++wider) {
+    // Wider only while the object's size is not known from its region.
+    for (int wider = 0; wider <= (m_blobArea > 0 ? 0 : 2); ++wider) {
         const BackgroundModel::Finding found =
             m_background.blobAt(frame, cameraOffset, at, spacing, half << wider, core, extent);
         if (found.known)

@@ -82,7 +82,7 @@ struct AutoTrackParameters {
     double outlineSpotTolerance = 0.6; // the same, in radii, for a round object placed by its outline whose region
     double wholeSilhouette = 1.0;      // ... is smaller than this share of its disc (a shaded side like the background)
     double silhouetteArea = 0.2;       // a round object's region this close to its area (log of the ratio) places it
-    double motionSearchSamples = 3; // the object's radius in samples when the whole picture is searched for it
+    double motionSearchSamples = 3;    // the object's radius in samples when the whole picture is searched for it
     double blobAreaRange = 1.6;        // how far the moving region's area may be from the learnt one, either way
 
     // The camera

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace zorvane {
@@ -58,7 +59,7 @@ std::size_t BackgroundModel::leastUseful() const
 cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double extent,
                                     double *noise) const
 {
-    std::vector<cv::Mat> layers;
+    std::vector<std::pair<const Kept *, Vec2>> usable;
     for (const Kept &kept : m_frames) {
         const Vec2 at{near.x + cameraOffset.x - kept.offset.x, near.y + cameraOffset.y - kept.offset.y};
         // Beyond the picture's edge both frames repeat their border.
@@ -68,10 +69,13 @@ cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing
             && std::hypot(kept.object->x - near.x - cameraOffset.x, kept.object->y - near.y - cameraOffset.y)
                    < 2.5 * std::max(kept.radius, extent) + 2)
             continue;
-        layers.push_back(GraySampler(kept.gray).sample(at, spacing, size));
+        usable.emplace_back(&kept, at);
     }
-    if (static_cast<int>(layers.size()) < m_least)
+    if (static_cast<int>(usable.size()) < m_least)
         return {};
+    std::vector<cv::Mat> layers;
+    for (const auto &[kept, at] : usable)
+        layers.push_back(GraySampler(kept->gray).sample(at, spacing, size));
     return medianOf(layers, noise);
 }
 
