@@ -937,15 +937,15 @@ bool AutoTracker::Private::learnSpotFromClick()
         m_blobArea = found->blob->area;
         found = movingAt(m_clickFrame, m_clickOffset, m_start, m_firstSpacing);
     }
-    if (!found)
+    // Nothing moving under the click may be the object still shown by the
+    // frames kept: later ones tell.
+    if (!found || !found->blob)
         return false;
-    if (found->blob) {
-        m_spot = minus(m_start, found->blob->centre);
-        m_blobArea = found->blob->area;
-        m_spotKnown = true;
-    }
-    m_clickFrame.release(); // nothing moved under the click: no telling, for good
-    return m_spotKnown;
+    m_spot = minus(m_start, found->blob->centre);
+    m_blobArea = found->blob->area;
+    m_spotKnown = true;
+    m_clickFrame.release();
+    return true;
 }
 
 // Keeps a frame for the background now and then, and whenever the object
