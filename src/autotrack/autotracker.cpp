@@ -852,8 +852,10 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
 {
     const std::optional<BackgroundModel::Finding> found =
         movingAt(sampler.frame(), m_cameraOffset, match.position, m_spacing);
+    // Found again where the background is not known: only for an object
+    // the check has not worked on yet.
     if (!found)
-        return true;
+        return !(m_missing > 0 && m_spotKnown);
     if (!found->blob)        // what is claimed there looks as the place did without the object
         return !m_spotKnown; // unless the object's extent is not known yet: what was kept may show it
     const Blob &blob = *found->blob;
@@ -1002,12 +1004,6 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
         match = search(sampler, toPicture(m_motion.lastPosition()), wide, predicted);
         found = accepted(match, widened);
     }
-    if (!found) {
-        if (const std::optional<Match> moving = findByMotion(sampler, predicted, radius)) {
-            match = *moving;
-            found = true;
-        }
-    }
     // Gone from the picture (or long unseen): it may come back anywhere. Not
     // while it may be just hidden where it was going, where a look-alike
     // elsewhere would be taken for it.
@@ -1015,8 +1011,6 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
     if (!found && mayBeAnywhere && (m_missing + 1) % m_p.globalSearchEvery == 0) {
         match = searchPicture(sampler, predicted);
         found = accepted(match, reacquiring) && match.first >= m_p.reacquireFirst;
-        if (found)
-            m_motion.keepNewest(0);
     }
     if (found) {
         // A symmetric object's own centre keeps the templates from drifting
@@ -1024,6 +1018,16 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
         match.position = symmetryCentre(sampler, match.position, m_p.symmetricScore, 1.0).value_or(match.position);
         found = movesThere(sampler, match);
     }
+    if (!found) {
+        // The texture found nothing good, or something that does not move.
+        if (const std::optional<Match> moving = findByMotion(sampler, predicted, radius)) {
+            match = *moving;
+            found = movesThere(sampler, match);
+        }
+    }
+    // Found again after a long gap: the motion before it says nothing.
+    if (found && m_missing + 1 >= m_p.globalSearchAfter)
+        m_motion.keepNewest(0);
     keepBackground(frame, found ? std::optional<Vec2>(toWorld(match.position)) : std::nullopt);
     if (found) {
         learn(sampler, match, predicted);

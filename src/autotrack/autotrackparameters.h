@@ -62,7 +62,7 @@ struct AutoTrackParameters {
 
     // Losing and finding again
     int maxMissing = 60;            // frames without the object after which it is lost
-    int missingOutside = 5;         // ... after which it is lost while its predicted place is outside the picture
+    int missingOutside = 60;        // ... once it has left the picture: it may come back in
     int widenFrames = 8;            // frames without the object over which the search around its path widens
     int globalSearchAfter = 3;      // frames without the object after which the whole picture is searched
     double reacquireFirst = 0.7;    // correlation with the first appearance a whole-picture search needs
