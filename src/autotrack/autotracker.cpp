@@ -852,10 +852,8 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
 {
     const std::optional<BackgroundModel::Finding> found =
         movingAt(sampler.frame(), m_cameraOffset, match.position, m_spacing);
-    // Found again where the background is not known: only for an object
-    // the check has not worked on yet.
     if (!found)
-        return !(m_missing > 0 && m_spotKnown);
+        return true;
     if (!found->blob)        // what is claimed there looks as the place did without the object
         return !m_spotKnown; // unless the object's extent is not known yet: what was kept may show it
     const Blob &blob = *found->blob;
@@ -1008,25 +1006,39 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
     // while it may be just hidden where it was going, where a look-alike
     // elsewhere would be taken for it.
     const bool mayBeAnywhere = predictionLeftPicture(predicted) || m_missing + 1 >= m_p.globalSearchAfter;
+    bool anywhere = false; // found by a search of the whole picture
     if (!found && mayBeAnywhere && (m_missing + 1) % m_p.globalSearchEvery == 0) {
         match = searchPicture(sampler, predicted);
         found = accepted(match, reacquiring) && match.first >= m_p.reacquireFirst;
+        anywhere = found;
     }
+    // Found again, it must show at least half: a centre on the picture's
+    // edge is more likely its border than the object coming back.
+    if (found && m_missing > 0) {
+        const double inset = 0.5 * objectRadiusPx();
+        found = match.position.x >= inset && match.position.y >= inset
+                && match.position.x <= m_frameSize.width - 1 - inset
+                && match.position.y <= m_frameSize.height - 1 - inset;
+    }
+    const bool textureFound = found;
     if (found) {
         // A symmetric object's own centre keeps the templates from drifting
         // off it where the first appearance no longer fits.
         match.position = symmetryCentre(sampler, match.position, m_p.symmetricScore, 1.0).value_or(match.position);
         found = movesThere(sampler, match);
     }
-    if (!found) {
-        // The texture found nothing good, or something that does not move.
+    // Where the texture found nothing good; when long unseen, also where
+    // what it found does not move (the object's region is then looked for
+    // over the whole picture, and must be the only one of its size).
+    if (!found && (!textureFound || m_missing + 1 >= m_p.globalSearchAfter)) {
         if (const std::optional<Match> moving = findByMotion(sampler, predicted, radius)) {
             match = *moving;
             found = movesThere(sampler, match);
+            anywhere = m_missing + 1 >= m_p.globalSearchAfter;
         }
     }
-    // Found again after a long gap: the motion before it says nothing.
-    if (found && m_missing + 1 >= m_p.globalSearchAfter)
+    // Found anywhere after a long gap: the motion before it says nothing.
+    if (found && anywhere)
         m_motion.keepNewest(0);
     keepBackground(frame, found ? std::optional<Vec2>(toWorld(match.position)) : std::nullopt);
     if (found) {
