@@ -106,6 +106,19 @@ AutoTrackParameters wildParameters(std::mt19937 &random)
     p.globalSearchAfter = pickInt(p.globalSearchAfter);
     p.globalSearchEvery = pickInt(p.globalSearchEvery);
     p.coarseObjectSamples = pick(p.coarseObjectSamples);
+    // Few or many background frames, kept at every move: the moving-region
+    // check and search run within the short sequence.
+    p.backgroundFrames = pickInt(p.backgroundFrames);
+    p.backgroundLeast = pickInt(1);
+    p.backgroundMove = pick(0.1);
+    p.backgroundEvery = pickInt(1);
+    p.foregroundContrast = pick(p.foregroundContrast);
+    p.foregroundNoise = pick(p.foregroundNoise);
+    p.spotTolerance = pick(p.spotTolerance);
+    p.outlineSpotTolerance = pick(p.outlineSpotTolerance);
+    p.wholeSilhouette = pick(p.wholeSilhouette);
+    p.silhouetteArea = pick(p.silhouetteArea);
+    p.blobAreaRange = pick(p.blobAreaRange);
     p.cameraPatches = pickInt(p.cameraPatches);
     p.cameraReach = pickInt(p.cameraReach);
     return p;

@@ -1,5 +1,6 @@
 #include "autotrack/autotracker.h"
 
+#include "autotrack/backgroundmodel.h"
 #include "autotrack/cameramotion.h"
 #include "autotrack/graysampler.h"
 #include "autotrack/motionmodel.h"
@@ -183,6 +184,18 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.widenFrames, 0, 100);
     clampTo(p.globalSearchEvery, 1, 100000);
     clampTo(p.coarseObjectSamples, 3.0, 64.0);
+    clampTo(p.backgroundFrames, 1, 32);
+    clampTo(p.backgroundLeast, 1, p.backgroundFrames);
+    clampTo(p.backgroundMove, 0.0, 100.0);
+    clampTo(p.backgroundEvery, 1, 100000);
+    clampTo(p.foregroundContrast, 1.0, 255.0);
+    clampTo(p.foregroundNoise, 0.0, 100.0);
+    clampTo(p.spotTolerance, 0.1, 100.0);
+    clampTo(p.outlineSpotTolerance, 0.0, 2.0);
+    clampTo(p.blobAreaRange, 1.0, 100.0);
+    clampTo(p.silhouetteArea, 0.0, 2.0);
+    clampTo(p.motionSearchSamples, 1.0, 100.0);
+    clampTo(p.wholeSilhouette, 0.0, 2.0);
     clampTo(p.cameraPatches, 0, 32);
     clampTo(p.cameraReach, 1, 32);
     return p;
@@ -203,7 +216,8 @@ public:
     };
 
     explicit Private(const AutoTrackParameters &parameters)
-            : m_p(sane(parameters)), m_camera(m_p.cameraPatches, m_p.cameraReach)
+            : m_p(sane(parameters)), m_camera(m_p.cameraPatches, m_p.cameraReach),
+              m_background(m_p.backgroundFrames, m_p.backgroundLeast, m_p.foregroundContrast, m_p.foregroundNoise)
     {}
 
     void start(const cv::Mat &frame, Vec2 click);
@@ -242,6 +256,14 @@ private:
     void learn(const GraySampler &sampler, const Match &match, Vec2 predicted);
     void learnPose(const GraySampler &sampler, Vec2 centre);
     bool predictionLeftPicture(Vec2 predicted) const;
+    bool lastSeenAtTheEdge() const;
+    std::optional<Match> findByMotion(const GraySampler &sampler, Vec2 predicted, double radiusPx);
+    bool movesThere(const GraySampler &sampler, Match &match);
+    bool learnSpotFromClick();
+    std::optional<BackgroundModel::Finding> movingAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 at,
+                                                     double spacing) const;
+    void rememberClick(const cv::Mat &frame);
+    void keepBackground(const cv::Mat &frame, std::optional<Vec2> object);
     Vec2 toWorld(Vec2 picture) const { return {picture.x + m_cameraOffset.x, picture.y + m_cameraOffset.y}; }
     Vec2 toPicture(Vec2 world) const { return {world.x - m_cameraOffset.x, world.y - m_cameraOffset.y}; }
 
@@ -268,6 +290,16 @@ private:
     double m_typicalScore = 1;
     int m_missing = 0;
     cv::Mat m_previousPictureMap; // of the last whole-picture search
+    BackgroundModel m_background;
+    Vec2 m_lastKeptWorld;
+    int m_lastKeptFrame = 0;
+    // Where the followed point lies from the moving region's centre, at
+    // no turn and the first size: where the click was on it.
+    Vec2 m_spot;
+    bool m_spotKnown = false;
+    double m_blobArea = 0; // of the moving region, pixels
+    cv::Mat m_clickFrame;  // until the spot is learnt
+    Vec2 m_clickOffset;
 };
 
 // The object under a click: a round outline around it when there is one,
@@ -341,6 +373,8 @@ void AutoTracker::Private::start(const cv::Mat &frame, Vec2 click)
     m_camera.measure(frame, m_start, objectRadiusPx());
     m_motion.add(m_frame, toWorld(m_start));
     m_hasTarget = true;
+    keepBackground(frame, toWorld(m_start));
+    rememberClick(frame);
 }
 
 // Picking up after a stop: what was learnt of the motion stays, the look
@@ -371,6 +405,12 @@ void AutoTracker::Private::restart(const cv::Mat &frame, Vec2 click, int framesA
             m_appearances.push_back(earlier[i]);
     m_camera.forget();
     m_camera.measure(frame, m_start, objectRadiusPx());
+    // The camera's moves over the gap are not known, nor whether the click
+    // is on the same spot of the object.
+    m_background.forget();
+    m_spotKnown = false;
+    keepBackground(frame, toWorld(m_start));
+    rememberClick(frame);
     if (framesAfter > 1)
         m_motion.keepNewest(1); // the motion before the gap says little about now
     m_motion.add(m_frame, toWorld(m_start));
@@ -747,6 +787,182 @@ bool AutoTracker::Private::predictionLeftPicture(Vec2 predicted) const
            || predicted.y > m_frameSize.height - 1 + margin;
 }
 
+// Where the texture found nothing good: the one moving region of the
+// object's size around its path, confirmed by its look there (and its
+// outline, for a round object). A bounce, a blur or a turn that the
+// templates missed.
+std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(const GraySampler &sampler,
+                                                                              Vec2 predicted, double radiusPx)
+{
+    if (!m_spotKnown || m_blobArea <= 0)
+        return std::nullopt;
+    const Vec2 last = toPicture(m_motion.lastPosition());
+    const double extent = std::sqrt(m_blobArea / 3.14159);
+    const Vec2 centre{(last.x + predicted.x) / 2, (last.y + predicted.y) / 2};
+    const double reach = radiusPx + length(minus(predicted, last)) / 2 + 2 * extent;
+    const double spacing = std::max(m_spacing, reach / m_p.maxSearchSamples);
+    // Long unseen, it may be anywhere: the whole picture, shrunk so that
+    // the object keeps a few samples across.
+    const std::vector<Blob> blobs =
+        m_missing + 1 >= m_p.globalSearchAfter
+            ? m_background.blobsEverywhere(sampler.frame(), m_cameraOffset,
+                                           std::max(1, static_cast<int>(extent / m_p.motionSearchSamples)))
+            : m_background.blobsAround(sampler.frame(), m_cameraOffset, centre, spacing,
+                                       static_cast<int>(std::ceil(reach / spacing)), extent);
+    std::optional<Blob> only;
+    for (const Blob &blob : blobs) {
+        if (std::fabs(std::log(blob.area / m_blobArea)) > std::log(m_p.blobAreaRange))
+            continue;
+        if (only)
+            return std::nullopt; // two of them: no telling which
+        only = blob;
+    }
+    if (!only)
+        return std::nullopt;
+    const double scale = m_spacing / m_firstSpacing;
+    const double c = std::cos(m_angle), s = std::sin(m_angle);
+    const Vec2 spot{only->centre.x + scale * (c * m_spot.x - s * m_spot.y),
+                    only->centre.y + scale * (s * m_spot.x + c * m_spot.y)};
+    Match match = refine(sampler, spot, 2, predicted, radiusPx);
+    if (length(minus(match.position, spot)) > m_p.spotTolerance)
+        match.position = spot;
+    fitToOutline(sampler, match);
+    if (!accepted(match, {m_p.followAdaptive, m_p.followMemory}))
+        return std::nullopt;
+    return match;
+}
+
+// A prediction can leave the picture where the object turned unseen (a
+// bounce): it has gone only if it was last seen about to cross the edge.
+bool AutoTracker::Private::lastSeenAtTheEdge() const
+{
+    const Vec2 last = toPicture(m_motion.lastPosition());
+    const double margin = 2 * objectRadiusPx() + length(m_motion.velocity());
+    return last.x < margin || last.y < margin || last.x > m_frameSize.width - 1 - margin
+           || last.y > m_frameSize.height - 1 - margin;
+}
+
+// Whether what moves against the background agrees with a claim: the
+// claim must lie on a moving region, where that region puts the followed
+// point. Yes when the background there is not known well enough to tell.
+// Where the texture matched off that point, the object is placed by its
+// outline around it, or by the region itself when it has just the
+// object's size.
+bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
+{
+    const std::optional<BackgroundModel::Finding> found =
+        movingAt(sampler.frame(), m_cameraOffset, match.position, m_spacing);
+    if (!found)
+        return true;
+    if (!found->blob)        // what is claimed there looks as the place did without the object
+        return !m_spotKnown; // unless the object's extent is not known yet: what was kept may show it
+    const Blob &blob = *found->blob;
+    if (!m_spotKnown && m_round) {
+        // A round object's followed point is its outline's centre, which
+        // is the moving region's, if that region is the object alone.
+        const double expected = 3.14159 * objectRadiusPx() * objectRadiusPx();
+        if (blob.area > m_p.blobAreaRange * expected || blob.area * m_p.blobAreaRange < expected)
+            return true;
+        m_spot = {};
+        m_blobArea = blob.area;
+        m_spotKnown = true;
+    }
+    if (!m_spotKnown && !learnSpotFromClick())
+        return true;
+    if (blob.area > m_p.blobAreaRange * m_blobArea || blob.area * m_p.blobAreaRange < m_blobArea)
+        return true; // merged with something else, or mostly hidden: no telling
+    const double scale = m_spacing / m_firstSpacing;
+    const double c = std::cos(m_angle), s = std::sin(m_angle);
+    const Vec2 spot{blob.centre.x + scale * (c * m_spot.x - s * m_spot.y),
+                    blob.centre.y + scale * (s * m_spot.x + c * m_spot.y)};
+    // A round object's region smaller than its outline misses the side
+    // whose grey matches the background: its centre is off that way.
+    const double disc = 3.14159 * objectRadiusPx() * objectRadiusPx();
+    const bool partial = match.outline && blob.area < m_p.wholeSilhouette * disc;
+    const double tolerance =
+        partial ? std::max(m_p.spotTolerance, m_p.outlineSpotTolerance * objectRadiusPx()) : m_p.spotTolerance;
+    if (length(minus(spot, match.position)) > tolerance) {
+        Match there = match;
+        there.position = spot;
+        there.outline = false;
+        fitToOutline(sampler, there);
+        const bool silhouette = std::fabs(std::log(blob.area / m_blobArea)) < m_p.silhouetteArea;
+        if (there.outline ? length(minus(spot, there.position)) > m_p.spotTolerance : !silhouette)
+            return false;
+        match = there;
+    }
+    m_blobArea += 0.1 * (blob.area - m_blobArea);
+    return true;
+}
+
+// What moves at a point, looked for over an area that grows until it holds
+// the whole moving region (the object may be larger than its templates).
+// Empty when the background there is not known.
+std::optional<BackgroundModel::Finding> AutoTracker::Private::movingAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 at,
+                                                                       double spacing) const
+{
+    const double extent = std::max(objectRadiusPx(), std::sqrt(m_blobArea / 3.14159));
+    const int half = static_cast<int>(std::ceil(2.2 * extent / spacing)) + 3;
+    const int core = std::max(2, static_cast<int>(std::lround(0.5 * m_radius)));
+    // Wider only while the object's size is not known from its region.
+    for (int wider = 0; wider <= (m_blobArea > 0 ? 0 : 2); ++wider) {
+        const BackgroundModel::Finding found =
+            m_background.blobAt(frame, cameraOffset, at, spacing, half << wider, core, extent);
+        if (found.known)
+            return found;
+    }
+    return std::nullopt;
+}
+
+void AutoTracker::Private::rememberClick(const cv::Mat &frame)
+{
+    if (frame.channels() == 3)
+        cv::cvtColor(frame, m_clickFrame, cv::COLOR_RGB2GRAY);
+    else
+        m_clickFrame = frame.clone();
+    m_clickOffset = m_cameraOffset;
+}
+
+// Where the click lies on the moving region, on the frame clicked, once
+// the background around it is known (the object has moved away).
+bool AutoTracker::Private::learnSpotFromClick()
+{
+    if (m_clickFrame.empty())
+        return false;
+    std::optional<BackgroundModel::Finding> found = movingAt(m_clickFrame, m_clickOffset, m_start, m_firstSpacing);
+    if (found && found->blob && m_blobArea <= 0) {
+        // Again, now that the object's size is known: the frames kept while
+        // it was near the click, but farther than its templates reach, are
+        // left out too.
+        m_blobArea = found->blob->area;
+        found = movingAt(m_clickFrame, m_clickOffset, m_start, m_firstSpacing);
+    }
+    // Nothing moving under the click may be the object still shown by the
+    // frames kept: later ones tell.
+    if (!found || !found->blob)
+        return false;
+    m_spot = minus(m_start, found->blob->centre);
+    m_blobArea = found->blob->area;
+    m_spotKnown = true;
+    m_clickFrame.release();
+    return true;
+}
+
+// Keeps a frame for the background now and then, and whenever the object
+// has moved on from where it was in the last one kept.
+void AutoTracker::Private::keepBackground(const cv::Mat &frame, std::optional<Vec2> object)
+{
+    const bool moved = object
+                       && length(minus(*object, m_lastKeptWorld))
+                              >= m_p.backgroundMove * std::max(objectRadiusPx(), m_p.minRoundRadius * 2);
+    if (m_background.frames() > 0 && !moved && m_frame - m_lastKeptFrame < m_p.backgroundEvery)
+        return;
+    m_background.add(frame, m_cameraOffset, object, objectRadiusPx());
+    m_lastKeptFrame = m_frame;
+    if (object)
+        m_lastKeptWorld = *object;
+}
+
 TrackStep AutoTracker::Private::next(const cv::Mat &frame)
 {
     ++m_frame;
@@ -790,22 +1006,49 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
     // while it may be just hidden where it was going, where a look-alike
     // elsewhere would be taken for it.
     const bool mayBeAnywhere = predictionLeftPicture(predicted) || m_missing + 1 >= m_p.globalSearchAfter;
+    bool anywhere = false; // found by a search of the whole picture
     if (!found && mayBeAnywhere && (m_missing + 1) % m_p.globalSearchEvery == 0) {
         match = searchPicture(sampler, predicted);
         found = accepted(match, reacquiring) && match.first >= m_p.reacquireFirst;
-        if (found)
-            m_motion.keepNewest(0);
+        anywhere = found;
     }
+    // Found again, it must show at least half: a centre on the picture's
+    // edge is more likely its border than the object coming back.
+    if (found && m_missing > 0) {
+        const double inset = 0.5 * objectRadiusPx();
+        found = match.position.x >= inset && match.position.y >= inset
+                && match.position.x <= m_frameSize.width - 1 - inset
+                && match.position.y <= m_frameSize.height - 1 - inset;
+    }
+    const bool textureFound = found;
     if (found) {
         // A symmetric object's own centre keeps the templates from drifting
         // off it where the first appearance no longer fits.
         match.position = symmetryCentre(sampler, match.position, m_p.symmetricScore, 1.0).value_or(match.position);
+        found = movesThere(sampler, match);
+    }
+    // Where the texture found nothing good; when long unseen, also where
+    // what it found does not move (the object's region is then looked for
+    // over the whole picture, and must be the only one of its size).
+    if (!found && (!textureFound || m_missing + 1 >= m_p.globalSearchAfter)) {
+        if (const std::optional<Match> moving = findByMotion(sampler, predicted, radius)) {
+            match = *moving;
+            found = movesThere(sampler, match);
+            anywhere = m_missing + 1 >= m_p.globalSearchAfter;
+        }
+    }
+    // Found anywhere after a long gap: the motion before it says nothing.
+    if (found && anywhere)
+        m_motion.keepNewest(0);
+    keepBackground(frame, found ? std::optional<Vec2>(toWorld(match.position)) : std::nullopt);
+    if (found) {
         learn(sampler, match, predicted);
         const double confidence = std::clamp(0.5 * (match.adaptive + match.memory), 0.0, 1.0);
         return {TrackStep::State::Found, match.position.x, match.position.y, confidence};
     }
     ++m_missing;
-    if (m_missing > m_p.maxMissing || (m_missing > m_p.missingOutside && predictionLeftPicture(predicted))) {
+    if (m_missing > m_p.maxMissing
+        || (m_missing > m_p.missingOutside && predictionLeftPicture(predicted) && lastSeenAtTheEdge())) {
         m_lost = true;
         return {TrackStep::State::Lost};
     }

@@ -62,13 +62,28 @@ struct AutoTrackParameters {
 
     // Losing and finding again
     int maxMissing = 60;            // frames without the object after which it is lost
-    int missingOutside = 5;         // ... after which it is lost while its predicted place is outside the picture
+    int missingOutside = 60;        // ... once it has left the picture: it may come back in
     int widenFrames = 8;            // frames without the object over which the search around its path widens
     int globalSearchAfter = 3;      // frames without the object after which the whole picture is searched
     double reacquireFirst = 0.7;    // correlation with the first appearance a whole-picture search needs
     int globalSearchEvery = 1;      // frames between whole-picture searches
     double coarseObjectSamples = 8; // the object's width at the reduced resolution of the whole-picture search
     double uniqueLead = 0.15;       // how much the best candidate of a whole-picture search must beat the second
+
+    // What moves against the background: a check of every claim that does
+    // not rest on the object's texture
+    int backgroundFrames = 10;         // earlier frames kept to make the background of
+    int backgroundLeast = 4;           // ... of which at least this many must show the place without the object
+    double backgroundMove = 1.0;       // object radii it moves between two kept frames
+    int backgroundEvery = 25;          // frames after which one is kept anyway
+    double foregroundContrast = 6;     // grey levels from the background a moving pixel needs, at least
+    double foregroundNoise = 3.5;      // ... and as many times the area's noise
+    double spotTolerance = 2.0;        // pixels a claim may be from where the moving region puts the point
+    double outlineSpotTolerance = 0.6; // the same, in radii, for a round object placed by its outline whose region
+    double wholeSilhouette = 1.0;      // ... is smaller than this share of its disc (a shaded side like the background)
+    double silhouetteArea = 0.2;       // a round object's region this close to its area (log of the ratio) places it
+    double motionSearchSamples = 3;    // the object's radius in samples when the whole picture is searched for it
+    double blobAreaRange = 1.6;        // how far the moving region's area may be from the learnt one, either way
 
     // The camera
     bool followCamera = true; // measure the whole picture's motion (a hand-held camera) from background patches

@@ -1,0 +1,243 @@
+#include "autotrack/backgroundmodel.h"
+
+#include "autotrack/graysampler.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace zorvane {
+
+cv::Mat medianOf(const std::vector<cv::Mat> &layers, double *noise);
+
+void BackgroundModel::add(const cv::Mat &frame, Vec2 cameraOffset, std::optional<Vec2> object, double objectRadius)
+{
+    Kept kept{cv::Mat(), cameraOffset, object, objectRadius, cv::Mat(), 0};
+    if (frame.channels() == 3)
+        cv::cvtColor(frame, kept.gray, cv::COLOR_RGB2GRAY);
+    else
+        kept.gray = frame.clone();
+    m_frames.push_back(std::move(kept));
+    if (static_cast<int>(m_frames.size()) > m_keep)
+        m_frames.erase(m_frames.begin() + static_cast<std::ptrdiff_t>(leastUseful()));
+}
+
+// The kept frame that adds least: one without the object's place, else
+// the one whose object was nearest its predecessor's. So a slow object's
+// frames spread over a longer stretch of its path, and every place is
+// seen without it in some.
+std::size_t BackgroundModel::leastUseful() const
+{
+    std::size_t least = 0;
+    double nearest = std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i + 1 < m_frames.size(); ++i) {
+        const Kept &kept = m_frames[i];
+        if (!kept.object)
+            return i;
+        if (i == 0)
+            continue;
+        const Kept &before = m_frames[i - 1];
+        const double d = before.object
+                             ? std::hypot(kept.object->x - before.object->x, kept.object->y - before.object->y)
+                             : std::numeric_limits<double>::infinity();
+        if (d < nearest) {
+            nearest = d;
+            least = i;
+        }
+    }
+    return least;
+}
+
+// The median of the kept frames over the grid, each read where the world
+// point under the grid was in it; frames that do not hold the point, or
+// in which the object was near it, are left out. Empty when fewer than
+// `least` remain.
+cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double extent,
+                                    double *noise) const
+{
+    std::vector<std::pair<const Kept *, Vec2>> usable;
+    for (const Kept &kept : m_frames) {
+        const Vec2 at{near.x + cameraOffset.x - kept.offset.x, near.y + cameraOffset.y - kept.offset.y};
+        // Beyond the picture's edge both frames repeat their border.
+        if (at.x < 0 || at.y < 0 || at.x > kept.gray.cols - 1 || at.y > kept.gray.rows - 1)
+            continue;
+        if (kept.object
+            && std::hypot(kept.object->x - near.x - cameraOffset.x, kept.object->y - near.y - cameraOffset.y)
+                   < 2.5 * std::max(kept.radius, extent) + 2)
+            continue;
+        usable.emplace_back(&kept, at);
+    }
+    if (static_cast<int>(usable.size()) < m_least)
+        return {};
+    std::vector<cv::Mat> layers;
+    for (const auto &[kept, at] : usable)
+        layers.push_back(GraySampler(kept->gray).sample(at, spacing, size));
+    return medianOf(layers, noise);
+}
+
+// The per-sample median of the layers, and the typical difference of one
+// layer from it: the noise over time.
+cv::Mat medianOf(const std::vector<cv::Mat> &layers, double *noise)
+{
+    const cv::Size size = layers.front().size();
+    cv::Mat median(size, CV_32F);
+    std::vector<float> values(layers.size());
+    std::vector<float> spreads;
+    spreads.reserve(static_cast<std::size_t>(size.area()));
+    const std::size_t middle = values.size() / 2;
+    for (int y = 0; y < size.height; ++y) {
+        float *out = median.ptr<float>(y);
+        for (int x = 0; x < size.width; ++x) {
+            for (std::size_t i = 0; i < layers.size(); ++i)
+                values[i] = layers[i].at<float>(y, x);
+            std::nth_element(values.begin(), values.begin() + middle, values.end());
+            out[x] = values[middle];
+            spreads.push_back(std::fabs(layers[(x + y) % layers.size()].at<float>(y, x) - out[x]));
+        }
+    }
+    std::nth_element(spreads.begin(), spreads.begin() + spreads.size() / 2, spreads.end());
+    *noise = 1.4826 * spreads[spreads.size() / 2];
+    return median;
+}
+
+// Moving samples of the grid around `near`, with their connected regions
+// labelled. Empty when the background there is not known, or when most of
+// the grid moves (a change of light, or a grid smaller than the object).
+BackgroundModel::Regions BackgroundModel::regions(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing,
+                                                  int half, double extent) const
+{
+    const cv::Size size(2 * half + 1, 2 * half + 1);
+    double noise = 0;
+    const cv::Mat background = this->background(cameraOffset, near, spacing, size, extent, &noise);
+    if (background.empty())
+        return {};
+    return label(GraySampler(frame).sample(near, spacing, size), background, noise,
+                 {near.x - half * spacing, near.y - half * spacing}, spacing);
+}
+
+// The moving samples of a grid whose first sample lies at `origin`,
+// labelled; none when most of the grid moves (a change of light, or a grid
+// smaller than the object).
+BackgroundModel::Regions BackgroundModel::label(const cv::Mat &now, const cv::Mat &background, double noise,
+                                                Vec2 origin, double spacing) const
+{
+    Regions regions;
+    cv::Mat difference;
+    cv::absdiff(now, background, difference);
+    const double threshold = std::max(m_minContrast, m_noiseFactor * noise);
+    cv::Mat mask = difference > threshold;
+    cv::morphologyEx(mask, mask, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(3, 3)));
+    if (2 * static_cast<std::size_t>(cv::countNonZero(mask)) > mask.total())
+        return regions;
+    cv::Mat centroids;
+    regions.count = cv::connectedComponentsWithStats(mask, regions.labels, regions.stats, centroids, 8, CV_32S);
+    regions.origin = origin;
+    regions.spacing = spacing;
+    return regions;
+}
+
+// A labelled region as a blob; empty when it reaches the grid's border.
+// Where the object's grey matches the background's, the region has holes;
+// its outline, filled, still places it.
+std::optional<Blob> BackgroundModel::Regions::blob(int label) const
+{
+    const int left = stats.at<int>(label, cv::CC_STAT_LEFT), top = stats.at<int>(label, cv::CC_STAT_TOP);
+    if (left == 0 || top == 0 || left + stats.at<int>(label, cv::CC_STAT_WIDTH) >= labels.cols
+        || top + stats.at<int>(label, cv::CC_STAT_HEIGHT) >= labels.rows)
+        return std::nullopt;
+    std::vector<std::vector<cv::Point>> outlines;
+    cv::findContours(labels == label, outlines, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_NONE);
+    cv::Mat filled = cv::Mat::zeros(labels.size(), CV_8U);
+    cv::drawContours(filled, outlines, -1, cv::Scalar(255), cv::FILLED);
+    const cv::Moments moments = cv::moments(filled, true);
+    if (moments.m00 <= 0)
+        return std::nullopt;
+    return Blob{{origin.x + moments.m10 / moments.m00 * spacing, origin.y + moments.m01 / moments.m00 * spacing},
+                moments.m00 * spacing * spacing};
+}
+
+BackgroundModel::Finding BackgroundModel::blobAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing,
+                                                 int half, int core, double extent) const
+{
+    const Regions found = regions(frame, cameraOffset, near, spacing, half, extent);
+    if (found.labels.empty())
+        return {};
+    core = std::clamp(core, 0, half);
+    const cv::Mat middle = found.labels(cv::Rect(half - core, half - core, 2 * core + 1, 2 * core + 1));
+    int largest = 0;
+    for (int y = 0; y < middle.rows; ++y) {
+        for (int x = 0; x < middle.cols; ++x) {
+            const int label = middle.at<int>(y, x);
+            if (label > 0
+                && (largest == 0
+                    || found.stats.at<int>(label, cv::CC_STAT_AREA) > found.stats.at<int>(largest, cv::CC_STAT_AREA)))
+                largest = label;
+        }
+    }
+    if (largest == 0)
+        return {true, std::nullopt};
+    const std::optional<Blob> blob = found.blob(largest);
+    if (!blob)
+        return {};
+    return {true, blob};
+}
+
+std::vector<Blob> BackgroundModel::blobsAround(const cv::Mat &frame, Vec2 cameraOffset, Vec2 centre, double spacing,
+                                               int half, double extent) const
+{
+    return regions(frame, cameraOffset, centre, spacing, half, extent).blobs();
+}
+
+std::vector<Blob> BackgroundModel::Regions::blobs() const
+{
+    std::vector<Blob> found;
+    for (int label = 1; label < count; ++label) {
+        if (stats.at<int>(label, cv::CC_STAT_AREA) < 6)
+            continue; // grain
+        if (const std::optional<Blob> blob = this->blob(label))
+            found.push_back(*blob);
+    }
+    return found;
+}
+
+// Each kept frame shrunk once per factor, shifted by the camera's move.
+std::vector<Blob> BackgroundModel::blobsEverywhere(const cv::Mat &frame, Vec2 cameraOffset, int factor) const
+{
+    if (static_cast<int>(m_frames.size()) < m_least)
+        return {};
+    auto shrink = [factor](const cv::Mat &gray) {
+        cv::Mat small, values;
+        cv::resize(gray, small, cv::Size(std::max(1, gray.cols / factor), std::max(1, gray.rows / factor)), 0, 0,
+                   cv::INTER_AREA);
+        small.convertTo(values, CV_32F);
+        return values;
+    };
+    std::vector<cv::Mat> layers;
+    for (Kept &kept : m_frames) {
+        if (kept.factor != factor) {
+            kept.small = shrink(kept.gray);
+            kept.factor = factor;
+        }
+        const double dx = (kept.offset.x - cameraOffset.x) / factor, dy = (kept.offset.y - cameraOffset.y) / factor;
+        cv::Mat moved;
+        cv::warpAffine(kept.small, moved, cv::Matx23d(1, 0, -dx, 0, 1, -dy), kept.small.size(), cv::INTER_LINEAR,
+                       cv::BORDER_REPLICATE);
+        layers.push_back(moved);
+    }
+    cv::Mat gray = frame;
+    if (frame.channels() == 3)
+        cv::cvtColor(frame, gray, cv::COLOR_RGB2GRAY);
+    const cv::Mat now = shrink(gray);
+    double noise = 0;
+    const cv::Mat background = medianOf(layers, &noise);
+    // A coarse sample covers factor x factor pixels; its centre lies half
+    // of that in.
+    const double first = (factor - 1) / 2.0;
+    return label(now, background, noise, {first, first}, factor).blobs();
+}
+
+} // namespace zorvane

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "autotrack/motionmodel.h"
+
+#include <opencv2/core.hpp>
+
+#include <deque>
+#include <optional>
+#include <vector>
+
+namespace zorvane {
+
+// A region that differs from the background, in frame pixels.
+struct Blob {
+    Vec2 centre;     // of the region with its holes filled
+    double area = 0; // square pixels
+};
+
+// What moves against the background. The background is the per-pixel
+// median of a few earlier frames in which the object was elsewhere, so it
+// does not care how the object's face turns or what lies under it. Frames
+// are aligned by the camera's offset (world = picture + offset).
+class BackgroundModel {
+public:
+    BackgroundModel(int keep, int least, double minContrast, double noiseFactor)
+            : m_keep(keep), m_least(least), m_minContrast(minContrast), m_noiseFactor(noiseFactor)
+    {}
+
+    // Keeps a grey copy of the frame (RGB24 or grey) with where the object
+    // was in it (world), when known; beyond `keep` frames, drops the one
+    // that adds least.
+    void add(const cv::Mat &frame, Vec2 cameraOffset, std::optional<Vec2> object, double objectRadius);
+    void forget() { m_frames.clear(); }
+    int frames() const { return static_cast<int>(m_frames.size()); }
+
+    struct Finding {
+        bool known = false;       // the background there is known
+        std::optional<Blob> blob; // what moves on `near`; none: nothing moves there
+    };
+    // The largest moving region that comes within `core` samples of `near`,
+    // looked for within `half` samples of it on a grid of `spacing` pixels.
+    // Unknown while too few frames show the place without the object, or
+    // when the region reaches the border of the looked-at area (it may be
+    // larger than what is looked for, or be cut by the picture's edge).
+    // Frames in which the object, of radius `extent` at least, was near
+    // are left out.
+    Finding blobAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing, int half, int core,
+                   double extent) const;
+
+    // Every whole moving region within `half` samples of `centre`; none
+    // while the background there is not known.
+    std::vector<Blob> blobsAround(const cv::Mat &frame, Vec2 cameraOffset, Vec2 centre, double spacing, int half,
+                                  double extent) const;
+
+    // The same over the whole picture shrunk `factor` times, for an object
+    // long unseen; the kept frames are all taken, wherever the object was.
+    std::vector<Blob> blobsEverywhere(const cv::Mat &frame, Vec2 cameraOffset, int factor) const;
+
+private:
+    struct Regions {
+        cv::Mat labels; // CV_32S, 0 where nothing moves; empty when unknown
+        cv::Mat stats;
+        int count = 0;
+        Vec2 origin; // frame pixels of the first sample
+        double spacing = 1;
+        std::optional<Blob> blob(int label) const;
+        std::vector<Blob> blobs() const; // whole ones, grain left out
+    };
+    Regions label(const cv::Mat &now, const cv::Mat &background, double noise, Vec2 origin, double spacing) const;
+    Regions regions(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing, int half, double extent) const;
+
+    struct Kept {
+        cv::Mat gray;
+        Vec2 offset;
+        std::optional<Vec2> object;
+        double radius = 0;
+        cv::Mat small; // shrunk for the whole-picture search
+        int factor = 0;
+    };
+
+    cv::Mat background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double extent, double *noise) const;
+
+    std::size_t leastUseful() const;
+
+    int m_keep;
+    int m_least;
+    double m_minContrast;
+    double m_noiseFactor;
+    mutable std::deque<Kept> m_frames; // their shrunk copies are made when first needed
+};
+
+} // namespace zorvane

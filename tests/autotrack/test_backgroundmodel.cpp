@@ -1,0 +1,61 @@
+#include "autotrack/backgroundmodel.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include <cmath>
+
+using namespace zorvane;
+
+namespace {
+
+// A textured wall seen by a camera looking at `camera` (world = picture +
+// camera), with a bright disc at world point `disc` (none when NaN).
+cv::Mat scene(Vec2 camera, Vec2 disc, double radius = 12)
+{
+    cv::Mat frame(240, 320, CV_8U);
+    for (int y = 0; y < frame.rows; ++y)
+        for (int x = 0; x < frame.cols; ++x) {
+            const double wx = x + camera.x, wy = y + camera.y;
+            frame.at<std::uint8_t>(y, x) =
+                cv::saturate_cast<std::uint8_t>(100 + 30 * std::sin(wx * 0.21) * std::cos(wy * 0.17));
+        }
+    if (!std::isnan(disc.x))
+        cv::circle(frame, cv::Point2d(disc.x - camera.x, disc.y - camera.y), static_cast<int>(radius), cv::Scalar(230),
+                   cv::FILLED);
+    return frame;
+}
+
+TEST(BackgroundModel, FindsTheMovingDiscUnderAMovingCameraAndNothingWhereTheWallIsBare)
+{
+    BackgroundModel model(10, 4, 6, 3.5);
+    const auto camera = [](int t) { return Vec2{2.0 * t, std::sin(t * 0.7) * 3}; };
+    const auto disc = [](int t) { return Vec2{60.0 + 9 * t, 120.0 + 2 * t}; };
+    const Vec2 now = disc(20);
+    const cv::Mat frame = scene(camera(20), now);
+    const Vec2 inPicture{now.x - camera(20).x, now.y - camera(20).y};
+    // Too few frames without the disc there: no telling.
+    EXPECT_FALSE(model.blobAt(frame, camera(20), inPicture, 1, 30, 4, 12).known);
+    for (int t = 0; t < 20; t += 2)
+        model.add(scene(camera(t), disc(t)), camera(t), disc(t), 12);
+
+    const BackgroundModel::Finding found = model.blobAt(frame, camera(20), inPicture, 1, 30, 4, 12);
+    ASSERT_TRUE(found.known);
+    ASSERT_TRUE(found.blob);
+    EXPECT_NEAR(found.blob->centre.x, std::round(inPicture.x), 0.5);
+    EXPECT_NEAR(found.blob->centre.y, std::round(inPicture.y), 0.5);
+    EXPECT_NEAR(found.blob->area, 3.14159 * 12 * 12, 60);
+
+    const BackgroundModel::Finding bare =
+        model.blobAt(frame, camera(20), {inPicture.x, inPicture.y - 70}, 1, 30, 4, 12);
+    EXPECT_TRUE(bare.known);
+    EXPECT_FALSE(bare.blob);
+
+    // Searched for around its path, it is the one region there.
+    const std::vector<Blob> around = model.blobsAround(frame, camera(20), {inPicture.x - 20, inPicture.y}, 1, 60, 12);
+    ASSERT_EQ(around.size(), 1u);
+    EXPECT_NEAR(around[0].centre.x, found.blob->centre.x, 1e-9);
+}
+
+} // namespace
