@@ -1,14 +1,17 @@
 #include "track/systemerror.h"
 
+#include "common/systemfile.h"
+
 #include <cerrno>
 
 namespace zorvane {
 
 std::string frenchSystemReason(int error)
 {
+    if (systemfile::isQuotaExceeded(error))
+        return "le quota de disque est dépassé";
     switch (error) {
     case ENOSPC: return "le disque est plein";
-    case EDQUOT: return "le quota de disque est dépassé";
     case EFBIG: return "le fichier dépasse la taille permise";
     case EACCES:
     case EPERM: return "l'accès est refusé";
