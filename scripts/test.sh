@@ -12,7 +12,7 @@ status=0
 "$root/scripts/fuzz.sh" smoke || status=1
 "$root/scripts/check-package.sh" || status=1
 # The Windows build is checked only where scripts/windows.sh made one.
-if [ -d "$root/build-windows/stage" ]; then
+if [ -d "$root/build-windows/stage" ] || [ -d "$root/build-windows/cli" ]; then
   "$root/scripts/windows-smoke.sh" || [ $? -eq 77 ] || status=1
 fi
 exit $status

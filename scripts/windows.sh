@@ -7,7 +7,7 @@
 # the machine stays usable. Build folders are kept under the cache, so a
 # part stopped half way continues where it was at the next run.
 #
-#   scripts/windows.sh [all|fetch|ffmpeg|opencv|qtbase|qtsvg|qttranslations|zorvane|package]
+#   scripts/windows.sh [all|fetch|ffmpeg|opencv|cli|qtbase|qtsvg|qttranslations|zorvane|package]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache=${ZORVANE_WINDOWS_CACHE:-$HOME/.cache/zorvane-windows}
@@ -253,6 +253,18 @@ zorvane_build() {
   nice -n 19 ninja -C "$out/build" -j"$jobs" zorvane zorvane-inspect
 }
 
+# zorvane-inspect alone, without Qt, as soon as FFmpeg and OpenCV are
+# built: into build-windows/cli with the DLLs it needs.
+zorvane_cli_build() {
+  nice -n 19 cmake -S "$root" -B "$out/build-cli" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DZORVANE_WINDOWS_PREFIXES="$(ffmpeg_prefix);$(opencv_prefix)" -DCMAKE_BUILD_TYPE=Release \
+    -DZORVANE_BUILD_GUI=OFF -DZORVANE_BUILD_TESTS=OFF
+  nice -n 19 ninja -C "$out/build-cli" -j"$jobs" zorvane-inspect
+  rm -rf "$out/cli" && mkdir -p "$out/cli"
+  cp "$out/build-cli/src/app/zorvane-inspect.exe" "$out/cli/"
+  stage_dlls "$out/cli" "$(ffmpeg_prefix)/bin" "$(opencv_prefix)/bin" /usr/lib/gcc/$host/12-posix /usr/$host/lib
+}
+
 # The icon as a .ico of PNG images, drawn by the Linux build's own icon
 # program (the same pictures as the Debian package's).
 make_icon() {
@@ -382,10 +394,11 @@ main() {
       qtbase) qtbase_part ;;
       qtsvg) qtsvg_part ;;
       qttranslations) qttranslations_part ;;
+      cli) zorvane_cli_build ;;
       zorvane) zorvane_build ;;
       package) package_windows ;;
       all)
-        main tools ffmpeg opencv qtbase qtsvg qttranslations zorvane package
+        main tools ffmpeg opencv cli qtbase qtsvg qttranslations zorvane package
         return ;;
       *) echo "unknown step $step" >&2; exit 2 ;;
     esac

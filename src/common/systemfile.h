@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace zorvane::systemfile {
 
@@ -64,6 +66,10 @@ int replace(const std::filesystem::path &from, const std::filesystem::path &to);
 int remove(const std::filesystem::path &path);
 
 bool isQuotaExceeded(int error);
+
+// The program's arguments after its name, in UTF-8 as file names travel
+// here: Windows gives them in the code page of the system.
+std::vector<std::string> utf8Arguments(int argc, char **argv);
 
 // The separator of PATH-like lists.
 char listSeparator();

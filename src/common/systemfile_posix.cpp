@@ -132,6 +132,11 @@ int remove(const std::filesystem::path &path) { return ::unlink(path.c_str()); }
 
 bool isQuotaExceeded(int error) { return error == EDQUOT; }
 
+std::vector<std::string> utf8Arguments(int argc, char **argv)
+{
+    return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>{};
+}
+
 char listSeparator() { return ':'; }
 
 std::optional<std::filesystem::path> localApplicationData() { return std::nullopt; }

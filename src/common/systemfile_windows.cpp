@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <cwctype>
 #include <fcntl.h>
 #include <io.h>
@@ -33,7 +34,6 @@ int errnoFrom(DWORD error)
     case ERROR_ALREADY_EXISTS: return EEXIST;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_QUOTA_EXCEEDED: return ENOSPC;
     case ERROR_WRITE_PROTECT: return EROFS;
     case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
     case ERROR_DIRECTORY: return ENOTDIR;
@@ -259,6 +259,22 @@ int remove(const std::filesystem::path &path) { return DeleteFileW(path.c_str())
 
 // Windows reports a full quota as a full disk.
 bool isQuotaExceeded(int) { return false; }
+
+std::vector<std::string> utf8Arguments(int argc, char **argv)
+{
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        const int wideSize = MultiByteToWideChar(CP_ACP, 0, argv[i], -1, nullptr, 0);
+        std::wstring wide(static_cast<std::size_t>(std::max(wideSize, 1)), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, argv[i], -1, wide.data(), wideSize);
+        const int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+        std::string text(static_cast<std::size_t>(std::max(size, 1)), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, text.data(), size, nullptr, nullptr);
+        text.resize(std::strlen(text.c_str()));
+        arguments.push_back(std::move(text));
+    }
+    return arguments;
+}
 
 char listSeparator() { return ';'; }
 

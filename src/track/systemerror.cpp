@@ -6,6 +6,19 @@
 
 namespace zorvane {
 
+namespace {
+
+// Appended rather than added: GCC 12 warns falsely of an overlap in
+// "text" + std::to_string() at -O3.
+std::string systemErrorNumber(int error)
+{
+    std::string text = "erreur système ";
+    text += std::to_string(error);
+    return text;
+}
+
+} // namespace
+
 std::string frenchSystemReason(int error)
 {
     if (systemfile::isQuotaExceeded(error))
@@ -22,7 +35,7 @@ std::string frenchSystemReason(int error)
     case ENAMETOOLONG: return "le nom est trop long";
     case EIO: return "erreur d'entrée-sortie sur le disque";
     case ENXIO: return "le périphérique n'est pas disponible";
-    default: return "erreur système " + std::to_string(error);
+    default: return systemErrorNumber(error);
     }
 }
 
