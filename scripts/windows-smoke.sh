@@ -57,6 +57,21 @@ inspect_both --version
 inspect_both frames "$video" --times
 inspect_both track "$video" --from 0 --at 26 60 --to 24
 
+# The core's unit tests built for Windows (scripts/windows.sh unittests).
+if [ -d "$root/build-windows/build-tests/tests" ]; then
+  WINEPATH=$(winepath -w "$(dirname "$inspect")")
+  export WINEPATH
+  while IFS= read -r -d '' test; do
+    if wine "$test" >"$scratch/test.out" 2>&1; then
+      echo "$(basename "$test"): $(tr -d '\r' <"$scratch/test.out" | grep -E '^\[  PASSED  \]')"
+    else
+      tr -d '\r' <"$scratch/test.out" | grep -E 'FAILED|Failure' -A3 >&2 || true
+      fail "$(basename "$test") fails under Wine"
+    fi
+  done < <(find "$root/build-windows/build-tests/tests" -name 'test_*.exe' -print0 | sort -z)
+  unset WINEPATH
+fi
+
 if [ ! -e "$windows/zorvane.exe" ]; then
   echo "zorvane.exe: not built yet, the window's part is skipped"
   exit 0

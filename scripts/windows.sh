@@ -7,7 +7,7 @@
 # the machine stays usable. Build folders are kept under the cache, so a
 # part stopped half way continues where it was at the next run.
 #
-#   scripts/windows.sh [all|fetch|ffmpeg|opencv|cli|qtbase|qtsvg|qttranslations|zorvane|package]
+#   scripts/windows.sh [all|fetch|ffmpeg|opencv|cli|unittests|qtbase|qtsvg|qttranslations|zorvane|package]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache=${ZORVANE_WINDOWS_CACHE:-$HOME/.cache/zorvane-windows}
@@ -253,6 +253,28 @@ zorvane_build() {
   nice -n 19 ninja -C "$out/build" -j"$jobs" zorvane zorvane-inspect
 }
 
+# GoogleTest from Debian's own copy of its source, for the core's unit
+# tests under Wine.
+googletest_build() {
+  local src=$1 prefix=$2 build=$cache/build/googletest
+  nice -n 19 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON
+  nice -n 19 ninja -C "$build" -j"$jobs" install
+}
+
+googletest_prefix() { prefix_of googletest googletest; }
+
+googletest_part() {
+  local prefix started
+  prefix=$(googletest_prefix)
+  [ -e "$prefix/.built" ] && return 0
+  started=$(date +%s)
+  googletest_build /usr/src/googletest "$prefix" >>"$cache/logs/googletest.log" 2>&1
+  echo "googletest: $(($(date +%s) - started)) s, load now $(cut -d' ' -f1-3 /proc/loadavg)" |
+    tee -a "$cache/logs/timings.txt"
+  touch "$prefix/.built"
+}
+
 # zorvane-inspect alone, without Qt, as soon as FFmpeg and OpenCV are
 # built: into build-windows/cli with the DLLs it needs.
 zorvane_cli_build() {
@@ -263,6 +285,22 @@ zorvane_cli_build() {
   rm -rf "$out/cli" && mkdir -p "$out/cli"
   cp "$out/build-cli/src/app/zorvane-inspect.exe" "$out/cli/"
   stage_dlls "$out/cli" "$(ffmpeg_prefix)/bin" "$(opencv_prefix)/bin" /usr/lib/gcc/$host/12-posix /usr/$host/lib
+}
+
+# The core's unit tests that build for Windows (the others drive POSIX
+# processes, pipes and rlimits), for scripts/windows-smoke.sh to run under
+# Wine.
+windows_unit_tests=(test_common test_systemfile test_pointtrack test_sequencehostile test_measure test_fit
+  test_vectors test_frameindex test_orientation test_playbackclock test_viewtransform test_probeconversions
+  test_probehostile test_videoinfoprobe test_progress test_autotrack test_autotrackruns test_commandline
+  test_trackingengine test_videoarea)
+
+zorvane_unit_tests_build() {
+  googletest_part
+  nice -n 19 cmake -S "$root" -B "$out/build-tests" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DZORVANE_WINDOWS_PREFIXES="$(ffmpeg_prefix);$(opencv_prefix);$(googletest_prefix)" \
+    -DCMAKE_BUILD_TYPE=Release -DZORVANE_BUILD_GUI=OFF -DZORVANE_BUILD_TESTS=ON
+  nice -n 19 ninja -C "$out/build-tests" -j"$jobs" "${windows_unit_tests[@]}"
 }
 
 # The icon as a .ico of PNG images, drawn by the Linux build's own icon
@@ -395,6 +433,7 @@ main() {
       qtsvg) qtsvg_part ;;
       qttranslations) qttranslations_part ;;
       cli) zorvane_cli_build ;;
+      unittests) zorvane_unit_tests_build ;;
       zorvane) zorvane_build ;;
       package) package_windows ;;
       all)
