@@ -182,7 +182,9 @@ ffmpeg_part() { build_part ffmpeg libavcodec-dev ffmpeg_build; }
 
 # Qt base: Core, Gui, Widgets and the windows platform plugin as DLLs. The
 # tools that run during the build (moc, rcc, uic, syncqt) are the host's,
-# from the same Qt version in Debian (QT_HOST_PATH).
+# from the same Qt version in Debian (QT_HOST_PATH). No tablet events: the
+# windows plugin reads tablets through wintab.h, which Debian removes from
+# the source as non-free, and Zorvane takes no tablet input.
 qtbase_build() {
   local src=$1 prefix=$2 build=$cache/build/qtbase
   nice -n 19 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
@@ -195,7 +197,8 @@ qtbase_build() {
     -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_icu=OFF -DFEATURE_glib=OFF \
     -DFEATURE_pkg_config=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF \
     -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF -DFEATURE_system_harfbuzz=OFF \
-    -DFEATURE_system_freetype=OFF -DFEATURE_sql_sqlite=OFF -DFEATURE_openssl=OFF
+    -DFEATURE_system_freetype=OFF -DFEATURE_sql_sqlite=OFF -DFEATURE_openssl=OFF \
+    -DFEATURE_tabletevent=OFF
   nice -n 19 ninja -C "$build" -j"$jobs"
   nice -n 19 ninja -C "$build" install
   cp "$src/LICENSES/LGPL-3.0-only.txt" "$src/LICENSES/GPL-3.0-only.txt" "$prefix/"
