@@ -4,7 +4,8 @@
 # generated video, in a folder whose name has an accent and a space:
 #  - zorvane-inspect.exe --version, frames --times and track print what the
 #    Linux zorvane-inspect prints (Windows' CR LF line ends aside: stdout
-#    is in text mode there);
+#    is in text mode there), and frames on a name in Greek;
+#  - the core's unit tests built by scripts/windows.sh unittests pass;
 #  - zorvane.exe opens the video, steps, takes clicks on the ball and saves
 #    a sequence whose bytes equal the Linux program's for the same clicks.
 # The window's part runs only with the whole build (scripts/windows.sh);
@@ -43,7 +44,7 @@ inspect_both() {
   "$linux_build/src/app/zorvane-inspect" "$@" >"$scratch/linux/out" 2>&1 || true
   local args=() arg
   for arg in "$@"; do
-    [ "$arg" = "$video" ] && arg=$winvideo
+    [ -e "$arg" ] && arg=$(winepath -w "$arg")
     args+=("$arg")
   done
   wine "$inspect" "${args[@]}" 2>&1 | tr -d '\r' >"$scratch/windows/out" || true
@@ -56,6 +57,10 @@ inspect_both() {
 inspect_both --version
 inspect_both frames "$video" --times
 inspect_both track "$video" --from 0 --at 26 60 --to 24
+# A name outside the Western code page: arguments reach the program intact
+# only through its UTF-8 code page.
+cp "$video" "$folder/βολή.avi"
+inspect_both frames "$folder/βολή.avi"
 
 # The core's unit tests built for Windows (scripts/windows.sh unittests).
 if [ -d "$root/build-windows/build-tests/tests" ]; then
