@@ -185,8 +185,8 @@ ffmpeg_part() { build_part ffmpeg libavcodec-dev ffmpeg_build; }
 # from the same Qt version in Debian (QT_HOST_PATH). No tablet events: the
 # windows plugin reads tablets through wintab.h, which Debian removes from
 # the source as non-free, and Zorvane takes no tablet input. OpenGL off as
-# the configure script's -no-opengl does it: FEATURE_opengl=OFF alone
-# leaves dynamic OpenGL on, which the windows plugin cannot build without it.
+# the configure script's -no-opengl does it, and dynamic OpenGL with it
+# (also once configured): the windows plugin cannot build it without OpenGL.
 qtbase_build() {
   local src=$1 prefix=$2 build=$cache/build/qtbase
   nice -n 19 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
@@ -200,7 +200,7 @@ qtbase_build() {
     -DFEATURE_pkg_config=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF \
     -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF -DFEATURE_system_harfbuzz=OFF \
     -DFEATURE_system_freetype=OFF -DFEATURE_sql_sqlite=OFF -DFEATURE_openssl=OFF \
-    -DFEATURE_tabletevent=OFF -DINPUT_opengl=no
+    -DFEATURE_tabletevent=OFF -DINPUT_opengl=no -DFEATURE_dynamicgl=OFF
   nice -n 19 ninja -C "$build" -j"$jobs"
   nice -n 19 ninja -C "$build" install
   cp "$src/LICENSES/LGPL-3.0-only.txt" "$src/LICENSES/GPL-3.0-only.txt" "$prefix/"
