@@ -19,7 +19,7 @@ wait "$fuzzing" || status=1
 cat "$package_log"
 rm -f "$package_log"
 # The Windows build is checked only where scripts/windows.sh made one.
-if [ -d "$root/build-windows/stage" ]; then
+if [ -d "$root/build-windows/stage" ] || [ -d "$root/build-windows/cli" ]; then
   "$root/scripts/windows-smoke.sh" || [ $? -eq 77 ] || status=1
 fi
 exit $status

@@ -4,9 +4,12 @@
 # generated video, in a folder whose name has an accent and a space:
 #  - zorvane-inspect.exe --version, frames --times and track print what the
 #    Linux zorvane-inspect prints (Windows' CR LF line ends aside: stdout
-#    is in text mode there);
+#    is in text mode there), and frames on a name in Greek;
+#  - the core's unit tests built by scripts/windows.sh unittests pass;
 #  - zorvane.exe opens the video, steps, takes clicks on the ball and saves
 #    a sequence whose bytes equal the Linux program's for the same clicks.
+# The window's part runs only with the whole build (scripts/windows.sh);
+# zorvane-inspect's also with the build of it alone (scripts/windows.sh cli).
 # Exits 77 (skipped) when no Windows build is present.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -14,8 +17,10 @@ linux_build=${ZORVANE_BUILD_DIR:-$root/build}
 cache=${ZORVANE_WINDOWS_CACHE:-$HOME/.cache/zorvane-windows}
 version=$(sed -n 's/^project(Zorvane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 windows=$root/build-windows/stage/zorvane-$version
-if [ ! -e "$windows/zorvane-inspect.exe" ] || [ ! -e "$windows/zorvane.exe" ]; then
-  echo "No Windows build in $windows: run scripts/windows.sh first"
+inspect=$windows/zorvane-inspect.exe
+[ -e "$inspect" ] || inspect=$root/build-windows/cli/zorvane-inspect.exe
+if [ ! -e "$inspect" ]; then
+  echo "No Windows build in $root/build-windows: run scripts/windows.sh first"
   exit 77
 fi
 
@@ -39,10 +44,10 @@ inspect_both() {
   "$linux_build/src/app/zorvane-inspect" "$@" >"$scratch/linux/out" 2>&1 || true
   local args=() arg
   for arg in "$@"; do
-    [ "$arg" = "$video" ] && arg=$winvideo
+    [ -e "$arg" ] && arg=$(winepath -w "$arg")
     args+=("$arg")
   done
-  wine "$windows/zorvane-inspect.exe" "${args[@]}" 2>&1 | tr -d '\r' >"$scratch/windows/out" || true
+  wine "$inspect" "${args[@]}" 2>&1 | tr -d '\r' >"$scratch/windows/out" || true
   if ! cmp -s "$scratch/linux/out" "$scratch/windows/out"; then
     diff "$scratch/linux/out" "$scratch/windows/out" >&2 || true
     fail "zorvane-inspect $1 differs from Linux"
@@ -52,6 +57,30 @@ inspect_both() {
 inspect_both --version
 inspect_both frames "$video" --times
 inspect_both track "$video" --from 0 --at 26 60 --to 24
+# A name outside the Western code page: arguments reach the program intact
+# only through its UTF-8 code page.
+cp "$video" "$folder/βολή.avi"
+inspect_both frames "$folder/βολή.avi"
+
+# The core's unit tests built for Windows (scripts/windows.sh unittests).
+if [ -d "$root/build-windows/build-tests/tests" ]; then
+  WINEPATH=$(winepath -w "$(dirname "$inspect")")
+  export WINEPATH
+  while IFS= read -r -d '' test; do
+    if wine "$test" >"$scratch/test.out" 2>&1; then
+      echo "$(basename "$test"): $(tr -d '\r' <"$scratch/test.out" | grep -E '^\[  PASSED  \]')"
+    else
+      tr -d '\r' <"$scratch/test.out" | grep -E 'FAILED|Failure' -A3 >&2 || true
+      fail "$(basename "$test") fails under Wine"
+    fi
+  done < <(find "$root/build-windows/build-tests/tests" -name 'test_*.exe' -print0 | sort -z)
+  unset WINEPATH
+fi
+
+if [ ! -e "$windows/zorvane.exe" ]; then
+  echo "zorvane.exe: not built yet, the window's part is skipped"
+  exit 0
+fi
 
 # The window: both programs get the same clicks on the same frames, in a
 # display of their own, with fresh settings and journals.

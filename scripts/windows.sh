@@ -7,7 +7,7 @@
 # the machine stays usable. Build folders are kept under the cache, so a
 # part stopped half way continues where it was at the next run.
 #
-#   scripts/windows.sh [all|fetch|ffmpeg|opencv|qtbase|qtsvg|qttranslations|zorvane|package]
+#   scripts/windows.sh [all|fetch|ffmpeg|opencv|cli|unittests|qtbase|qtsvg|qttranslations|zorvane|package]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache=${ZORVANE_WINDOWS_CACHE:-$HOME/.cache/zorvane-windows}
@@ -182,7 +182,11 @@ ffmpeg_part() { build_part ffmpeg libavcodec-dev ffmpeg_build; }
 
 # Qt base: Core, Gui, Widgets and the windows platform plugin as DLLs. The
 # tools that run during the build (moc, rcc, uic, syncqt) are the host's,
-# from the same Qt version in Debian (QT_HOST_PATH).
+# from the same Qt version in Debian (QT_HOST_PATH). No tablet events: the
+# windows plugin reads tablets through wintab.h, which Debian removes from
+# the source as non-free, and Zorvane takes no tablet input. OpenGL off as
+# the configure script's -no-opengl does it, and dynamic OpenGL with it
+# (also once configured): the windows plugin cannot build it without OpenGL.
 qtbase_build() {
   local src=$1 prefix=$2 build=$cache/build/qtbase
   nice -n 19 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
@@ -195,7 +199,8 @@ qtbase_build() {
     -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_icu=OFF -DFEATURE_glib=OFF \
     -DFEATURE_pkg_config=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF \
     -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF -DFEATURE_system_harfbuzz=OFF \
-    -DFEATURE_system_freetype=OFF -DFEATURE_sql_sqlite=OFF -DFEATURE_openssl=OFF
+    -DFEATURE_system_freetype=OFF -DFEATURE_sql_sqlite=OFF -DFEATURE_openssl=OFF \
+    -DFEATURE_tabletevent=OFF -DINPUT_opengl=no -DFEATURE_dynamicgl=OFF
   nice -n 19 ninja -C "$build" -j"$jobs"
   nice -n 19 ninja -C "$build" install
   cp "$src/LICENSES/LGPL-3.0-only.txt" "$src/LICENSES/GPL-3.0-only.txt" "$prefix/"
@@ -251,6 +256,56 @@ zorvane_build() {
     -DZORVANE_BUILD_TESTS=OFF -DQT_HOST_PATH=/usr \
     -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
   nice -n 19 ninja -C "$out/build" -j"$jobs" zorvane zorvane-inspect
+}
+
+# GoogleTest from Debian's own copy of its source, for the core's unit
+# tests under Wine.
+googletest_build() {
+  local src=$1 prefix=$2 build=$cache/build/googletest
+  nice -n 19 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON
+  nice -n 19 ninja -C "$build" -j"$jobs" install
+}
+
+googletest_prefix() { prefix_of googletest googletest; }
+
+googletest_part() {
+  local prefix started
+  prefix=$(googletest_prefix)
+  [ -e "$prefix/.built" ] && return 0
+  started=$(date +%s)
+  googletest_build /usr/src/googletest "$prefix" >>"$cache/logs/googletest.log" 2>&1
+  echo "googletest: $(($(date +%s) - started)) s, load now $(cut -d' ' -f1-3 /proc/loadavg)" |
+    tee -a "$cache/logs/timings.txt"
+  touch "$prefix/.built"
+}
+
+# zorvane-inspect alone, without Qt, as soon as FFmpeg and OpenCV are
+# built: into build-windows/cli with the DLLs it needs.
+zorvane_cli_build() {
+  nice -n 19 cmake -S "$root" -B "$out/build-cli" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DZORVANE_WINDOWS_PREFIXES="$(ffmpeg_prefix);$(opencv_prefix)" -DCMAKE_BUILD_TYPE=Release \
+    -DZORVANE_BUILD_GUI=OFF -DZORVANE_BUILD_TESTS=OFF
+  nice -n 19 ninja -C "$out/build-cli" -j"$jobs" zorvane-inspect
+  rm -rf "$out/cli" && mkdir -p "$out/cli"
+  cp "$out/build-cli/src/app/zorvane-inspect.exe" "$out/cli/"
+  stage_dlls "$out/cli" "$(ffmpeg_prefix)/bin" "$(opencv_prefix)/bin" /usr/lib/gcc/$host/12-posix /usr/$host/lib
+}
+
+# The core's unit tests that build for Windows (the others drive POSIX
+# processes, pipes and rlimits), for scripts/windows-smoke.sh to run under
+# Wine.
+windows_unit_tests=(test_common test_systemfile test_pointtrack test_sequencehostile test_measure test_fit
+  test_vectors test_frameindex test_orientation test_playbackclock test_viewtransform test_probeconversions
+  test_probehostile test_videoinfoprobe test_progress test_autotrack test_autotrackruns test_commandline
+  test_trackingengine test_videoarea)
+
+zorvane_unit_tests_build() {
+  googletest_part
+  nice -n 19 cmake -S "$root" -B "$out/build-tests" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DZORVANE_WINDOWS_PREFIXES="$(ffmpeg_prefix);$(opencv_prefix);$(googletest_prefix)" \
+    -DCMAKE_BUILD_TYPE=Release -DZORVANE_BUILD_GUI=OFF -DZORVANE_BUILD_TESTS=ON
+  nice -n 19 ninja -C "$out/build-tests" -j"$jobs" "${windows_unit_tests[@]}"
 }
 
 # The icon as a .ico of PNG images, drawn by the Linux build's own icon
@@ -382,10 +437,12 @@ main() {
       qtbase) qtbase_part ;;
       qtsvg) qtsvg_part ;;
       qttranslations) qttranslations_part ;;
+      cli) zorvane_cli_build ;;
+      unittests) zorvane_unit_tests_build ;;
       zorvane) zorvane_build ;;
       package) package_windows ;;
       all)
-        main tools ffmpeg opencv qtbase qtsvg qttranslations zorvane package
+        main tools ffmpeg opencv cli qtbase qtsvg qttranslations zorvane package
         return ;;
       *) echo "unknown step $step" >&2; exit 2 ;;
     esac

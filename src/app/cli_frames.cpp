@@ -1,4 +1,5 @@
 #include "app/cli_commands.h"
+#include "common/utf8path.h"
 
 #include "player/framereader.h"
 
@@ -85,7 +86,7 @@ int runFrame(const std::vector<std::string> &args)
             continue;
         if (std::next(it) == rest.end())
             return failure(usageText);
-        outDir = *std::next(it);
+        outDir = pathFromUtf8(*std::next(it));
         rest.erase(it, std::next(it, 2));
         break;
     }

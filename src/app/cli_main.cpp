@@ -1,6 +1,7 @@
 #include "app/cli_commands.h"
 #include "app/cli_probe.h"
 #include "app/commandline.h"
+#include "common/systemfile.h"
 #include "player/player.h"
 
 #include <iostream>
@@ -64,7 +65,8 @@ int main(int argc, char **argv)
         printUsage(std::cerr);
         return kUsageError;
     }
-    const std::string name = argv[1];
+    const std::vector<std::string> arguments = zorvane::systemfile::utf8Arguments(argc, argv);
+    const std::string &name = arguments.front();
     if (name == "--help" || name == "-h") {
         printUsage(std::cout);
         return 0;
@@ -73,7 +75,7 @@ int main(int argc, char **argv)
         std::cout << zorvane::versionText("zorvane-inspect");
         return 0;
     }
-    const std::vector<std::string> args(argv + 2, argv + argc);
+    const std::vector<std::string> args(arguments.begin() + 1, arguments.end());
     for (const Subcommand &command : kSubcommands)
         if (name == command.name)
             return command.run(args);

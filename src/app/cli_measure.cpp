@@ -1,4 +1,5 @@
 #include "app/cli_commands.h"
+#include "common/utf8path.h"
 
 #include "measure/measureerror.h"
 #include "measure/measureexport.h"
@@ -53,7 +54,7 @@ bool takeOption(const std::vector<std::string> &args, std::size_t &i, MeasureArg
         fs::path &path = option == "--calibration" ? parsed.calibration : parsed.video;
         if (!path.empty())
             return false;
-        path = args[++i];
+        path = pathFromUtf8(args[++i]);
         return true;
     }
     if (option == "--mass" && has(1) && !parsed.massKg) {
@@ -88,7 +89,7 @@ std::optional<MeasureArgs> parseArgs(const std::vector<std::string> &args)
             if (!takeOption(args, i, parsed))
                 return std::nullopt;
         } else if (parsed.sequence.empty()) {
-            parsed.sequence = args[i];
+            parsed.sequence = pathFromUtf8(args[i]);
         } else {
             return std::nullopt;
         }

@@ -1,5 +1,6 @@
 #include "dialogs/desktopregistry.h"
 
+#include "common/systemfile.h"
 #include "dialogs/sysinfo.h"
 
 #include <algorithm>
@@ -7,8 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
-
-#include <unistd.h>
 
 namespace zorvane {
 
@@ -22,21 +21,16 @@ bool sameName(const std::string &a, const std::string &b)
            });
 }
 
-bool isExecutableFile(const std::filesystem::path &path)
-{
-    std::error_code error;
-    return std::filesystem::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
-}
-
-// The absolute folders of a colon-separated list. Relative entries would
-// find whatever lies in the current folder.
+// The absolute folders of a list such as PATH (colon-separated, on Windows
+// semicolon-separated). Relative entries would find whatever lies in the
+// current folder.
 std::vector<std::filesystem::path> absoluteFolders(const std::string &list)
 {
     std::vector<std::filesystem::path> folders;
     std::istringstream entries(list);
     std::string entry;
-    while (std::getline(entries, entry, ':'))
-        if (!entry.empty() && entry.front() == '/')
+    while (std::getline(entries, entry, systemfile::listSeparator()))
+        if (!entry.empty() && std::filesystem::path(entry).is_absolute())
             folders.emplace_back(entry);
     return folders;
 }
@@ -61,6 +55,8 @@ std::string DesktopRegistry::currentDataDirs()
 
 std::vector<SystemInfoTool> DesktopRegistry::defaultTools()
 {
+    if (systemfile::isWindows())
+        return {{"msinfo32.exe"}};
     return {
         {"hardinfo2"},
         {"hardinfo"},
@@ -82,7 +78,7 @@ std::string DesktopRegistry::findProgram(const std::string &name) const
 {
     for (const std::filesystem::path &folder : absoluteFolders(m_searchPath)) {
         const std::filesystem::path program = folder / name;
-        if (isExecutableFile(program))
+        if (systemfile::isProgram(program))
             return program.string();
     }
     return {};

@@ -38,7 +38,8 @@ public:
     static std::string currentSearchPath();
     // XDG_DATA_DIRS, or its standard value when unset.
     static std::string currentDataDirs();
-    // Tools showing system information first, process monitors last.
+    // Tools showing system information first, process monitors last; on
+    // Windows its own, msinfo32.exe.
     static std::vector<SystemInfoTool> defaultTools();
 
 private:

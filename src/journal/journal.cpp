@@ -1,15 +1,14 @@
 #include "journal/journal.h"
 
+#include "common/systemfile.h"
 #include "journal/journalfolder.h"
 #include "journal/journalreader.h"
 #include "track/replacingfile.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <stdexcept>
 #include <system_error>
-#include <unistd.h>
 
 namespace zorvane {
 
@@ -19,9 +18,10 @@ namespace {
 
 JournalFailureKind kindOf(int error)
 {
+    if (systemfile::isQuotaExceeded(error))
+        return JournalFailureKind::DiskFull;
     switch (error) {
     case ENOSPC:
-    case EDQUOT:
     case EFBIG: return JournalFailureKind::DiskFull;
     case EACCES:
     case EPERM:
@@ -30,16 +30,6 @@ JournalFailureKind kindOf(int error)
     case ENOENT:
     case EEXIST: return JournalFailureKind::FolderUnavailable;
     default: return JournalFailureKind::WriteFailed;
-    }
-}
-
-// A new file's name is durable only once its folder is flushed too.
-void syncFolder(const fs::path &folder)
-{
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
     }
 }
 
@@ -181,8 +171,9 @@ std::optional<JournalFailure> Journal::begin(const VideoIdentity &video, const s
     } catch (const std::system_error &error) {
         return JournalFailure{kindOf(error.code().value()), error.code().value(), file.string()};
     }
-    syncFolder(m_folder);
-    m_fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
+    // A new file's name is durable only once its folder is flushed too.
+    systemfile::flushFolder(m_folder);
+    m_fd = systemfile::openForWriting(file, false);
     if (m_fd < 0)
         return JournalFailure{kindOf(errno), errno, file.string()};
     m_file = file;
@@ -198,7 +189,7 @@ std::optional<JournalFailure> Journal::begin(const VideoIdentity &video, const s
 void Journal::stop()
 {
     if (m_fd >= 0)
-        ::close(m_fd);
+        systemfile::close(m_fd);
     m_fd = -1;
 }
 
@@ -206,8 +197,8 @@ std::optional<JournalFailure> Journal::stopWith(JournalFailureKind kind, int err
 {
     // Whatever part of the record reached the file goes, so that the
     // journal still ends on a whole record.
-    if (::ftruncate(m_fd, static_cast<off_t>(m_length)) == 0)
-        ::fdatasync(m_fd);
+    if (systemfile::truncate(m_fd, m_length) == 0)
+        systemfile::flushDataToDisk(m_fd);
     stop();
     return JournalFailure{kind, error, m_file.string()};
 }
@@ -220,8 +211,8 @@ std::optional<JournalFailure> Journal::append(const std::string &record)
         return stopWith(JournalFailureKind::TooLarge, EFBIG);
     std::size_t done = 0;
     while (done < record.size()) {
-        const ssize_t written =
-            ::pwrite(m_fd, record.data() + done, record.size() - done, static_cast<off_t>(m_length + done));
+        const std::int64_t written =
+            systemfile::writeAt(m_fd, record.data() + done, record.size() - done, m_length + done);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
@@ -230,7 +221,7 @@ std::optional<JournalFailure> Journal::append(const std::string &record)
         }
         done += static_cast<std::size_t>(written);
     }
-    if (::fdatasync(m_fd) != 0) {
+    if (systemfile::flushDataToDisk(m_fd) != 0) {
         const int error = errno;
         return stopWith(kindOf(error), error);
     }

@@ -1,12 +1,11 @@
 #include "journal/journalfolder.h"
 
+#include "common/systemfile.h"
 #include "journal/journalreader.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <pwd.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace zorvane {
@@ -24,11 +23,11 @@ std::optional<fs::path> journalFolderFrom(const char *xdgStateHome, const char *
 
 std::optional<fs::path> defaultJournalFolder()
 {
+    if (std::optional<fs::path> local = systemfile::localApplicationData())
+        return *local / "zorvane";
     const char *home = std::getenv("HOME");
-    if (!home || !*home) {
-        if (const passwd *entry = ::getpwuid(::getuid()))
-            home = entry->pw_dir;
-    }
+    if (!home || !*home)
+        home = systemfile::accountHome();
     return journalFolderFrom(std::getenv("XDG_STATE_HOME"), home);
 }
 

@@ -13,8 +13,9 @@ namespace zorvane {
 // HOME/.local/state/zorvane; nothing when neither is usable.
 std::optional<std::filesystem::path> journalFolderFrom(const char *xdgStateHome, const char *home);
 
-// The folder for this user, from the environment, else from the password
-// database's home; nothing when there is no home at all.
+// The folder for this user: %LOCALAPPDATA%\zorvane on Windows; elsewhere
+// from the environment, else from the password database's home; nothing
+// when there is no home at all.
 std::optional<std::filesystem::path> defaultJournalFolder();
 
 inline constexpr std::string_view kJournalExtension = ".journal";

@@ -1,5 +1,6 @@
 #include "journal/journalreader.h"
 
+#include "common/systemfile.h"
 #include "journal/crc32.h"
 #include "journal/journalformat.h"
 
@@ -7,9 +8,6 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace zorvane {
 
@@ -83,9 +81,9 @@ private:
         const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(m_buffer.size(), remaining()));
         if (wanted == 0)
             return false;
-        ssize_t got;
+        std::int64_t got;
         do
-            got = ::pread(m_fd, m_buffer.data(), wanted, static_cast<off_t>(m_position));
+            got = systemfile::readAt(m_fd, m_buffer.data(), wanted, m_position);
         while (got < 0 && errno == EINTR);
         if (got <= 0)
             return false;
@@ -276,7 +274,7 @@ public:
     ~FileDescriptor()
     {
         if (m_fd >= 0)
-            ::close(m_fd);
+            systemfile::close(m_fd);
     }
     FileDescriptor(const FileDescriptor &) = delete;
     FileDescriptor &operator=(const FileDescriptor &) = delete;
@@ -292,11 +290,11 @@ JournalContents readJournal(const std::filesystem::path &file)
 {
     JournalContents contents;
     // Non-blocking, so that a pipe put in the journal's place cannot hang us.
-    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat status {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
+    const FileDescriptor fd(systemfile::openForReading(file));
+    systemfile::Status status;
+    if (fd.get() < 0 || !systemfile::status(fd.get(), status) || status.kind != systemfile::Kind::Regular)
         return contents;
-    const auto size = static_cast<std::uint64_t>(status.st_size);
+    const std::uint64_t size = status.size;
     FileBytes in(fd.get(), std::min(size, journalformat::kMaxJournalBytes));
     Replay replay;
     while (in.remaining() > 0) {

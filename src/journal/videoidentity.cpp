@@ -1,7 +1,8 @@
 #include "journal/videoidentity.h"
 
+#include "common/systemfile.h"
+
 #include <cstdio>
-#include <sys/stat.h>
 
 namespace zorvane {
 
@@ -25,13 +26,13 @@ std::optional<VideoIdentity> VideoIdentity::of(const std::filesystem::path &vide
     const std::filesystem::path absolute = std::filesystem::absolute(video, error).lexically_normal();
     if (error)
         return std::nullopt;
-    struct stat status {};
-    if (::stat(absolute.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+    systemfile::Status status;
+    if (!systemfile::status(absolute, status) || status.kind != systemfile::Kind::Regular)
         return std::nullopt;
     VideoIdentity identity;
     identity.path = absolute.string();
-    identity.size = static_cast<std::uint64_t>(status.st_size);
-    identity.modifiedNs = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec;
+    identity.size = status.size;
+    identity.modifiedNs = status.modifiedNs;
     return identity;
 }
 

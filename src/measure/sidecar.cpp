@@ -1,5 +1,6 @@
 #include "measure/sidecar.h"
 
+#include "common/systemfile.h"
 #include "measure/measureerror.h"
 #include "measure/wholefile.h"
 #include "track/pointset.h"
@@ -9,11 +10,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fcntl.h>
 #include <map>
-#include <sys/stat.h>
 #include <type_traits>
-#include <unistd.h>
 #include <vector>
 
 namespace zorvane {
@@ -146,23 +144,23 @@ std::string sidecarText(const MeasureSettings &settings)
 // file does not exist.
 std::optional<std::string> boundedContent(const std::filesystem::path &file)
 {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = systemfile::openForReading(file);
     if (fd < 0) {
         if (errno == ENOENT)
             return std::nullopt;
         throwSystem(MeasureErrorKind::SidecarUnreadable, file, errno);
     }
-    struct stat status {};
+    systemfile::Status status;
     std::string content;
     int error = 0;
-    if (::fstat(fd, &status) != 0) {
+    if (!systemfile::status(fd, status)) {
         error = errno;
-    } else if (!S_ISREG(status.st_mode)) {
-        error = S_ISDIR(status.st_mode) ? EISDIR : ENXIO;
+    } else if (status.kind != systemfile::Kind::Regular) {
+        error = status.kind == systemfile::Kind::Directory ? EISDIR : ENXIO;
     } else {
         std::array<char, 4096> buffer{};
         while (content.size() <= kMaxSidecarBytes) {
-            const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+            const std::int64_t n = systemfile::readSome(fd, buffer.data(), buffer.size());
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {
@@ -174,7 +172,7 @@ std::optional<std::string> boundedContent(const std::filesystem::path &file)
             content.append(buffer.data(), static_cast<std::size_t>(n));
         }
     }
-    ::close(fd);
+    systemfile::close(fd);
     if (error != 0)
         throwSystem(MeasureErrorKind::SidecarUnreadable, file, error);
     return content;

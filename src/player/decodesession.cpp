@@ -1,6 +1,7 @@
 #include "player/decodesession.h"
 
 #include "common/log.h"
+#include "common/utf8path.h"
 #include "player/framereader.h"
 #include "player/picturebudget.h"
 
@@ -26,7 +27,7 @@ void DecodeSession::fail(ReaderErrorKind kind, const std::string &reason) const
 void DecodeSession::checkRegularFile() const
 {
     std::error_code error;
-    const auto status = std::filesystem::status(std::filesystem::path(m_path), error);
+    const auto status = std::filesystem::status(pathFromUtf8(m_path), error);
     if (status.type() == std::filesystem::file_type::not_found)
         fail(ReaderErrorKind::CannotOpen, "cannot open (no such file)");
     if (status.type() == std::filesystem::file_type::directory)

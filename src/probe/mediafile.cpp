@@ -1,10 +1,8 @@
 #include "probe/mediafile.h"
 
+#include "common/systemfile.h"
+#include "common/utf8path.h"
 #include "probe/probeerror.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,23 +23,23 @@ MediaFile::MediaFile(const std::string &path)
     if (path.empty() || path.find('\0') != std::string::npos)
         throw ProbeError(ProbeErrorKind::CannotOpen, "cannot open file: malformed path");
     // Non-blocking so that naming a FIFO cannot hang the caller on open.
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    m_fd = systemfile::openForReading(pathFromUtf8(path));
     if (m_fd < 0)
         throw ProbeError(ProbeErrorKind::CannotOpen, "cannot open file: " + systemReason(errno));
-    struct stat status {};
-    if (::fstat(m_fd, &status) != 0) {
+    systemfile::Status status;
+    if (!systemfile::status(m_fd, status)) {
         const int error = errno;
-        ::close(m_fd);
+        systemfile::close(m_fd);
         throw ProbeError(ProbeErrorKind::CannotOpen, "cannot open file: " + systemReason(error));
     }
-    if (!S_ISREG(status.st_mode)) {
-        ::close(m_fd);
+    if (status.kind != systemfile::Kind::Regular) {
+        systemfile::close(m_fd);
         throw ProbeError(ProbeErrorKind::CannotOpen, "cannot open file: not a regular file");
     }
-    m_size = status.st_size;
+    m_size = static_cast<std::int64_t>(status.size);
 }
 
-MediaFile::~MediaFile() { ::close(m_fd); }
+MediaFile::~MediaFile() { systemfile::close(m_fd); }
 
 void MediaFile::loadBlockHolding(std::int64_t offset)
 {
@@ -50,8 +48,8 @@ void MediaFile::loadBlockHolding(std::int64_t offset)
     m_block.assign(static_cast<std::size_t>(wanted), 0);
     std::int64_t done = 0;
     while (done < wanted) {
-        const ssize_t n = ::pread(m_fd, m_block.data() + done, static_cast<std::size_t>(wanted - done),
-                                  static_cast<off_t>(start + done));
+        const std::int64_t n = systemfile::readAt(m_fd, m_block.data() + done, static_cast<std::size_t>(wanted - done),
+                                                  static_cast<std::uint64_t>(start + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)

@@ -1,10 +1,9 @@
 #include "track/fieldreader.h"
 
+#include "common/systemfile.h"
+
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace zorvane {
 
@@ -16,25 +15,25 @@ std::string_view FieldReader::Line::field(std::size_t index) const
 FieldReader::FieldReader(const std::filesystem::path &path)
 {
     // Non-blocking open, so that a named pipe nobody writes cannot hang us.
-    m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    m_fd = systemfile::openForReading(path);
     if (m_fd < 0)
         throw std::system_error(errno, std::generic_category(), path.string());
-    struct stat info {};
+    systemfile::Status info;
     int error = 0;
-    if (::fstat(m_fd, &info) != 0)
+    if (!systemfile::status(m_fd, info))
         error = errno;
-    else if (S_ISDIR(info.st_mode))
+    else if (info.kind == systemfile::Kind::Directory)
         error = EISDIR;
-    else if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode))
+    else if (info.kind == systemfile::Kind::Pipe)
         error = ENXIO;
     if (error != 0) {
-        ::close(m_fd);
+        systemfile::close(m_fd);
         throw std::system_error(error, std::generic_category(), path.string());
     }
-    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+    systemfile::makeBlocking(m_fd);
 }
 
-FieldReader::~FieldReader() { ::close(m_fd); }
+FieldReader::~FieldReader() { systemfile::close(m_fd); }
 
 bool FieldReader::next(Line &line)
 {
@@ -97,9 +96,9 @@ bool FieldReader::refill()
 {
     if (m_atEnd)
         return false;
-    ssize_t got = 0;
+    std::int64_t got = 0;
     do {
-        got = ::read(m_fd, m_buffer.data(), m_buffer.size());
+        got = systemfile::readSome(m_fd, m_buffer.data(), m_buffer.size());
     } while (got < 0 && errno == EINTR);
     if (got <= 0) {
         m_atEnd = true;

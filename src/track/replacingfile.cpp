@@ -1,11 +1,9 @@
 #include "track/replacingfile.h"
 
+#include "common/systemfile.h"
+
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
-#include <vector>
 
 namespace zorvane {
 
@@ -16,14 +14,6 @@ constexpr std::size_t kBufferSize = 64 * 1024;
 [[noreturn]] void throwErrno(int error, const std::string &what)
 {
     throw std::system_error(error, std::generic_category(), what);
-}
-
-mode_t modeForNewFile()
-{
-    // umask can only be read by setting it; the program has a single thread.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
 }
 
 // Follows a symbolic link so that the link keeps pointing at the new file.
@@ -43,23 +33,23 @@ std::filesystem::path resolvedTarget(const std::filesystem::path &target)
 ReplacingFile::ReplacingFile(const std::filesystem::path &target) : m_target(resolvedTarget(target))
 {
     m_buffer.reserve(kBufferSize);
-    struct stat existing {};
-    if (::stat(m_target.c_str(), &existing) != 0) {
+    systemfile::Status existing;
+    if (!systemfile::status(m_target, existing)) {
         if (errno != ENOENT)
             throwErrno(errno, m_target.string());
-        openTemporaryBeside(m_target, modeForNewFile());
+        openTemporaryBeside(m_target, systemfile::newFileMode());
         return;
     }
-    if (S_ISDIR(existing.st_mode))
+    if (existing.kind == systemfile::Kind::Directory)
         throwErrno(EISDIR, m_target.string());
-    if (::access(m_target.c_str(), W_OK) != 0)
+    if (!systemfile::canWrite(m_target))
         throwErrno(errno, m_target.string());
-    if (S_ISREG(existing.st_mode)) {
-        openTemporaryBeside(m_target, existing.st_mode & 07777);
+    if (existing.kind == systemfile::Kind::Regular) {
+        openTemporaryBeside(m_target, existing.mode);
         return;
     }
-    // Non-blocking, so that a pipe nobody reads fails instead of hanging.
-    m_fd = ::open(m_target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    // Without waiting, so that a pipe nobody reads fails instead of hanging.
+    m_fd = systemfile::openForWriting(m_target, true);
     if (m_fd < 0)
         throwErrno(errno, m_target.string());
 }
@@ -70,17 +60,16 @@ ReplacingFile::~ReplacingFile()
         discard();
 }
 
-void ReplacingFile::openTemporaryBeside(const std::filesystem::path &target, mode_t mode)
+void ReplacingFile::openTemporaryBeside(const std::filesystem::path &target, unsigned mode)
 {
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    m_fd = ::mkostemp(name.data(), O_CLOEXEC);
+    std::filesystem::path name = ".";
+    name += target.filename();
+    name += ".";
+    m_fd = systemfile::createUnique(folder / name, m_temporary);
     if (m_fd < 0)
         throwErrno(errno, target.string());
-    m_temporary = name.data();
-    if (::fchmod(m_fd, mode) != 0) {
+    if (systemfile::setMode(m_fd, mode) != 0) {
         const int error = errno;
         // The destructor does not run for a constructor that throws.
         discard();
@@ -101,7 +90,7 @@ void ReplacingFile::flushBuffer()
 {
     std::size_t done = 0;
     while (done < m_buffer.size()) {
-        const ssize_t written = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+        const std::int64_t written = systemfile::writeSome(m_fd, m_buffer.data() + done, m_buffer.size() - done);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -118,18 +107,18 @@ void ReplacingFile::commit()
     if (m_temporary.empty()) {
         const int fd = m_fd;
         m_fd = -1;
-        if (::close(fd) != 0)
+        if (systemfile::close(fd) != 0)
             throwErrno(errno, m_target.string());
         m_committed = true;
         return;
     }
-    if (::fsync(m_fd) != 0)
+    if (systemfile::flushToDisk(m_fd) != 0)
         throwErrno(errno, m_target.string());
     const int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0)
+    if (systemfile::close(fd) != 0)
         throwErrno(errno, m_target.string());
-    if (::rename(m_temporary.c_str(), m_target.c_str()) != 0)
+    if (systemfile::replace(m_temporary, m_target) != 0)
         throwErrno(errno, m_target.string());
     m_committed = true;
 }
@@ -137,10 +126,10 @@ void ReplacingFile::commit()
 void ReplacingFile::discard() noexcept
 {
     if (m_fd >= 0)
-        ::close(m_fd);
+        systemfile::close(m_fd);
     m_fd = -1;
     if (!m_temporary.empty())
-        ::unlink(m_temporary.c_str());
+        systemfile::remove(m_temporary);
 }
 
 } // namespace zorvane

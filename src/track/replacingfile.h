@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 namespace zorvane {
 
@@ -25,7 +24,7 @@ public:
     void commit();
 
 private:
-    void openTemporaryBeside(const std::filesystem::path &target, mode_t mode);
+    void openTemporaryBeside(const std::filesystem::path &target, unsigned mode);
     void flushBuffer();
     void discard() noexcept;
 

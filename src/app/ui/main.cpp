@@ -3,6 +3,7 @@
 #include "app/ui/form1.h"
 #include "app/ui/quitsignals.h"
 #include "app/ui/toolkittranslation.h"
+#include "common/systemfile.h"
 #include "dialogs/ui/programicon.h"
 #include "journal/journalfolder.h"
 #include "player/framesource.h"
@@ -18,11 +19,6 @@
 #include <iostream>
 
 namespace {
-
-std::vector<std::string> argumentsAfterName(int argc, char *argv[])
-{
-    return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>{};
-}
 
 // Help and version are answered before the toolkit starts, so they work
 // without a display.
@@ -43,13 +39,13 @@ int answerWithoutWindow(const zorvane::CommandLine &commandLine)
 
 int main(int argc, char *argv[])
 {
-    const zorvane::CommandLine early = zorvane::parseCommandLine(argumentsAfterName(argc, argv));
+    const zorvane::CommandLine early = zorvane::parseCommandLine(zorvane::systemfile::utf8Arguments(argc, argv));
     if (early.action == zorvane::CommandLine::Action::Help || early.action == zorvane::CommandLine::Action::Version)
         return answerWithoutWindow(early);
 
     QApplication app(argc, argv); // takes the toolkit's options out of argv
     zorvane::routeCoreLogIntoQt();
-    const zorvane::CommandLine commandLine = zorvane::parseCommandLine(argumentsAfterName(argc, argv));
+    const zorvane::CommandLine commandLine = zorvane::parseCommandLine(zorvane::systemfile::utf8Arguments(argc, argv));
     if (commandLine.action != zorvane::CommandLine::Action::Run)
         return answerWithoutWindow(commandLine);
 

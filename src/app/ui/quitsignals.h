@@ -8,7 +8,8 @@ class QSocketNotifier;
 
 namespace zorvane {
 
-// Turns SIGTERM and SIGINT into a call on the interface thread, so that a
+// Turns SIGTERM and SIGINT (on Windows, Ctrl+C, Ctrl+Break and the closing
+// of the program's console) into a call on the interface thread, so that a
 // quit asked by the system ends like "Quitter": the windows close and
 // everything they hold is released. The handler itself only stops every
 // decode at once and wakes the interface thread, which may be busy in one.
