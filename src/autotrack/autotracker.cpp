@@ -168,6 +168,9 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.radiusChange, 0.0, 1.0);
     clampTo(p.radiusRate, 0.0, 1.0);
     clampTo(p.outlineShift, 0.0, 2.0);
+    clampTo(p.completeOutline, 0.0, 1.0);
+    clampTo(p.sharpOutline, 0.01, 10.0);
+    clampTo(p.outlineReach, 0.0, 2.0);
     clampTo(p.coarseAbove, 4, 1000);
     clampTo(p.maxSearchSamples, 4, 160);
     clampTo(p.candidates, 1, 5);
@@ -210,9 +213,12 @@ public:
         double adaptive = -1;
         double memory = -1;
         double rank = -std::numeric_limits<double>::infinity();
-        double first = -1;    // correlation with the first appearance
-        bool outline = false; // the position is the centre of the object's fitted outline
-        double radius = 0;    // of that outline, pixels
+        double first = -1;      // correlation with the first appearance
+        bool outline = false;   // the position is the centre of the object's fitted outline
+        double radius = 0;      // of that outline, pixels
+        double support = 0;     // share of its rays on the circle
+        double rms = 0;         // scatter of its edges about the circle, pixels
+        bool byOutline = false; // accepted on its outline alone
     };
 
     explicit Private(const AutoTrackParameters &parameters)
@@ -250,6 +256,7 @@ private:
     Match searchTurned(const GraySampler &sampler, Vec2 predicted, double radiusPx, Match best);
     Match refine(const GraySampler &sampler, Vec2 candidate, int reach, Vec2 predicted, double radiusPx) const;
     void fitToOutline(const GraySampler &sampler, Match &match) const;
+    std::optional<Match> outlineOnPath(const GraySampler &sampler, Vec2 predicted) const;
     bool inPicture(Vec2 position) const;
     bool accepted(const Match &match, const Thresholds &limits) const;
     bool onPath(const Match &match, Vec2 predicted) const;
@@ -683,7 +690,34 @@ void AutoTracker::Private::fitToOutline(const GraySampler &sampler, Match &match
     match.position = circle->centre;
     match.outline = true;
     match.radius = circle->radius;
+    match.support = circle->support;
+    match.rms = circle->rms;
     match.rank += 0.2 * circle->support;
+}
+
+// A round object whose texture turned too far for the templates (a spinning
+// ball, a disc with a stripe): a sharp, complete outline of its size where
+// it is expected is the object, whatever its face shows.
+std::optional<AutoTracker::Private::Match> AutoTracker::Private::outlineOnPath(const GraySampler &sampler,
+                                                                               Vec2 predicted) const
+{
+    if (m_motion.samples() < 2)
+        return std::nullopt;
+    const double radius = objectRadiusPx();
+    Match match;
+    match.position = predicted;
+    fitToOutline(sampler, match);
+    const double near = std::max(m_p.minRoundRadius, m_p.outlineReach * radius);
+    const double reach = near + std::min(2 * m_typicalResidual, near);
+    if (!match.outline || match.support < m_p.completeOutline || match.rms > m_p.sharpOutline * (1 + radius / 40)
+        || length(minus(match.position, predicted)) > reach || !inPicture(match.position))
+        return std::nullopt;
+    const Match scored = refine(sampler, match.position, 1, predicted, radius);
+    match.adaptive = scored.adaptive;
+    match.memory = scored.memory;
+    match.first = scored.first;
+    match.byOutline = true;
+    return match;
 }
 
 bool AutoTracker::Private::inPicture(Vec2 position) const
@@ -989,6 +1023,12 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
         match = searchTurned(sampler, predicted, radius, match);
         found = accepted(match, following) && onPath(match, predicted);
     }
+    if (!found && m_round && m_missing + 1 < m_p.globalSearchAfter) {
+        if (const std::optional<Match> outline = outlineOnPath(sampler, predicted)) {
+            match = *outline;
+            found = true;
+        }
+    }
     if (!found && m_missing > 0) {
         // The object may have turned while out of sight: look around where
         // it was, as far as where it would be.
@@ -1024,7 +1064,8 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
     if (found) {
         // A symmetric object's own centre keeps the templates from drifting
         // off it where the first appearance no longer fits.
-        match.position = symmetryCentre(sampler, match.position, m_p.symmetricScore, 1.0).value_or(match.position);
+        if (!match.byOutline)
+            match.position = symmetryCentre(sampler, match.position, m_p.symmetricScore, 1.0).value_or(match.position);
         found = movesThere(sampler, match);
     }
     // Where the texture found nothing good; when long unseen, also where
