@@ -57,15 +57,13 @@ MeasureController::MeasureController(MeasureHost host, QObject *parent) : QObjec
     connect(m_window, &MeasureWindow::frameChosen, this, &MeasureController::seekFrame);
     connect(m_window, &MeasureWindow::problem, this, [this](const QString &text) { m_host.showMessage(text); });
     createActions();
-    m_pictures = new PictureCommands({m_host.player, m_host.track, m_host.others, m_host.activePoint, m_host.menu,
-                                      m_host.window, m_host.numberFormat,
+    m_pictures = new PictureCommands({m_host,
                                       [this] {
                                           QString ignored;
                                           return shownMeasures(&ignored);
                                       },
                                       [this] { return m_calibration.has_value(); }, [this] { return axes(); },
-                                      [this](QPainter &painter) { drawCalibrationIfShown(painter); }, m_host.refresh,
-                                      m_host.showMessage},
+                                      [this](QPainter &painter) { drawCalibrationIfShown(painter); }},
                                      this);
     m_host.addOverlay([this](QPainter &painter) { drawOverlay(painter); });
     m_host.setClickInterceptor([this](float x, float y) { return interceptClick(x, y); });

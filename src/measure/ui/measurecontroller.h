@@ -3,6 +3,7 @@
 #include "measure/calibration.h"
 #include "measure/frameclock.h"
 #include "measure/measuretable.h"
+#include "measure/ui/measurehost.h"
 #include "measure/ui/measureoverlay.h"
 #include "measure/vectorgeometry.h"
 #include "player/player.h"
@@ -27,27 +28,6 @@ namespace zorvane {
 class CalibrationDialog;
 class MeasureWindow;
 class PictureCommands;
-
-// What the main window lends the measures.
-struct MeasureHost {
-    // Left clicks on the picture, in frame pixels: true when taken, so the
-    // point is not recorded.
-    using ClickInterceptor = std::function<bool(float x, float y)>;
-
-    Player &player;
-    const PointTrack &track; // A
-    const PointSet &others;  // B and the next
-    // The point the left button records (0 for A): the one measured and
-    // drawn with its vectors.
-    std::function<int()> activePoint;
-    QMenu *menu = nullptr;
-    QWidget *window = nullptr;
-    NumberFormat numberFormat;
-    std::function<void(VideoDisplay::Overlay)> addOverlay;
-    std::function<void(ClickInterceptor)> setClickInterceptor;
-    std::function<void()> refresh;
-    std::function<void(const QString &)> showMessage;
-};
 
 // The "Mesures" menu's commands: calibration, trajectory, table and plots,
 // export, and the calibration file beside each saved sequence.

@@ -41,7 +41,7 @@ PictureCommands::PictureCommands(PictureHost host, QObject *parent) : QObject(pa
 {
     setObjectName(QStringLiteral("pictureCommands"));
     m_choosePath = [this] {
-        return QFileDialog::getSaveFileName(m_host.window, tr("Exporter la chronophotographie"),
+        return QFileDialog::getSaveFileName(m_host.lent.window, tr("Exporter la chronophotographie"),
                                             tr("Chronophotographie.png"), tr("Image PNG (*.png)"));
     };
     createActions();
@@ -49,23 +49,23 @@ PictureCommands::PictureCommands(PictureHost host, QObject *parent) : QObject(pa
 
 QAction *PictureCommands::addAction(const QString &text, const char *name)
 {
-    QAction *action = m_host.menu->addAction(text);
+    QAction *action = m_host.lent.menu->addAction(text);
     action->setObjectName(QString::fromLatin1(name));
     return action;
 }
 
 void PictureCommands::createActions()
 {
-    m_host.menu->addSeparator();
+    m_host.lent.menu->addSeparator();
     m_velocities = addAction(tr("Vecteurs vitesse"), "vecteursVitesse");
     m_changes = addAction(tr("Vecteurs variation de vitesse"), "vecteursVariation");
     for (QAction *toggle : {m_velocities, m_changes}) {
         toggle->setCheckable(true);
-        connect(toggle, &QAction::toggled, this, [this] { m_host.refresh(); });
+        connect(toggle, &QAction::toggled, this, [this] { m_host.lent.refresh(); });
     }
     connect(addAction(tr("Échelle des vecteurs..."), "echelleVecteurs"), &QAction::triggered, this,
             &PictureCommands::chooseVectorScale);
-    m_host.menu->addSeparator();
+    m_host.lent.menu->addSeparator();
     connect(addAction(tr("Exporter la chronophotographie..."), "exporterChronophotographie"), &QAction::triggered, this,
             &PictureCommands::exportChronophotograph);
     connect(addAction(tr("Copier l'image"), "copierImage"), &QAction::triggered, this, &PictureCommands::copyImage);
@@ -90,26 +90,26 @@ QString PictureCommands::velocityUnit() const
 
 bool PictureCommands::setVectorScale(ArrowKind kind, const QString &text)
 {
-    const std::optional<double> scale = parseVectorScale(text.toStdString(), m_host.numberFormat);
+    const std::optional<double> scale = parseVectorScale(text.toStdString(), m_host.lent.numberFormat);
     if (!scale) {
-        m_host.showMessage(tr("« %1 » n'est pas une échelle : tapez le nombre de pixels de l'image pour 1 %2, un "
-                              "nombre plus grand que zéro (par exemple 50).")
-                               .arg(text, velocityUnit()));
+        m_host.lent.showMessage(tr("« %1 » n'est pas une échelle : tapez le nombre de pixels de l'image pour 1 %2, un "
+                                   "nombre plus grand que zéro (par exemple 50).")
+                                    .arg(text, velocityUnit()));
         return false;
     }
     scaleOf(kind) = *scale;
-    m_host.refresh();
+    m_host.lent.refresh();
     return true;
 }
 
 void PictureCommands::chooseVectorScale()
 {
-    QDialog dialog(m_host.window);
+    QDialog dialog(m_host.lent.window);
     dialog.setWindowTitle(tr("Échelle des vecteurs"));
     auto *form = new QFormLayout(&dialog);
     const auto field = [&](ArrowKind kind, const QString &label) {
         auto *edit = new QLineEdit(
-            QString::fromStdString(formatNumber(vectorScale(kind), m_host.numberFormat.decimalSeparator, 6)));
+            QString::fromStdString(formatNumber(vectorScale(kind), m_host.lent.numberFormat.decimalSeparator, 6)));
         form->addRow(label.arg(velocityUnit()), edit);
         return edit;
     };
@@ -144,7 +144,7 @@ void PictureCommands::drawLegend(QPainter &painter) const
     const auto addLine = [&](ArrowKind kind, const QString &name) {
         const double scale = vectorScale(kind);
         const double speed = legendSpeed(scale, kLegendMinimumPixels);
-        const QString value = QString::fromStdString(formatNumber(speed, m_host.numberFormat.decimalSeparator, 6));
+        const QString value = QString::fromStdString(formatNumber(speed, m_host.lent.numberFormat.decimalSeparator, 6));
         lines.push_back(
             {kind, kVelocityColour, speed * scale, QStringLiteral("%1 : %2 %3").arg(name, value, velocityUnit())});
     };
@@ -159,27 +159,27 @@ void PictureCommands::drawOverlay(QPainter &painter) const
 {
     if (!showsVectors())
         return;
-    const int active = m_host.activePoint();
+    const int active = m_host.lent.activePoint();
     const PointTrack &track =
-        active > 0 && active <= m_host.others.count() ? m_host.others.track(active) : m_host.track;
+        active > 0 && active <= m_host.lent.others.count() ? m_host.lent.others.track(active) : m_host.lent.track;
     if (const std::optional<MeasureTable> table = m_host.measures())
-        drawVectors(painter, track, *table, kVelocityColour, m_host.player.position());
+        drawVectors(painter, track, *table, kVelocityColour, m_host.lent.player.position());
     drawLegend(painter);
 }
 
 QImage PictureCommands::chronophotograph()
 {
-    QImage image = copyOf(m_host.player.pictureOf(m_host.player.position()));
+    QImage image = copyOf(m_host.lent.player.pictureOf(m_host.lent.player.position()));
     if (image.isNull())
         return image;
     QPainter painter(&image);
     m_host.drawCalibration(painter);
     drawOverlay(painter);
     // Last, so that no arrow hides a position; A alone keeps the colour it always had.
-    const int others = m_host.others.count();
-    drawPositions(painter, m_host.track, others > 0 ? pointColour(0) : kPositionColour);
+    const int others = m_host.lent.others.count();
+    drawPositions(painter, m_host.lent.track, others > 0 ? pointColour(0) : kPositionColour);
     for (int index = 1; index <= others; ++index)
-        drawPositions(painter, m_host.others.track(index), pointColour(index));
+        drawPositions(painter, m_host.lent.others.track(index), pointColour(index));
     return image;
 }
 
@@ -187,7 +187,7 @@ std::optional<QImage> PictureCommands::imageOrMessage()
 {
     QImage image = chronophotograph();
     if (image.isNull()) {
-        m_host.showMessage(tr("Pas d'image à exporter : ouvrez d'abord une vidéo."));
+        m_host.lent.showMessage(tr("Pas d'image à exporter : ouvrez d'abord une vidéo."));
         return std::nullopt;
     }
     return image;
@@ -211,7 +211,7 @@ void PictureCommands::exportChronophotograph()
         replaceWholeFile(pathFromUtf8(path.toStdString()), std::string_view(bytes.constData(), bytes.size()),
                          "d'enregistrer la chronophotographie");
     } catch (const MeasureError &error) {
-        m_host.showMessage(QString::fromStdString(error.what()));
+        m_host.lent.showMessage(QString::fromStdString(error.what()));
     }
 }
 

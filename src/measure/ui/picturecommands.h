@@ -1,6 +1,7 @@
 #pragma once
 
 #include "measure/measuretable.h"
+#include "measure/ui/measurehost.h"
 #include "measure/ui/vectoroverlay.h"
 #include "measure/vectorgeometry.h"
 #include "track/numbertext.h"
@@ -27,14 +28,7 @@ class Player;
 
 // What the commands over the picture borrow from the window and the measures.
 struct PictureHost {
-    Player &player;
-    const PointTrack &track; // A
-    const PointSet &others;  // B and the next
-    // The point whose vectors are drawn (0 for A).
-    std::function<int()> activePoint;
-    QMenu *menu = nullptr;
-    QWidget *window = nullptr;
-    NumberFormat numberFormat;
+    MeasureHost lent;
     // The table the window shows (metres or pixels) of the active point, or nothing.
     std::function<std::optional<MeasureTable>()> measures;
     // Whether the table is in metres rather than pixels.
@@ -43,8 +37,6 @@ struct PictureHost {
     std::function<PictureAxes()> axes;
     // Draws the calibration's scale and axes when they are shown.
     std::function<void(QPainter &)> drawCalibration;
-    std::function<void()> refresh;
-    std::function<void(const QString &)> showMessage;
 };
 
 // The "Mesures" menu's commands over the picture: velocity vectors and
