@@ -1,15 +1,22 @@
 #pragma once
 
 #include "app/ui/commondialog.h"
+#include "app/ui/form1.h"
+#include "player/framesource.h"
 #include "player/ui/videodisplay.h"
 #include "support/media.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QColor>
 #include <QImage>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
 
 #include <deque>
 #include <optional>
@@ -68,5 +75,34 @@ inline std::vector<QPoint> pixelsOf(VideoDisplay &picture, const QColor &colour)
                 found.push_back(QPoint(x, y));
     return found;
 }
+
+// A main window shown on the screen, its dialogs scripted and its messages
+// kept, with a folder for the files a test writes.
+class ShownForm1 : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        form.setCommonDialog(dialog);
+        form.setMessageDisplay([this](const QString &text) { messages << text; });
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        picture = form.findChild<VideoDisplay *>(QStringLiteral("Picture1"));
+        ASSERT_NE(picture, nullptr);
+    }
+
+    void trigger(const char *action)
+    {
+        QAction *found = form.findChild<QAction *>(QString::fromLatin1(action));
+        ASSERT_NE(found, nullptr) << action;
+        found->trigger();
+    }
+
+    QTemporaryDir folder;
+    ScriptedDialog *dialog = new ScriptedDialog;
+    Form1 form{&openFrameSource};
+    VideoDisplay *picture = nullptr;
+    QStringList messages;
+};
 
 } // namespace zorvane::testing

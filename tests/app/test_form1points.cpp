@@ -20,6 +20,7 @@ using namespace zorvane;
 using zorvane::testing::blackVideo;
 using zorvane::testing::pixelsOf;
 using zorvane::testing::ScriptedDialog;
+using zorvane::testing::ShownForm1;
 
 namespace {
 
@@ -27,27 +28,16 @@ const QColor kRed(255, 0, 0);
 const QColor kBlueOfA(0, 90, 255);
 const QColor kGreenOfB(0, 170, 0);
 
-class Form1Points : public ::testing::Test {
+class Form1Points : public ShownForm1 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(folder.isValid());
-        form.setCommonDialog(dialog);
-        form.setMessageDisplay([this](const QString &text) { messages << text; });
-        form.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-        picture = form.findChild<VideoDisplay *>(QStringLiteral("Picture1"));
-        ASSERT_NE(picture, nullptr);
+        ShownForm1::SetUp();
+        if (HasFatalFailure())
+            return;
         dialog->answers.push_back(blackVideo(10));
         trigger("ov");
         form.player().back();
-    }
-
-    void trigger(const char *action)
-    {
-        QAction *found = form.findChild<QAction *>(QString::fromLatin1(action));
-        ASSERT_NE(found, nullptr) << action;
-        found->trigger();
     }
 
     void clickOn(int frame, int x, int y)
@@ -70,12 +60,6 @@ protected:
     }
 
     QString path(const char *name) const { return folder.filePath(QString::fromLatin1(name)); }
-
-    QTemporaryDir folder;
-    ScriptedDialog *dialog = new ScriptedDialog;
-    Form1 form{&openFrameSource};
-    VideoDisplay *picture = nullptr;
-    QStringList messages;
 };
 
 bool near(const std::vector<QPoint> &pixels, QPoint centre)

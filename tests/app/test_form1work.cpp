@@ -32,6 +32,7 @@ using namespace zorvane;
 using zorvane::testing::blackVideo;
 using zorvane::testing::pixelsOf;
 using zorvane::testing::ScriptedDialog;
+using zorvane::testing::ShownForm1;
 
 namespace {
 
@@ -58,27 +59,16 @@ std::string numberedSequence(int upperBound)
     return text;
 }
 
-class Form1Work : public ::testing::Test {
+class Form1Work : public ShownForm1 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(folder.isValid());
-        form.setCommonDialog(dialog);
-        form.setMessageDisplay([this](const QString &text) { messages << text; });
-        form.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        ShownForm1::SetUp();
+        if (HasFatalFailure())
+            return;
         player = &form.player();
-        ASSERT_NE(form.findChild<TransportBar *>(QStringLiteral("MMControl1")), nullptr);
-        picture = form.findChild<VideoDisplay *>(QStringLiteral("Picture1"));
         ASSERT_NE(player, nullptr);
-        ASSERT_NE(picture, nullptr);
-    }
-
-    void trigger(const char *action)
-    {
-        QAction *found = form.findChild<QAction *>(QString::fromLatin1(action));
-        ASSERT_NE(found, nullptr) << action;
-        found->trigger();
+        ASSERT_NE(form.findChild<TransportBar *>(QStringLiteral("MMControl1")), nullptr);
     }
 
     // Opens a video through the menu and stops its playback on frame 0.
@@ -114,12 +104,7 @@ protected:
 
     TrackPoint entry(int index) const { return form.pointTrack().at(index); }
 
-    QTemporaryDir folder;
-    ScriptedDialog *dialog = new ScriptedDialog;
-    Form1 form{&openFrameSource};
     Player *player = nullptr;
-    VideoDisplay *picture = nullptr;
-    QStringList messages;
 };
 
 TEST_F(Form1Work, ClicksBeforeAnyVideoChangeNothingAndSayNothing)
