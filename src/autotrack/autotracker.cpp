@@ -2,6 +2,7 @@
 
 #include "autotrack/backgroundmodel.h"
 #include "autotrack/cameramotion.h"
+#include "autotrack/colourprojection.h"
 #include "autotrack/graysampler.h"
 #include "autotrack/motionmodel.h"
 #include "autotrack/outlinefit.h"
@@ -221,16 +222,20 @@ public:
         bool byOutline = false; // accepted on its outline alone
     };
 
-    explicit Private(const AutoTrackParameters &parameters)
-            : m_p(sane(parameters)), m_camera(m_p.cameraPatches, m_p.cameraReach),
+    // `onColourAxis`: follows on the colour axis that sets the object
+    // apart, rather than on luminance; without one, it has no target.
+    Private(const AutoTrackParameters &parameters, bool onColourAxis)
+            : m_onColourAxis(onColourAxis), m_p(sane(parameters)), m_camera(m_p.cameraPatches, m_p.cameraReach),
               m_background(m_p.backgroundFrames, m_p.backgroundLeast, m_p.foregroundContrast, m_p.foregroundNoise)
     {}
 
-    void start(const cv::Mat &frame, Vec2 click);
-    void restart(const cv::Mat &frame, Vec2 click, int framesAfter);
-    TrackStep next(const cv::Mat &frame);
+    void start(const cv::Mat &input, Vec2 click);
+    void restart(const cv::Mat &input, Vec2 click, int framesAfter);
+    TrackStep next(const cv::Mat &input);
 
     cv::Size frameSize() const { return m_frameSize; }
+    // The frame given last may be the caller's pixels: nothing keeps them.
+    void releaseFrame() { m_luminance.release(); }
 
     Vec2 m_start;
     bool m_hasTarget = false;
@@ -243,6 +248,7 @@ private:
         bool round = false;  // the radius is that of a fitted round outline
         bool flat = false;   // nothing to follow
     };
+    TrackStep follow(const cv::Mat &frame);
     Located locate(const GraySampler &sampler, Vec2 click) const;
     void takeLook(const GraySampler &sampler, const Located &object);
     double objectRadiusPx() const { return m_radius * m_spacing; }
@@ -274,7 +280,12 @@ private:
     Vec2 toWorld(Vec2 picture) const { return {picture.x + m_cameraOffset.x, picture.y + m_cameraOffset.y}; }
     Vec2 toPicture(Vec2 world) const { return {world.x - m_cameraOffset.x, world.y - m_cameraOffset.y}; }
 
+    bool m_onColourAxis;
     AutoTrackParameters m_p;
+    ColourProjection m_projection;
+    // The frame in luminance, for what moves against the background: a
+    // change of light shifts every colour axis but this one alike.
+    cv::Mat m_luminance;
     cv::Size m_frameSize;
     int m_frame = 0;
     double m_spacing = 1; // frame pixels per template sample
@@ -368,32 +379,45 @@ void AutoTracker::Private::takeLook(const GraySampler &sampler, const Located &o
     m_lastAppearanceFrame = m_frame;
 }
 
-void AutoTracker::Private::start(const cv::Mat &frame, Vec2 click)
+void AutoTracker::Private::start(const cv::Mat &input, Vec2 click)
 {
-    m_frameSize = frame.size();
+    m_frameSize = input.size();
     m_start = click;
-    const GraySampler sampler(frame);
-    const Located object = locate(sampler, click);
+    cv::Mat frame = toGray(input, m_projection);
+    m_luminance = frame;
+    Located object = locate(GraySampler(frame), click);
     if (object.flat)
         return;
+    if (m_onColourAxis) {
+        m_projection = projectionFor(input, object.centre, object.radiusPx);
+        if (m_projection.luminance)
+            return;
+        frame = toGray(input, m_projection);
+        object = locate(GraySampler(frame), click);
+        if (object.flat)
+            return;
+    }
+    const GraySampler sampler(frame);
     takeLook(sampler, object);
-    m_camera.measure(frame, m_start, objectRadiusPx());
+    m_camera.measure(m_luminance, m_start, objectRadiusPx());
     m_motion.add(m_frame, toWorld(m_start));
     m_hasTarget = true;
-    keepBackground(frame, toWorld(m_start));
-    rememberClick(frame);
+    keepBackground(m_luminance, toWorld(m_start));
+    rememberClick(m_luminance);
 }
 
 // Picking up after a stop: what was learnt of the motion stays, the look
 // is taken afresh and the old ones stay as anchors.
-void AutoTracker::Private::restart(const cv::Mat &frame, Vec2 click, int framesAfter)
+void AutoTracker::Private::restart(const cv::Mat &input, Vec2 click, int framesAfter)
 {
     if (!m_hasTarget) {
         m_lost = false;
         m_frame += framesAfter;
-        start(frame, click);
+        start(input, click);
         return;
     }
+    const cv::Mat frame = toGray(input, m_projection);
+    m_luminance = m_projection.luminance ? frame : toGray(input, ColourProjection());
     const GraySampler sampler(frame);
     const Located object = locate(sampler, click);
     m_frame += framesAfter;
@@ -411,13 +435,13 @@ void AutoTracker::Private::restart(const cv::Mat &frame, Vec2 click, int framesA
              i < earlier.size() && m_appearances.size() < static_cast<std::size_t>(m_p.maxAppearances); ++i)
             m_appearances.push_back(earlier[i]);
     m_camera.forget();
-    m_camera.measure(frame, m_start, objectRadiusPx());
+    m_camera.measure(m_luminance, m_start, objectRadiusPx());
     // The camera's moves over the gap are not known, nor whether the click
     // is on the same spot of the object.
     m_background.forget();
     m_spotKnown = false;
-    keepBackground(frame, toWorld(m_start));
-    rememberClick(frame);
+    keepBackground(m_luminance, toWorld(m_start));
+    rememberClick(m_luminance);
     if (framesAfter > 1)
         m_motion.keepNewest(1); // the motion before the gap says little about now
     m_motion.add(m_frame, toWorld(m_start));
@@ -839,9 +863,9 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     // the object keeps a few samples across.
     const std::vector<Blob> blobs =
         m_missing + 1 >= m_p.globalSearchAfter
-            ? m_background.blobsEverywhere(sampler.frame(), m_cameraOffset,
+            ? m_background.blobsEverywhere(m_luminance, m_cameraOffset,
                                            std::max(1, static_cast<int>(extent / m_p.motionSearchSamples)))
-            : m_background.blobsAround(sampler.frame(), m_cameraOffset, centre, spacing,
+            : m_background.blobsAround(m_luminance, m_cameraOffset, centre, spacing,
                                        static_cast<int>(std::ceil(reach / spacing)), extent);
     std::optional<Blob> only;
     for (const Blob &blob : blobs) {
@@ -885,7 +909,7 @@ bool AutoTracker::Private::lastSeenAtTheEdge() const
 bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
 {
     const std::optional<BackgroundModel::Finding> found =
-        movingAt(sampler.frame(), m_cameraOffset, match.position, m_spacing);
+        movingAt(m_luminance, m_cameraOffset, match.position, m_spacing);
     if (!found)
         return true;
     if (!found->blob)        // what is claimed there looks as the place did without the object
@@ -997,18 +1021,27 @@ void AutoTracker::Private::keepBackground(const cv::Mat &frame, std::optional<Ve
         m_lastKeptWorld = *object;
 }
 
-TrackStep AutoTracker::Private::next(const cv::Mat &frame)
+TrackStep AutoTracker::Private::next(const cv::Mat &input)
 {
     ++m_frame;
     if (!m_hasTarget)
         m_lost = true;
     if (m_lost)
         return {TrackStep::State::Lost};
+    const cv::Mat frame = toGray(input, m_projection);
+    m_luminance = m_projection.luminance ? frame : toGray(input, ColourProjection());
+    const TrackStep step = follow(frame);
+    releaseFrame();
+    return step;
+}
+
+TrackStep AutoTracker::Private::follow(const cv::Mat &frame)
+{
     const GraySampler sampler(frame);
     m_angle += m_turnRate;
     if (m_p.followCamera) {
         const Vec2 guess = toPicture(m_motion.predict(m_frame));
-        const Vec2 shift = m_camera.measure(frame, guess, objectRadiusPx() + searchRadiusPx());
+        const Vec2 shift = m_camera.measure(m_luminance, guess, objectRadiusPx() + searchRadiusPx());
         m_cameraOffset.x -= shift.x;
         m_cameraOffset.y -= shift.y;
     }
@@ -1081,7 +1114,7 @@ TrackStep AutoTracker::Private::next(const cv::Mat &frame)
     // Found anywhere after a long gap: the motion before it says nothing.
     if (found && anywhere)
         m_motion.keepNewest(0);
-    keepBackground(frame, found ? std::optional<Vec2>(toWorld(match.position)) : std::nullopt);
+    keepBackground(m_luminance, found ? std::optional<Vec2>(toWorld(match.position)) : std::nullopt);
     if (found) {
         learn(sampler, match, predicted);
         const double confidence = std::clamp(0.5 * (match.adaptive + match.memory), 0.0, 1.0);
@@ -1123,10 +1156,18 @@ void checkInside(const cv::Mat &frame, double x, double y)
 } // namespace
 
 AutoTracker::AutoTracker(const cv::Mat &frame, double x, double y, const AutoTrackParameters &parameters)
-        : m_impl(std::make_unique<Private>(parameters))
+        : m_impl(std::make_unique<Private>(parameters, false))
 {
     checkInside(frame, x, y);
     m_impl->start(frame, {x, y});
+    m_impl->releaseFrame();
+    if (frame.channels() == 3 && m_impl->m_hasTarget) {
+        m_colour = std::make_unique<Private>(parameters, true);
+        m_colour->start(frame, {x, y});
+        m_colour->releaseFrame();
+        if (!m_colour->m_hasTarget)
+            m_colour.reset();
+    }
 }
 
 AutoTracker::~AutoTracker() = default;
@@ -1144,7 +1185,29 @@ TrackStep AutoTracker::next(const GrayImage &frame) { return next(frameHeader(fr
 TrackStep AutoTracker::next(const cv::Mat &frame)
 {
     checkSize(frame);
-    return m_impl->next(frame);
+    const TrackStep luminance = m_impl->next(frame);
+    if (!m_colour || frame.channels() != 3)
+        return luminance;
+    return agreed(luminance, m_colour->next(frame));
+}
+
+// Two views of the same object: a claim either makes alone stands, a claim
+// both make stands where they agree, and where they disagree neither is
+// trusted.
+TrackStep AutoTracker::agreed(const TrackStep &luminance, const TrackStep &colour)
+{
+    using State = TrackStep::State;
+    if (luminance.state == State::Found && colour.state == State::Found) {
+        if (std::hypot(luminance.x - colour.x, luminance.y - colour.y) > kAgreement)
+            return {State::Hidden};
+        return {State::Found, (luminance.x + colour.x) / 2, (luminance.y + colour.y) / 2,
+                std::max(luminance.confidence, colour.confidence)};
+    }
+    if (luminance.state == State::Found)
+        return luminance;
+    if (colour.state == State::Found)
+        return colour;
+    return {luminance.state == State::Lost && colour.state == State::Lost ? State::Lost : State::Hidden};
 }
 
 void AutoTracker::restart(const RgbImage &frame, double x, double y, int framesAfter)
@@ -1162,6 +1225,11 @@ void AutoTracker::restart(const cv::Mat &frame, double x, double y, int framesAf
     checkSize(frame);
     checkInside(frame, x, y);
     m_impl->restart(frame, {x, y}, std::max(1, framesAfter));
+    m_impl->releaseFrame();
+    if (m_colour) {
+        m_colour->restart(frame, {x, y}, std::max(1, framesAfter));
+        m_colour->releaseFrame();
+    }
 }
 
 void AutoTracker::checkSize(const cv::Mat &frame) const

@@ -89,9 +89,14 @@ private:
     TrackStep next(const cv::Mat &frame);
     void restart(const cv::Mat &frame, double x, double y, int framesAfter);
     void checkSize(const cv::Mat &frame) const;
+    static TrackStep agreed(const TrackStep &luminance, const TrackStep &colour);
+
+    // Two claims farther apart than this, pixels, are two different things.
+    static constexpr double kAgreement = 3.0;
 
     class Private;
-    std::unique_ptr<Private> m_impl;
+    std::unique_ptr<Private> m_impl;   // follows luminance
+    std::unique_ptr<Private> m_colour; // follows the object's colour axis, in colour frames where it has one
 };
 
 } // namespace zorvane

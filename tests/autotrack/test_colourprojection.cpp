@@ -1,0 +1,51 @@
+#include "autotrack/colourprojection.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgproc.hpp>
+
+using namespace zorvane;
+
+namespace {
+
+// A disc on a background of about its brightness, both with some grain.
+cv::Mat discOn(cv::Vec3b disc, cv::Vec3b background)
+{
+    cv::Mat frame(120, 160, CV_8UC3, cv::Scalar(background[0], background[1], background[2]));
+    cv::circle(frame, cv::Point(80, 60), 14, cv::Scalar(disc[0], disc[1], disc[2]), -1, cv::LINE_AA);
+    cv::Mat grain(frame.size(), CV_8UC3);
+    cv::randn(grain, cv::Scalar::all(0), cv::Scalar::all(3));
+    cv::Mat noisy;
+    cv::add(frame, grain, noisy, cv::noArray(), CV_8UC3);
+    return noisy;
+}
+
+double contrast(const cv::Mat &gray)
+{
+    return std::abs(static_cast<double>(gray.at<std::uint8_t>(60, 80)) - gray.at<std::uint8_t>(60, 20));
+}
+
+TEST(ColourProjection, SetsApartAnObjectOfItsBackgroundsBrightness)
+{
+    // Red on green, the same luminance within a few grey levels.
+    const cv::Mat frame = discOn({200, 60, 60}, {70, 130, 50});
+    cv::Mat luminance;
+    cv::cvtColor(frame, luminance, cv::COLOR_RGB2GRAY);
+    ASSERT_LT(contrast(luminance), 15);
+    const ColourProjection projection = projectionFor(frame, {80, 60}, 14);
+    EXPECT_FALSE(projection.luminance);
+    const cv::Mat projected = toGray(frame, projection);
+    ASSERT_EQ(projected.type(), CV_8UC1);
+    EXPECT_GT(contrast(projected), 40);
+}
+
+TEST(ColourProjection, KeepsLuminanceWhereColourAddsNothing)
+{
+    EXPECT_TRUE(projectionFor(discOn({200, 200, 200}, {60, 60, 60}), {80, 60}, 14).luminance);
+    EXPECT_TRUE(projectionFor(discOn({128, 128, 128}, {128, 128, 128}), {80, 60}, 14).luminance);
+    // A grey frame is left as it is.
+    const cv::Mat gray(10, 10, CV_8UC1, cv::Scalar(7));
+    EXPECT_EQ(toGray(gray, ColourProjection{}).data, gray.data);
+}
+
+} // namespace
