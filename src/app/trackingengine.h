@@ -42,8 +42,9 @@ struct TrackingEnd {
 
 // Follows one object through a video, for `zorvane-inspect track` and the
 // window's automatic tracking alike: the frames after the start are read
-// once, in grey levels, decoded ahead on a second thread while the tracker
-// works on the current one.
+// once, in colour (an object may differ from its background by its colour
+// alone), decoded ahead on a second thread while the tracker works on the
+// current one.
 class TrackingEngine {
 public:
     using Report = std::function<void(TrackedFrame &&frame)>;
@@ -61,13 +62,11 @@ public:
     // Tracks the frames in order, reporting each (the Lost one too), until
     // the last, Lost, or `stop` is set, which is looked at between frames.
     TrackingEnd run(const Report &report, const std::atomic<bool> &stop);
-    // From any thread: the next frame read ahead also comes in colour,
-    // with its report. Costs a colour conversion, no decode.
+    // From any thread: the next frame tracked comes with its report, to
+    // be shown.
     void requestPicture() { m_pictureWanted = true; }
 
 private:
-    class PictureTap;
-
     FrameSource &m_source;
     TrackingStart m_start;
     std::unique_ptr<AutoTracker> m_tracker;
