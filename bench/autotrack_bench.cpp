@@ -77,10 +77,11 @@ void endToEnd()
     {
         const auto started = Clock::now();
         const std::clock_t cpuStarted = std::clock();
-        // As the command reads them: once, in order, in colour.
+        // Once, in order, in grey levels (the command adds colour only for
+        // an object its colour sets apart).
         auto source = openSinglePassFrameSource(video.string());
         for (int index = 0; index < source->frameCount(); ++index)
-            source->frameRgb(index);
+            source->frameGray(index);
         std::printf("end to end: decoding alone %.2f s (%.2f s processor time)\n",
                     std::chrono::duration<double>(Clock::now() - started).count(),
                     static_cast<double>(std::clock() - cpuStarted) / CLOCKS_PER_SEC);
@@ -123,7 +124,7 @@ void picture(const std::string &name, int index, const std::string &path)
 }
 
 // A case as a user's camera gives it: encoded at a low bit rate, read back
-// in colour as the track command reads it, then tracked and scored.
+// as the track command reads it, then tracked and scored.
 CaseScore scoreEncoded(const std::string &name, const std::string &bitRate, double *fps)
 {
     const auto corpus = makeCorpusCase(name);
@@ -132,13 +133,14 @@ CaseScore scoreEncoded(const std::string &name, const std::string &bitRate, doub
     const fs::path video = dir / ("autotrack-" + name + "-" + bitRate + ".mp4");
     encodeVideo(*corpus, video.string(), "-b:v " + bitRate + " -maxrate " + bitRate + " -bufsize " + bitRate);
     auto source = openSinglePassFrameSource(video.string());
-    AutoTracker tracker(source->frameRgb(0), corpus->clickX(), corpus->clickY());
+    AutoTracker tracker(source->frameGray(0), source->frameRgb(0), corpus->clickX(), corpus->clickY());
     TrackRun run(1);
     double cpu = 0;
     for (int index = 1; index < source->frameCount(); ++index) {
-        const RgbImage frame = source->frameRgb(index);
+        const GrayImage frame = source->frameGray(index);
+        const RgbImage colour = tracker.followsColour() ? source->frameRgb(index) : RgbImage();
         const std::clock_t started = std::clock();
-        run.push_back(tracker.next(frame));
+        run.push_back(tracker.followsColour() ? tracker.next(frame, colour) : tracker.next(frame));
         cpu += static_cast<double>(std::clock() - started) / CLOCKS_PER_SEC;
     }
     *fps = (source->frameCount() - 1) / std::max(cpu, 1e-9);

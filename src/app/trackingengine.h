@@ -42,8 +42,8 @@ struct TrackingEnd {
 
 // Follows one object through a video, for `zorvane-inspect track` and the
 // window's automatic tracking alike: the frames after the start are read
-// once, in colour (an object may differ from its background by its colour
-// alone), decoded ahead on a second thread while the tracker works on the
+// once, in grey levels, and in colour too when the object's colour sets it
+// apart, decoded ahead on a second thread while the tracker works on the
 // current one.
 class TrackingEngine {
 public:
@@ -59,14 +59,18 @@ public:
 
     // False when the start point has too little contrast to follow.
     bool hasTarget() const;
+    // True when the frames are read in colour too.
+    bool followsColour() const { return m_tracker->followsColour(); }
     // Tracks the frames in order, reporting each (the Lost one too), until
     // the last, Lost, or `stop` is set, which is looked at between frames.
     TrackingEnd run(const Report &report, const std::atomic<bool> &stop);
-    // From any thread: the next frame tracked comes with its report, to
-    // be shown.
+    // From any thread: a frame soon tracked comes in colour with its
+    // report, to be shown. Costs a colour conversion, no decode.
     void requestPicture() { m_pictureWanted = true; }
 
 private:
+    class ColourTap;
+
     FrameSource &m_source;
     TrackingStart m_start;
     std::unique_ptr<AutoTracker> m_tracker;

@@ -1145,6 +1145,14 @@ AutoTracker::AutoTracker(const GrayImage &startFrame, double x, double y, const 
         : AutoTracker(frameHeader(startFrame), x, y, parameters)
 {}
 
+AutoTracker::AutoTracker(const GrayImage &startFrame, const RgbImage &startColour, double x, double y)
+        : AutoTracker(frameHeader(startFrame), x, y, AutoTrackParameters())
+{
+    const cv::Mat colour = frameHeader(startColour);
+    checkSize(colour);
+    startColourView(colour, x, y, AutoTrackParameters());
+}
+
 namespace {
 
 void checkInside(const cv::Mat &frame, double x, double y)
@@ -1161,13 +1169,19 @@ AutoTracker::AutoTracker(const cv::Mat &frame, double x, double y, const AutoTra
     checkInside(frame, x, y);
     m_impl->start(frame, {x, y});
     m_impl->releaseFrame();
-    if (frame.channels() == 3 && m_impl->m_hasTarget) {
-        m_colour = std::make_unique<Private>(parameters, true);
-        m_colour->start(frame, {x, y});
-        m_colour->releaseFrame();
-        if (!m_colour->m_hasTarget)
-            m_colour.reset();
-    }
+    if (frame.channels() == 3)
+        startColourView(frame, x, y, parameters);
+}
+
+void AutoTracker::startColourView(const cv::Mat &colour, double x, double y, const AutoTrackParameters &parameters)
+{
+    if (!m_impl->m_hasTarget)
+        return;
+    m_colour = std::make_unique<Private>(parameters, true);
+    m_colour->start(colour, {x, y});
+    m_colour->releaseFrame();
+    if (!m_colour->m_hasTarget)
+        m_colour.reset();
 }
 
 AutoTracker::~AutoTracker() = default;
@@ -1178,17 +1192,30 @@ double AutoTracker::startY() const { return m_impl->m_start.y; }
 
 bool AutoTracker::hasTarget() const { return m_impl->m_hasTarget; }
 
-TrackStep AutoTracker::next(const RgbImage &frame) { return next(frameHeader(frame)); }
+bool AutoTracker::followsColour() const { return m_colour != nullptr; }
 
-TrackStep AutoTracker::next(const GrayImage &frame) { return next(frameHeader(frame)); }
+TrackStep AutoTracker::next(const RgbImage &frame)
+{
+    const cv::Mat header = frameHeader(frame);
+    return next(header, header);
+}
 
-TrackStep AutoTracker::next(const cv::Mat &frame)
+TrackStep AutoTracker::next(const GrayImage &frame) { return next(frameHeader(frame), cv::Mat()); }
+
+TrackStep AutoTracker::next(const GrayImage &frame, const RgbImage &colour)
+{
+    return next(frameHeader(frame), frameHeader(colour));
+}
+
+TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
 {
     checkSize(frame);
+    if (!colour.empty())
+        checkSize(colour);
     const TrackStep luminance = m_impl->next(frame);
-    if (!m_colour || frame.channels() != 3)
+    if (!m_colour || colour.empty())
         return luminance;
-    return agreed(luminance, m_colour->next(frame));
+    return agreed(luminance, m_colour->next(colour));
 }
 
 // Two views of the same object: a claim either makes alone stands, a claim
@@ -1226,6 +1253,8 @@ void AutoTracker::restart(const cv::Mat &frame, double x, double y, int framesAf
     checkInside(frame, x, y);
     m_impl->restart(frame, {x, y}, std::max(1, framesAfter));
     m_impl->releaseFrame();
+    if (m_colour && frame.channels() != 3)
+        m_colour.reset(); // it cannot follow colour on grey levels
     if (m_colour) {
         m_colour->restart(frame, {x, y}, std::max(1, framesAfter));
         m_colour->releaseFrame();

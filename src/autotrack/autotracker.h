@@ -57,6 +57,10 @@ public:
     // into their range.
     AutoTracker(const RgbImage &startFrame, double x, double y, const AutoTrackParameters &parameters);
     AutoTracker(const GrayImage &startFrame, double x, double y, const AutoTrackParameters &parameters);
+    // Grey levels as decoded, with the same frame in colour: luminance is
+    // followed on the first, and the object's colour, where it sets it
+    // apart, on the second. Throws AutoTrackError also when their sizes differ.
+    AutoTracker(const GrayImage &startFrame, const RgbImage &startColour, double x, double y);
     ~AutoTracker();
     AutoTracker(const AutoTracker &) = delete;
     AutoTracker &operator=(const AutoTracker &) = delete;
@@ -67,12 +71,16 @@ public:
     double startY() const;
     // False when the start point has too little contrast to follow.
     bool hasTarget() const;
+    // True when the object's colour sets it apart better than its
+    // brightness: colour frames are then worth giving to next().
+    bool followsColour() const;
 
     // The next frame after the previous one. Throws AutoTrackError when
     // the frame's size differs from the start frame's or is unusable.
     // Once Lost, every later call returns Lost without looking.
     TrackStep next(const RgbImage &frame);
     TrackStep next(const GrayImage &frame);
+    TrackStep next(const GrayImage &frame, const RgbImage &colour);
 
     // Picks up after a stop (Lost, or the caller stopped feeding frames):
     // the user clicked the object at (x, y) on `frame`, which comes
@@ -80,15 +88,17 @@ public:
     // one). What was learnt of the object's motion and looks is kept, and
     // following goes on from this frame with next(). Throws AutoTrackError
     // as the constructor and next() do. startX()/startY() then give where
-    // the click was placed on the object.
+    // the click was placed on the object. Grey levels end the following
+    // of colour.
     void restart(const RgbImage &frame, double x, double y, int framesAfter = 1);
     void restart(const GrayImage &frame, double x, double y, int framesAfter = 1);
 
 private:
     AutoTracker(const cv::Mat &frame, double x, double y, const AutoTrackParameters &parameters);
-    TrackStep next(const cv::Mat &frame);
+    TrackStep next(const cv::Mat &frame, const cv::Mat &colour);
     void restart(const cv::Mat &frame, double x, double y, int framesAfter);
     void checkSize(const cv::Mat &frame) const;
+    void startColourView(const cv::Mat &colour, double x, double y, const AutoTrackParameters &parameters);
     static TrackStep agreed(const TrackStep &luminance, const TrackStep &colour);
 
     // Two claims farther apart than this, pixels, are two different things.

@@ -57,12 +57,12 @@ public:
     int width() const override { return m_source->width(); }
     int height() const override { return m_source->height(); }
     double frameTimeMs(int index) const override { return m_source->frameTimeMs(index); }
-    RgbImage frameRgb(int index) override
+    RgbImage frameRgb(int index) override { return m_source->frameRgb(index); }
+    GrayImage frameGray(int index) override
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(15));
-        return m_source->frameRgb(index);
+        return m_source->frameGray(index);
     }
-    GrayImage frameGray(int index) override { return m_source->frameGray(index); }
 
 private:
     std::unique_ptr<FrameSource> m_source;

@@ -176,14 +176,6 @@ TEST(AutoTrackCorpus, SpinningBallIsFollowedByItsOutlineUnderAMovingCamera)
     }
 }
 
-TEST(AutoTrackCorpus, RedBallOverLeavesIsFollowedByItsColour)
-{
-    // Its brightness is the leaves': in grey levels alone it is lost from frame 7 on.
-    const CaseScore score = trackAndScore("pendulum-shake", 60);
-    EXPECT_EQ(score.wrongClaims, 0);
-    EXPECT_GE(score.withinShare(), 0.95);
-}
-
 TEST(AutoTrackRestart, PicksUpFromAClickAfterAStop)
 {
     const auto corpus = makeCorpusCase("spinball", 50);
