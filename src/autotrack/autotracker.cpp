@@ -231,7 +231,8 @@ public:
 
     void start(const cv::Mat &input, Vec2 click);
     void restart(const cv::Mat &input, Vec2 click, int framesAfter);
-    TrackStep next(const cv::Mat &input);
+    // `luminance`, when given, is the same frame in grey levels as decoded.
+    TrackStep next(const cv::Mat &input, const cv::Mat &luminance = cv::Mat());
 
     cv::Size frameSize() const { return m_frameSize; }
     // The frame given last may be the caller's pixels: nothing keeps them.
@@ -1021,7 +1022,7 @@ void AutoTracker::Private::keepBackground(const cv::Mat &frame, std::optional<Ve
         m_lastKeptWorld = *object;
 }
 
-TrackStep AutoTracker::Private::next(const cv::Mat &input)
+TrackStep AutoTracker::Private::next(const cv::Mat &input, const cv::Mat &luminance)
 {
     ++m_frame;
     if (!m_hasTarget)
@@ -1029,7 +1030,10 @@ TrackStep AutoTracker::Private::next(const cv::Mat &input)
     if (m_lost)
         return {TrackStep::State::Lost};
     const cv::Mat frame = toGray(input, m_projection);
-    m_luminance = m_projection.luminance ? frame : toGray(input, ColourProjection());
+    if (!luminance.empty())
+        m_luminance = luminance;
+    else
+        m_luminance = m_projection.luminance ? frame : toGray(input, ColourProjection());
     const TrackStep step = follow(frame);
     releaseFrame();
     return step;
@@ -1215,7 +1219,7 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     const TrackStep luminance = m_impl->next(frame);
     if (!m_colour || colour.empty())
         return luminance;
-    return agreed(luminance, m_colour->next(colour));
+    return agreed(luminance, m_colour->next(colour, frame.channels() == 1 ? frame : cv::Mat()));
 }
 
 // Two views of the same object: a claim either makes alone stands, a claim

@@ -114,9 +114,21 @@ cv::Mat toGray(const cv::Mat &frame, const ColourProjection &projection)
         cv::cvtColor(frame, gray, cv::COLOR_RGB2GRAY);
         return gray;
     }
-    const cv::Matx<float, 1, 4> withOffset(projection.weights(0, 0), projection.weights(0, 1),
-                                           projection.weights(0, 2), projection.offset);
-    cv::transform(frame, gray, withOffset);
+    // In fixed point: a generic matrix transform costs several times more.
+    constexpr int kShift = 12;
+    const auto scaled = [](double value) { return static_cast<int>(std::lround(value * (1 << kShift))); };
+    const int wr = scaled(projection.weights(0, 0)), wg = scaled(projection.weights(0, 1)),
+              wb = scaled(projection.weights(0, 2));
+    const int offset = scaled(projection.offset) + (1 << (kShift - 1));
+    gray.create(frame.size(), CV_8UC1);
+    for (int y = 0; y < frame.rows; ++y) {
+        const std::uint8_t *in = frame.ptr<std::uint8_t>(y);
+        std::uint8_t *out = gray.ptr<std::uint8_t>(y);
+        for (int x = 0; x < frame.cols; ++x, in += 3) {
+            const int value = (wr * in[0] + wg * in[1] + wb * in[2] + offset) >> kShift;
+            out[x] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
+        }
+    }
     return gray;
 }
 
