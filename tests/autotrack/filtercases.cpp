@@ -46,6 +46,11 @@ const Sprite kSmallDisc{"small-disc.png",
                         "color=c=0xF0F0F0:s=17x17,format=rgba,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':"
                         "a='if(lte(hypot(X-8,Y-8),8),255,0)'",
                         8};
+// A red disc as bright as the leaves it crosses.
+const Sprite kRedDisc{"red-disc.png",
+                      "color=c=0xC83C3C:s=31x31,format=rgba,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':"
+                      "a='if(lte(hypot(X-15,Y-15),15),255,0)'",
+                      15};
 // A square with a yellow corner, turned inside a 73 px box.
 const Sprite kCorneredSquare{"cornered-square.png",
                              "color=c=0x2040C0:s=51x51,format=rgba,geq=r='if(gt(X,34)*gt(Y,34),240,r(X,Y))':"
@@ -81,6 +86,16 @@ std::vector<Recipe> recipes()
          [](double n, double &x, double &y) {
              x = floor(200 + 5 * n);
              y = floor(300 + 2 * n);
+         }},
+        // Made after the colour view, to look at it in the window; kept
+        // as it showed a visible ball hidden for 13 frames.
+        {"ff-red-on-green", 1280, 720, 120, kRedDisc,
+         "color=c=black:s=1280x720:r=30,format=rgb24,geq=r='70+20*sin(X/9)*sin(Y/7)':g='130+20*sin(X/9)*sin(Y/7)':"
+         "b=50,trim=end_frame=1,loop=loop=-1:size=1:start=0,setpts=N/30/TB,noise=alls=6:allf=t",
+         "null[s]", "floor(100+8*n)", "floor(300+40*sin(n/8))",
+         [](double n, double &x, double &y) {
+             x = floor(100 + 8 * n);
+             y = floor(300 + 40 * std::sin(n / 8));
          }},
         {"ff-small-fast", 1280, 720, 45, kSmallDisc, "smptehdbars=s=1280x720:r=30", "null[s]", "floor(40+27*n)",
          "floor(300+0.9*n*n-20*n)",
