@@ -187,6 +187,9 @@ ffmpeg_part() { build_part ffmpeg libavcodec-dev ffmpeg_build; }
 # the source as non-free, and Zorvane takes no tablet input. OpenGL off as
 # the configure script's -no-opengl does it, and dynamic OpenGL with it
 # (also once configured): the windows plugin cannot build it without OpenGL.
+# No DirectWrite: Gui builds its DirectWrite font database only with
+# Direct2D, which is off, while the windows plugin would still call it; the
+# plugin then uses the GDI font database.
 qtbase_build() {
   local src=$1 prefix=$2 build=$cache/build/qtbase
   nice -n 19 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
@@ -200,7 +203,8 @@ qtbase_build() {
     -DFEATURE_pkg_config=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF \
     -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF -DFEATURE_system_harfbuzz=OFF \
     -DFEATURE_system_freetype=OFF -DFEATURE_sql_sqlite=OFF -DFEATURE_openssl=OFF \
-    -DFEATURE_tabletevent=OFF -DINPUT_opengl=no -DFEATURE_dynamicgl=OFF
+    -DFEATURE_tabletevent=OFF -DINPUT_opengl=no -DFEATURE_dynamicgl=OFF \
+    -DFEATURE_directwrite=OFF -DFEATURE_directwrite3=OFF
   nice -n 19 ninja -C "$build" -j"$jobs"
   nice -n 19 ninja -C "$build" install
   cp "$src/LICENSES/LGPL-3.0-only.txt" "$src/LICENSES/GPL-3.0-only.txt" "$prefix/"
