@@ -27,7 +27,7 @@ install_tools() {
     xvfb xdotool imagemagick          # scripts/windows-smoke.sh
     nasm                              # FFmpeg's x86 assembly
     qt6-base-dev-tools qt6-base-dev   # host moc/rcc/uic/syncqt for QT_HOST_PATH
-    qt6-tools-dev-tools               # host lrelease for the translations
+    qt6-translations-l10n             # Qt's compiled French translations
     libz-mingw-w64-dev                # zlib for OpenCV's core
     perl python3                      # Qt's and OpenCV's configure helpers
   )
@@ -100,7 +100,7 @@ fetch_source() {
 build_part() {
   local part=$1 package=$2 src version prefix started
   shift 2
-  src=$(fetch_source "$package")
+  src=$(fetch_source "$package") || return 1
   read -r _ version < <(source_of "$package")
   prefix=$cache/$part-$(plain_version "$version")
   if [ -e "$prefix/.built" ]; then
@@ -221,15 +221,25 @@ qtsvg_build() {
   nice -n 19 ninja -C "$build" install
 }
 
-# Qt's French translations (the standard dialogs' texts), compiled with
-# the host's lrelease; the .qm files are the same on every system.
-qttranslations_build() {
-  local src=$1 prefix=$2 ts lrelease=/usr/lib/qt6/bin/lrelease
+# Qt's French translations of its standard dialogs (qtbase_fr.qm, which the
+# program loads). The archive answers 404 for their source package's
+# tarball, so they are the compiled catalogues of Debian's binary package
+# qt6-translations-l10n, of the same version: .qm files are the same on
+# every system (the package is Architecture: all).
+qttranslations_part() {
+  local prefix
+  prefix=$(qttranslations_prefix)
+  if [ -e "$prefix/.built" ]; then
+    echo "qttranslations: already in $prefix"
+    return 0
+  fi
   mkdir -p "$prefix/translations"
-  for ts in "$src"/translations/qt*_fr.ts; do
-    "$lrelease" -silent "$ts" -qm "$prefix/translations/$(basename "${ts%.ts}").qm"
-  done
+  cp /usr/share/qt6/translations/qtbase_fr.qm "$prefix/translations/"
+  touch "$prefix/.built"
 }
+
+# Whether Qt SVG is built; without it the plots are saved as PNG only.
+have_qtsvg() { [ -e "$(qtsvg_prefix)/.built" ]; }
 
 prefix_of() {
   local part=$1 package=$2 version
@@ -241,7 +251,6 @@ qtsvg_prefix() { prefix_of qtsvg qt6-svg-dev; }
 
 qtbase_part() { build_part qtbase qt6-base-dev qtbase_build; }
 qtsvg_part() { build_part qtsvg qt6-svg-dev qtsvg_build; }
-qttranslations_part() { build_part qttranslations qt6-translations-l10n qttranslations_build; }
 
 ffmpeg_prefix() { prefix_of ffmpeg libavcodec-dev; }
 opencv_prefix() { prefix_of opencv libopencv-core-dev; }
@@ -253,10 +262,13 @@ project_version() {
 
 # Zorvane itself, against the parts above; no tests (they run on Linux).
 zorvane_build() {
-  local prefixes
-  prefixes="$(ffmpeg_prefix);$(opencv_prefix);$(qtbase_prefix);$(qtsvg_prefix)"
+  local prefixes svg=OFF
+  prefixes="$(ffmpeg_prefix);$(opencv_prefix);$(qtbase_prefix)"
+  if have_qtsvg; then
+    prefixes+=";$(qtsvg_prefix)" svg=ON
+  fi
   nice -n 19 cmake -S "$root" -B "$out/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DZORVANE_WINDOWS_PREFIXES="$prefixes" -DCMAKE_BUILD_TYPE=Release \
+    -DZORVANE_WINDOWS_PREFIXES="$prefixes" -DZORVANE_PLOT_SVG=$svg -DCMAKE_BUILD_TYPE=Release \
     -DZORVANE_BUILD_TESTS=OFF -DQT_HOST_PATH=/usr \
     -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
   nice -n 19 ninja -C "$out/build" -j"$jobs" zorvane zorvane-inspect
@@ -386,7 +398,7 @@ stage_dlls() {
 
 # The installer and the portable zip from the built program.
 package_windows() {
-  local version stage nsis qt svg tr
+  local version stage nsis qt svg tr qt_modules="Core, Gui, Widgets"
   version=$(project_version)
   stage=$out/stage/zorvane-$version
   nsis=$out/stage/nsis
@@ -401,13 +413,14 @@ package_windows() {
     "$qt/bin" "$svg/bin" /usr/lib/gcc/$host/12-posix /usr/$host/lib
   $host-strip "$stage"/*.exe "$stage"/*.dll "$stage"/*/*.dll
 
+  have_qtsvg && qt_modules+=", SVG"
   cp "$qt/LGPL-3.0-only.txt" "$stage/licences/Qt-LGPL-3.0.txt"
   cp "$qt/GPL-3.0-only.txt" "$stage/licences/Qt-GPL-3.0.txt"
   cp "$(ffmpeg_prefix)/COPYING.LGPLv2.1" "$stage/licences/FFmpeg-LGPL-2.1.txt"
   cp "$(opencv_prefix)/LICENSE.opencv" "$stage/licences/OpenCV-Apache-2.0.txt"
   {
     echo "Zorvane $version uses these libraries, as separate DLLs that may be replaced:"
-    echo "  Qt 6 (Core, Gui, Widgets, SVG): GNU LGPL version 3"
+    echo "  Qt 6 ($qt_modules): GNU LGPL version 3"
     echo "  FFmpeg (libavformat, libavcodec, libavutil, libswscale), built without"
     echo "  GPL or non-free parts: GNU LGPL version 2.1 or later"
     echo "  OpenCV (core, imgproc): Apache License 2.0"
@@ -435,7 +448,9 @@ main() {
   for step in "${@:-all}"; do
     case $step in
       tools) install_tools ;;
-      fetch) for p in libavcodec-dev libopencv-core-dev qt6-base-dev qt6-svg-dev qt6-translations-l10n; do fetch_source "$p" >/dev/null; done ;;
+      fetch)
+        for p in libavcodec-dev libopencv-core-dev qt6-base-dev; do fetch_source "$p" >/dev/null; done
+        fetch_source qt6-svg-dev >/dev/null || echo "Qt SVG cannot be fetched: the plots will be saved as PNG only" ;;
       ffmpeg) ffmpeg_part ;;
       opencv) opencv_part ;;
       qtbase) qtbase_part ;;
@@ -446,7 +461,9 @@ main() {
       zorvane) zorvane_build ;;
       package) package_windows ;;
       all)
-        main tools ffmpeg opencv cli qtbase qtsvg qttranslations zorvane package
+        main tools ffmpeg opencv cli qtbase
+        qtsvg_part || echo "Qt SVG cannot be built: the plots will be saved as PNG only"
+        main qttranslations zorvane package
         return ;;
       *) echo "unknown step $step" >&2; exit 2 ;;
     esac
