@@ -94,6 +94,9 @@ click_and_save() {
   if [ "$which" = linux ]; then
     "$linux_build/src/app/zorvane" "$video" >/dev/null 2>&1 &
   else
+    # Windows keeps settings and journals in the Wine prefix, which stays:
+    # an earlier run's journal would bring the recovery question.
+    rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Local/zorvane "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/zorvane
     wine "$windows/zorvane.exe" "$winvideo" >/dev/null 2>&1 &
   fi
   local program=$!
