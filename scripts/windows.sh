@@ -378,7 +378,9 @@ imports_of() {
 
 # Copies into the stage every DLL the staged programs and plugins need
 # from the cross-built prefixes and the MinGW runtime, and fails on one
-# that is neither there nor a system DLL of Windows.
+# that is neither there nor a system DLL of Windows. API set names
+# (api-ms-win-..., ext-ms-win-...) are no files: Windows' loader maps them
+# to its own DLLs.
 stage_dlls() {
   local stage=$1 search=("${@:2}") changed=1 file dll dir found
   while [ $changed = 1 ]; do
@@ -386,6 +388,7 @@ stage_dlls() {
     while IFS= read -r -d '' file; do
       for dll in $(imports_of "$file"); do
         [ -e "$stage/$dll" ] && continue
+        case ${dll,,} in api-ms-win-* | ext-ms-win-*) continue ;; esac
         found=""
         for dir in "${search[@]}"; do
           [ -e "$dir/$dll" ] && found=$dir/$dll && break
