@@ -94,6 +94,9 @@ click_and_save() {
   if [ "$which" = linux ]; then
     "$linux_build/src/app/zorvane" "$video" >/dev/null 2>&1 &
   else
+    # Windows keeps settings and journals in the Wine prefix, which stays:
+    # an earlier run's journal would bring the recovery question.
+    rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Local/zorvane "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/zorvane
     wine "$windows/zorvane.exe" "$winvideo" >/dev/null 2>&1 &
   fi
   local program=$!
@@ -125,7 +128,16 @@ click_and_save() {
   xdotool key Down Down Down Return; sleep 2
   local target=$out
   [ "$which" = windows ] && target=$(winepath -w "$out")
-  xdotool type --delay 20 "$target"; xdotool key Return; sleep 2
+  # Windows' dialog suggests a name with the cursor before it: select it
+  # all (Wine's field takes no Ctrl+A) so that the typed one replaces it.
+  # Wine's dialog is slower: the name is given time to land, and the file
+  # to be written, before the program is stopped.
+  xdotool key End shift+Home; xdotool type --delay 20 "$target"; sleep 1; xdotool key Return
+  for _ in $(seq 20); do
+    [ -s "$out" ] && break
+    sleep 1
+  done
+  sleep 1
   kill "$program" 2>/dev/null || true
   [ "$which" = windows ] && wineserver -k 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true

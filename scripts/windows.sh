@@ -27,7 +27,7 @@ install_tools() {
     xvfb xdotool imagemagick          # scripts/windows-smoke.sh
     nasm                              # FFmpeg's x86 assembly
     qt6-base-dev-tools qt6-base-dev   # host moc/rcc/uic/syncqt for QT_HOST_PATH
-    qt6-tools-dev-tools               # host lrelease for the translations
+    qt6-translations-l10n             # Qt's compiled French translations
     libz-mingw-w64-dev                # zlib for OpenCV's core
     perl python3                      # Qt's and OpenCV's configure helpers
   )
@@ -100,7 +100,7 @@ fetch_source() {
 build_part() {
   local part=$1 package=$2 src version prefix started
   shift 2
-  src=$(fetch_source "$package")
+  src=$(fetch_source "$package") || return 1
   read -r _ version < <(source_of "$package")
   prefix=$cache/$part-$(plain_version "$version")
   if [ -e "$prefix/.built" ]; then
@@ -187,6 +187,9 @@ ffmpeg_part() { build_part ffmpeg libavcodec-dev ffmpeg_build; }
 # the source as non-free, and Zorvane takes no tablet input. OpenGL off as
 # the configure script's -no-opengl does it, and dynamic OpenGL with it
 # (also once configured): the windows plugin cannot build it without OpenGL.
+# No DirectWrite: Gui builds its DirectWrite font database only with
+# Direct2D, which is off, while the windows plugin would still call it; the
+# plugin then uses the GDI font database.
 qtbase_build() {
   local src=$1 prefix=$2 build=$cache/build/qtbase
   nice -n 19 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
@@ -200,7 +203,8 @@ qtbase_build() {
     -DFEATURE_pkg_config=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF \
     -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF -DFEATURE_system_harfbuzz=OFF \
     -DFEATURE_system_freetype=OFF -DFEATURE_sql_sqlite=OFF -DFEATURE_openssl=OFF \
-    -DFEATURE_tabletevent=OFF -DINPUT_opengl=no -DFEATURE_dynamicgl=OFF
+    -DFEATURE_tabletevent=OFF -DINPUT_opengl=no -DFEATURE_dynamicgl=OFF \
+    -DFEATURE_directwrite=OFF -DFEATURE_directwrite3=OFF
   nice -n 19 ninja -C "$build" -j"$jobs"
   nice -n 19 ninja -C "$build" install
   cp "$src/LICENSES/LGPL-3.0-only.txt" "$src/LICENSES/GPL-3.0-only.txt" "$prefix/"
@@ -217,15 +221,25 @@ qtsvg_build() {
   nice -n 19 ninja -C "$build" install
 }
 
-# Qt's French translations (the standard dialogs' texts), compiled with
-# the host's lrelease; the .qm files are the same on every system.
-qttranslations_build() {
-  local src=$1 prefix=$2 ts lrelease=/usr/lib/qt6/bin/lrelease
+# Qt's French translations of its standard dialogs (qtbase_fr.qm, which the
+# program loads). The archive answers 404 for their source package's
+# tarball, so they are the compiled catalogues of Debian's binary package
+# qt6-translations-l10n, of the same version: .qm files are the same on
+# every system (the package is Architecture: all).
+qttranslations_part() {
+  local prefix
+  prefix=$(qttranslations_prefix)
+  if [ -e "$prefix/.built" ]; then
+    echo "qttranslations: already in $prefix"
+    return 0
+  fi
   mkdir -p "$prefix/translations"
-  for ts in "$src"/translations/qt*_fr.ts; do
-    "$lrelease" -silent "$ts" -qm "$prefix/translations/$(basename "${ts%.ts}").qm"
-  done
+  cp /usr/share/qt6/translations/qtbase_fr.qm "$prefix/translations/"
+  touch "$prefix/.built"
 }
+
+# Whether Qt SVG is built; without it the plots are saved as PNG only.
+have_qtsvg() { [ -e "$(qtsvg_prefix)/.built" ]; }
 
 prefix_of() {
   local part=$1 package=$2 version
@@ -237,11 +251,15 @@ qtsvg_prefix() { prefix_of qtsvg qt6-svg-dev; }
 
 qtbase_part() { build_part qtbase qt6-base-dev qtbase_build; }
 qtsvg_part() { build_part qtsvg qt6-svg-dev qtsvg_build; }
-qttranslations_part() { build_part qttranslations qt6-translations-l10n qttranslations_build; }
 
 ffmpeg_prefix() { prefix_of ffmpeg libavcodec-dev; }
 opencv_prefix() { prefix_of opencv libopencv-core-dev; }
 qttranslations_prefix() { prefix_of qttranslations qt6-translations-l10n; }
+
+# Zorvane's own builds optimise as the Linux build does (-O2): the same
+# level keeps their results alike, and GCC 12's -O3 warns falsely
+# (-Wrestrict) on a literal added to a std::string.
+zorvane_release=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG")
 
 project_version() {
   sed -n 's/^project(Zorvane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt"
@@ -249,10 +267,13 @@ project_version() {
 
 # Zorvane itself, against the parts above; no tests (they run on Linux).
 zorvane_build() {
-  local prefixes
-  prefixes="$(ffmpeg_prefix);$(opencv_prefix);$(qtbase_prefix);$(qtsvg_prefix)"
+  local prefixes svg=OFF
+  prefixes="$(ffmpeg_prefix);$(opencv_prefix);$(qtbase_prefix)"
+  if have_qtsvg; then
+    prefixes+=";$(qtsvg_prefix)" svg=ON
+  fi
   nice -n 19 cmake -S "$root" -B "$out/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DZORVANE_WINDOWS_PREFIXES="$prefixes" -DCMAKE_BUILD_TYPE=Release \
+    -DZORVANE_WINDOWS_PREFIXES="$prefixes" -DZORVANE_PLOT_SVG=$svg "${zorvane_release[@]}" \
     -DZORVANE_BUILD_TESTS=OFF -DQT_HOST_PATH=/usr \
     -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
   nice -n 19 ninja -C "$out/build" -j"$jobs" zorvane zorvane-inspect
@@ -284,7 +305,7 @@ googletest_part() {
 # built: into build-windows/cli with the DLLs it needs.
 zorvane_cli_build() {
   nice -n 19 cmake -S "$root" -B "$out/build-cli" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DZORVANE_WINDOWS_PREFIXES="$(ffmpeg_prefix);$(opencv_prefix)" -DCMAKE_BUILD_TYPE=Release \
+    -DZORVANE_WINDOWS_PREFIXES="$(ffmpeg_prefix);$(opencv_prefix)" "${zorvane_release[@]}" \
     -DZORVANE_BUILD_GUI=OFF -DZORVANE_BUILD_TESTS=OFF
   nice -n 19 ninja -C "$out/build-cli" -j"$jobs" zorvane-inspect
   rm -rf "$out/cli" && mkdir -p "$out/cli"
@@ -304,7 +325,7 @@ zorvane_unit_tests_build() {
   googletest_part
   nice -n 19 cmake -S "$root" -B "$out/build-tests" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DZORVANE_WINDOWS_PREFIXES="$(ffmpeg_prefix);$(opencv_prefix);$(googletest_prefix)" \
-    -DCMAKE_BUILD_TYPE=Release -DZORVANE_BUILD_GUI=OFF -DZORVANE_BUILD_TESTS=ON
+    "${zorvane_release[@]}" -DZORVANE_BUILD_GUI=OFF -DZORVANE_BUILD_TESTS=ON
   nice -n 19 ninja -C "$out/build-tests" -j"$jobs" "${windows_unit_tests[@]}"
 }
 
@@ -357,7 +378,9 @@ imports_of() {
 
 # Copies into the stage every DLL the staged programs and plugins need
 # from the cross-built prefixes and the MinGW runtime, and fails on one
-# that is neither there nor a system DLL of Windows.
+# that is neither there nor a system DLL of Windows. API set names
+# (api-ms-win-..., ext-ms-win-...) are no files: Windows' loader maps them
+# to its own DLLs.
 stage_dlls() {
   local stage=$1 search=("${@:2}") changed=1 file dll dir found
   while [ $changed = 1 ]; do
@@ -365,6 +388,7 @@ stage_dlls() {
     while IFS= read -r -d '' file; do
       for dll in $(imports_of "$file"); do
         [ -e "$stage/$dll" ] && continue
+        case ${dll,,} in api-ms-win-* | ext-ms-win-*) continue ;; esac
         found=""
         for dir in "${search[@]}"; do
           [ -e "$dir/$dll" ] && found=$dir/$dll && break
@@ -382,7 +406,7 @@ stage_dlls() {
 
 # The installer and the portable zip from the built program.
 package_windows() {
-  local version stage nsis qt svg tr
+  local version stage nsis qt svg tr qt_modules="Core, Gui, Widgets"
   version=$(project_version)
   stage=$out/stage/zorvane-$version
   nsis=$out/stage/nsis
@@ -397,13 +421,14 @@ package_windows() {
     "$qt/bin" "$svg/bin" /usr/lib/gcc/$host/12-posix /usr/$host/lib
   $host-strip "$stage"/*.exe "$stage"/*.dll "$stage"/*/*.dll
 
+  have_qtsvg && qt_modules+=", SVG"
   cp "$qt/LGPL-3.0-only.txt" "$stage/licences/Qt-LGPL-3.0.txt"
   cp "$qt/GPL-3.0-only.txt" "$stage/licences/Qt-GPL-3.0.txt"
   cp "$(ffmpeg_prefix)/COPYING.LGPLv2.1" "$stage/licences/FFmpeg-LGPL-2.1.txt"
   cp "$(opencv_prefix)/LICENSE.opencv" "$stage/licences/OpenCV-Apache-2.0.txt"
   {
     echo "Zorvane $version uses these libraries, as separate DLLs that may be replaced:"
-    echo "  Qt 6 (Core, Gui, Widgets, SVG): GNU LGPL version 3"
+    echo "  Qt 6 ($qt_modules): GNU LGPL version 3"
     echo "  FFmpeg (libavformat, libavcodec, libavutil, libswscale), built without"
     echo "  GPL or non-free parts: GNU LGPL version 2.1 or later"
     echo "  OpenCV (core, imgproc): Apache License 2.0"
@@ -431,7 +456,9 @@ main() {
   for step in "${@:-all}"; do
     case $step in
       tools) install_tools ;;
-      fetch) for p in libavcodec-dev libopencv-core-dev qt6-base-dev qt6-svg-dev qt6-translations-l10n; do fetch_source "$p" >/dev/null; done ;;
+      fetch)
+        for p in libavcodec-dev libopencv-core-dev qt6-base-dev; do fetch_source "$p" >/dev/null; done
+        fetch_source qt6-svg-dev >/dev/null || echo "Qt SVG cannot be fetched: the plots will be saved as PNG only" ;;
       ffmpeg) ffmpeg_part ;;
       opencv) opencv_part ;;
       qtbase) qtbase_part ;;
@@ -442,7 +469,9 @@ main() {
       zorvane) zorvane_build ;;
       package) package_windows ;;
       all)
-        main tools ffmpeg opencv cli qtbase qtsvg qttranslations zorvane package
+        main tools ffmpeg opencv cli qtbase
+        qtsvg_part || echo "Qt SVG cannot be built: the plots will be saved as PNG only"
+        main qttranslations zorvane package
         return ;;
       *) echo "unknown step $step" >&2; exit 2 ;;
     esac

@@ -21,6 +21,12 @@ namespace zorvane {
 namespace {
 
 constexpr QSize kExportSize(1000, 650);
+#ifdef ZORVANE_PLOTS_WITHOUT_SVG
+// A build without Qt SVG (the Windows one may be) saves plots as PNG only.
+constexpr bool kWritesSvg = false;
+#else
+constexpr bool kWritesSvg = true;
+#endif
 
 QString fromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -275,8 +281,9 @@ void PlotPanel::exportPlot()
     const QString png = tr("Image PNG (*.png)");
     const QString svg = tr("Image SVG (*.svg)");
     QString filter = png;
-    const QString path = QFileDialog::getSaveFileName(this, tr("Exporter le graphique"), tr("Graphique.png"),
-                                                      png + QStringLiteral(";;") + svg, &filter);
+    const QString filters = kWritesSvg ? png + QStringLiteral(";;") + svg : png;
+    const QString path =
+        QFileDialog::getSaveFileName(this, tr("Exporter le graphique"), tr("Graphique.png"), filters, &filter);
     if (path.isEmpty())
         return;
     const bool hasSuffix = !QFileInfo(path).suffix().isEmpty();
@@ -287,7 +294,12 @@ bool PlotPanel::savePlot(const QString &path)
 {
     QByteArray bytes;
     if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+#ifdef ZORVANE_PLOTS_WITHOUT_SVG
+        emit problem(tr("Cette version de Zorvane enregistre les graphiques en PNG seulement, pas « %1 ».").arg(path));
+        return false;
+#else
         bytes = m_view->svg(kExportSize);
+#endif
     } else {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);

@@ -9,7 +9,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#ifndef ZORVANE_PLOTS_WITHOUT_SVG
 #include <QSvgGenerator>
+#endif
 #include <QToolTip>
 #include <QWheelEvent>
 
@@ -110,6 +112,7 @@ QImage PlotView::image(const QSize &size) const
     return picture;
 }
 
+#ifndef ZORVANE_PLOTS_WITHOUT_SVG
 QByteArray PlotView::svg(const QSize &size) const
 {
     QByteArray document;
@@ -126,6 +129,7 @@ QByteArray PlotView::svg(const QSize &size) const
     painter.end();
     return document;
 }
+#endif
 
 void PlotView::paintEvent(QPaintEvent *)
 {

@@ -49,7 +49,9 @@ public:
     // The plot as an image of that size, for the clipboard and files, or
     // as an SVG document.
     QImage image(const QSize &size) const;
+#ifndef ZORVANE_PLOTS_WITHOUT_SVG
     QByteArray svg(const QSize &size) const;
+#endif
     // Where a data point is drawn, in widget pixels.
     QPointF positionOf(double x, double y) const;
     QMenu *menu() const { return m_menu; }
