@@ -124,31 +124,47 @@ AutoTrackParameters wildParameters(std::mt19937 &random)
     return p;
 }
 
-// The same frame in colour or grey.
+// The same frame in colour, in grey, or in both as the engine gives them.
 class Frame {
 public:
-    Frame(RgbImage colour, bool gray) : m_colour(std::move(colour)), m_gray(gray)
+    enum class Kind { Colour, Gray, Both };
+    Frame(RgbImage colour, Kind kind) : m_colour(std::move(colour)), m_kind(kind)
     {
-        if (m_gray)
+        if (m_kind != Kind::Colour)
             m_grayImage = grayOf(m_colour);
     }
-    void dropLastPixelByte() { (m_gray ? m_grayImage.pixels : m_colour.pixels).pop_back(); }
+    void dropLastPixelByte() { (m_kind == Kind::Gray ? m_grayImage.pixels : m_colour.pixels).pop_back(); }
     AutoTracker start(double x, double y, const AutoTrackParameters *parameters) const
     {
+        if (m_kind == Kind::Both)
+            return AutoTracker(m_grayImage, m_colour, x, y);
         if (parameters)
-            return m_gray ? AutoTracker(m_grayImage, x, y, *parameters) : AutoTracker(m_colour, x, y, *parameters);
-        return m_gray ? AutoTracker(m_grayImage, x, y) : AutoTracker(m_colour, x, y);
+            return m_kind == Kind::Gray ? AutoTracker(m_grayImage, x, y, *parameters)
+                                        : AutoTracker(m_colour, x, y, *parameters);
+        return m_kind == Kind::Gray ? AutoTracker(m_grayImage, x, y) : AutoTracker(m_colour, x, y);
     }
     void restart(AutoTracker &tracker, double x, double y, int framesAfter) const
     {
-        m_gray ? tracker.restart(m_grayImage, x, y, framesAfter) : tracker.restart(m_colour, x, y, framesAfter);
+        m_kind == Kind::Gray ? tracker.restart(m_grayImage, x, y, framesAfter)
+                             : tracker.restart(m_colour, x, y, framesAfter);
     }
-    TrackStep feed(AutoTracker &tracker) const { return m_gray ? tracker.next(m_grayImage) : tracker.next(m_colour); }
+    TrackStep feed(AutoTracker &tracker) const
+    {
+        switch (m_kind) {
+        case Kind::Gray:
+            return tracker.next(m_grayImage);
+        case Kind::Both:
+            return tracker.next(m_grayImage, m_colour);
+        case Kind::Colour:
+            break;
+        }
+        return tracker.next(m_colour);
+    }
 
 private:
     RgbImage m_colour;
     GrayImage m_grayImage;
-    bool m_gray;
+    Kind m_kind;
 };
 
 } // namespace
@@ -164,7 +180,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const double x = coordinate(header[3], width), y = coordinate(header[4], height);
     std::mt19937 random(header[5] | header[6] << 8);
     const int oddFrame = header[7] % 16; // beyond the sequence most of the time
-    const bool gray = header[7] & 16;
+    const Frame::Kind kind = header[7] & 16   ? Frame::Kind::Gray
+                             : header[7] & 64 ? Frame::Kind::Both
+                                              : Frame::Kind::Colour;
     const int restartFrame = header[8] % 16; // beyond the sequence most of the time
     const double restartX = coordinate(header[9], width), restartY = coordinate(header[3] ^ header[9], height);
     std::optional<AutoTrackParameters> parameters;
@@ -172,18 +190,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         parameters = wildParameters(random);
 
     try {
-        AutoTracker tracker = Frame(makeFrame(width, height, 0, data, size, random), gray)
+        AutoTracker tracker = Frame(makeFrame(width, height, 0, data, size, random), kind)
                                   .start(x, y, parameters ? &*parameters : nullptr);
         if (!std::isfinite(tracker.startX()) || !std::isfinite(tracker.startY()))
             fail("the start point is not a number");
         bool lost = false;
         for (int index = 1; index < frames; ++index) {
-            Frame image(makeFrame(width, height, index, data, size, random), gray);
+            Frame image(makeFrame(width, height, index, data, size, random), kind);
             if (index == oddFrame) {
                 if (random() % 2)
                     image.dropLastPixelByte();
                 else
-                    image = Frame(makeFrame(width + 1, height, index, data, size, random), gray);
+                    image = Frame(makeFrame(width + 1, height, index, data, size, random), kind);
                 try {
                     image.feed(tracker);
                     fail("a frame of the wrong size was taken");
