@@ -237,8 +237,14 @@ public:
     cv::Size frameSize() const { return m_frameSize; }
     // The frame given last may be the caller's pixels: nothing keeps them.
     void releaseFrame() { m_luminance.release(); }
+    // How far the last claim was from where the motion put it, pixels.
+    double lastResidual() const { return m_lastResidual; }
+    // The last claim shows the object's colour against its surroundings
+    // about as clearly as the click did.
+    bool lastClaimShowsColour() const { return m_lastColourShare >= kColourShown; }
 
     Vec2 m_start;
+    double m_separation = 0; // of the object on the colour axis, where this view located it
     bool m_hasTarget = false;
     bool m_lost = false;
 
@@ -316,6 +322,9 @@ private:
     // no turn and the first size: where the click was on it.
     Vec2 m_spot;
     bool m_spotKnown = false;
+    double m_startContrast = 0; // on the colour axis, between the object and its surroundings at the click
+    double m_lastColourShare = 0; // of that contrast at the last claim
+    static constexpr double kColourShown = 0.5;
     double m_blobArea = 0; // of the moving region, pixels
     cv::Mat m_clickFrame;  // until the spot is learnt
     Vec2 m_clickOffset;
@@ -395,11 +404,14 @@ void AutoTracker::Private::start(const cv::Mat &input, Vec2 click)
             return;
         frame = toGray(input, m_projection);
         object = locate(GraySampler(frame), click);
+        m_separation = projectionFor(input, object.centre, object.radiusPx).separation;
         if (object.flat)
             return;
     }
     const GraySampler sampler(frame);
     takeLook(sampler, object);
+    if (m_onColourAxis)
+        m_startContrast = contrastAt(frame, m_start, objectRadiusPx());
     m_camera.measure(m_luminance, m_start, objectRadiusPx());
     m_motion.add(m_frame, toWorld(m_start));
     m_hasTarget = true;
@@ -1035,6 +1047,9 @@ TrackStep AutoTracker::Private::next(const cv::Mat &input, const cv::Mat &lumina
     else
         m_luminance = m_projection.luminance ? frame : toGray(input, ColourProjection());
     const TrackStep step = follow(frame);
+    if (m_onColourAxis && step.state == TrackStep::State::Found && m_startContrast != 0) {
+        m_lastColourShare = contrastAt(frame, {step.x, step.y}, objectRadiusPx()) / m_startContrast;
+    }
     releaseFrame();
     return step;
 }
@@ -1184,8 +1199,12 @@ void AutoTracker::startColourView(const cv::Mat &colour, double x, double y, con
     m_colour = std::make_unique<Private>(parameters, true);
     m_colour->start(colour, {x, y});
     m_colour->releaseFrame();
-    if (!m_colour->m_hasTarget)
+    if (!m_colour->m_hasTarget) {
         m_colour.reset();
+        return;
+    }
+    m_colourLeads = m_colour->m_separation >= kColourLeads
+                    && length(minus(m_colour->m_start, m_impl->m_start)) <= kSameStart;
 }
 
 AutoTracker::~AutoTracker() = default;
@@ -1219,18 +1238,26 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     const TrackStep luminance = m_impl->next(frame);
     if (!m_colour || colour.empty())
         return luminance;
-    return agreed(luminance, m_colour->next(colour, frame.channels() == 1 ? frame : cv::Mat()));
+    const TrackStep colourStep = m_colour->next(colour, frame.channels() == 1 ? frame : cv::Mat());
+    // A leading colour view that jumped off its own path, or whose claim
+    // lacks the object's colour (smeared by compression), is not trusted
+    // over luminance.
+    const bool colourHolds =
+        m_colourLeads && m_colour->lastResidual() <= kAgreement && m_colour->lastClaimShowsColour();
+    return agreed(luminance, colourStep, colourHolds);
 }
 
 // Two views of the same object: a claim either makes alone stands, a claim
-// both make stands where they agree, and where they disagree neither is
-// trusted.
-TrackStep AutoTracker::agreed(const TrackStep &luminance, const TrackStep &colour)
+// both make stands where they agree. Where they disagree, the colour view
+// holds when the object's colour sets it far apart (luminance may then be
+// following what stands out in grey around it: the wheel a marker is on);
+// otherwise neither is trusted.
+TrackStep AutoTracker::agreed(const TrackStep &luminance, const TrackStep &colour, bool colourLeads)
 {
     using State = TrackStep::State;
     if (luminance.state == State::Found && colour.state == State::Found) {
         if (std::hypot(luminance.x - colour.x, luminance.y - colour.y) > kAgreement)
-            return {State::Hidden};
+            return colourLeads ? colour : TrackStep{State::Hidden};
         return {State::Found, (luminance.x + colour.x) / 2, (luminance.y + colour.y) / 2,
                 std::max(luminance.confidence, colour.confidence)};
     }

@@ -99,14 +99,21 @@ private:
     void restart(const cv::Mat &frame, double x, double y, int framesAfter);
     void checkSize(const cv::Mat &frame) const;
     void startColourView(const cv::Mat &colour, double x, double y, const AutoTrackParameters &parameters);
-    static TrackStep agreed(const TrackStep &luminance, const TrackStep &colour);
+    static TrackStep agreed(const TrackStep &luminance, const TrackStep &colour, bool colourLeads);
 
     // Two claims farther apart than this, pixels, are two different things.
     static constexpr double kAgreement = 3.0;
+    // Separation on the colour axis from which the colour view is trusted
+    // over luminance: the object's colour cannot be mistaken there...
+    static constexpr double kColourLeads = 10.0;
+    // ... when both views placed the click on the same spot, pixels (a
+    // blurred outline in colour may place it elsewhere).
+    static constexpr double kSameStart = 1.0;
 
     class Private;
     std::unique_ptr<Private> m_impl;   // follows luminance
     std::unique_ptr<Private> m_colour; // follows the object's colour axis, in colour frames where it has one
+    bool m_colourLeads = false;        // where the views disagree, the colour view holds
 };
 
 } // namespace zorvane

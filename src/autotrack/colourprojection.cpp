@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace zorvane {
 namespace {
@@ -60,6 +61,34 @@ double separation(const cv::Vec3d &w, const Statistics &object, const Statistics
     return along * along / std::max(spread, 1e-9);
 }
 
+// The disc of an object and the ring of surroundings around it, as masks
+// over the smallest area of the frame that holds both.
+struct DiscAndRing {
+    cv::Rect area;
+    cv::Mat inside, ring;
+};
+
+std::optional<DiscAndRing> discAndRing(cv::Size frame, Vec2 centre, double radius)
+{
+    const double outer = 2.5 * radius + 3;
+    DiscAndRing masks;
+    masks.area = cv::Rect(static_cast<int>(std::floor(centre.x - outer)), static_cast<int>(std::floor(centre.y - outer)),
+                          static_cast<int>(2 * outer) + 2, static_cast<int>(2 * outer) + 2)
+                 & cv::Rect(0, 0, frame.width, frame.height);
+    if (masks.area.empty())
+        return std::nullopt;
+    masks.inside = cv::Mat::zeros(masks.area.size(), CV_8U);
+    masks.ring = cv::Mat::zeros(masks.area.size(), CV_8U);
+    const cv::Point middle(static_cast<int>(std::lround(centre.x)) - masks.area.x,
+                           static_cast<int>(std::lround(centre.y)) - masks.area.y);
+    cv::circle(masks.ring, middle, static_cast<int>(std::lround(outer)), cv::Scalar(255), -1);
+    cv::circle(masks.ring, middle, static_cast<int>(std::lround(1.4 * radius + 1)), cv::Scalar(0), -1);
+    cv::circle(masks.inside, middle, std::max(1, static_cast<int>(std::lround(0.7 * radius))), cv::Scalar(255), -1);
+    if (cv::countNonZero(masks.inside) == 0 || cv::countNonZero(masks.ring) == 0)
+        return std::nullopt;
+    return masks;
+}
+
 } // namespace
 
 ColourProjection projectionFor(const cv::Mat &rgb, Vec2 centre, double radius)
@@ -67,20 +96,11 @@ ColourProjection projectionFor(const cv::Mat &rgb, Vec2 centre, double radius)
     ColourProjection luminance;
     if (rgb.channels() != 3 || !(radius > 1))
         return luminance;
-    const double outer = 2.5 * radius + 3;
-    const cv::Rect area = cv::Rect(static_cast<int>(std::floor(centre.x - outer)),
-                                   static_cast<int>(std::floor(centre.y - outer)),
-                                   static_cast<int>(2 * outer) + 2, static_cast<int>(2 * outer) + 2)
-                          & cv::Rect(0, 0, rgb.cols, rgb.rows);
-    if (area.empty())
+    const std::optional<DiscAndRing> masks = discAndRing(rgb.size(), centre, radius);
+    if (!masks)
         return luminance;
-    const cv::Mat patch = rgb(area);
-    cv::Mat inside = cv::Mat::zeros(patch.size(), CV_8U), ring = cv::Mat::zeros(patch.size(), CV_8U);
-    const cv::Point middle(static_cast<int>(std::lround(centre.x)) - area.x,
-                           static_cast<int>(std::lround(centre.y)) - area.y);
-    cv::circle(ring, middle, static_cast<int>(std::lround(outer)), cv::Scalar(255), -1);
-    cv::circle(ring, middle, static_cast<int>(std::lround(1.4 * radius + 1)), cv::Scalar(0), -1);
-    cv::circle(inside, middle, std::max(1, static_cast<int>(std::lround(0.7 * radius))), cv::Scalar(255), -1);
+    const cv::Mat patch = rgb(masks->area);
+    const cv::Mat &inside = masks->inside, &ring = masks->ring;
     const Statistics object = statisticsOf(patch, inside);
     const Statistics background = statisticsOf(patch, ring);
     const cv::Vec3d luma(0.299, 0.587, 0.114);
@@ -88,6 +108,7 @@ ColourProjection projectionFor(const cv::Mat &rgb, Vec2 centre, double radius)
     const cv::Vec3d fisher = within.inv() * (object.mean - background.mean);
     const double lumaSeparation = separation(luma, object, background);
     const double fisherSeparation = separation(fisher, object, background);
+    luminance.separation = fisherSeparation;
     if (lumaSeparation >= kClearAlready || fisherSeparation < kBetterBy * lumaSeparation
         || fisherSeparation < kLeastSeparation)
         return luminance;
@@ -96,6 +117,7 @@ ColourProjection projectionFor(const cv::Mat &rgb, Vec2 centre, double radius)
         return luminance;
     ColourProjection projection;
     projection.luminance = false;
+    projection.separation = fisherSeparation;
     double negative = 0;
     for (int i = 0; i < 3; ++i) {
         projection.weights(0, i) = static_cast<float>(fisher[i] / total);
@@ -103,6 +125,15 @@ ColourProjection projectionFor(const cv::Mat &rgb, Vec2 centre, double radius)
     }
     projection.offset = static_cast<float>(-255 * negative);
     return projection;
+}
+
+double contrastAt(const cv::Mat &gray, Vec2 centre, double radius)
+{
+    const std::optional<DiscAndRing> masks = discAndRing(gray.size(), centre, radius);
+    if (!masks)
+        return 0;
+    const cv::Mat patch = gray(masks->area);
+    return cv::mean(patch, masks->inside)[0] - cv::mean(patch, masks->ring)[0];
 }
 
 cv::Mat toGray(const cv::Mat &frame, const ColourProjection &projection)

@@ -16,12 +16,20 @@ struct ColourProjection {
     cv::Matx13f weights{0.299f, 0.587f, 0.114f}; // R, G, B
     float offset = 0;
     bool luminance = true;
+    // How well the object stands out from its surroundings on the best
+    // colour axis: squared distance of the means over the spread.
+    double separation = 0;
 };
 
 // The projection that best tells the disc of `radius` around `centre` from
 // the ring around it, in an RGB24 frame; luminance when it sets them apart
 // about as well, or when the object has nothing its surroundings lack.
 ColourProjection projectionFor(const cv::Mat &rgb, Vec2 centre, double radius);
+
+// How much brighter the disc of `radius` around `centre` is than the ring
+// around it, in an 8-bit grey frame (negative where darker); 0 where the
+// disc lies outside the frame.
+double contrastAt(const cv::Mat &gray, Vec2 centre, double radius);
 
 // An RGB24 frame in grey levels by the projection; an 8-bit grey frame as it is.
 cv::Mat toGray(const cv::Mat &frame, const ColourProjection &projection);

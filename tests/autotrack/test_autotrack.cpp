@@ -176,6 +176,15 @@ TEST(AutoTrackCorpus, SpinningBallIsFollowedByItsOutlineUnderAMovingCamera)
     }
 }
 
+TEST(AutoTrackCorpus, ColouredMarkerOnATurningWheelIsFollowedByItsColour)
+{
+    // An orange marker as bright as its grey wheel: in grey levels only the
+    // wheel shows, which turns the marker around its hub.
+    const CaseScore score = trackAndScore("marker-spin", 40);
+    EXPECT_EQ(score.wrongClaims, 0);
+    EXPECT_GE(score.withinShare(), 0.95);
+}
+
 TEST(AutoTrackRestart, PicksUpFromAClickAfterAStop)
 {
     const auto corpus = makeCorpusCase("spinball", 50);

@@ -37,6 +37,11 @@ TEST(ColourProjection, SetsApartAnObjectOfItsBackgroundsBrightness)
     const cv::Mat projected = toGray(frame, projection);
     ASSERT_EQ(projected.type(), CV_8UC1);
     EXPECT_GT(contrast(projected), 40);
+    // The object's contrast shows on the disc, not beside it or off the picture.
+    const double onDisc = std::abs(contrastAt(projected, {80, 60}, 14));
+    EXPECT_GT(onDisc, 30);
+    EXPECT_LT(std::abs(contrastAt(projected, {125, 60}, 14)), 0.5 * onDisc);
+    EXPECT_EQ(contrastAt(projected, {-200, -200}, 14), 0);
 }
 
 TEST(ColourProjection, KeepsLuminanceWhereColourAddsNothing)
