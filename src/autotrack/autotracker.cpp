@@ -10,6 +10,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -161,7 +162,8 @@ AutoTrackParameters sane(AutoTrackParameters p)
          {&p.roundSupport,      &p.outlineSupport,    &p.followAdaptive,  &p.followMemory,  &p.widenedAdaptive,
           &p.widenedMemory,     &p.reacquireAdaptive, &p.reacquireMemory, &p.roundAdaptive, &p.roundMemory,
           &p.roundUnsureMemory, &p.sureScore,         &p.symmetricScore,  &p.adaptRate,     &p.adaptAbove,
-          &p.roundAdaptAbove,   &p.anchorScore,       &p.anchorLead,      &p.uniqueLead,    &p.reacquireFirst})
+          &p.roundAdaptAbove,   &p.anchorScore,       &p.anchorLead,      &p.uniqueLead,    &p.reacquireFirst,
+          &p.anchorFits})
         clampTo(*share, 0.0, 1.0);
     clampTo(p.minRoundRadius, 2.0, 400.0);
     clampTo(p.outlineRms, 0.05, 10.0);
@@ -197,6 +199,7 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.spotTolerance, 0.1, 100.0);
     clampTo(p.outlineSpotTolerance, 0.0, 2.0);
     clampTo(p.blobAreaRange, 1.0, 100.0);
+    clampTo(p.anchorOverRegion, 0.0, 2.0);
     clampTo(p.silhouetteArea, 0.0, 2.0);
     clampTo(p.motionSearchSamples, 1.0, 100.0);
     clampTo(p.wholeSilhouette, 0.0, 2.0);
@@ -220,6 +223,7 @@ public:
         double support = 0;     // share of its rays on the circle
         double rms = 0;         // scatter of its edges about the circle, pixels
         bool byOutline = false; // accepted on its outline alone
+        bool anchored = false;  // placed by the first appearance, turned as the object
     };
 
     // `onColourAxis`: follows on the colour axis that sets the object
@@ -275,6 +279,7 @@ private:
     bool onPath(const Match &match, Vec2 predicted) const;
     void learn(const GraySampler &sampler, const Match &match, Vec2 predicted);
     void learnPose(const GraySampler &sampler, Vec2 centre);
+    void anchorPose(const GraySampler &sampler, Match &match);
     bool predictionLeftPicture(Vec2 predicted) const;
     bool lastSeenAtTheEdge() const;
     std::optional<Match> findByMotion(const GraySampler &sampler, Vec2 predicted, double radiusPx);
@@ -851,6 +856,39 @@ void AutoTracker::Private::learnPose(const GraySampler &sampler, Vec2 centre)
     m_turnRate += 0.5 * 0.7 * turn;
 }
 
+// A rigid object's turn and place against its first appearance, which
+// cannot drift as the adapted look can (a turning square whose corner
+// alone pulled the adapted look around). Nothing changes where that
+// appearance no longer fits: the object turned in depth or changed.
+void AutoTracker::Private::anchorPose(const GraySampler &sampler, Match &match)
+{
+    constexpr int kReach = 2;
+    constexpr int kSteps = 2;
+    const int side = 2 * m_half + 1 + 2 * kReach;
+    const double step = m_p.turnProbe;
+    std::array<Peak, 2 * kSteps + 1> peaks;
+    int best = kSteps;
+    for (int k = -kSteps; k <= kSteps; ++k) {
+        const cv::Mat area = sampler.sample(match.position, m_spacing, cv::Size(side, side), m_angle + k * step);
+        peaks[k + kSteps] = subPixelPeak(correlate(area, m_appearances.front(), m_weights));
+        if (peaks[k + kSteps].score > peaks[best].score)
+            best = k + kSteps;
+    }
+    if (peaks[best].score < m_p.anchorFits)
+        return;
+    double turn = (best - kSteps) * step;
+    if (best > 0 && best < 2 * kSteps)
+        turn += parabolaOffset(peaks[best - 1].score, peaks[best].score, peaks[best + 1].score) * step;
+    const cv::Point2d at = peaks[best].at;
+    const double unturned = m_angle;
+    // The peak lies on the grid turned as its own sample was.
+    m_angle = unturned + (best - kSteps) * step;
+    match.position = onGrid(match.position, cv::Point2d(at.x - kReach, at.y - kReach), m_spacing);
+    m_angle = unturned + turn;
+    m_turnRate += 0.5 * turn;
+    match.anchored = true;
+}
+
 bool AutoTracker::Private::predictionLeftPicture(Vec2 predicted) const
 {
     const double margin = 2 * objectRadiusPx();
@@ -952,7 +990,12 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
     const bool partial = match.outline && blob.area < m_p.wholeSilhouette * disc;
     const double tolerance =
         partial ? std::max(m_p.spotTolerance, m_p.outlineSpotTolerance * objectRadiusPx()) : m_p.spotTolerance;
-    if (length(minus(spot, match.position)) > tolerance) {
+    // The first appearance placed it turned as it is: a moving region that
+    // misses part of the object (as grey as the background) would pull it
+    // off, by a fraction of its size.
+    const bool anchorHolds =
+        match.anchored && length(minus(spot, match.position)) <= m_p.anchorOverRegion * objectRadiusPx();
+    if (length(minus(spot, match.position)) > tolerance && !anchorHolds) {
         Match there = match;
         there.position = spot;
         there.outline = false;
@@ -1114,6 +1157,8 @@ TrackStep AutoTracker::Private::follow(const cv::Mat &frame)
     }
     const bool textureFound = found;
     if (found) {
+        if (!m_round && !match.byOutline)
+            anchorPose(sampler, match);
         // A symmetric object's own centre keeps the templates from drifting
         // off it where the first appearance no longer fits.
         if (!match.byOutline)

@@ -64,6 +64,9 @@ struct AutoTrackParameters {
     double turnStep = 0.09;   // turn steps (two either way) searched when a non-round object matches poorly, radians
     double anchorScore = 0.5; // the first appearance corrects the adapted one's position from this correlation
     double anchorLead = 0.25; // ... when the adapted one leads it by at most this
+    double anchorFits = 0.95; // a rigid object is placed and turned by its first appearance from this correlation
+    double anchorOverRegion =
+        0.25; // ... over where its moving region puts it, when that is this near, in radii
 
     // Losing and finding again
     int maxMissing = 60;            // frames without the object after which it is lost

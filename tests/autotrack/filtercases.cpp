@@ -36,6 +36,9 @@ struct Recipe {
     std::string spriteFilters; // applied to the looped sprite, ending as [s]
     std::string x, y;          // overlay expressions of n
     Corner corner;
+    // Interlaced: drawn at twice the rate, each frame woven of two fields
+    // (even lines first), and the point followed is between them.
+    bool interlaced = false;
 };
 
 const Sprite kStripedDisc{"striped-disc.png",
@@ -97,6 +100,15 @@ std::vector<Recipe> recipes()
              x = floor(100 + 8 * n);
              y = floor(300 + 40 * std::sin(n / 8));
          }},
+        // Made after the colour view, to try interlaced video, which the
+        // tracker was not made for: the fields of a fast ball are combed apart.
+        {"ff-interlaced-throw", 1280, 720, 90, kStripedDisc, "color=c=0x5A6A7A:s=1280x720:r=60,noise=alls=8:allf=t",
+         "null[s]", "floor(80+6*n)", "floor(560-9*n+0.05*n*n)",
+         [](double n, double &x, double &y) {
+             x = floor(80 + 6 * n);
+             y = floor(560 - 9 * n + 0.05 * n * n);
+         },
+         true},
         {"ff-small-fast", 1280, 720, 45, kSmallDisc, "smptehdbars=s=1280x720:r=30", "null[s]", "floor(40+27*n)",
          "floor(300+0.9*n*n-20*n)",
          [](double n, double &x, double &y) {
@@ -133,10 +145,13 @@ fs::path makeVideo(const Recipe &recipe)
     // Written under another name first: a broken run leaves nothing a later
     // run would take for finished.
     const std::string partial = video.string() + "." + std::to_string(getpid()) + ".partial.mp4";
-    run("ffmpeg -nostdin -y -loglevel error -f lavfi -i \"" + recipe.background + "\" -framerate 30 -loop 1 -i '"
-            + sprite.string() + "' -filter_complex \"[1]" + recipe.spriteFilters + ";[0][s]overlay=x='" + recipe.x
-            + "':y='" + recipe.y + "':format=rgb:eval=frame:shortest=1\" -frames:v " + std::to_string(recipe.frames)
-            + " -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p '" + partial + "'",
+    const std::string weave = recipe.interlaced ? ",tinterlace=mode=interleave_top" : "";
+    const std::string fieldCoding = recipe.interlaced ? " -flags +ildct+ilme" : "";
+    run("ffmpeg -nostdin -y -loglevel error -f lavfi -i \"" + recipe.background + "\" -framerate "
+            + (recipe.interlaced ? "60" : "30") + " -loop 1 -i '" + sprite.string() + "' -filter_complex \"[1]"
+            + recipe.spriteFilters + ";[0][s]overlay=x='" + recipe.x + "':y='" + recipe.y
+            + "':format=rgb:eval=frame:shortest=1" + weave + "\" -frames:v " + std::to_string(recipe.frames)
+            + " -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p" + fieldCoding + " '" + partial + "'",
         recipe.name);
     fs::rename(partial, video);
     return video;
@@ -160,7 +175,15 @@ public:
     TruthPoint truth(int index) const override
     {
         TruthPoint point;
-        m_recipe.corner(index + 1, point.x, point.y);
+        if (m_recipe.interlaced) {
+            double x2 = 0, y2 = 0;
+            m_recipe.corner(2 * index + 1, point.x, point.y);
+            m_recipe.corner(2 * index + 2, x2, y2);
+            point.x = (point.x + x2) / 2;
+            point.y = (point.y + y2) / 2;
+        } else {
+            m_recipe.corner(index + 1, point.x, point.y);
+        }
         point.x += m_recipe.sprite.half;
         point.y += m_recipe.sprite.half;
         return point;

@@ -779,6 +779,16 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
             return Scene{{Layer{wheel, exposed(at, f, 0, 1)}}, 0};
         });
     }
+    if (name == "marker-spin-dark") {
+        // The same in grey levels: a black marker on a white wheel, turning
+        // the other way, over a cluttered wall.
+        const P at = [](double t) { return Pose{700.4 + 3 * t, 300.2 + 1.0 * t, -t * 10 * kPi / 180, 1}; };
+        Sprite wheel{Shape::Wheel, 36, 36, kWhite, kBlack};
+        wheel.anchorU = 20;
+        return std::make_unique<SceneCase>(
+            name, 1280, 720, 120, 8, 1.2,
+            [at, wheel](int f) { return Scene{{Layer{wheel, exposed(at, f, 0, 1)}}, 0}; }, Backdrop::Clutter);
+    }
     if (name == "foliage") {
         const P at = [](double t) { return Pose{100.7 + 7 * t, 300.4 + 90 * std::sin(t / 20), t * 0.2, 1}; };
         return std::make_unique<SceneCase>(
@@ -1056,7 +1066,8 @@ std::vector<std::string> corpusCaseNames()
             "marker-spin",   "foliage",           "shake-pan",        "grow",          "bounce1080",
             "walker",        "lowlight",          "leave-return",     "crossing1080",  "pendulum-long",
             "long-changing", "volleyball-window", "pingpong-clutter", "pendulum-shake", "board-leaves",
-            "dusk-roll",     "pan-head",          "tennis-leaves",    "redcar-room",   "blue-dim-clutter"};
+            "dusk-roll",     "pan-head",          "tennis-leaves",    "redcar-room",   "blue-dim-clutter",
+            "marker-spin-dark"};
     const std::vector<std::string> filterMade = filterCaseNames();
     names.insert(names.end(), filterMade.begin(), filterMade.end());
     return names;
