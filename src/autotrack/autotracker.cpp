@@ -330,6 +330,9 @@ private:
     double m_startContrast = 0; // on the colour axis, between the object and its surroundings at the click
     double m_lastColourShare = 0; // of that contrast at the last claim
     static constexpr double kColourShown = 0.5;
+    // The turn the spot is carried by: a ball's texture spins while its
+    // region does not, so only a turn its first appearance confirmed counts.
+    double m_spotAngle = 0;
     double m_blobArea = 0; // of the moving region, pixels
     cv::Mat m_clickFrame;  // until the spot is learnt
     Vec2 m_clickOffset;
@@ -385,6 +388,7 @@ void AutoTracker::Private::takeLook(const GraySampler &sampler, const Located &o
     m_half = static_cast<int>(std::ceil(m_radius)) + m_p.templateMargin;
     m_weights = objectWeights();
     m_angle = 0;
+    m_spotAngle = 0;
     m_turnRate = 0;
     // A click is up to half a pixel off the object's centre.
     m_start = symmetryCentre(sampler, object.centre, m_round ? m_p.symmetricScore : 0.6, 1.0).value_or(object.centre);
@@ -886,6 +890,7 @@ void AutoTracker::Private::anchorPose(const GraySampler &sampler, Match &match)
     match.position = onGrid(match.position, cv::Point2d(at.x - kReach, at.y - kReach), m_spacing);
     m_angle = unturned + turn;
     m_turnRate += 0.5 * turn;
+    m_spotAngle = m_angle;
     match.anchored = true;
 }
 
@@ -929,7 +934,7 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     if (!only)
         return std::nullopt;
     const double scale = m_spacing / m_firstSpacing;
-    const double c = std::cos(m_angle), s = std::sin(m_angle);
+    const double c = std::cos(m_spotAngle), s = std::sin(m_spotAngle);
     const Vec2 spot{only->centre.x + scale * (c * m_spot.x - s * m_spot.y),
                     only->centre.y + scale * (s * m_spot.x + c * m_spot.y)};
     Match match = refine(sampler, spot, 2, predicted, radiusPx);
@@ -981,7 +986,7 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
     if (blob.area > m_p.blobAreaRange * m_blobArea || blob.area * m_p.blobAreaRange < m_blobArea)
         return true; // merged with something else, or mostly hidden: no telling
     const double scale = m_spacing / m_firstSpacing;
-    const double c = std::cos(m_angle), s = std::sin(m_angle);
+    const double c = std::cos(m_spotAngle), s = std::sin(m_spotAngle);
     const Vec2 spot{blob.centre.x + scale * (c * m_spot.x - s * m_spot.y),
                     blob.centre.y + scale * (s * m_spot.x + c * m_spot.y)};
     // A round object's region smaller than its outline misses the side
