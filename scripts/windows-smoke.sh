@@ -6,6 +6,10 @@
 #    Linux zorvane-inspect prints (Windows' CR LF line ends aside: stdout
 #    is in text mode there), and frames on a name in Greek;
 #  - the core's unit tests built by scripts/windows.sh unittests pass;
+#  - the installer installs silently (it is a 32-bit program: Wine runs it
+#    with wine32), puts the program, its uninstaller, the Start menu entry
+#    and the "Open with" keys of the video types in place, the installed
+#    zorvane-inspect.exe runs, and the uninstaller takes all that away;
 #  - zorvane.exe opens the video, steps, takes clicks on the ball and saves
 #    a sequence whose bytes equal the Linux program's for the same clicks.
 # The window's part runs only with the whole build (scripts/windows.sh);
@@ -27,7 +31,9 @@ fi
 fail() { echo "windows smoke: $*" >&2; exit 1; }
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono, no Gecko, and no menu entries or MIME types of Wine's in the
+# home folder for what the installer makes.
+export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 [ -d "$WINEPREFIX" ] || wineboot --init >/dev/null 2>&1
 
 folder="$scratch/vidéo d'essai"
@@ -75,6 +81,57 @@ if [ -d "$root/build-windows/build-tests/tests" ]; then
     fi
   done < <(find "$root/build-windows/build-tests/tests" -name 'test_*.exe' -print0 | sort -z)
   unset WINEPATH
+fi
+
+# The installer, silently (/S) as a deployment would run it, then the
+# uninstaller. NSIS's uninstaller copies itself away and exits at once:
+# wineserver -w waits until it and every program it started have ended.
+setup=$root/build-windows/zorvane-$version-setup.exe
+if [ -e "$setup" ]; then
+  [ -e "$WINEPREFIX/drive_c/windows/syswow64" ] ||
+    fail "$WINEPREFIX was made without Wine's 32-bit half: remove it, install wine32 (scripts/windows.sh tools)"
+  programs="$WINEPREFIX/drive_c/Program Files/Zorvane"
+  shortcut="$(winepath -u "$(wine cmd /c echo %APPDATA% | tr -d '\r')")/Microsoft/Windows/Start Menu/Programs/Zorvane.lnk"
+  extensions=$(sed -n 's/^${Associate} "\(.*\)"$/\1/p' "$root/build-windows/stage/nsis/associations.nsh")
+  [ -n "$extensions" ] || fail "no video type in the installer's associations"
+  reg64() { wine reg query "$@" /reg:64 >/dev/null 2>&1; }
+  rm -rf "$programs"
+  wine "$setup" /S >/dev/null 2>&1 || fail "the installer failed under Wine"
+  wineserver -w
+  for file in zorvane.exe zorvane-inspect.exe uninstall.exe licences.txt platforms/qwindows.dll; do
+    [ -e "$programs/$file" ] || fail "the installer did not install $file"
+  done
+  echo "installer: $(basename "$setup") /S installed $(find "$programs" -type f | wc -l) files in C:\Program Files\Zorvane, zorvane.exe and uninstall.exe among them"
+  [ -e "$shortcut" ] || fail "no Start menu entry at $shortcut"
+  echo "installer: Start menu entry $(winepath -w "$shortcut")"
+  command=$(wine reg query 'HKLM\Software\Classes\Zorvane.Video\shell\open\command' /ve /reg:64 2>/dev/null |
+    tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+  [ "$command" = '"C:\Program Files\Zorvane\zorvane.exe" "%1"' ] || fail "Zorvane.Video opens with [$command]"
+  for extension in $extensions; do
+    reg64 "HKLM\\Software\\Classes\\$extension\\OpenWithProgids" /v Zorvane.Video ||
+      fail "$extension does not offer Zorvane"
+    reg64 'HKLM\Software\Classes\Applications\zorvane.exe\SupportedTypes' /v "$extension" ||
+      fail "zorvane.exe does not list $extension"
+  done
+  echo "installer: \"Open with\" Zorvane for $(echo $extensions), which open $command"
+  wine "C:\\Program Files\\Zorvane\\zorvane-inspect.exe" --version 2>&1 | tr -d '\r' >"$scratch/windows/out" || true
+  "$linux_build/src/app/zorvane-inspect" --version >"$scratch/linux/out" 2>&1
+  cmp -s "$scratch/linux/out" "$scratch/windows/out" ||
+    fail "the installed zorvane-inspect.exe --version says [$(cat "$scratch/windows/out")]"
+  echo "installer: installed zorvane-inspect.exe --version: same as Linux ($(cat "$scratch/windows/out"))"
+  wine "C:\\Program Files\\Zorvane\\uninstall.exe" /S >/dev/null 2>&1 || fail "the uninstaller failed under Wine"
+  wineserver -w
+  [ ! -e "$programs" ] || fail "the uninstaller left $(find "$programs" | sed "s|^$WINEPREFIX/||" | tr '\n' ' ')"
+  [ ! -e "$shortcut" ] || fail "the uninstaller left the Start menu entry"
+  for key in 'HKLM\Software\Classes\Zorvane.Video' 'HKLM\Software\Classes\Applications\zorvane.exe' \
+    'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zorvane' 'HKLM\Software\Zorvane'; do
+    ! reg64 "$key" || fail "the uninstaller left $key"
+  done
+  for extension in $extensions; do
+    ! reg64 "HKLM\\Software\\Classes\\$extension\\OpenWithProgids" /v Zorvane.Video ||
+      fail "the uninstaller left Zorvane in $extension's \"Open with\""
+  done
+  echo "uninstaller: /S removed C:\Program Files\Zorvane, the Start menu entry and the registry keys"
 fi
 
 if [ ! -e "$windows/zorvane.exe" ]; then
