@@ -134,7 +134,7 @@ if [ -e "$setup" ]; then
     reg64 'HKLM\Software\Classes\Applications\zorvane.exe\SupportedTypes' /v "$extension" ||
       fail "zorvane.exe does not list $extension"
   done
-  echo "installer: \"Open with\" Zorvane for $(echo $extensions), which open $command"
+  echo "installer: \"Open with\" Zorvane for ${extensions//$'\n'/ }, which open $command"
   wine "C:\\Program Files\\Zorvane\\zorvane-inspect.exe" --version 2>&1 | tr -d '\r' >"$scratch/windows/out" || true
   "$linux_build/src/app/zorvane-inspect" --version >"$scratch/linux/out" 2>&1
   cmp -s "$scratch/linux/out" "$scratch/windows/out" ||
@@ -201,8 +201,8 @@ click_and_save() {
   xdotool mousemove $((x + 114)) $((y + 60)) click 1; sleep 0.5
   if [ "$which" = windows ]; then
     local journal
-    journal=$(cd "$WINEPREFIX"/drive_c/users/*/AppData/Local/zorvane 2>/dev/null && ls -- *.journal 2>/dev/null | head -n 1) ||
-      true
+    journal=$(find "$WINEPREFIX"/drive_c/users/*/AppData/Local/zorvane -name '*.journal' -printf '%f\n' 2>/dev/null |
+      head -n 1)
     [ -n "$journal" ] || fail "no journal in %LOCALAPPDATA%\\zorvane after three clicks"
     echo "zorvane.exe: journal in %LOCALAPPDATA%\\zorvane ($journal)"
   fi
