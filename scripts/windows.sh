@@ -31,6 +31,13 @@ install_tools() {
     libz-mingw-w64-dev                # zlib for OpenCV's core
     perl python3                      # Qt's and OpenCV's configure helpers
   )
+  # NSIS makes 32-bit installers (they install the 64-bit program): Wine
+  # runs them only with its 32-bit half, from Debian's i386 architecture.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "Adding the i386 architecture for wine32"
+    $sudo dpkg --add-architecture i386
+  fi
+  packages+=(wine32:i386)
   local missing=() package
   for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

@@ -158,10 +158,10 @@ Form1::~Form1()
 
 void Form1::setJournalFolder(const std::filesystem::path &folder) { m_trackJournal->keepIn(folder); }
 
-void Form1::keepWindowPlacesIn(const QString &settingsFile)
+void Form1::keepWindowPlacesIn(const QString &settingsFile, QSettings::Format format)
 {
     delete m_windowPlaces;
-    m_windowPlaces = new WindowPlaces(settingsFile, this);
+    m_windowPlaces = new WindowPlaces(settingsFile, format, this);
     m_windowPlaces->watch(this, QStringLiteral("main"));
     if (auto *table = findChild<QWidget *>(QStringLiteral("measureWindow")))
         m_windowPlaces->watch(table, QStringLiteral("table"));

@@ -9,6 +9,7 @@
 #include "track/pointtrack.h"
 
 #include <QMainWindow>
+#include <QSettings>
 
 #include <cstdint>
 #include <filesystem>
@@ -78,8 +79,8 @@ public:
     // a crash loses no point; without a folder nothing is journaled.
     void setJournalFolder(const std::filesystem::path &folder);
     // Keeps this window's size and place, and the table window's, in this
-    // settings file: restored now, saved when they close.
-    void keepWindowPlacesIn(const QString &settingsFile);
+    // settings file (of this format): restored now, saved when they close.
+    void keepWindowPlacesIn(const QString &settingsFile, QSettings::Format format = QSettings::IniFormat);
     // Asks whether to restore a video's unsaved points; true for "Oui". A
     // question box unless replaced.
     using RestoreQuestion = std::function<bool(const QString &text)>;

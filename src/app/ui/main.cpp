@@ -60,10 +60,15 @@ int main(int argc, char *argv[])
     // Without a home there is no folder: the first video then brings the
     // warning that points cannot be kept.
     form.setJournalFolder(zorvane::defaultJournalFolder().value_or(std::filesystem::path()));
-    // In the user's configuration folder: ~/.config/zorvane/zorvane.ini.
+    // In the user's configuration folder: ~/.config/zorvane/zorvane.ini; on
+    // Windows where its programs keep theirs, the registry key
+    // HKEY_CURRENT_USER\Software\zorvane\zorvane.
+    const QSettings::Format settingsFormat =
+        zorvane::systemfile::isWindows() ? QSettings::NativeFormat : QSettings::IniFormat;
     form.keepWindowPlacesIn(
-        QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("zorvane"), QStringLiteral("zorvane"))
-            .fileName());
+        QSettings(settingsFormat, QSettings::UserScope, QStringLiteral("zorvane"), QStringLiteral("zorvane"))
+            .fileName(),
+        settingsFormat);
     form.show();
     // Closing the window alone would wait for an open question to be answered.
     const zorvane::QuitSignals quitSignals([&form] {

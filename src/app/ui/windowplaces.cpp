@@ -11,8 +11,8 @@ QString geometryKey(const QString &key) { return key + QStringLiteral("/geometry
 
 } // namespace
 
-WindowPlaces::WindowPlaces(QString settingsFile, QObject *parent)
-        : QObject(parent), m_settingsFile(std::move(settingsFile))
+WindowPlaces::WindowPlaces(QString settingsFile, QSettings::Format format, QObject *parent)
+        : QObject(parent), m_settingsFile(std::move(settingsFile)), m_format(format)
 {}
 
 // The program may end without hiding its windows.
@@ -25,7 +25,7 @@ WindowPlaces::~WindowPlaces()
 
 void WindowPlaces::watch(QWidget *window, const QString &key)
 {
-    const QSettings settings(m_settingsFile, QSettings::IniFormat);
+    const QSettings settings(m_settingsFile, m_format);
     const QByteArray geometry = settings.value(geometryKey(key)).toByteArray();
     if (!geometry.isEmpty())
         window->restoreGeometry(geometry);
@@ -45,7 +45,7 @@ bool WindowPlaces::eventFilter(QObject *object, QEvent *event)
 
 void WindowPlaces::save(const Watched &watched) const
 {
-    QSettings settings(m_settingsFile, QSettings::IniFormat);
+    QSettings settings(m_settingsFile, m_format);
     settings.setValue(geometryKey(watched.key), watched.window->saveGeometry());
 }
 
