@@ -39,6 +39,10 @@ struct Recipe {
     // Interlaced: drawn at twice the rate, each frame woven of two fields
     // (even lines first), and the point followed is between them.
     bool interlaced = false;
+    // Rolling shutter: drawn at this many times the rate, each frame made
+    // of as many bands of rows, each band one drawing later than the one
+    // above it; the point followed is where the band holding it shows it.
+    int bands = 0;
 };
 
 const Sprite kStripedDisc{"striped-disc.png",
@@ -109,6 +113,13 @@ std::vector<Recipe> recipes()
              y = floor(560 - 9 * n + 0.05 * n * n);
          },
          true},
+        {"ff-rolling-pan", 1280, 720, 90, kStripedDisc, "testsrc2=s=1280x720:r=240", "null[s]", "floor(60+2.5*n)",
+         "floor(100+0.6*n+120*sin(n/40))",
+         [](double n, double &x, double &y) {
+             x = floor(60 + 2.5 * n);
+             y = floor(100 + 0.6 * n + 120 * std::sin(n / 40));
+         },
+         false, 8},
         {"ff-small-fast", 1280, 720, 45, kSmallDisc, "smptehdbars=s=1280x720:r=30", "null[s]", "floor(40+27*n)",
          "floor(300+0.9*n*n-20*n)",
          [](double n, double &x, double &y) {
@@ -145,10 +156,27 @@ fs::path makeVideo(const Recipe &recipe)
     // Written under another name first: a broken run leaves nothing a later
     // run would take for finished.
     const std::string partial = video.string() + "." + std::to_string(getpid()) + ".partial.mp4";
-    const std::string weave = recipe.interlaced ? ",tinterlace=mode=interleave_top" : "";
+    std::string weave = recipe.interlaced ? ",tinterlace=mode=interleave_top" : "";
+    if (recipe.bands > 0) {
+        const int rows = recipe.height / recipe.bands;
+        weave += ",split=" + std::to_string(recipe.bands);
+        std::string stack;
+        for (int k = 0; k < recipe.bands; ++k) {
+            const std::string band = std::to_string(k);
+            weave += "[r" + band + "]";
+            stack += ";[r" + band + "]trim=start_frame=" + band + ",framestep=" + std::to_string(recipe.bands)
+                     + ",crop=" + std::to_string(recipe.width) + ":" + std::to_string(rows) + ":0:"
+                     + std::to_string(k * rows) + ",setpts=N/30/TB[b" + band + "]";
+        }
+        weave += stack + ";";
+        for (int k = 0; k < recipe.bands; ++k)
+            weave += "[b" + std::to_string(k) + "]";
+        weave += "vstack=inputs=" + std::to_string(recipe.bands);
+    }
+    const int rate = recipe.interlaced ? 60 : recipe.bands > 0 ? 30 * recipe.bands : 30;
     const std::string fieldCoding = recipe.interlaced ? " -flags +ildct+ilme" : "";
     run("ffmpeg -nostdin -y -loglevel error -f lavfi -i \"" + recipe.background + "\" -framerate "
-            + (recipe.interlaced ? "60" : "30") + " -loop 1 -i '" + sprite.string() + "' -filter_complex \"[1]"
+            + std::to_string(rate) + " -loop 1 -i '" + sprite.string() + "' -filter_complex \"[1]"
             + recipe.spriteFilters + ";[0][s]overlay=x='" + recipe.x + "':y='" + recipe.y
             + "':format=rgb:eval=frame:shortest=1" + weave + "\" -frames:v " + std::to_string(recipe.frames)
             + " -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p" + fieldCoding + " '" + partial + "'",
@@ -181,6 +209,8 @@ public:
             m_recipe.corner(2 * index + 2, x2, y2);
             point.x = (point.x + x2) / 2;
             point.y = (point.y + y2) / 2;
+        } else if (m_recipe.bands > 0) {
+            point = rolledTruth(index);
         } else {
             m_recipe.corner(index + 1, point.x, point.y);
         }
@@ -190,6 +220,24 @@ public:
     }
 
 private:
+    // The corner as the band that holds the sprite's centre drew it.
+    TruthPoint rolledTruth(int index) const
+    {
+        const double rows = static_cast<double>(m_recipe.height) / m_recipe.bands;
+        TruthPoint best;
+        double bestMiss = 1e9;
+        for (int k = 0; k < m_recipe.bands; ++k) {
+            TruthPoint point;
+            m_recipe.corner(m_recipe.bands * index + k + 1, point.x, point.y);
+            const double band = std::floor((point.y + m_recipe.sprite.half) / rows);
+            if (std::fabs(band - k) < bestMiss) {
+                bestMiss = std::fabs(band - k);
+                best = point;
+            }
+        }
+        return best;
+    }
+
     Recipe m_recipe;
     std::unique_ptr<FrameSource> m_source;
     int m_count;
