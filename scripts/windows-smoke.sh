@@ -268,44 +268,49 @@ visible_window() {
   done
   echo "$found"
 }
+# A click at (x, y) in a window.
+click_in() {
+  local X Y
+  eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(X|Y)=')"
+  xdotool mousemove $((X + $2)) $((Y + $3)) click 1
+}
+# Whether no visible window is named so, after up to 5 s.
+gone() {
+  for _ in $(seq 10); do
+    [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ] && return 0
+    sleep 0.5
+  done
+  return 1
+}
 # The item n places right of "Fichier" in the menu bar, from the keyboard
 # as on Windows: Alt reaches the bar, Right moves along it.
 menu_bar_item() {
-  local X Y
   # A click on the bar's empty end gives the window the keyboard.
-  eval "$(xdotool getwindowgeometry --shell "$window" | grep -E '^(X|Y)=')"
-  xdotool mousemove $((X + 320)) $((Y + 10)) click 1; sleep 0.5
+  click_in "$window" 320 10; sleep 0.5
   xdotool key alt; sleep 0.5
   for _ in $(seq "$1"); do xdotool key Right; sleep 0.3; done
   xdotool key Return
 }
 screen_shot() { import -window root "$scratch/windows/$1"; keep_shot "$scratch/windows/$1" "$1"; }
+# The window the bar's item n opens, named by the pattern: found, shot and
+# told; its id is left in $opened.
+opened_from_menu() {
+  menu_bar_item "$1"
+  opened=$(visible_window "$2")
+  [ -n "$opened" ] || fail "\"$3\" opened no $4 window"
+  screen_shot "$5"
+  echo "zorvane.exe: \"$3\" opens the $4 window ($(xdotool getwindowgeometry "$opened" | sed -n 's/ *Geometry: //p'))"
+}
 window=$(visible_window '^Zorvane ' 60)
 [ -n "$window" ] || fail "the Windows window did not open"
-menu_bar_item 1
-help=$(visible_window '^Aide$')
-[ -n "$help" ] || fail "\"Aide\" opened no help window"
-screen_shot help.png
-echo "zorvane.exe: \"Aide\" opens the help window ($(xdotool getwindowgeometry "$help" | sed -n 's/ *Geometry: //p'))"
+opened_from_menu 1 '^Aide$' Aide help help.png
 # Its "OK" button's middle, at (64, 120) in the window, 81 by 25.
-eval "$(xdotool getwindowgeometry --shell "$help" | grep -E '^(X|Y)=')"
-xdotool mousemove $((X + 104)) $((Y + 132)) click 1
-for _ in $(seq 10); do
-  [ -z "$(xdotool search --onlyvisible --name '^Aide$' 2>/dev/null)" ] && break
-  sleep 0.5
-done
-[ -z "$(xdotool search --onlyvisible --name '^Aide$' 2>/dev/null)" ] || fail "the help window stays after its OK"
-menu_bar_item 2
-about=$(visible_window '^About Zorvane$')
-[ -n "$about" ] || fail "\"A Propos\" opened no About window"
-screen_shot about.png
-echo "zorvane.exe: \"A Propos\" opens the About window ($(xdotool getwindowgeometry "$about" | sed -n 's/ *Geometry: //p'))"
+click_in "$opened" 104 132
+gone '^Aide$' || fail "the help window stays after its OK"
+opened_from_menu 2 '^About Zorvane$' "A Propos" About about.png
+about=$opened
 # The "System Info..." button's middle, at (96, 80) in the window, 83 by 23.
-system_info() {
-  local X Y
-  eval "$(xdotool getwindowgeometry --shell "$about" | grep -E '^(X|Y)=')"
-  xdotool mousemove $((X + 137)) $((Y + 91)) click 1
-}
+system_info() { click_in "$about" 137 91; }
 system_info
 for _ in $(seq 15); do
   grep -q 'msinfo:.*stub' "$scratch/windows/stderr" && break
@@ -321,15 +326,9 @@ msinfo_box=$(visible_window 'System Information' 10)
 if [ -n "$msinfo_box" ]; then
   screen_shot msinfo32.png
   # A click on its top gives it the keyboard, Return its default button.
-  eval "$(xdotool getwindowgeometry --shell "$msinfo_box" | grep -E '^(X|Y)=')"
-  xdotool mousemove $((X + 150)) $((Y + 20)) click 1; sleep 0.5
+  click_in "$msinfo_box" 150 20; sleep 0.5
   xdotool key Return
-  for _ in $(seq 10); do
-    [ -z "$(xdotool search --onlyvisible --name 'System Information' 2>/dev/null)" ] && break
-    sleep 0.5
-  done
-  [ -z "$(xdotool search --onlyvisible --name 'System Information' 2>/dev/null)" ] ||
-    fail "Wine's System Information box stays"
+  gone 'System Information' || fail "Wine's System Information box stays"
 fi
 msinfo32=$WINEPREFIX/drive_c/windows/system32/msinfo32.exe
 mv "$msinfo32" "$msinfo32.away"
