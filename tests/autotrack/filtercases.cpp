@@ -135,6 +135,9 @@ void run(const std::string &command, const std::string &what)
         throw std::runtime_error("ffmpeg could not make " + what);
 }
 
+// How many times the sprite is drawn for each frame of the video.
+int drawingsPerFrame(const Recipe &recipe) { return recipe.interlaced ? 2 : std::max(1, recipe.bands); }
+
 fs::path mediaFolder()
 {
     const fs::path folder = ZORVANE_TRACK_MEDIA_DIR;
@@ -173,7 +176,7 @@ fs::path makeVideo(const Recipe &recipe)
             weave += "[b" + std::to_string(k) + "]";
         weave += "vstack=inputs=" + std::to_string(recipe.bands);
     }
-    const int rate = recipe.interlaced ? 60 : recipe.bands > 0 ? 30 * recipe.bands : 30;
+    const int rate = 30 * drawingsPerFrame(recipe);
     const std::string fieldCoding = recipe.interlaced ? " -flags +ildct+ilme" : "";
     run("ffmpeg -nostdin -y -loglevel error -f lavfi -i \"" + recipe.background + "\" -framerate "
             + std::to_string(rate) + " -loop 1 -i '" + sprite.string() + "' -filter_complex \"[1]"
