@@ -274,6 +274,7 @@ private:
     Match refine(const GraySampler &sampler, Vec2 candidate, int reach, Vec2 predicted, double radiusPx) const;
     void fitToOutline(const GraySampler &sampler, Match &match) const;
     std::optional<Match> outlineOnPath(const GraySampler &sampler, Vec2 predicted) const;
+    bool completeOutline(const Match &match) const;
     bool inPicture(Vec2 position) const;
     bool accepted(const Match &match, const Thresholds &limits) const;
     bool onPath(const Match &match, Vec2 predicted) const;
@@ -755,8 +756,7 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::outlineOnPath(c
     fitToOutline(sampler, match);
     const double near = std::max(m_p.minRoundRadius, m_p.outlineReach * radius);
     const double reach = near + std::min(2 * m_typicalResidual, near);
-    if (!match.outline || match.support < m_p.completeOutline || match.rms > m_p.sharpOutline * (1 + radius / 40)
-        || length(minus(match.position, predicted)) > reach || !inPicture(match.position))
+    if (!completeOutline(match) || length(minus(match.position, predicted)) > reach || !inPicture(match.position))
         return std::nullopt;
     const Match scored = refine(sampler, match.position, 1, predicted, radius);
     match.adaptive = scored.adaptive;
@@ -764,6 +764,12 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::outlineOnPath(c
     match.first = scored.first;
     match.byOutline = true;
     return match;
+}
+
+bool AutoTracker::Private::completeOutline(const Match &match) const
+{
+    return match.outline && match.support >= m_p.completeOutline
+           && match.rms <= m_p.sharpOutline * (1 + objectRadiusPx() / 40);
 }
 
 bool AutoTracker::Private::inPicture(Vec2 position) const
@@ -941,7 +947,9 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     if (length(minus(match.position, spot)) > m_p.spotTolerance)
         match.position = spot;
     fitToOutline(sampler, match);
-    if (!accepted(match, {m_p.followAdaptive, m_p.followMemory}))
+    // The one moving region of its size, drawing the object's outline: the
+    // object, whatever its spinning face shows.
+    if (!accepted(match, {m_p.followAdaptive, m_p.followMemory}) && !completeOutline(match))
         return std::nullopt;
     return match;
 }

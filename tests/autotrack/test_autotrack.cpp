@@ -178,6 +178,15 @@ TEST(AutoTrackCorpus, SpinningBallIsFollowedByItsOutlineUnderAMovingCamera)
     }
 }
 
+TEST(AutoTrackCorpus, BallWhoseFaceTurnsAwayIsFollowedByItsMovingOutline)
+{
+    // A red and white ball spinning in depth round a room: after its first
+    // bounce only its white side shows, which no look it had matches.
+    const CaseScore score = trackAndScore("long-changing", 200);
+    EXPECT_EQ(score.wrongClaims, 0);
+    EXPECT_GE(score.withinShare(), 0.88);
+}
+
 TEST(AutoTrackCorpus, ColouredMarkerOnATurningWheelIsFollowedByItsColour)
 {
     // An orange marker as bright as its grey wheel: in grey levels only the
