@@ -199,6 +199,7 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.spotTolerance, 0.1, 100.0);
     clampTo(p.outlineSpotTolerance, 0.0, 2.0);
     clampTo(p.blobAreaRange, 1.0, 100.0);
+    clampTo(p.partialRegion, 0.01, 1.0);
     clampTo(p.anchorOverRegion, 0.0, 2.0);
     clampTo(p.silhouetteArea, 0.0, 2.0);
     clampTo(p.motionSearchSamples, 1.0, 100.0);
@@ -284,6 +285,8 @@ private:
     bool predictionLeftPicture(Vec2 predicted) const;
     bool lastSeenAtTheEdge() const;
     std::optional<Match> findByMotion(const GraySampler &sampler, Vec2 predicted, double radiusPx);
+    std::optional<Match> outlineOnPartialRegion(const GraySampler &sampler, const std::vector<Blob> &blobs,
+                                                Vec2 predicted) const;
     bool movesThere(const GraySampler &sampler, Match &match);
     bool learnSpotFromClick();
     std::optional<BackgroundModel::Finding> movingAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 at,
@@ -328,7 +331,7 @@ private:
     // no turn and the first size: where the click was on it.
     Vec2 m_spot;
     bool m_spotKnown = false;
-    double m_startContrast = 0; // on the colour axis, between the object and its surroundings at the click
+    double m_startContrast = 0;   // on the colour axis, between the object and its surroundings at the click
     double m_lastColourShare = 0; // of that contrast at the last claim
     static constexpr double kColourShown = 0.5;
     // The turn the spot is carried by: a ball's texture spins while its
@@ -938,7 +941,8 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
         only = blob;
     }
     if (!only)
-        return std::nullopt;
+        return m_round && m_missing + 1 < m_p.globalSearchAfter ? outlineOnPartialRegion(sampler, blobs, predicted)
+                                                                : std::nullopt;
     const double scale = m_spacing / m_firstSpacing;
     const double c = std::cos(m_spotAngle), s = std::sin(m_spotAngle);
     const Vec2 spot{only->centre.x + scale * (c * m_spot.x - s * m_spot.y),
@@ -952,6 +956,38 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     if (!accepted(match, {m_p.followAdaptive, m_p.followMemory}) && !completeOutline(match))
         return std::nullopt;
     return match;
+}
+
+// A round object as grey as the background behind it moves as a region
+// smaller than itself (a white ball on a light wall, its shaded side
+// only): near its path, the one such region around which a whole outline
+// of its size shows.
+std::optional<AutoTracker::Private::Match> AutoTracker::Private::outlineOnPartialRegion(const GraySampler &sampler,
+                                                                                        const std::vector<Blob> &blobs,
+                                                                                        Vec2 predicted) const
+{
+    const double radius = objectRadiusPx();
+    const OutlineLimits limits{m_p.outlineSupport, m_p.outlineRms, m_p.outlineSlope, radius, m_p.radiusChange};
+    std::optional<Match> only;
+    for (const Blob &blob : blobs) {
+        if (blob.area >= m_blobArea / m_p.blobAreaRange || blob.area < m_p.partialRegion * m_blobArea)
+            continue;
+        const std::optional<Circle> circle = fitOutline(sampler, blob.centre, radius, limits);
+        if (!circle || length(minus(circle->centre, blob.centre)) > radius || !inPicture(circle->centre))
+            continue;
+        Match match = refine(sampler, circle->centre, 1, predicted, std::max(m_frameSize.width, m_frameSize.height));
+        match.position = circle->centre;
+        match.outline = true;
+        match.radius = circle->radius;
+        match.support = circle->support;
+        match.rms = circle->rms;
+        if (!completeOutline(match))
+            continue;
+        if (only)
+            return std::nullopt; // two of them: no telling which
+        only = match;
+    }
+    return only;
 }
 
 // A prediction can leave the picture where the object turned unseen (a
@@ -1261,8 +1297,8 @@ void AutoTracker::startColourView(const cv::Mat &colour, double x, double y, con
         m_colour.reset();
         return;
     }
-    m_colourLeads = m_colour->m_separation >= kColourLeads
-                    && length(minus(m_colour->m_start, m_impl->m_start)) <= kSameStart;
+    m_colourLeads =
+        m_colour->m_separation >= kColourLeads && length(minus(m_colour->m_start, m_impl->m_start)) <= kSameStart;
 }
 
 AutoTracker::~AutoTracker() = default;

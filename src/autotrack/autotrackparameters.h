@@ -66,8 +66,7 @@ struct AutoTrackParameters {
     double anchorScore = 0.5; // the first appearance corrects the adapted one's position from this correlation
     double anchorLead = 0.25; // ... when the adapted one leads it by at most this
     double anchorFits = 0.95; // a rigid object is placed and turned by its first appearance from this correlation
-    double anchorOverRegion =
-        0.25; // ... over where its moving region puts it, when that is this near, in radii
+    double anchorOverRegion = 0.25; // ... over where its moving region puts it, when that is this near, in radii
 
     // Losing and finding again
     int maxMissing = 60;            // frames without the object after which it is lost
@@ -93,6 +92,7 @@ struct AutoTrackParameters {
     double silhouetteArea = 0.2;       // a round object's region this close to its area (log of the ratio) places it
     double motionSearchSamples = 3;    // the object's radius in samples when the whole picture is searched for it
     double blobAreaRange = 1.6;        // how far the moving region's area may be from the learnt one, either way
+    double partialRegion = 0.1; // smallest share of that area a round object's region, its outline around, may show
 
     // The camera
     bool followCamera = true; // measure the whole picture's motion (a hand-held camera) from background patches
