@@ -951,17 +951,18 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     if (length(minus(match.position, spot)) > m_p.spotTolerance)
         match.position = spot;
     fitToOutline(sampler, match);
-    // The one moving region of its size, drawing the object's outline: the
-    // object, whatever its spinning face shows.
-    if (!accepted(match, {m_p.followAdaptive, m_p.followMemory}) && !completeOutline(match))
+    // The one moving region of its size, with an outline of the object's
+    // size around it: the object, whatever its spinning face shows. The
+    // outline need not be whole there: motion smears it.
+    if (!accepted(match, {m_p.followAdaptive, m_p.followMemory}) && !match.outline)
         return std::nullopt;
     return match;
 }
 
 // A round object as grey as the background behind it moves as a region
 // smaller than itself (a white ball on a light wall, its shaded side
-// only): near its path, the one such region around which a whole outline
-// of its size shows.
+// only): near its path, the one such region around which an outline of
+// its size shows.
 std::optional<AutoTracker::Private::Match> AutoTracker::Private::outlineOnPartialRegion(const GraySampler &sampler,
                                                                                         const std::vector<Blob> &blobs,
                                                                                         Vec2 predicted) const
@@ -981,8 +982,6 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::outlineOnPartia
         match.radius = circle->radius;
         match.support = circle->support;
         match.rms = circle->rms;
-        if (!completeOutline(match))
-            continue;
         if (only)
             return std::nullopt; // two of them: no telling which
         only = match;

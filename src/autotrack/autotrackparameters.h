@@ -25,8 +25,7 @@ struct AutoTrackParameters {
     double radiusChange = 0.12;    // how far a fitted radius may be from the expected one, as a share (plus a pixel)
     double radiusRate = 0.3;       // weight of a frame's fitted radius in the expected one
     double outlineShift = 0.6;     // largest move from the template's match to the outline's centre, in radii
-    double completeOutline = 0.65; // share of rays on the circle that places the object whatever its texture shows,
-                                   // where it is expected or on the one moving region of its size
+    double completeOutline = 0.65; // share of rays on the circle that places the object whatever its texture shows
     double sharpOutline =
         0.5; // ... with its edges this close to the circle, pixels, a quarter more per 10 px of radius
     double outlineReach =

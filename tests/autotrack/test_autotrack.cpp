@@ -181,10 +181,14 @@ TEST(AutoTrackCorpus, SpinningBallIsFollowedByItsOutlineUnderAMovingCamera)
 TEST(AutoTrackCorpus, BallWhoseFaceTurnsAwayIsFollowedByItsMovingOutline)
 {
     // A red and white ball spinning in depth round a room: after its first
-    // bounce only its white side shows, which no look it had matches.
-    const CaseScore score = trackAndScore("long-changing", 200);
-    EXPECT_EQ(score.wrongClaims, 0);
-    EXPECT_GE(score.withinShare(), 0.88);
+    // bounce only its white side shows, which no look it had matches. And a
+    // spinning ball crossing a 1080p picture at 40 to 57 px a frame, its
+    // outline smeared by the motion.
+    for (auto [name, frames, share] : {std::tuple{"long-changing", 200, 0.88}, {"bounce1080", 60, 0.5}}) {
+        const CaseScore score = trackAndScore(name, frames);
+        EXPECT_EQ(score.wrongClaims, 0) << name;
+        EXPECT_GE(score.withinShare(), share) << name;
+    }
 }
 
 TEST(AutoTrackCorpus, ColouredMarkerOnATurningWheelIsFollowedByItsColour)
