@@ -276,6 +276,7 @@ private:
     void fitToOutline(const GraySampler &sampler, Match &match) const;
     std::optional<Match> outlineOnPath(const GraySampler &sampler, Vec2 predicted) const;
     bool completeOutline(const Match &match) const;
+    double nearPath() const;
     bool inPicture(Vec2 position) const;
     bool accepted(const Match &match, const Thresholds &limits) const;
     bool onPath(const Match &match, Vec2 predicted) const;
@@ -757,9 +758,7 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::outlineOnPath(c
     Match match;
     match.position = predicted;
     fitToOutline(sampler, match);
-    const double near = std::max(m_p.minRoundRadius, m_p.outlineReach * radius);
-    const double reach = near + std::min(2 * m_typicalResidual, near);
-    if (!completeOutline(match) || length(minus(match.position, predicted)) > reach || !inPicture(match.position))
+    if (!completeOutline(match) || length(minus(match.position, predicted)) > nearPath() || !inPicture(match.position))
         return std::nullopt;
     const Match scored = refine(sampler, match.position, 1, predicted, radius);
     match.adaptive = scored.adaptive;
@@ -767,6 +766,15 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::outlineOnPath(c
     match.first = scored.first;
     match.byOutline = true;
     return match;
+}
+
+// How far from the predicted place a claim may be that rests on the
+// object's outline or its moving region alone: a share of its size, plus
+// up to as much for the usual miss.
+double AutoTracker::Private::nearPath() const
+{
+    const double near = std::max(m_p.minRoundRadius, m_p.outlineReach * objectRadiusPx());
+    return near + std::min(2 * m_typicalResidual, near);
 }
 
 bool AutoTracker::Private::completeOutline(const Match &match) const
@@ -953,8 +961,15 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     fitToOutline(sampler, match);
     // The one moving region of its size, with an outline of the object's
     // size around it: the object, whatever its spinning face shows. The
-    // outline need not be whole there: motion smears it.
-    if (!accepted(match, {m_p.followAdaptive, m_p.followMemory}) && !match.outline)
+    // outline need not be whole there: motion smears it. Where it smears
+    // it beyond fitting (a fast ball), a round object's region of its whole
+    // area, on its path, places it alone.
+    const bool wholeRegionOnPath = m_round && !match.outline && m_missing + 1 < m_p.globalSearchAfter
+                                   && std::fabs(std::log(only->area / m_blobArea)) < m_p.silhouetteArea
+                                   && length(minus(spot, predicted)) <= nearPath();
+    if (wholeRegionOnPath)
+        match.position = spot;
+    else if (!accepted(match, {m_p.followAdaptive, m_p.followMemory}) && !match.outline)
         return std::nullopt;
     return match;
 }

@@ -183,10 +183,13 @@ TEST(AutoTrackCorpus, BallWhoseFaceTurnsAwayIsFollowedByItsMovingOutline)
     // A red and white ball spinning in depth round a room: after its first
     // bounce only its white side shows, which no look it had matches. And a
     // spinning ball crossing a 1080p picture at 40 to 57 px a frame, its
-    // outline smeared by the motion.
-    for (auto [name, frames, share] : {std::tuple{"long-changing", 200, 0.88}, {"bounce1080", 60, 0.5}}) {
+    // outline smeared by the motion. The first is placed once 3.4 px off,
+    // by a moving region that misses the ball's red side on the floor.
+    for (auto [name, frames, share, wrong] :
+         {std::tuple{"long-changing", 200, 0.9, 1}, {"bounce1080", 60, 0.8, 0}}) {
         const CaseScore score = trackAndScore(name, frames);
-        EXPECT_EQ(score.wrongClaims, 0) << name;
+        EXPECT_LE(score.wrongClaims, wrong) << name;
+        EXPECT_LT(score.maxError, 4) << name;
         EXPECT_GE(score.withinShare(), share) << name;
     }
 }
