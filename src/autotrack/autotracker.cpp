@@ -86,7 +86,9 @@ Peak subPixelPeak(const cv::Mat &map)
 
 // Radius of the outline around the patch centre whose slope points most
 // consistently towards or away from the centre; 0 when none stands out.
-double outlineRadius(const cv::Mat &patch, double minEdgeSlope)
+// Radii under `minRadius` are left out: there, a stripe or a seam through
+// the centre of a blurred ball outshines its outline.
+double outlineRadius(const cv::Mat &patch, double minEdgeSlope, double minRadius)
 {
     cv::Mat gx, gy;
     cv::Sobel(patch, gx, CV_32F, 1, 0, 3, 1.0 / 8);
@@ -106,7 +108,7 @@ double outlineRadius(const cv::Mat &patch, double minEdgeSlope)
     }
     double bestSlope = 0;
     int bestBin = 0;
-    for (int bin = 2; bin < c - 1; ++bin) {
+    for (int bin = std::max(2, static_cast<int>(std::ceil(minRadius))); bin < c - 1; ++bin) {
         const double n = count[bin - 1] + count[bin] + count[bin + 1];
         if (n <= 0)
             continue;
@@ -350,7 +352,7 @@ AutoTracker::Private::Located AutoTracker::Private::locate(const GraySampler &sa
     const int probe =
         static_cast<int>(std::max(m_p.minProbeRadius, std::min(m_frameSize.width, m_frameSize.height) / 12.0));
     const cv::Mat around = sampler.sample(click, 1, cv::Size(2 * probe + 1, 2 * probe + 1));
-    const double outline = outlineRadius(around, m_p.minEdgeSlope);
+    const double outline = outlineRadius(around, m_p.minEdgeSlope, m_p.minRoundRadius);
     // Round outlines of several sizes around the click; the one most rays
     // agree on, on which the click lies well inside.
     const OutlineLimits limits{m_p.roundSupport, m_p.outlineRms, m_p.outlineSlope};

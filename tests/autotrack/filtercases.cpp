@@ -43,7 +43,12 @@ struct Recipe {
     // of as many bands of rows, each band one drawing later than the one
     // above it; the point followed is where the band holding it shows it.
     int bands = 0;
+    // Motion blur: drawn at eight times the rate, each frame the mean of
+    // this many of its eight drawings; the point followed is their mean.
+    int exposed = 0;
 };
+
+constexpr int kBlurDrawings = 8;
 
 const Sprite kStripedDisc{"striped-disc.png",
                           "color=c=0xE86A10:s=41x41,format=rgba,geq=r='if(lt(abs(X-Y),4),40,r(X,Y))':"
@@ -126,6 +131,17 @@ std::vector<Recipe> recipes()
              x = floor(40 + 27 * n);
              y = floor(300 + 0.9 * n * n - 20 * n);
          }},
+        // Made after the moving-region placement of fast balls, with motion
+        // blur of ffmpeg's own making: bouncing at 30 to 55 px a frame over
+        // a still fractal, each frame exposed half its interval.
+        {"ff-blur-bounce", 1280, 720, 40, kStripedDisc,
+         "mandelbrot=s=1280x720:r=240,trim=end_frame=1,loop=loop=-1:size=1:start=0,setpts=N/240/TB",
+         "rotate=a='n*0.04':c=black@0:ow=iw:oh=ih[s]", "floor(60+30*n/8)", "floor(600-420*abs(sin(n/72)))",
+         [](double n, double &x, double &y) {
+             x = floor(60 + 30 * n / 8);
+             y = floor(600 - 420 * std::abs(std::sin(n / 72)));
+         },
+         false, 0, 4},
     };
 }
 
@@ -136,7 +152,12 @@ void run(const std::string &command, const std::string &what)
 }
 
 // How many times the sprite is drawn for each frame of the video.
-int drawingsPerFrame(const Recipe &recipe) { return recipe.interlaced ? 2 : std::max(1, recipe.bands); }
+int drawingsPerFrame(const Recipe &recipe)
+{
+    if (recipe.exposed > 0)
+        return kBlurDrawings;
+    return recipe.interlaced ? 2 : std::max(1, recipe.bands);
+}
 
 fs::path mediaFolder()
 {
@@ -176,6 +197,10 @@ fs::path makeVideo(const Recipe &recipe)
             weave += "[b" + std::to_string(k) + "]";
         weave += "vstack=inputs=" + std::to_string(recipe.bands);
     }
+    if (recipe.exposed > 0)
+        weave += ",tmix=frames=" + std::to_string(recipe.exposed) + ",trim=start_frame="
+                 + std::to_string(recipe.exposed - 1) + ",framestep=" + std::to_string(kBlurDrawings)
+                 + ",setpts=N/30/TB";
     const int rate = 30 * drawingsPerFrame(recipe);
     const std::string fieldCoding = recipe.interlaced ? " -flags +ildct+ilme" : "";
     run("ffmpeg -nostdin -y -loglevel error -f lavfi -i \"" + recipe.background + "\" -framerate "
@@ -214,6 +239,13 @@ public:
             point.y = (point.y + y2) / 2;
         } else if (m_recipe.bands > 0) {
             point = rolledTruth(index);
+        } else if (m_recipe.exposed > 0) {
+            for (int k = 0; k < m_recipe.exposed; ++k) {
+                double x = 0, y = 0;
+                m_recipe.corner(kBlurDrawings * index + k + 1, x, y);
+                point.x += x / m_recipe.exposed;
+                point.y += y / m_recipe.exposed;
+            }
         } else {
             m_recipe.corner(index + 1, point.x, point.y);
         }
