@@ -63,6 +63,11 @@ const Sprite kRedDisc{"red-disc.png",
                       "color=c=0xC83C3C:s=31x31,format=rgba,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':"
                       "a='if(lte(hypot(X-15,Y-15),15),255,0)'",
                       15};
+// A dark disc, as a ball in shade.
+const Sprite kDarkDisc{"dark-disc.png",
+                       "color=c=0x282830:s=25x25,format=rgba,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':"
+                       "a='if(lte(hypot(X-12,Y-12),12),255,0)'",
+                       12};
 // A square with a yellow corner, turned inside a 73 px box.
 const Sprite kCorneredSquare{"cornered-square.png",
                              "color=c=0x2040C0:s=51x51,format=rgba,geq=r='if(gt(X,34)*gt(Y,34),240,r(X,Y))':"
@@ -140,6 +145,17 @@ std::vector<Recipe> recipes()
          [](double n, double &x, double &y) {
              x = floor(60 + 30 * n / 8);
              y = floor(600 - 420 * std::abs(std::sin(n / 72)));
+         },
+         false, 0, 4},
+        // Made after it, not tuned on: a dark ball thrown across a scene
+        // the camera pans over, blurred the same way.
+        {"ff-dark-blur-pan", 1280, 720, 50, kDarkDisc,
+         "mandelbrot=s=2560x720:r=240,trim=end_frame=1,loop=loop=-1:size=1:start=0,setpts=N/240/TB,"
+         "crop=1280:720:'floor(n)':0",
+         "null[s]", "floor(100+20*n/8)", "floor(560-28*n/8+0.55*n*n/64)",
+         [](double n, double &x, double &y) {
+             x = floor(100 + 20 * n / 8);
+             y = floor(560 - 28 * n / 8 + 0.55 * n * n / 64);
          },
          false, 0, 4},
     };
