@@ -267,10 +267,31 @@ public:
         }
         point.x += m_recipe.sprite.half;
         point.y += m_recipe.sprite.half;
+        point.visible = shareInPicture(point);
         return point;
     }
 
 private:
+    // How much of a disc of the sprite's size about the point lies in the
+    // picture: a sprite thrown out of it is not there to follow.
+    double shareInPicture(const TruthPoint &centre) const
+    {
+        constexpr int kSteps = 20;
+        const double radius = m_recipe.sprite.half;
+        int inDisc = 0, inPicture = 0;
+        for (int i = 0; i <= kSteps; ++i) {
+            for (int j = 0; j <= kSteps; ++j) {
+                const double dx = radius * (2.0 * i / kSteps - 1), dy = radius * (2.0 * j / kSteps - 1);
+                if (dx * dx + dy * dy > radius * radius)
+                    continue;
+                ++inDisc;
+                const double x = centre.x + dx, y = centre.y + dy;
+                inPicture += x >= -0.5 && y >= -0.5 && x < m_recipe.width - 0.5 && y < m_recipe.height - 0.5;
+            }
+        }
+        return inDisc ? static_cast<double>(inPicture) / inDisc : 1.0;
+    }
+
     // The corner as the band that holds the sprite's centre drew it.
     TruthPoint rolledTruth(int index) const
     {
