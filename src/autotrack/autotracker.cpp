@@ -275,6 +275,8 @@ private:
     Match searchPicture(const GraySampler &sampler, Vec2 predicted);
     Match searchTurned(const GraySampler &sampler, Vec2 predicted, double radiusPx, Match best);
     Match refine(const GraySampler &sampler, Vec2 candidate, int reach, Vec2 predicted, double radiusPx) const;
+    std::optional<Circle> outlineOfItsSize(const GraySampler &sampler, Vec2 guess) const;
+    static void placeOn(Match &match, const Circle &circle);
     void fitToOutline(const GraySampler &sampler, Match &match) const;
     std::optional<Match> outlineOnPath(const GraySampler &sampler, Vec2 predicted) const;
     bool completeOutline(const Match &match) const;
@@ -290,6 +292,8 @@ private:
     std::optional<Match> findByMotion(const GraySampler &sampler, Vec2 predicted, double radiusPx);
     std::optional<Match> outlineOnPartialRegion(const GraySampler &sampler, const std::vector<Blob> &blobs,
                                                 Vec2 predicted) const;
+    Vec2 spotOn(const Blob &region) const;
+    bool hasWholeArea(const Blob &region) const;
     bool movesThere(const GraySampler &sampler, Match &match);
     bool learnSpotFromClick();
     std::optional<BackgroundModel::Finding> movingAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 at,
@@ -730,21 +734,33 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
 }
 
 // A round object's centre is its outline's, not where its texture matched.
+// The circle of about the object's size that its outline draws around a guess.
+std::optional<Circle> AutoTracker::Private::outlineOfItsSize(const GraySampler &sampler, Vec2 guess) const
+{
+    const double radius = objectRadiusPx();
+    const OutlineLimits limits{m_p.outlineSupport, m_p.outlineRms, m_p.outlineSlope, radius, m_p.radiusChange};
+    return fitOutline(sampler, guess, radius, limits);
+}
+
+void AutoTracker::Private::placeOn(Match &match, const Circle &circle)
+{
+    match.position = circle.centre;
+    match.outline = true;
+    match.radius = circle.radius;
+    match.support = circle.support;
+    match.rms = circle.rms;
+}
+
 void AutoTracker::Private::fitToOutline(const GraySampler &sampler, Match &match) const
 {
     if (!m_round)
         return;
     const double radius = objectRadiusPx();
-    const OutlineLimits limits{m_p.outlineSupport, m_p.outlineRms, m_p.outlineSlope, radius, m_p.radiusChange};
-    const std::optional<Circle> circle = fitOutline(sampler, match.position, radius, limits);
+    const std::optional<Circle> circle = outlineOfItsSize(sampler, match.position);
     if (!circle || std::fabs(circle->radius - radius) > m_p.radiusChange * radius + 1
         || length(minus(circle->centre, match.position)) > m_p.outlineShift * radius)
         return;
-    match.position = circle->centre;
-    match.outline = true;
-    match.radius = circle->radius;
-    match.support = circle->support;
-    match.rms = circle->rms;
+    placeOn(match, *circle);
     match.rank += 0.2 * circle->support;
 }
 
@@ -935,13 +951,15 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     const double reach = radiusPx + length(minus(predicted, last)) / 2 + 2 * extent;
     const double spacing = std::max(m_spacing, reach / m_p.maxSearchSamples);
     // Long unseen, it may be anywhere: the whole picture, shrunk so that
-    // the object keeps a few samples across.
+    // the object keeps a few samples across. There, only a region of its
+    // size with its outline or look counts: a smaller region, or a region
+    // alone, is too likely something else.
+    const bool longUnseen = m_missing + 1 >= m_p.globalSearchAfter;
     const std::vector<Blob> blobs =
-        m_missing + 1 >= m_p.globalSearchAfter
-            ? m_background.blobsEverywhere(m_luminance, m_cameraOffset,
-                                           std::max(1, static_cast<int>(extent / m_p.motionSearchSamples)))
-            : m_background.blobsAround(m_luminance, m_cameraOffset, centre, spacing,
-                                       static_cast<int>(std::ceil(reach / spacing)), extent);
+        longUnseen ? m_background.blobsEverywhere(m_luminance, m_cameraOffset,
+                                                  std::max(1, static_cast<int>(extent / m_p.motionSearchSamples)))
+                   : m_background.blobsAround(m_luminance, m_cameraOffset, centre, spacing,
+                                              static_cast<int>(std::ceil(reach / spacing)), extent);
     std::optional<Blob> only;
     for (const Blob &blob : blobs) {
         if (std::fabs(std::log(blob.area / m_blobArea)) > std::log(m_p.blobAreaRange))
@@ -951,12 +969,8 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
         only = blob;
     }
     if (!only)
-        return m_round && m_missing + 1 < m_p.globalSearchAfter ? outlineOnPartialRegion(sampler, blobs, predicted)
-                                                                : std::nullopt;
-    const double scale = m_spacing / m_firstSpacing;
-    const double c = std::cos(m_spotAngle), s = std::sin(m_spotAngle);
-    const Vec2 spot{only->centre.x + scale * (c * m_spot.x - s * m_spot.y),
-                    only->centre.y + scale * (s * m_spot.x + c * m_spot.y)};
+        return m_round && !longUnseen ? outlineOnPartialRegion(sampler, blobs, predicted) : std::nullopt;
+    const Vec2 spot = spotOn(*only);
     Match match = refine(sampler, spot, 2, predicted, radiusPx);
     if (length(minus(match.position, spot)) > m_p.spotTolerance)
         match.position = spot;
@@ -966,9 +980,8 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     // outline need not be whole there: motion smears it. Where it smears
     // it beyond fitting (a fast ball), a round object's region of its whole
     // area, on its path, places it alone.
-    const bool wholeRegionOnPath = m_round && !match.outline && m_missing + 1 < m_p.globalSearchAfter
-                                   && std::fabs(std::log(only->area / m_blobArea)) < m_p.silhouetteArea
-                                   && length(minus(spot, predicted)) <= nearPath();
+    const bool wholeRegionOnPath =
+        m_round && !match.outline && !longUnseen && hasWholeArea(*only) && length(minus(spot, predicted)) <= nearPath();
     if (wholeRegionOnPath)
         match.position = spot;
     else if (!accepted(match, {m_p.followAdaptive, m_p.followMemory}) && !match.outline)
@@ -984,21 +997,15 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::outlineOnPartia
                                                                                         const std::vector<Blob> &blobs,
                                                                                         Vec2 predicted) const
 {
-    const double radius = objectRadiusPx();
-    const OutlineLimits limits{m_p.outlineSupport, m_p.outlineRms, m_p.outlineSlope, radius, m_p.radiusChange};
     std::optional<Match> only;
     for (const Blob &blob : blobs) {
         if (blob.area >= m_blobArea / m_p.blobAreaRange || blob.area < m_p.partialRegion * m_blobArea)
             continue;
-        const std::optional<Circle> circle = fitOutline(sampler, blob.centre, radius, limits);
-        if (!circle || length(minus(circle->centre, blob.centre)) > radius || !inPicture(circle->centre))
+        const std::optional<Circle> circle = outlineOfItsSize(sampler, blob.centre);
+        if (!circle || length(minus(circle->centre, blob.centre)) > objectRadiusPx() || !inPicture(circle->centre))
             continue;
         Match match = refine(sampler, circle->centre, 1, predicted, std::max(m_frameSize.width, m_frameSize.height));
-        match.position = circle->centre;
-        match.outline = true;
-        match.radius = circle->radius;
-        match.support = circle->support;
-        match.rms = circle->rms;
+        placeOn(match, *circle);
         if (only)
             return std::nullopt; // two of them: no telling which
         only = match;
@@ -1014,6 +1021,22 @@ bool AutoTracker::Private::lastSeenAtTheEdge() const
     const double margin = 2 * objectRadiusPx() + length(m_motion.velocity());
     return last.x < margin || last.y < margin || last.x > m_frameSize.width - 1 - margin
            || last.y > m_frameSize.height - 1 - margin;
+}
+
+// Where the followed point lies on a moving region of the object: the
+// click's place on it, scaled and turned as the object is.
+Vec2 AutoTracker::Private::spotOn(const Blob &region) const
+{
+    const double scale = m_spacing / m_firstSpacing;
+    const double c = std::cos(m_spotAngle), s = std::sin(m_spotAngle);
+    return {region.centre.x + scale * (c * m_spot.x - s * m_spot.y),
+            region.centre.y + scale * (s * m_spot.x + c * m_spot.y)};
+}
+
+// The region has the object's area, as its whole silhouette has.
+bool AutoTracker::Private::hasWholeArea(const Blob &region) const
+{
+    return std::fabs(std::log(region.area / m_blobArea)) < m_p.silhouetteArea;
 }
 
 // Whether what moves against the background agrees with a claim: the
@@ -1045,10 +1068,7 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
         return true;
     if (blob.area > m_p.blobAreaRange * m_blobArea || blob.area * m_p.blobAreaRange < m_blobArea)
         return true; // merged with something else, or mostly hidden: no telling
-    const double scale = m_spacing / m_firstSpacing;
-    const double c = std::cos(m_spotAngle), s = std::sin(m_spotAngle);
-    const Vec2 spot{blob.centre.x + scale * (c * m_spot.x - s * m_spot.y),
-                    blob.centre.y + scale * (s * m_spot.x + c * m_spot.y)};
+    const Vec2 spot = spotOn(blob);
     // A round object's region smaller than its outline misses the side
     // whose grey matches the background: its centre is off that way.
     const double disc = 3.14159 * objectRadiusPx() * objectRadiusPx();
@@ -1065,8 +1085,7 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
         there.position = spot;
         there.outline = false;
         fitToOutline(sampler, there);
-        const bool silhouette = std::fabs(std::log(blob.area / m_blobArea)) < m_p.silhouetteArea;
-        if (there.outline ? length(minus(spot, there.position)) > m_p.spotTolerance : !silhouette)
+        if (there.outline ? length(minus(spot, there.position)) > m_p.spotTolerance : !hasWholeArea(blob))
             return false;
         match = there;
     }

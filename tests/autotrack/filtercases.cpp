@@ -205,8 +205,8 @@ fs::path makeVideo(const Recipe &recipe)
             const std::string band = std::to_string(k);
             weave += "[r" + band + "]";
             stack += ";[r" + band + "]trim=start_frame=" + band + ",framestep=" + std::to_string(recipe.bands)
-                     + ",crop=" + std::to_string(recipe.width) + ":" + std::to_string(rows) + ":0:"
-                     + std::to_string(k * rows) + ",setpts=N/30/TB[b" + band + "]";
+                     + ",crop=" + std::to_string(recipe.width) + ":" + std::to_string(rows)
+                     + ":0:" + std::to_string(k * rows) + ",setpts=N/30/TB[b" + band + "]";
         }
         weave += stack + ";";
         for (int k = 0; k < recipe.bands; ++k)
@@ -214,9 +214,9 @@ fs::path makeVideo(const Recipe &recipe)
         weave += "vstack=inputs=" + std::to_string(recipe.bands);
     }
     if (recipe.exposed > 0)
-        weave += ",tmix=frames=" + std::to_string(recipe.exposed) + ",trim=start_frame="
-                 + std::to_string(recipe.exposed - 1) + ",framestep=" + std::to_string(kBlurDrawings)
-                 + ",setpts=N/30/TB";
+        weave += ",tmix=frames=" + std::to_string(recipe.exposed)
+                 + ",trim=start_frame=" + std::to_string(recipe.exposed - 1)
+                 + ",framestep=" + std::to_string(kBlurDrawings) + ",setpts=N/30/TB";
     const int rate = 30 * drawingsPerFrame(recipe);
     const std::string fieldCoding = recipe.interlaced ? " -flags +ildct+ilme" : "";
     run("ffmpeg -nostdin -y -loglevel error -f lavfi -i \"" + recipe.background + "\" -framerate "
@@ -247,24 +247,14 @@ public:
     TruthPoint truth(int index) const override
     {
         TruthPoint point;
-        if (m_recipe.interlaced) {
-            double x2 = 0, y2 = 0;
-            m_recipe.corner(2 * index + 1, point.x, point.y);
-            m_recipe.corner(2 * index + 2, x2, y2);
-            point.x = (point.x + x2) / 2;
-            point.y = (point.y + y2) / 2;
-        } else if (m_recipe.bands > 0) {
+        if (m_recipe.interlaced)
+            point = meanCorner(2 * index + 1, 2);
+        else if (m_recipe.bands > 0)
             point = rolledTruth(index);
-        } else if (m_recipe.exposed > 0) {
-            for (int k = 0; k < m_recipe.exposed; ++k) {
-                double x = 0, y = 0;
-                m_recipe.corner(kBlurDrawings * index + k + 1, x, y);
-                point.x += x / m_recipe.exposed;
-                point.y += y / m_recipe.exposed;
-            }
-        } else {
-            m_recipe.corner(index + 1, point.x, point.y);
-        }
+        else if (m_recipe.exposed > 0)
+            point = meanCorner(kBlurDrawings * index + 1, m_recipe.exposed);
+        else
+            point = meanCorner(index + 1, 1);
         point.x += m_recipe.sprite.half;
         point.y += m_recipe.sprite.half;
         point.visible = shareInPicture(point);
@@ -272,6 +262,21 @@ public:
     }
 
 private:
+    // The sprite's corner over `count` drawings from the `first`.
+    TruthPoint meanCorner(int first, int count) const
+    {
+        TruthPoint mean;
+        for (int k = 0; k < count; ++k) {
+            double x = 0, y = 0;
+            m_recipe.corner(first + k, x, y);
+            mean.x += x;
+            mean.y += y;
+        }
+        mean.x /= count;
+        mean.y /= count;
+        return mean;
+    }
+
     // How much of a disc of the sprite's size about the point lies in the
     // picture: a sprite thrown out of it is not there to follow.
     double shareInPicture(const TruthPoint &centre) const
