@@ -1,7 +1,7 @@
 // Scores the automatic tracker on the generated corpus with known object
 // positions, and times it: tracking alone per case, and zorvane-inspect
 // track on a 600-frame 720p video, decoding included.
-// Usage: zorvane-bench-autotrack [CASE...] [--no-video] | --trace CASE
+// Usage: zorvane-bench-autotrack [--no-video | --crf N] [CASE...] | --trace CASE
 //        | --picture CASE FRAME FILE.ppm
 #include "autotrack/autotracker.h"
 #include "player/framesource.h"
@@ -123,35 +123,29 @@ void picture(const std::string &name, int index, const std::string &path)
     std::printf("%s frame %d: truth %.2f %.2f shown %.2f\n", name.c_str(), index, truth.x, truth.y, truth.visible);
 }
 
-// A case as a user's camera gives it: encoded at a low bit rate, read back
-// as the track command reads it, then tracked and scored.
-CaseScore scoreEncoded(const std::string &name, const std::string &bitRate, double *fps)
+// A case as a user's camera gives it: encoded, read back as the track
+// command reads it, then tracked.
+TrackRun trackEncoded(const CorpusCase &corpus, const std::string &label, const std::string &encoderArgs, double *fps)
 {
-    const auto corpus = makeCorpusCase(name);
     const fs::path dir = ZORVANE_BENCH_MEDIA_DIR;
     fs::create_directories(dir);
-    const fs::path video = dir / ("autotrack-" + name + "-" + bitRate + ".mp4");
-    encodeVideo(*corpus, video.string(), "-b:v " + bitRate + " -maxrate " + bitRate + " -bufsize " + bitRate);
-    auto source = openSinglePassFrameSource(video.string());
-    AutoTracker tracker(source->frameGray(0), source->frameRgb(0), corpus->clickX(), corpus->clickY());
-    TrackRun run(1);
+    const fs::path video = dir / ("autotrack-" + corpus.name() + "-" + label + ".mp4");
+    encodeVideo(corpus, video.string(), encoderArgs);
     double cpu = 0;
-    for (int index = 1; index < source->frameCount(); ++index) {
-        const GrayImage frame = source->frameGray(index);
-        const RgbImage colour = tracker.followsColour() ? source->frameRgb(index) : RgbImage();
-        const std::clock_t started = std::clock();
-        run.push_back(tracker.followsColour() ? tracker.next(frame, colour) : tracker.next(frame));
-        cpu += static_cast<double>(std::clock() - started) / CLOCKS_PER_SEC;
-    }
-    *fps = (source->frameCount() - 1) / std::max(cpu, 1e-9);
-    return scoreRun(*corpus, run);
+    TrackRun run = runTrackerOnVideo(corpus, video.string(), &cpu);
+    if (fps)
+        *fps = (corpus.frameCount() - 1) / std::max(cpu, 1e-9);
+    return run;
 }
 
-// One line per frame: the truth and what the tracker said.
-void trace(const std::string &name)
+std::string crfArgs(const std::string &crf) { return "-crf " + crf; }
+
+// One line per frame: the truth and what the tracker said, on the rendered
+// frames or, given a quality, on the encoded video.
+void trace(const std::string &name, const std::string &crf)
 {
     const auto corpus = makeCorpusCase(name);
-    const TrackRun run = runTracker(*corpus);
+    const TrackRun run = crf.empty() ? runTracker(*corpus) : trackEncoded(*corpus, "crf" + crf, crfArgs(crf), nullptr);
     for (int index = 1; index < static_cast<int>(run.size()); ++index) {
         const TruthPoint truth = corpus->truth(index);
         const TrackStep &step = run[index];
@@ -162,6 +156,23 @@ void trace(const std::string &name)
                     truth.visible, state, step.x, step.y, step.confidence,
                     step.state == TrackStep::State::Found ? std::hypot(step.x - truth.x, step.y - truth.y) : 0.0);
     }
+}
+
+// Every case as a camera's file at constant quality, the way users' videos
+// reach the tracker.
+void scoreAllEncoded(const std::vector<std::string> &names, const std::string &crf)
+{
+    std::printf("%-20s %-9s %6s %7s %9s %7s %7s %6s %6s %9s %8s\n", "case", "size", "frames", "visible", "within3px",
+                "mean", "max", "wrong", "hidden", "reacq", "cpu fr/s");
+    CaseScore total;
+    for (const std::string &name : names) {
+        const auto corpus = makeCorpusCase(name);
+        double fps = 0;
+        const CaseScore score = scoreRun(*corpus, trackEncoded(*corpus, "crf" + crf, crfArgs(crf), &fps));
+        total.add(score);
+        printRow(name, "crf" + crf, score, fps);
+    }
+    printRow("total", "", total, 0);
 }
 
 void scoreCases(const std::vector<std::string> &names, bool video)
@@ -192,7 +203,9 @@ void scoreCases(const std::vector<std::string> &names, bool video)
             if (!names.empty() && std::find(names.begin(), names.end(), name) == names.end())
                 continue;
             double fps = 0;
-            const CaseScore score = scoreEncoded(name, rate, &fps);
+            const auto corpus = makeCorpusCase(name);
+            const CaseScore score = scoreRun(
+                *corpus, trackEncoded(*corpus, rate, "-b:v " + rate + " -maxrate " + rate + " -bufsize " + rate, &fps));
             total.add(score);
             printRow(name + "@" + rate, "H.264", score, fps);
         }
@@ -216,7 +229,8 @@ int runOrExplain(const std::function<void()> &run)
         return 0;
     } catch (const std::invalid_argument &error) {
         std::fprintf(stderr,
-                     "%s\nusage: zorvane-bench-autotrack [--no-video] [CASE ...] | --trace CASE\ncases:", error.what());
+                     "%s\nusage: zorvane-bench-autotrack [--no-video | --crf N] [CASE ...] | --trace CASE\ncases:",
+                     error.what());
         for (const std::string &name : corpusCaseNames())
             std::fprintf(stderr, " %s", name.c_str());
         std::fprintf(stderr, "\n");
@@ -231,14 +245,17 @@ int main(int argc, char **argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each row as soon as its case is scored
     std::vector<std::string> names;
     bool video = true;
+    std::string crf;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--no-video")
             video = false;
+        else if (arg == "--crf" && i + 1 < argc)
+            crf = argv[++i];
         else if (arg == "--picture" && i + 3 < argc)
             return runOrExplain([&] { picture(argv[i + 1], std::atoi(argv[i + 2]), argv[i + 3]); });
         else if (arg == "--trace" && i + 1 < argc)
-            return runOrExplain([&] { trace(argv[i + 1]); });
+            return runOrExplain([&] { trace(argv[i + 1], crf); });
         else if (arg.starts_with("-"))
             return runOrExplain([&] { throw std::invalid_argument("no option " + arg); });
         else
@@ -246,5 +263,7 @@ int main(int argc, char **argv)
     }
     if (names.empty())
         names = corpusCaseNames();
+    if (!crf.empty())
+        return runOrExplain([&] { scoreAllEncoded(names, crf); });
     return runOrExplain([&] { scoreCases(names, video); });
 }

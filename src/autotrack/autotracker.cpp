@@ -170,6 +170,8 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.minRoundRadius, 2.0, 400.0);
     clampTo(p.outlineRms, 0.05, 10.0);
     clampTo(p.outlineSlope, 0.1, 255.0);
+    clampTo(p.weakOutlineSlope, 0.1, 255.0);
+    clampTo(p.weakOutlineSupport, 0.0, 1.0);
     clampTo(p.radiusChange, 0.0, 1.0);
     clampTo(p.radiusRate, 0.0, 1.0);
     clampTo(p.outlineShift, 0.0, 2.0);
@@ -190,6 +192,8 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.missingOutside, 0, 100000);
     clampTo(p.globalSearchAfter, 1, 100000);
     clampTo(p.widenFrames, 0, 100);
+    clampTo(p.roundLaterFrames, 0, 100000);
+    clampTo(p.roundLaterSeen, 1, 1000);
     clampTo(p.globalSearchEvery, 1, 100000);
     clampTo(p.coarseObjectSamples, 3.0, 64.0);
     clampTo(p.backgroundFrames, 1, 32);
@@ -265,6 +269,7 @@ private:
     TrackStep follow(const cv::Mat &frame);
     Located locate(const GraySampler &sampler, Vec2 click) const;
     void takeLook(const GraySampler &sampler, const Located &object);
+    void becomeRoundIfSeen(const GraySampler &sampler, Match &match);
     double objectRadiusPx() const { return m_radius * m_spacing; }
     double searchRadiusPx() const;
     std::optional<Vec2> symmetryCentre(const GraySampler &sampler, Vec2 point, double minScore, double maxShift) const;
@@ -347,6 +352,9 @@ private:
     double m_blobArea = 0; // of the moving region, pixels
     cv::Mat m_clickFrame;  // until the spot is learnt
     Vec2 m_clickOffset;
+    int m_lookFrame = 0;          // of the last look taken at a click
+    int m_roundSeen = 0;          // claims in a row with a round outline around them, while not known round
+    double m_roundSeenRadius = 0; // of the last of them, pixels
 };
 
 // The object under a click: a round outline around it when there is one,
@@ -407,6 +415,42 @@ void AutoTracker::Private::takeLook(const GraySampler &sampler, const Located &o
     m_appearances = {m_adaptive.clone()};
     m_firstSamples = 1;
     m_lastAppearanceFrame = m_frame;
+    m_lookFrame = m_frame;
+    m_roundSeen = 0;
+}
+
+// A round object whose outline its click frame did not show clearly
+// enough (compression, a blur, a hand over it): the same outline around
+// several claims in a row makes it round, followed by its centre from then.
+void AutoTracker::Private::becomeRoundIfSeen(const GraySampler &sampler, Match &match)
+{
+    if (m_round || m_onColourAxis || m_frame - m_lookFrame > m_p.roundLaterFrames)
+        return;
+    const Located object = locate(sampler, match.position);
+    const bool sameSize =
+        m_roundSeen > 0 && std::fabs(object.radiusPx - m_roundSeenRadius) <= m_p.radiusChange * m_roundSeenRadius + 1;
+    m_roundSeen = !object.round ? 0 : sameSize ? m_roundSeen + 1 : 1;
+    m_roundSeenRadius = object.radiusPx;
+    if (m_roundSeen < m_p.roundLaterSeen)
+        return;
+    // Its outline must be its silhouette: the region that moves has about
+    // its area and its centre (a person's head is round, but what moves
+    // is the person).
+    const std::optional<BackgroundModel::Finding> moving =
+        movingAt(m_luminance, m_cameraOffset, object.centre, m_spacing);
+    const double disc = 3.14159 * object.radiusPx * object.radiusPx;
+    if (!moving || !moving->blob || std::fabs(std::log(moving->blob->area / disc)) > std::log(m_p.blobAreaRange)
+        || length(minus(moving->blob->centre, object.centre)) > m_p.spotTolerance)
+        return;
+    const Vec2 start = m_start;
+    const int lookFrame = m_lookFrame;
+    takeLook(sampler, object);
+    match.position = m_start;
+    m_start = start;
+    m_lookFrame = lookFrame;
+    // Its followed point is now its centre: the moving region's.
+    m_spotKnown = false;
+    m_spotAngle = 0;
 }
 
 void AutoTracker::Private::start(const cv::Mat &input, Vec2 click)
@@ -739,7 +783,13 @@ std::optional<Circle> AutoTracker::Private::outlineOfItsSize(const GraySampler &
 {
     const double radius = objectRadiusPx();
     const OutlineLimits limits{m_p.outlineSupport, m_p.outlineRms, m_p.outlineSlope, radius, m_p.radiusChange};
-    return fitOutline(sampler, guess, radius, limits);
+    if (std::optional<Circle> circle = fitOutline(sampler, guess, radius, limits))
+        return circle;
+    // Compression flattens the edges of a dim or small object: weaker
+    // edges count where nearly all the rays find them.
+    return fitOutline(
+        sampler, guess, radius,
+        OutlineLimits{m_p.weakOutlineSupport, m_p.outlineRms, m_p.weakOutlineSlope, radius, m_p.radiusChange});
 }
 
 void AutoTracker::Private::placeOn(Match &match, const Circle &circle)
@@ -1262,6 +1312,8 @@ TrackStep AutoTracker::Private::follow(const cv::Mat &frame)
     // Found anywhere after a long gap: the motion before it says nothing.
     if (found && anywhere)
         m_motion.keepNewest(0);
+    if (found)
+        becomeRoundIfSeen(sampler, match);
     keepBackground(m_luminance, found ? std::optional<Vec2>(toWorld(match.position)) : std::nullopt);
     if (found) {
         learn(sampler, match, predicted);

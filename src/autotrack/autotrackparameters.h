@@ -21,10 +21,14 @@ struct AutoTrackParameters {
     double outlineSupport = 0.55; // share of rays on the circle needed to use it while following
     double outlineRms =
         0.6; // largest scatter of the edges about the circle, pixels, growing by a quarter per 10 px of radius
-    double outlineSlope = 2.0;     // grey levels per pixel an edge needs along a ray
-    double radiusChange = 0.12;    // how far a fitted radius may be from the expected one, as a share (plus a pixel)
-    double radiusRate = 0.3;       // weight of a frame's fitted radius in the expected one
-    double outlineShift = 0.6;     // largest move from the template's match to the outline's centre, in radii
+    double outlineSlope = 2.0;        // grey levels per pixel an edge needs along a ray
+    double weakOutlineSlope = 0.5;    // ... or this little, where nearly all rays find the edge
+    double weakOutlineSupport = 0.75; // ... that share of them
+    double radiusChange = 0.12;       // how far a fitted radius may be from the expected one, as a share (plus a pixel)
+    double radiusRate = 0.3;          // weight of a frame's fitted radius in the expected one
+    double outlineShift = 0.6;        // largest move from the template's match to the outline's centre, in radii
+    int roundLaterFrames = 30;     // frames after the click over which an object not found round may still prove round
+    int roundLaterSeen = 3;        // ... by its outline around this many claims in a row
     double completeOutline = 0.65; // share of rays on the circle that places the object whatever its texture shows
     double sharpOutline =
         0.5; // ... with its edges this close to the circle, pixels, a quarter more per 10 px of radius

@@ -91,6 +91,12 @@ CaseScore trackAndScore(const std::string &name, int frames)
     return scoreRun(*corpus, runTracker(*corpus));
 }
 
+CaseScore trackEncodedAndScore(const std::string &name, int frames, int crf)
+{
+    const auto corpus = makeCorpusCase(name, frames);
+    return scoreRun(*corpus, runTrackerOnVideo(*corpus, encodedAtQuality(*corpus, crf)));
+}
+
 TEST(AutoTrackCorpus, ClickIsMovedToTheObjectsCentre)
 {
     for (const std::string name : {"throw720", "blur", "lowcontrast"}) {
@@ -185,8 +191,7 @@ TEST(AutoTrackCorpus, BallWhoseFaceTurnsAwayIsFollowedByItsMovingOutline)
     // spinning ball crossing a 1080p picture at 40 to 57 px a frame, its
     // outline smeared by the motion. The first is placed once 3.4 px off,
     // by a moving region that misses the ball's red side on the floor.
-    for (auto [name, frames, share, wrong] :
-         {std::tuple{"long-changing", 200, 0.9, 1}, {"bounce1080", 60, 0.8, 0}}) {
+    for (auto [name, frames, share, wrong] : {std::tuple{"long-changing", 200, 0.9, 1}, {"bounce1080", 60, 0.8, 0}}) {
         const CaseScore score = trackAndScore(name, frames);
         EXPECT_LE(score.wrongClaims, wrong) << name;
         EXPECT_LT(score.maxError, 4) << name;
@@ -203,6 +208,22 @@ TEST(AutoTrackCorpus, BallClickedWhileSmearedIsSizedByItsOutlineNotItsStripe)
     EXPECT_LE(score.wrongClaims, 2);
     EXPECT_LT(score.maxError, 8);
     EXPECT_GE(score.withinShare(), 0.9);
+}
+
+TEST(AutoTrackCorpus, BallInACompressedVideoIsFollowedByItsSoftenedOutline)
+{
+    // Both as a camera's file at x264's default quality. The spinning ball's
+    // outline, softened by the blocks, did not fit well enough on the click
+    // frame: followed by its texture, it was lost (17.6 % within, 21 wrong
+    // claims up to 596 px off). The faint ball's edges fall under the slope
+    // a sharp outline shows on a tenth of the frames (89.9 %).
+    for (auto [name, frames, share, wrong, largest] :
+         {std::tuple{"long-changing", 120, 0.93, 1, 4.0}, {"lowcontrast", 80, 0.97, 0, 3.0}}) {
+        const CaseScore score = trackEncodedAndScore(name, frames, 23);
+        EXPECT_LE(score.wrongClaims, wrong) << name;
+        EXPECT_GE(score.withinShare(), share) << name;
+        EXPECT_LT(score.maxError, largest) << name;
+    }
 }
 
 TEST(AutoTrackCorpus, ColouredMarkerOnATurningWheelIsFollowedByItsColour)

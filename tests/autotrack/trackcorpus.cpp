@@ -2,6 +2,8 @@
 
 #include "filtercases.h"
 
+#include "player/framesource.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -787,7 +789,10 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
         wheel.anchorU = 20;
         return std::make_unique<SceneCase>(
             name, 1280, 720, 120, 8, 1.2,
-            [at, wheel](int f) { return Scene{{Layer{wheel, exposed(at, f, 0, 1)}}, 0}; }, Backdrop::Clutter);
+            [at, wheel](int f) {
+                return Scene{{Layer{wheel, exposed(at, f, 0, 1)}}, 0};
+            },
+            Backdrop::Clutter);
     }
     if (name == "foliage") {
         const P at = [](double t) { return Pose{100.7 + 7 * t, 300.4 + 90 * std::sin(t / 20), t * 0.2, 1}; };
@@ -1023,9 +1028,7 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
     }
     if (name == "redcar-room") {
         // A red car's sticker, driven down from the wall's height onto the floor and turning.
-        const P at = [](double t) {
-            return Pose{1100.3 - 6.5 * t, 330.6 + 1.6 * t, -0.2 + 0.004 * t, 1};
-        };
+        const P at = [](double t) { return Pose{1100.3 - 6.5 * t, 330.6 + 1.6 * t, -0.2 + 0.004 * t, 1}; };
         Sprite car{Shape::Car, 30, 9, kRed, kRed};
         car.anchorU = -12, car.anchorV = -3;
         return std::make_unique<SceneCase>(
@@ -1060,14 +1063,42 @@ double CorpusCase::clickY() const { return std::nearbyint(truth(0).y); }
 
 std::vector<std::string> corpusCaseNames()
 {
-    std::vector<std::string> names{"blur",          "lighting",          "rotation",         "scale",         "lookalike",
-            "occlusion",     "jumps1080",         "lowcontrast",      "throw720",      "throw1080-occluded",
-            "spinball",      "beachball-room",    "handthrow",        "toycar",        "domino",
-            "marker-spin",   "foliage",           "shake-pan",        "grow",          "bounce1080",
-            "walker",        "lowlight",          "leave-return",     "crossing1080",  "pendulum-long",
-            "long-changing", "volleyball-window", "pingpong-clutter", "pendulum-shake", "board-leaves",
-            "dusk-roll",     "pan-head",          "tennis-leaves",    "redcar-room",   "blue-dim-clutter",
-            "marker-spin-dark"};
+    std::vector<std::string> names{"blur",
+                                   "lighting",
+                                   "rotation",
+                                   "scale",
+                                   "lookalike",
+                                   "occlusion",
+                                   "jumps1080",
+                                   "lowcontrast",
+                                   "throw720",
+                                   "throw1080-occluded",
+                                   "spinball",
+                                   "beachball-room",
+                                   "handthrow",
+                                   "toycar",
+                                   "domino",
+                                   "marker-spin",
+                                   "foliage",
+                                   "shake-pan",
+                                   "grow",
+                                   "bounce1080",
+                                   "walker",
+                                   "lowlight",
+                                   "leave-return",
+                                   "crossing1080",
+                                   "pendulum-long",
+                                   "long-changing",
+                                   "volleyball-window",
+                                   "pingpong-clutter",
+                                   "pendulum-shake",
+                                   "board-leaves",
+                                   "dusk-roll",
+                                   "pan-head",
+                                   "tennis-leaves",
+                                   "redcar-room",
+                                   "blue-dim-clutter",
+                                   "marker-spin-dark"};
     const std::vector<std::string> filterMade = filterCaseNames();
     names.insert(names.end(), filterMade.begin(), filterMade.end());
     return names;
@@ -1127,6 +1158,35 @@ TrackRun runTracker(const CorpusCase &corpus, TrackTiming *timing)
     if (timing)
         *timing = {std::chrono::duration<double>(wall).count(), static_cast<double>(cpu) / CLOCKS_PER_SEC};
     return run;
+}
+
+TrackRun runTrackerOnVideo(const CorpusCase &corpus, const std::string &video, double *cpuSeconds)
+{
+    auto source = openSinglePassFrameSource(video);
+    AutoTracker tracker(source->frameGray(0), source->frameRgb(0), corpus.clickX(), corpus.clickY());
+    TrackRun run(1);
+    std::clock_t cpu = 0;
+    for (int index = 1; index < source->frameCount(); ++index) {
+        const GrayImage frame = source->frameGray(index);
+        const RgbImage colour = tracker.followsColour() ? source->frameRgb(index) : RgbImage();
+        const std::clock_t started = std::clock();
+        run.push_back(tracker.followsColour() ? tracker.next(frame, colour) : tracker.next(frame));
+        cpu += std::clock() - started;
+    }
+    if (cpuSeconds)
+        *cpuSeconds = static_cast<double>(cpu) / CLOCKS_PER_SEC;
+    return run;
+}
+
+std::string encodedAtQuality(const CorpusCase &corpus, int crf)
+{
+    const std::filesystem::path folder = ZORVANE_TRACK_MEDIA_DIR;
+    std::filesystem::create_directories(folder);
+    const std::string video =
+        (folder / (corpus.name() + "-" + std::to_string(corpus.frameCount()) + "-crf" + std::to_string(crf) + ".mp4"))
+            .string();
+    encodeVideo(corpus, video, "-crf " + std::to_string(crf));
+    return video;
 }
 
 CaseScore scoreRun(const CorpusCase &corpus, const TrackRun &run)

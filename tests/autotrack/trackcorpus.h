@@ -87,6 +87,15 @@ struct TrackTiming {
 // Tracks a whole case from its click.
 TrackRun runTracker(const CorpusCase &corpus, TrackTiming *timing = nullptr);
 
+// Tracks a case from its click on `video`, its frames encoded, read as the
+// track command reads them. `cpuSeconds`, when given, gets the tracking's
+// own processor time.
+TrackRun runTrackerOnVideo(const CorpusCase &corpus, const std::string &video, double *cpuSeconds = nullptr);
+
+// The case encoded at x264's constant quality `crf` (23 is its default, as
+// a phone or a camera makes them), in the folder the corpus keeps its media.
+std::string encodedAtQuality(const CorpusCase &corpus, int crf);
+
 CaseScore scoreRun(const CorpusCase &corpus, const TrackRun &run);
 
 // Encodes the frames with the ffmpeg tool (H.264 at 25 frames/s, nearly
