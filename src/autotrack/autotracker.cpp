@@ -1101,8 +1101,12 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
         movingAt(m_luminance, m_cameraOffset, match.position, m_spacing);
     if (!found)
         return true;
-    if (!found->blob)        // what is claimed there looks as the place did without the object
-        return !m_spotKnown; // unless the object's extent is not known yet: what was kept may show it
+    // What is claimed there looks as the place did without the object:
+    // not it, unless its extent is not known yet and it was seen a frame
+    // ago (what was kept may show it there). Found again after frames
+    // unseen, it has moved since.
+    if (!found->blob)
+        return !m_spotKnown && m_missing == 0;
     const Blob &blob = *found->blob;
     if (!m_spotKnown && m_round) {
         // A round object's followed point is its outline's centre, which

@@ -216,9 +216,13 @@ TEST(AutoTrackCorpus, BallInACompressedVideoIsFollowedByItsSoftenedOutline)
     // outline, softened by the blocks, did not fit well enough on the click
     // frame: followed by its texture, it was lost (17.6 % within, 21 wrong
     // claims up to 596 px off). The faint ball's edges fall under the slope
-    // a sharp outline shows on a tenth of the frames (89.9 %).
-    for (auto [name, frames, share, wrong, largest] :
-         {std::tuple{"long-changing", 120, 0.93, 1, 4.0}, {"lowcontrast", 80, 0.97, 0, 3.0}}) {
+    // a sharp outline shows on a tenth of the frames (89.9 %). The pendulum
+    // over leaves, under a shaking camera, was taken up again on a leaf where
+    // nothing moved (78 %, one claim 274 px off); two claims are 3.1 and
+    // 3.6 px off.
+    for (auto [name, frames, share, wrong, largest] : {std::tuple{"long-changing", 120, 0.93, 1, 4.0},
+                                                       {"lowcontrast", 80, 0.97, 0, 3.0},
+                                                       {"pendulum-shake", 60, 0.9, 2, 4.0}}) {
         const CaseScore score = trackEncodedAndScore(name, frames, 23);
         EXPECT_LE(score.wrongClaims, wrong) << name;
         EXPECT_GE(score.withinShare(), share) << name;
