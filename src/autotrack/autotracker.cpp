@@ -250,6 +250,8 @@ public:
     void releaseFrame() { m_luminance.release(); }
     // How far the last claim was from where the motion put it, pixels.
     double lastResidual() const { return m_lastResidual; }
+    // It follows the object's round outline, whose centre is the object's.
+    bool round() const { return m_round; }
     // The last claim shows the object's colour against its surroundings
     // about as clearly as the click did.
     bool lastClaimShowsColour() const { return m_lastColourShare >= kColourShown; }
@@ -1429,6 +1431,12 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     // over luminance.
     const bool colourHolds =
         m_colourLeads && m_colour->lastResidual() <= kAgreement && m_colour->lastClaimShowsColour();
+    // Luminance follows a round object by its outline; a colour view that
+    // does not see it round follows its texture, which shading pulls off
+    // its centre: alone, that view is not trusted.
+    if (m_impl->round() && !m_colour->round() && !colourHolds && luminance.state != TrackStep::State::Found
+        && colourStep.state == TrackStep::State::Found)
+        return {TrackStep::State::Hidden};
     return agreed(luminance, colourStep, colourHolds);
 }
 
