@@ -15,6 +15,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -28,6 +29,12 @@ using namespace zorvane::testing;
 namespace {
 
 namespace fs = std::filesystem;
+
+void printHeader()
+{
+    std::printf("%-20s %-9s %6s %7s %9s %7s %7s %6s %6s %9s %8s\n", "case", "size", "frames", "visible", "within3px",
+                "mean", "max", "wrong", "hidden", "reacq", "cpu fr/s");
+}
 
 void printRow(const std::string &name, const std::string &size, const CaseScore &s, double fps)
 {
@@ -123,29 +130,33 @@ void picture(const std::string &name, int index, const std::string &path)
     std::printf("%s frame %d: truth %.2f %.2f shown %.2f\n", name.c_str(), index, truth.x, truth.y, truth.visible);
 }
 
-// A case as a user's camera gives it: encoded, read back as the track
+// A case as a user's camera gives it: its video read back as the track
 // command reads it, then tracked.
-TrackRun trackEncoded(const CorpusCase &corpus, const std::string &label, const std::string &encoderArgs, double *fps)
+TrackRun trackVideo(const CorpusCase &corpus, const std::string &video, double *fps)
 {
-    const fs::path dir = ZORVANE_BENCH_MEDIA_DIR;
-    fs::create_directories(dir);
-    const fs::path video = dir / ("autotrack-" + corpus.name() + "-" + label + ".mp4");
-    encodeVideo(corpus, video.string(), encoderArgs);
     double cpu = 0;
-    TrackRun run = runTrackerOnVideo(corpus, video.string(), &cpu);
+    TrackRun run = runTrackerOnVideo(corpus, video, &cpu);
     if (fps)
         *fps = (corpus.frameCount() - 1) / std::max(cpu, 1e-9);
     return run;
 }
 
-std::string crfArgs(const std::string &crf) { return "-crf " + crf; }
+// The case encoded at a low bit rate, as a cheap camera streams it.
+std::string encodedAtBitRate(const CorpusCase &corpus, const std::string &rate)
+{
+    const fs::path dir = ZORVANE_BENCH_MEDIA_DIR;
+    fs::create_directories(dir);
+    const fs::path video = dir / ("autotrack-" + corpus.name() + "-" + rate + ".mp4");
+    encodeVideo(corpus, video.string(), "-b:v " + rate + " -maxrate " + rate + " -bufsize " + rate);
+    return video.string();
+}
 
 // One line per frame: the truth and what the tracker said, on the rendered
 // frames or, given a quality, on the encoded video.
-void trace(const std::string &name, const std::string &crf)
+void trace(const std::string &name, std::optional<int> crf)
 {
     const auto corpus = makeCorpusCase(name);
-    const TrackRun run = crf.empty() ? runTracker(*corpus) : trackEncoded(*corpus, "crf" + crf, crfArgs(crf), nullptr);
+    const TrackRun run = crf ? trackVideo(*corpus, encodedAtQuality(*corpus, *crf), nullptr) : runTracker(*corpus);
     for (int index = 1; index < static_cast<int>(run.size()); ++index) {
         const TruthPoint truth = corpus->truth(index);
         const TrackStep &step = run[index];
@@ -160,25 +171,23 @@ void trace(const std::string &name, const std::string &crf)
 
 // Every case as a camera's file at constant quality, the way users' videos
 // reach the tracker.
-void scoreAllEncoded(const std::vector<std::string> &names, const std::string &crf)
+void scoreAllEncoded(const std::vector<std::string> &names, int crf)
 {
-    std::printf("%-20s %-9s %6s %7s %9s %7s %7s %6s %6s %9s %8s\n", "case", "size", "frames", "visible", "within3px",
-                "mean", "max", "wrong", "hidden", "reacq", "cpu fr/s");
+    printHeader();
     CaseScore total;
     for (const std::string &name : names) {
         const auto corpus = makeCorpusCase(name);
         double fps = 0;
-        const CaseScore score = scoreRun(*corpus, trackEncoded(*corpus, "crf" + crf, crfArgs(crf), &fps));
+        const CaseScore score = scoreRun(*corpus, trackVideo(*corpus, encodedAtQuality(*corpus, crf), &fps));
         total.add(score);
-        printRow(name, "crf" + crf, score, fps);
+        printRow(name, "crf" + std::to_string(crf), score, fps);
     }
     printRow("total", "", total, 0);
 }
 
 void scoreCases(const std::vector<std::string> &names, bool video)
 {
-    std::printf("%-20s %-9s %6s %7s %9s %7s %7s %6s %6s %9s %8s\n", "case", "size", "frames", "visible", "within3px",
-                "mean", "max", "wrong", "hidden", "reacq", "cpu fr/s");
+    printHeader();
     CaseScore total;
     TrackTiming time720, time1080;
     int frames720 = 0, frames1080 = 0;
@@ -204,8 +213,7 @@ void scoreCases(const std::vector<std::string> &names, bool video)
                 continue;
             double fps = 0;
             const auto corpus = makeCorpusCase(name);
-            const CaseScore score = scoreRun(
-                *corpus, trackEncoded(*corpus, rate, "-b:v " + rate + " -maxrate " + rate + " -bufsize " + rate, &fps));
+            const CaseScore score = scoreRun(*corpus, trackVideo(*corpus, encodedAtBitRate(*corpus, rate), &fps));
             total.add(score);
             printRow(name + "@" + rate, "H.264", score, fps);
         }
@@ -245,13 +253,13 @@ int main(int argc, char **argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each row as soon as its case is scored
     std::vector<std::string> names;
     bool video = true;
-    std::string crf;
+    std::optional<int> crf;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--no-video")
             video = false;
         else if (arg == "--crf" && i + 1 < argc)
-            crf = argv[++i];
+            crf = std::atoi(argv[++i]);
         else if (arg == "--picture" && i + 3 < argc)
             return runOrExplain([&] { picture(argv[i + 1], std::atoi(argv[i + 2]), argv[i + 3]); });
         else if (arg == "--trace" && i + 1 < argc)
@@ -263,7 +271,7 @@ int main(int argc, char **argv)
     }
     if (names.empty())
         names = corpusCaseNames();
-    if (!crf.empty())
-        return runOrExplain([&] { scoreAllEncoded(names, crf); });
+    if (crf)
+        return runOrExplain([&] { scoreAllEncoded(names, *crf); });
     return runOrExplain([&] { scoreCases(names, video); });
 }

@@ -31,6 +31,8 @@ struct Peak {
 
 double length(Vec2 v) { return std::hypot(v.x, v.y); }
 
+double discArea(double radius) { return 3.14159 * radius * radius; }
+
 Vec2 minus(Vec2 a, Vec2 b) { return {a.x - b.x, a.y - b.y}; }
 
 cv::Mat correlate(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &weights = {})
@@ -270,7 +272,7 @@ private:
     };
     TrackStep follow(const cv::Mat &frame);
     Located locate(const GraySampler &sampler, Vec2 click) const;
-    void takeLook(const GraySampler &sampler, const Located &object);
+    Vec2 takeLook(const GraySampler &sampler, const Located &object);
     void becomeRoundIfSeen(const GraySampler &sampler, Match &match);
     double objectRadiusPx() const { return m_radius * m_spacing; }
     double searchRadiusPx() const;
@@ -301,6 +303,7 @@ private:
                                                 Vec2 predicted) const;
     Vec2 spotOn(const Blob &region) const;
     bool hasWholeArea(const Blob &region) const;
+    bool aboutArea(double area, double expected) const;
     bool movesThere(const GraySampler &sampler, Match &match);
     bool learnSpotFromClick();
     std::optional<BackgroundModel::Finding> movingAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 at,
@@ -398,8 +401,8 @@ AutoTracker::Private::Located AutoTracker::Private::locate(const GraySampler &sa
 }
 
 // Sizes the templates on the object and takes its look as the first
-// appearance (or one more, after a restart).
-void AutoTracker::Private::takeLook(const GraySampler &sampler, const Located &object)
+// appearance (or one more, after a restart); returns where it took it.
+Vec2 AutoTracker::Private::takeLook(const GraySampler &sampler, const Located &object)
 {
     const double radiusPx = object.radiusPx;
     m_round = object.round;
@@ -412,13 +415,15 @@ void AutoTracker::Private::takeLook(const GraySampler &sampler, const Located &o
     m_spotAngle = 0;
     m_turnRate = 0;
     // A click is up to half a pixel off the object's centre.
-    m_start = symmetryCentre(sampler, object.centre, m_round ? m_p.symmetricScore : 0.6, 1.0).value_or(object.centre);
-    m_adaptive = templateAt(sampler, m_start, m_spacing);
+    const Vec2 centre =
+        symmetryCentre(sampler, object.centre, m_round ? m_p.symmetricScore : 0.6, 1.0).value_or(object.centre);
+    m_adaptive = templateAt(sampler, centre, m_spacing);
     m_appearances = {m_adaptive.clone()};
     m_firstSamples = 1;
     m_lastAppearanceFrame = m_frame;
     m_lookFrame = m_frame;
     m_roundSeen = 0;
+    return centre;
 }
 
 // A round object whose outline its click frame did not show clearly
@@ -440,16 +445,10 @@ void AutoTracker::Private::becomeRoundIfSeen(const GraySampler &sampler, Match &
     // is the person).
     const std::optional<BackgroundModel::Finding> moving =
         movingAt(m_luminance, m_cameraOffset, object.centre, m_spacing);
-    const double disc = 3.14159 * object.radiusPx * object.radiusPx;
-    if (!moving || !moving->blob || std::fabs(std::log(moving->blob->area / disc)) > std::log(m_p.blobAreaRange)
+    if (!moving || !moving->blob || !aboutArea(moving->blob->area, discArea(object.radiusPx))
         || length(minus(moving->blob->centre, object.centre)) > m_p.spotTolerance)
         return;
-    const Vec2 start = m_start;
-    const int lookFrame = m_lookFrame;
-    takeLook(sampler, object);
-    match.position = m_start;
-    m_start = start;
-    m_lookFrame = lookFrame;
+    match.position = takeLook(sampler, object);
     // Its followed point is now its centre: the moving region's.
     m_spotKnown = false;
     m_spotAngle = 0;
@@ -475,7 +474,7 @@ void AutoTracker::Private::start(const cv::Mat &input, Vec2 click)
             return;
     }
     const GraySampler sampler(frame);
-    takeLook(sampler, object);
+    m_start = takeLook(sampler, object);
     if (m_onColourAxis)
         m_startContrast = contrastAt(frame, m_start, objectRadiusPx());
     m_camera.measure(m_luminance, m_start, objectRadiusPx());
@@ -508,7 +507,7 @@ void AutoTracker::Private::restart(const cv::Mat &input, Vec2 click, int framesA
     }
     const std::vector<cv::Mat> earlier = m_appearances;
     const cv::Size earlierSize = m_adaptive.size();
-    takeLook(sampler, object);
+    m_start = takeLook(sampler, object);
     if (earlierSize == m_adaptive.size())
         for (std::size_t i = 0;
              i < earlier.size() && m_appearances.size() < static_cast<std::size_t>(m_p.maxAppearances); ++i)
@@ -1014,7 +1013,7 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
                                               static_cast<int>(std::ceil(reach / spacing)), extent);
     std::optional<Blob> only;
     for (const Blob &blob : blobs) {
-        if (std::fabs(std::log(blob.area / m_blobArea)) > std::log(m_p.blobAreaRange))
+        if (!aboutArea(blob.area, m_blobArea))
             continue;
         if (only)
             return std::nullopt; // two of them: no telling which
@@ -1085,6 +1084,13 @@ Vec2 AutoTracker::Private::spotOn(const Blob &region) const
             region.centre.y + scale * (s * m_spot.x + c * m_spot.y)};
 }
 
+// A moving region's area near enough an expected one for the object's:
+// neither merged with something else nor mostly hidden.
+bool AutoTracker::Private::aboutArea(double area, double expected) const
+{
+    return std::fabs(std::log(area / expected)) <= std::log(m_p.blobAreaRange);
+}
+
 // The region has the object's area, as its whole silhouette has.
 bool AutoTracker::Private::hasWholeArea(const Blob &region) const
 {
@@ -1113,8 +1119,7 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
     if (!m_spotKnown && m_round) {
         // A round object's followed point is its outline's centre, which
         // is the moving region's, if that region is the object alone.
-        const double expected = 3.14159 * objectRadiusPx() * objectRadiusPx();
-        if (blob.area > m_p.blobAreaRange * expected || blob.area * m_p.blobAreaRange < expected)
+        if (!aboutArea(blob.area, discArea(objectRadiusPx())))
             return true;
         m_spot = {};
         m_blobArea = blob.area;
@@ -1122,12 +1127,12 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
     }
     if (!m_spotKnown && !learnSpotFromClick())
         return true;
-    if (blob.area > m_p.blobAreaRange * m_blobArea || blob.area * m_p.blobAreaRange < m_blobArea)
+    if (!aboutArea(blob.area, m_blobArea))
         return true; // merged with something else, or mostly hidden: no telling
     const Vec2 spot = spotOn(blob);
     // A round object's region smaller than its outline misses the side
     // whose grey matches the background: its centre is off that way.
-    const double disc = 3.14159 * objectRadiusPx() * objectRadiusPx();
+    const double disc = discArea(objectRadiusPx());
     const bool partial = match.outline && blob.area < m_p.wholeSilhouette * disc;
     const double tolerance =
         partial ? std::max(m_p.spotTolerance, m_p.outlineSpotTolerance * objectRadiusPx()) : m_p.spotTolerance;
