@@ -92,7 +92,7 @@ std::vector<Recipe> recipes()
              x = floor(300 + 4 * n);
              y = floor(340 + 150 * std::sin(n / 12));
          }},
-        {"ff-gradient-bounce", 1280, 720, 150, kStripedDisc, "gradients=s=1280x720:r=30:speed=0.03", "null[s]",
+        {"ff-gradient-bounce", 1280, 720, 150, kStripedDisc, "gradients=s=1280x720:r=30:speed=0.03:seed=7", "null[s]",
          "floor(80+8*n)", "floor(640-420*abs(sin(n/15)))",
          [](double n, double &x, double &y) {
              x = floor(80 + 8 * n);
