@@ -288,7 +288,7 @@ private:
     static void placeOn(Match &match, const Circle &circle);
     void fitToOutline(const GraySampler &sampler, Match &match) const;
     std::optional<Match> outlineOnPath(const GraySampler &sampler, Vec2 predicted) const;
-    bool completeOutline(const Match &match) const;
+    bool completeOutlineOnPath(const Match &match, Vec2 predicted) const;
     double nearPath() const;
     bool inPicture(Vec2 position) const;
     bool accepted(const Match &match, const Thresholds &limits) const;
@@ -304,7 +304,7 @@ private:
     Vec2 spotOn(const Blob &region) const;
     bool hasWholeArea(const Blob &region) const;
     bool aboutArea(double area, double expected) const;
-    bool movesThere(const GraySampler &sampler, Match &match);
+    bool movesThere(const GraySampler &sampler, Match &match, Vec2 predicted);
     bool learnSpotFromClick();
     std::optional<BackgroundModel::Finding> movingAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 at,
                                                      double spacing) const;
@@ -827,7 +827,7 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::outlineOnPath(c
     Match match;
     match.position = predicted;
     fitToOutline(sampler, match);
-    if (!completeOutline(match) || length(minus(match.position, predicted)) > nearPath() || !inPicture(match.position))
+    if (!completeOutlineOnPath(match, predicted) || !inPicture(match.position))
         return std::nullopt;
     const Match scored = refine(sampler, match.position, 1, predicted, radius);
     match.adaptive = scored.adaptive;
@@ -846,10 +846,13 @@ double AutoTracker::Private::nearPath() const
     return near + std::min(2 * m_typicalResidual, near);
 }
 
-bool AutoTracker::Private::completeOutline(const Match &match) const
+// A sharp outline of the object's size, nearly whole, where the object
+// was expected.
+bool AutoTracker::Private::completeOutlineOnPath(const Match &match, Vec2 predicted) const
 {
     return match.outline && match.support >= m_p.completeOutline
-           && match.rms <= m_p.sharpOutline * (1 + objectRadiusPx() / 40);
+           && match.rms <= m_p.sharpOutline * (1 + objectRadiusPx() / 40)
+           && length(minus(match.position, predicted)) <= nearPath();
 }
 
 bool AutoTracker::Private::inPicture(Vec2 position) const
@@ -1103,7 +1106,7 @@ bool AutoTracker::Private::hasWholeArea(const Blob &region) const
 // Where the texture matched off that point, the object is placed by its
 // outline around it, or by the region itself when it has just the
 // object's size.
-bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
+bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, Vec2 predicted)
 {
     const std::optional<BackgroundModel::Finding> found =
         movingAt(m_luminance, m_cameraOffset, match.position, m_spacing);
@@ -1112,9 +1115,11 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match)
     // What is claimed there looks as the place did without the object:
     // not it, unless its extent is not known yet and it was seen a frame
     // ago (what was kept may show it there). Found again after frames
-    // unseen, it has moved since.
+    // unseen, it has moved since. But an object as grey as what it crosses
+    // (a red ball on a wall of its brightness) hardly shows against the
+    // background: its sharp, whole outline on its path shows it.
     if (!found->blob)
-        return !m_spotKnown && m_missing == 0;
+        return (!m_spotKnown && m_missing == 0) || completeOutlineOnPath(match, predicted);
     const Blob &blob = *found->blob;
     if (!m_spotKnown && m_round) {
         // A round object's followed point is its outline's centre, which
@@ -1308,7 +1313,7 @@ TrackStep AutoTracker::Private::follow(const cv::Mat &frame)
         // off it where the first appearance no longer fits.
         if (!match.byOutline)
             match.position = symmetryCentre(sampler, match.position, m_p.symmetricScore, 1.0).value_or(match.position);
-        found = movesThere(sampler, match);
+        found = movesThere(sampler, match, predicted);
     }
     // Where the texture found nothing good; when long unseen, also where
     // what it found does not move (the object's region is then looked for
@@ -1316,7 +1321,7 @@ TrackStep AutoTracker::Private::follow(const cv::Mat &frame)
     if (!found && (!textureFound || m_missing + 1 >= m_p.globalSearchAfter)) {
         if (const std::optional<Match> moving = findByMotion(sampler, predicted, radius)) {
             match = *moving;
-            found = movesThere(sampler, match);
+            found = movesThere(sampler, match, predicted);
             anywhere = m_missing + 1 >= m_p.globalSearchAfter;
         }
     }
