@@ -273,7 +273,7 @@ private:
     TrackStep follow(const cv::Mat &frame);
     Located locate(const GraySampler &sampler, Vec2 click) const;
     Vec2 takeLook(const GraySampler &sampler, const Located &object);
-    void becomeRoundIfSeen(const GraySampler &sampler, Match &match);
+    void takeOutlineIfSeen(const GraySampler &sampler, Match &match);
     double objectRadiusPx() const { return m_radius * m_spacing; }
     double searchRadiusPx() const;
     std::optional<Vec2> symmetryCentre(const GraySampler &sampler, Vec2 point, double minScore, double maxShift) const;
@@ -358,8 +358,9 @@ private:
     cv::Mat m_clickFrame;  // until the spot is learnt
     Vec2 m_clickOffset;
     int m_lookFrame = 0;          // of the last look taken at a click
-    int m_roundSeen = 0;          // claims in a row with a round outline around them, while not known round
+    int m_roundSeen = 0;          // claims in a row with another round outline around them than the one followed
     double m_roundSeenRadius = 0; // of the last of them, pixels
+    std::optional<Blob> m_region; // what moves where the object was last claimed, when known
 };
 
 // The object under a click: a round outline around it when there is one,
@@ -426,17 +427,25 @@ Vec2 AutoTracker::Private::takeLook(const GraySampler &sampler, const Located &o
     return centre;
 }
 
-// A round object whose outline its click frame did not show clearly
-// enough (compression, a blur, a hand over it): the same outline around
-// several claims in a row makes it round, followed by its centre from then.
-void AutoTracker::Private::becomeRoundIfSeen(const GraySampler &sampler, Match &match)
+// An object whose click frame did not show its outline as it is: not
+// round there (compression, a blur, a hand over it), or round but smaller
+// (a hand over part of it, an edge of its pattern taken for its outline,
+// then followed as it grew). The same outline around several claims in a
+// row, with the area and centre of what moves there, makes it round at
+// that size, followed by its centre from then.
+void AutoTracker::Private::takeOutlineIfSeen(const GraySampler &sampler, Match &match)
 {
-    if (m_round || m_onColourAxis || m_frame - m_lookFrame > m_p.roundLaterFrames)
+    const bool mayBecomeRound = !m_round && m_frame - m_lookFrame <= m_p.roundLaterFrames;
+    const bool mayBeLarger = m_round && m_region && m_region->area > m_p.blobAreaRange * discArea(objectRadiusPx());
+    if (m_onColourAxis || (!mayBecomeRound && !mayBeLarger)) {
+        m_roundSeen = 0;
         return;
-    const Located object = locate(sampler, match.position);
+    }
+    const Located object = locate(sampler, mayBecomeRound ? match.position : m_region->centre);
     const bool sameSize =
         m_roundSeen > 0 && std::fabs(object.radiusPx - m_roundSeenRadius) <= m_p.radiusChange * m_roundSeenRadius + 1;
-    m_roundSeen = !object.round ? 0 : sameSize ? m_roundSeen + 1 : 1;
+    const bool larger = object.radiusPx > (1 + m_p.radiusChange) * objectRadiusPx() + 1;
+    m_roundSeen = !object.round || (m_round && !larger) ? 0 : sameSize ? m_roundSeen + 1 : 1;
     m_roundSeenRadius = object.radiusPx;
     if (m_roundSeen < m_p.roundLaterSeen)
         return;
@@ -452,6 +461,7 @@ void AutoTracker::Private::becomeRoundIfSeen(const GraySampler &sampler, Match &
     // Its followed point is now its centre: the moving region's.
     m_spotKnown = false;
     m_spotAngle = 0;
+    m_blobArea = 0;
 }
 
 void AutoTracker::Private::start(const cv::Mat &input, Vec2 click)
@@ -1110,6 +1120,7 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
 {
     const std::optional<BackgroundModel::Finding> found =
         movingAt(m_luminance, m_cameraOffset, match.position, m_spacing);
+    m_region = found ? found->blob : std::nullopt;
     if (!found)
         return true;
     // What is claimed there looks as the place did without the object:
@@ -1329,7 +1340,7 @@ TrackStep AutoTracker::Private::follow(const cv::Mat &frame)
     if (found && anywhere)
         m_motion.keepNewest(0);
     if (found)
-        becomeRoundIfSeen(sampler, match);
+        takeOutlineIfSeen(sampler, match);
     keepBackground(m_luminance, found ? std::optional<Vec2>(toWorld(match.position)) : std::nullopt);
     if (found) {
         learn(sampler, match, predicted);
