@@ -254,6 +254,9 @@ public:
     double lastResidual() const { return m_lastResidual; }
     // It follows the object's round outline, whose centre is the object's.
     bool round() const { return m_round; }
+    // The last claim is the centre of a sharp, nearly whole outline of the
+    // object where it was expected.
+    bool lastClaimOnWholeOutline() const { return m_lastOnWholeOutline; }
     // The last claim shows the object's colour against its surroundings
     // about as clearly as the click did.
     bool lastClaimShowsColour() const { return m_lastColourShare >= kColourShown; }
@@ -361,6 +364,7 @@ private:
     int m_roundSeen = 0;          // claims in a row with another round outline around them than the one followed
     double m_roundSeenRadius = 0; // of the last of them, pixels
     std::optional<Blob> m_region; // what moves where the object was last claimed, when known
+    bool m_lastOnWholeOutline = false;
 };
 
 // The object under a click: a round outline around it when there is one,
@@ -903,6 +907,7 @@ void AutoTracker::Private::learn(const GraySampler &sampler, const Match &match,
         m_motion.keepNewest(1);
     m_motion.add(m_frame, toWorld(match.position));
     m_lastResidual = residual;
+    m_lastOnWholeOutline = completeOutlineOnPath(match, predicted);
     m_typicalResidual = m_motion.samples() <= 2 ? residual : 0.8 * m_typicalResidual + 0.2 * residual;
     m_typicalScore = 0.8 * m_typicalScore + 0.2 * match.adaptive;
     m_missing = 0;
@@ -1455,9 +1460,23 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     // Luminance follows a round object by its outline; a colour view that
     // does not see it round follows its texture, which shading pulls off
     // its centre: alone, that view is not trusted.
-    if (m_impl->round() && !m_colour->round() && !colourHolds && luminance.state != TrackStep::State::Found
-        && colourStep.state == TrackStep::State::Found)
-        return {TrackStep::State::Hidden};
+    // Where luminance places it by its whole, sharp outline, that view holds.
+    using State = TrackStep::State;
+    const bool bothFound = luminance.state == State::Found && colourStep.state == State::Found;
+    const bool apart = bothFound && std::hypot(luminance.x - colourStep.x, luminance.y - colourStep.y) > kAgreement;
+    if (m_impl->round() && !m_colour->round()) {
+        if (!colourHolds && luminance.state != State::Found && colourStep.state == State::Found)
+            return {State::Hidden};
+        if (apart && m_impl->lastClaimOnWholeOutline())
+            return luminance;
+    }
+    // Luminance found elsewhere than a colour view that held is following
+    // something else (the wheel a marker is on): alone, it is not trusted
+    // until the views agree again.
+    if (bothFound)
+        m_luminanceStrayed = apart && colourHolds;
+    else if (m_luminanceStrayed && m_colourLeads && luminance.state == State::Found)
+        return {State::Hidden};
     return agreed(luminance, colourStep, colourHolds);
 }
 
@@ -1498,6 +1517,7 @@ void AutoTracker::restart(const cv::Mat &frame, double x, double y, int framesAf
     checkInside(frame, x, y);
     m_impl->restart(frame, {x, y}, std::max(1, framesAfter));
     m_impl->releaseFrame();
+    m_luminanceStrayed = false;
     if (m_colour && frame.channels() != 3)
         m_colour.reset(); // it cannot follow colour on grey levels
     if (m_colour) {

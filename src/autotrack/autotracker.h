@@ -114,6 +114,7 @@ private:
     std::unique_ptr<Private> m_impl;   // follows luminance
     std::unique_ptr<Private> m_colour; // follows the object's colour axis, in colour frames where it has one
     bool m_colourLeads = false;        // where the views disagree, the colour view holds
+    bool m_luminanceStrayed = false;   // luminance's last claim beside the colour view's was elsewhere
 };
 
 } // namespace zorvane

@@ -257,11 +257,26 @@ TEST(AutoTrackCorpus, ColourViewSeeingNoCircleDoesNotClaimARoundObjectAlone)
 {
     // The growing ball, compressed hard: once its outline is lost in
     // luminance, the colour view, which follows its texture, claimed it
-    // alone 37 times up to 15 px off.
+    // alone 37 times up to 15 px off. Three claims are 3.3 px off, two of
+    // them where luminance's outline held over the colour view.
     const CaseScore score = trackEncodedAndScore("grow", 100, 28);
-    EXPECT_LE(score.wrongClaims, 2);
+    EXPECT_LE(score.wrongClaims, 3);
     EXPECT_LT(score.maxError, 4);
     EXPECT_GE(score.withinShare(), 0.4);
+}
+
+TEST(AutoTrackCorpus, WhereTheViewsDisagreeTheOneThatSeesTheObjectHolds)
+{
+    // Both at a phone's quality. The faint ball in the dark: luminance fits
+    // its whole outline, the colour view follows its texture 3 px off, and
+    // the two disagreeing made the frame hidden (53 % within). The marker
+    // on a turning wheel: luminance follows the wheel's rim, the colour
+    // view the marker; when the colour view lost the marker, luminance
+    // claimed the rim alone, up to 48 px off (32 wrong claims).
+    const CaseScore faint = trackEncodedAndScore("lowlight", 100, 18);
+    EXPECT_EQ(faint.wrongClaims, 0);
+    EXPECT_GE(faint.withinShare(), 0.75);
+    EXPECT_EQ(trackEncodedAndScore("marker-spin", 40, 18).wrongClaims, 0);
 }
 
 TEST(AutoTrackCorpus, ColouredMarkerOnATurningWheelIsFollowedByItsColour)
