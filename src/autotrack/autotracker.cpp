@@ -1470,11 +1470,12 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
         if (apart && m_impl->lastClaimOnWholeOutline())
             return luminance;
     }
-    // Luminance found elsewhere than a colour view that held is following
+    // Luminance found well away from a colour view that held is following
     // something else (the wheel a marker is on): alone, it is not trusted
     // until the views agree again.
     if (bothFound)
-        m_luminanceStrayed = apart && colourHolds;
+        m_luminanceStrayed = colourHolds
+                             && std::hypot(luminance.x - colourStep.x, luminance.y - colourStep.y) > kStrayed;
     else if (m_luminanceStrayed && m_colourLeads && luminance.state == State::Found)
         return {State::Hidden};
     return agreed(luminance, colourStep, colourHolds);

@@ -103,6 +103,10 @@ private:
 
     // Two claims farther apart than this, pixels, are two different things.
     static constexpr double kAgreement = 3.0;
+    // ... and this far apart, one view follows something else than the
+    // object (two views of it may differ by a few pixels, as shading pulls
+    // a texture aside).
+    static constexpr double kStrayed = 6.0;
     // Separation on the colour axis from which the colour view is trusted
     // over luminance: the object's colour cannot be mistaken there...
     static constexpr double kColourLeads = 10.0;

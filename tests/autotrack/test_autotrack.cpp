@@ -91,6 +91,14 @@ CaseScore trackAndScore(const std::string &name, int frames)
     return scoreRun(*corpus, runTracker(*corpus));
 }
 
+// No claim more than 3 px off, and at least `share` of the visible frames
+// claimed within 3 px.
+void expectFollowed(const CaseScore &score, double share, const std::string &name = {})
+{
+    EXPECT_EQ(score.wrongClaims, 0) << name;
+    EXPECT_GE(score.withinShare(), share) << name;
+}
+
 CaseScore trackEncodedAndScore(const std::string &name, int frames, int crf)
 {
     const auto corpus = makeCorpusCase(name, frames);
@@ -165,8 +173,7 @@ TEST(AutoTrackCorpus, FastTurningAndRotatingObjectsStayWithinTolerance)
     for (auto [name, frames, mean] :
          {std::tuple{"blur", 70, 0.6}, {"rotation", 60, 0.6}, {"ff-square-turning", 60, 1.0}}) {
         const CaseScore score = trackAndScore(name, frames);
-        EXPECT_EQ(score.wrongClaims, 0) << name;
-        EXPECT_GE(score.withinShare(), 0.98) << name;
+        expectFollowed(score, 0.98, name);
         EXPECT_LT(score.meanError, mean) << name;
     }
 }
@@ -178,8 +185,7 @@ TEST(AutoTrackCorpus, SpinningBallIsFollowedByItsOutlineUnderAMovingCamera)
     // The second says hidden on a few frames where its outline is unsure.
     for (auto [name, frames, share] : {std::tuple{"spinball", 40, 0.98}, {"shake-pan", 30, 0.9}}) {
         const CaseScore score = trackAndScore(name, frames);
-        EXPECT_EQ(score.wrongClaims, 0) << name;
-        EXPECT_GE(score.withinShare(), share) << name;
+        expectFollowed(score, share, name);
         EXPECT_LT(score.meanError, 0.8) << name;
     }
 }
@@ -204,9 +210,7 @@ TEST(AutoTrackCorpus, BallAsBrightAsWhatItCrossesIsFollowedByItsOutline)
     // A striped disc over a panning fractal: where the fractal behind it is
     // as bright as the disc, nothing moves against the background there,
     // and its whole, sharp outline was refused from frame 104 on.
-    const CaseScore score = trackAndScore("ff-pan-ball", 125);
-    EXPECT_EQ(score.wrongClaims, 0);
-    EXPECT_GE(score.withinShare(), 0.98);
+    expectFollowed(trackAndScore("ff-pan-ball", 125), 0.98);
 }
 
 TEST(AutoTrackCorpus, BallThrownFromAHandIsResizedByItsWholeOutline)
@@ -273,9 +277,7 @@ TEST(AutoTrackCorpus, WhereTheViewsDisagreeTheOneThatSeesTheObjectHolds)
     // on a turning wheel: luminance follows the wheel's rim, the colour
     // view the marker; when the colour view lost the marker, luminance
     // claimed the rim alone, up to 48 px off (32 wrong claims).
-    const CaseScore faint = trackEncodedAndScore("lowlight", 100, 18);
-    EXPECT_EQ(faint.wrongClaims, 0);
-    EXPECT_GE(faint.withinShare(), 0.75);
+    expectFollowed(trackEncodedAndScore("lowlight", 100, 18), 0.75, "lowlight");
     EXPECT_EQ(trackEncodedAndScore("marker-spin", 40, 18).wrongClaims, 0);
 }
 
@@ -283,9 +285,7 @@ TEST(AutoTrackCorpus, ColouredMarkerOnATurningWheelIsFollowedByItsColour)
 {
     // An orange marker as bright as its grey wheel: in grey levels only the
     // wheel shows, which turns the marker around its hub.
-    const CaseScore score = trackAndScore("marker-spin", 40);
-    EXPECT_EQ(score.wrongClaims, 0);
-    EXPECT_GE(score.withinShare(), 0.95);
+    expectFollowed(trackAndScore("marker-spin", 40), 0.95);
 }
 
 TEST(AutoTrackRestart, PicksUpFromAClickAfterAStop)
