@@ -308,6 +308,7 @@ private:
     bool hasWholeArea(const Blob &region) const;
     bool aboutArea(double area, double expected) const;
     bool movesThere(const GraySampler &sampler, Match &match, Vec2 predicted);
+    bool backgroundShowsOutline(const Match &match) const;
     bool learnSpotFromClick();
     std::optional<BackgroundModel::Finding> movingAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 at,
                                                      double spacing) const;
@@ -1115,6 +1116,20 @@ bool AutoTracker::Private::hasWholeArea(const Blob &region) const
     return std::fabs(std::log(region.area / m_blobArea)) < m_p.silhouetteArea;
 }
 
+// The background itself draws the claimed outline there: something that
+// stays put (a round leaf, a lamp), not the object passing.
+bool AutoTracker::Private::backgroundShowsOutline(const Match &match) const
+{
+    const double radius = objectRadiusPx();
+    const int half = static_cast<int>(std::ceil(1.5 * radius)) + 2;
+    const cv::Mat background = m_background.pictureAt(m_cameraOffset, match.position, half, radius);
+    if (background.empty())
+        return true;
+    const OutlineLimits limits{m_p.outlineSupport, m_p.outlineRms, m_p.outlineSlope, radius, m_p.radiusChange};
+    return fitOutline(GraySampler(background), {static_cast<double>(half), static_cast<double>(half)}, radius, limits)
+        .has_value();
+}
+
 // Whether what moves against the background agrees with a claim: the
 // claim must lie on a moving region, where that region puts the followed
 // point. Yes when the background there is not known well enough to tell.
@@ -1135,7 +1150,8 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
     // (a red ball on a wall of its brightness) hardly shows against the
     // background: its sharp, whole outline on its path shows it.
     if (!found->blob)
-        return (!m_spotKnown && m_missing == 0) || completeOutlineOnPath(match, predicted);
+        return (!m_spotKnown && m_missing == 0)
+               || (completeOutlineOnPath(match, predicted) && !backgroundShowsOutline(match));
     const Blob &blob = *found->blob;
     if (!m_spotKnown && m_round) {
         // A round object's followed point is its outline's centre, which

@@ -186,6 +186,16 @@ BackgroundModel::Finding BackgroundModel::blobAt(const cv::Mat &frame, Vec2 came
     return {true, blob};
 }
 
+cv::Mat BackgroundModel::pictureAt(Vec2 cameraOffset, Vec2 near, int half, double extent) const
+{
+    double noise = 0;
+    const cv::Mat median = background(cameraOffset, near, 1, cv::Size(2 * half + 1, 2 * half + 1), extent, &noise);
+    cv::Mat grey;
+    if (!median.empty())
+        median.convertTo(grey, CV_8U);
+    return grey;
+}
+
 std::vector<Blob> BackgroundModel::blobsAround(const cv::Mat &frame, Vec2 cameraOffset, Vec2 centre, double spacing,
                                                int half, double extent) const
 {

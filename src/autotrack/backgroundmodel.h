@@ -47,6 +47,11 @@ public:
     Finding blobAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing, int half, int core,
                    double extent) const;
 
+    // The background itself around `near`, `half` pixels either side, in
+    // grey levels; empty where it is not known. Frames in which the object,
+    // of radius `extent` at least, was near are left out.
+    cv::Mat pictureAt(Vec2 cameraOffset, Vec2 near, int half, double extent) const;
+
     // Every whole moving region within `half` samples of `centre`; none
     // while the background there is not known.
     std::vector<Blob> blobsAround(const cv::Mat &frame, Vec2 cameraOffset, Vec2 centre, double spacing, int half,
