@@ -256,11 +256,10 @@ TEST(AutoTrackCorpus, BallInACompressedVideoIsFollowedByItsSoftenedOutline)
     // a sharp outline shows on a tenth of the frames (89.9 %). The pendulum
     // over leaves, under a shaking camera, was taken up again on a leaf where
     // nothing moved (78 %, one claim 274 px off); two claims are 3.1 and
-    // 3.6 px off. At the end of its swing, where it moves little over
-    // leaves of its brightness, a few frames show nothing moving there.
+    // 3.6 px off.
     for (auto [name, frames, share, wrong, largest] : {std::tuple{"long-changing", 120, 0.93, 1, 4.0},
                                                        {"lowcontrast", 80, 0.97, 0, 3.0},
-                                                       {"pendulum-shake", 60, 0.88, 2, 4.0}}) {
+                                                       {"pendulum-shake", 60, 0.9, 2, 4.0}}) {
         const CaseScore score = trackEncodedAndScore(name, frames, 23);
         EXPECT_LE(score.wrongClaims, wrong) << name;
         EXPECT_GE(score.withinShare(), share) << name;
