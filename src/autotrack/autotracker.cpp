@@ -287,6 +287,7 @@ private:
     Match searchPicture(const GraySampler &sampler, Vec2 predicted);
     Match searchTurned(const GraySampler &sampler, Vec2 predicted, double radiusPx, Match best);
     Match refine(const GraySampler &sampler, Vec2 candidate, int reach, Vec2 predicted, double radiusPx) const;
+    OutlineLimits limitsOfItsSize() const;
     std::optional<Circle> outlineOfItsSize(const GraySampler &sampler, Vec2 guess) const;
     static void placeOn(Match &match, const Circle &circle);
     void fitToOutline(const GraySampler &sampler, Match &match) const;
@@ -793,13 +794,18 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
     return match;
 }
 
+// What a sharp outline of about the object's size shows.
+OutlineLimits AutoTracker::Private::limitsOfItsSize() const
+{
+    return {m_p.outlineSupport, m_p.outlineRms, m_p.outlineSlope, objectRadiusPx(), m_p.radiusChange};
+}
+
 // A round object's centre is its outline's, not where its texture matched.
 // The circle of about the object's size that its outline draws around a guess.
 std::optional<Circle> AutoTracker::Private::outlineOfItsSize(const GraySampler &sampler, Vec2 guess) const
 {
     const double radius = objectRadiusPx();
-    const OutlineLimits limits{m_p.outlineSupport, m_p.outlineRms, m_p.outlineSlope, radius, m_p.radiusChange};
-    if (std::optional<Circle> circle = fitOutline(sampler, guess, radius, limits))
+    if (std::optional<Circle> circle = fitOutline(sampler, guess, radius, limitsOfItsSize()))
         return circle;
     // Compression flattens the edges of a dim or small object: weaker
     // edges count where nearly all the rays find them.
@@ -1125,8 +1131,8 @@ bool AutoTracker::Private::backgroundShowsOutline(const Match &match) const
     const cv::Mat background = m_background.pictureAt(m_cameraOffset, match.position, half, radius);
     if (background.empty())
         return true;
-    const OutlineLimits limits{m_p.outlineSupport, m_p.outlineRms, m_p.outlineSlope, radius, m_p.radiusChange};
-    return fitOutline(GraySampler(background), {static_cast<double>(half), static_cast<double>(half)}, radius, limits)
+    return fitOutline(GraySampler(background), {static_cast<double>(half), static_cast<double>(half)}, radius,
+                      limitsOfItsSize())
         .has_value();
 }
 
@@ -1473,25 +1479,24 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     // over luminance.
     const bool colourHolds =
         m_colourLeads && m_colour->lastResidual() <= kAgreement && m_colour->lastClaimShowsColour();
-    // Luminance follows a round object by its outline; a colour view that
-    // does not see it round follows its texture, which shading pulls off
-    // its centre: alone, that view is not trusted.
-    // Where luminance places it by its whole, sharp outline, that view holds.
     using State = TrackStep::State;
     const bool bothFound = luminance.state == State::Found && colourStep.state == State::Found;
-    const bool apart = bothFound && std::hypot(luminance.x - colourStep.x, luminance.y - colourStep.y) > kAgreement;
+    const double gap = bothFound ? std::hypot(luminance.x - colourStep.x, luminance.y - colourStep.y) : 0;
+    // Luminance follows a round object by its outline; a colour view that
+    // does not see it round follows its texture, which shading pulls off
+    // its centre: alone, that view is not trusted, and where luminance
+    // places the object by its whole, sharp outline, luminance holds.
     if (m_impl->round() && !m_colour->round()) {
         if (!colourHolds && luminance.state != State::Found && colourStep.state == State::Found)
             return {State::Hidden};
-        if (apart && m_impl->lastClaimOnWholeOutline())
+        if (gap > kAgreement && m_impl->lastClaimOnWholeOutline())
             return luminance;
     }
     // Luminance found well away from a colour view that held is following
     // something else (the wheel a marker is on): alone, it is not trusted
     // until the views agree again.
     if (bothFound)
-        m_luminanceStrayed = colourHolds
-                             && std::hypot(luminance.x - colourStep.x, luminance.y - colourStep.y) > kStrayed;
+        m_luminanceStrayed = colourHolds && gap > kStrayed;
     else if (m_luminanceStrayed && m_colourLeads && luminance.state == State::Found)
         return {State::Hidden};
     return agreed(luminance, colourStep, colourHolds);
