@@ -177,6 +177,7 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.radiusChange, 0.0, 1.0);
     clampTo(p.radiusRate, 0.0, 1.0);
     clampTo(p.outlineShift, 0.0, 2.0);
+    clampTo(p.outlineOverColour, 0.0, 1.0);
     clampTo(p.completeOutline, 0.0, 1.0);
     clampTo(p.sharpOutline, 0.01, 10.0);
     clampTo(p.outlineReach, 0.0, 2.0);
@@ -254,9 +255,15 @@ public:
     double lastResidual() const { return m_lastResidual; }
     // It follows the object's round outline, whose centre is the object's.
     bool round() const { return m_round; }
+    double objectRadiusPx() const { return m_radius * m_spacing; }
     // The last claim is the centre of a sharp, nearly whole outline of the
     // object where it was expected.
     bool lastClaimOnWholeOutline() const { return m_lastOnWholeOutline; }
+    // ... with nearly every ray on it.
+    bool lastClaimOnAllOfOutline() const
+    {
+        return m_lastOnWholeOutline && m_lastOutlineSupport >= m_p.outlineOverColour;
+    }
     // The last claim shows the object's colour against its surroundings
     // about as clearly as the click did.
     bool lastClaimShowsColour() const { return m_lastColourShare >= kColourShown; }
@@ -277,7 +284,6 @@ private:
     Located locate(const GraySampler &sampler, Vec2 click) const;
     Vec2 takeLook(const GraySampler &sampler, const Located &object);
     void takeOutlineIfSeen(const GraySampler &sampler, Match &match);
-    double objectRadiusPx() const { return m_radius * m_spacing; }
     double searchRadiusPx() const;
     std::optional<Vec2> symmetryCentre(const GraySampler &sampler, Vec2 point, double minScore, double maxShift) const;
     cv::Mat templateAt(const GraySampler &sampler, Vec2 centre, double spacing) const;
@@ -303,10 +309,16 @@ private:
     bool predictionLeftPicture(Vec2 predicted) const;
     bool lastSeenAtTheEdge() const;
     std::optional<Match> findByMotion(const GraySampler &sampler, Vec2 predicted, double radiusPx);
+    const std::vector<Blob> &rememberMovingEverywhere();
+    bool onLookAlike(Vec2 position) const;
+    bool onLookAlikeNow(Vec2 position);
+    double travelPerFrame() const;
+    bool beyondReach(Vec2 position, int frames) const;
     std::optional<Match> outlineOnPartialRegion(const GraySampler &sampler, const std::vector<Blob> &blobs,
                                                 Vec2 predicted) const;
     Vec2 spotOn(const Blob &region) const;
     bool hasWholeArea(const Blob &region) const;
+    bool withinABounce(Vec2 position) const;
     bool aboutArea(double area, double expected) const;
     bool movesThere(const GraySampler &sampler, Match &match, Vec2 predicted);
     bool backgroundShowsOutline(const Match &match) const;
@@ -346,6 +358,10 @@ private:
     double m_typicalScore = 1;
     int m_missing = 0;
     cv::Mat m_previousPictureMap; // of the last whole-picture search
+    // Moving regions over the whole picture while the object is unseen,
+    // and the look-alikes among them, in the frame given.
+    std::vector<Blob> m_moving, m_lookAlikes;
+    int m_movingFrame = -2;
     BackgroundModel m_background;
     Vec2 m_lastKeptWorld;
     int m_lastKeptFrame = 0;
@@ -367,6 +383,7 @@ private:
     double m_roundSeenRadius = 0; // of the last of them, pixels
     std::optional<Blob> m_region; // what moves where the object was last claimed, when known
     bool m_lastOnWholeOutline = false;
+    double m_lastOutlineSupport = 0;
 };
 
 // The object under a click: a round outline around it when there is one,
@@ -915,6 +932,7 @@ void AutoTracker::Private::learn(const GraySampler &sampler, const Match &match,
     m_motion.add(m_frame, toWorld(match.position));
     m_lastResidual = residual;
     m_lastOnWholeOutline = completeOutlineOnPath(match, predicted);
+    m_lastOutlineSupport = match.outline ? match.support : 0;
     m_typicalResidual = m_motion.samples() <= 2 ? residual : 0.8 * m_typicalResidual + 0.2 * residual;
     m_typicalScore = 0.8 * m_typicalScore + 0.2 * match.adaptive;
     m_missing = 0;
@@ -1032,13 +1050,12 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     // alone, is too likely something else.
     const bool longUnseen = m_missing + 1 >= m_p.globalSearchAfter;
     const std::vector<Blob> blobs =
-        longUnseen ? m_background.blobsEverywhere(m_luminance, m_cameraOffset,
-                                                  std::max(1, static_cast<int>(extent / m_p.motionSearchSamples)))
+        longUnseen ? rememberMovingEverywhere()
                    : m_background.blobsAround(m_luminance, m_cameraOffset, centre, spacing,
                                               static_cast<int>(std::ceil(reach / spacing)), extent);
     std::optional<Blob> only;
     for (const Blob &blob : blobs) {
-        if (!aboutArea(blob.area, m_blobArea))
+        if (!aboutArea(blob.area, m_blobArea) || (longUnseen && onLookAlike(blob.centre)))
             continue;
         if (only)
             return std::nullopt; // two of them: no telling which
@@ -1055,14 +1072,79 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     // size around it: the object, whatever its spinning face shows. The
     // outline need not be whole there: motion smears it. Where it smears
     // it beyond fitting (a fast ball), a round object's region of its whole
-    // area, on its path, places it alone.
-    const bool wholeRegionOnPath =
-        m_round && !match.outline && !longUnseen && hasWholeArea(*only) && length(minus(spot, predicted)) <= nearPath();
+    // area, on its path, places it alone; off its path, where a bounce took
+    // it, only if nothing else moves around.
+    const bool onPath = length(minus(spot, predicted)) <= nearPath() || (blobs.size() == 1 && withinABounce(spot));
+    const bool wholeRegionOnPath = m_round && !match.outline && !longUnseen && hasWholeArea(*only) && onPath;
     if (wholeRegionOnPath)
         match.position = spot;
     else if (!accepted(match, {m_p.followAdaptive, m_p.followMemory}) && !match.outline)
         return std::nullopt;
     return match;
+}
+
+// What moves over the whole picture while the object is unseen, kept for
+// the next frame, with the look-alikes among it: regions of the object's
+// size that were already moving where the object, since last seen, cannot
+// have gone (a twin crossing the picture), and those that carry on from
+// them.
+const std::vector<Blob> &AutoTracker::Private::rememberMovingEverywhere()
+{
+    if (m_movingFrame == m_frame)
+        return m_moving;
+    const bool following = m_movingFrame == m_frame - 1;
+    const std::vector<Blob> before = following ? std::move(m_moving) : std::vector<Blob>();
+    const std::vector<Blob> lookAlikesBefore = following ? std::move(m_lookAlikes) : std::vector<Blob>();
+    const double extent = std::sqrt(m_blobArea / 3.14159);
+    m_moving = m_background.blobsEverywhere(m_luminance, m_cameraOffset,
+                                            std::max(1, static_cast<int>(extent / m_p.motionSearchSamples)));
+    m_movingFrame = m_frame;
+    m_lookAlikes.clear();
+    const int seenBefore = m_motion.empty() ? 0 : m_frame - 1 - m_motion.lastFrame();
+    const double travel = travelPerFrame();
+    for (const Blob &now : m_moving) {
+        if (!aboutArea(now.area, m_blobArea))
+            continue;
+        auto near = [&](const Blob &earlier) { return length(minus(earlier.centre, now.centre)) <= travel; };
+        const bool carriesOn = std::any_of(lookAlikesBefore.begin(), lookAlikesBefore.end(), near);
+        const bool wasElsewhere = std::any_of(before.begin(), before.end(), [&](const Blob &earlier) {
+            return aboutArea(earlier.area, m_blobArea) && near(earlier) && beyondReach(earlier.centre, seenBefore);
+        });
+        if (carriesOn || wasElsewhere)
+            m_lookAlikes.push_back(now);
+    }
+    return m_moving;
+}
+
+// Within the object's radius of a look-alike moving in this frame.
+bool AutoTracker::Private::onLookAlike(Vec2 position) const
+{
+    return m_movingFrame == m_frame && std::any_of(m_lookAlikes.begin(), m_lookAlikes.end(), [&](const Blob &region) {
+               return length(minus(region.centre, position)) <= objectRadiusPx();
+           });
+}
+
+// The same for a place the object's look was found at, what moves over
+// the whole picture being looked at first.
+bool AutoTracker::Private::onLookAlikeNow(Vec2 position)
+{
+    if (!m_spotKnown || m_blobArea <= 0)
+        return false;
+    rememberMovingEverywhere();
+    return onLookAlike(position);
+}
+
+// How far the object may go in a frame, pixels: its pace and its size.
+double AutoTracker::Private::travelPerFrame() const
+{
+    return 1.5 * length(m_motion.velocity()) + std::max(objectRadiusPx(), std::sqrt(m_blobArea / 3.14159));
+}
+
+// Farther from where the object was last seen than it can have gone in
+// the frames since, counting this one.
+bool AutoTracker::Private::beyondReach(Vec2 position, int frames) const
+{
+    return length(minus(position, toPicture(m_motion.lastPosition()))) > frames * travelPerFrame();
 }
 
 // A round object as grey as the background behind it moves as a region
@@ -1114,6 +1196,19 @@ Vec2 AutoTracker::Private::spotOn(const Blob &region) const
 bool AutoTracker::Private::aboutArea(double area, double expected) const
 {
     return std::fabs(std::log(area / expected)) <= std::log(m_p.blobAreaRange);
+}
+
+// A bounce turns the motion but keeps its pace: a frame later the object
+// is about as far from where it was as it went each frame. Only a fast
+// object, one that goes farther than its radius each frame, is looked for
+// there by its region: a slower one keeps an outline to be found by.
+bool AutoTracker::Private::withinABounce(Vec2 position) const
+{
+    const double pace = length(m_motion.velocity());
+    if (m_missing > 0 || m_motion.samples() < 2 || pace <= objectRadiusPx())
+        return false;
+    const Vec2 last = toPicture(m_motion.lastPosition());
+    return length(minus(position, last)) <= 1.5 * pace + 0.5 * objectRadiusPx();
 }
 
 // The region has the object's area, as its whole silhouette has.
@@ -1332,7 +1427,7 @@ TrackStep AutoTracker::Private::follow(const cv::Mat &frame)
     bool anywhere = false; // found by a search of the whole picture
     if (!found && mayBeAnywhere && (m_missing + 1) % m_p.globalSearchEvery == 0) {
         match = searchPicture(sampler, predicted);
-        found = accepted(match, reacquiring) && match.first >= m_p.reacquireFirst;
+        found = accepted(match, reacquiring) && match.first >= m_p.reacquireFirst && !onLookAlikeNow(match.position);
         anywhere = found;
     }
     // Found again, it must show at least half: a centre on the picture's
@@ -1351,7 +1446,8 @@ TrackStep AutoTracker::Private::follow(const cv::Mat &frame)
         // off it where the first appearance no longer fits.
         if (!match.byOutline)
             match.position = symmetryCentre(sampler, match.position, m_p.symmetricScore, 1.0).value_or(match.position);
-        found = movesThere(sampler, match, predicted);
+        // Where it may be anywhere, where it was predicted says nothing.
+        found = movesThere(sampler, match, mayBeAnywhere ? match.position : predicted);
     }
     // Where the texture found nothing good; when long unseen, also where
     // what it found does not move (the object's region is then looked for
@@ -1375,6 +1471,10 @@ TrackStep AutoTracker::Private::follow(const cv::Mat &frame)
         return {TrackStep::State::Found, match.position.x, match.position.y, confidence};
     }
     ++m_missing;
+    // The whole picture is searched from the next frame on: what moves
+    // there now is not the object.
+    if (m_missing + 1 >= m_p.globalSearchAfter && m_spotKnown && m_blobArea > 0)
+        rememberMovingEverywhere();
     if (m_missing > m_p.maxMissing
         || (m_missing > m_p.missingOutside && predictionLeftPicture(predicted) && lastSeenAtTheEdge())) {
         m_lost = true;
@@ -1484,14 +1584,18 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     const double gap = bothFound ? std::hypot(luminance.x - colourStep.x, luminance.y - colourStep.y) : 0;
     // Luminance follows a round object by its outline; a colour view that
     // does not see it round follows its texture, which shading pulls off
-    // its centre: alone, that view is not trusted, and where luminance
-    // places the object by its whole, sharp outline, luminance holds.
-    if (m_impl->round() && !m_colour->round()) {
-        if (!colourHolds && luminance.state != State::Found && colourStep.state == State::Found)
-            return {State::Hidden};
-        if (gap > kAgreement && m_impl->lastClaimOnWholeOutline())
-            return luminance;
-    }
+    // its centre: alone, that view is not trusted. Where luminance places
+    // the object by its whole, sharp outline, luminance holds over it, and
+    // over a colour view that does not hold and saw, on the same object,
+    // only part of the outline (a cap of the object's colour).
+    if (m_impl->round() && !m_colour->round() && !colourHolds && luminance.state != State::Found
+        && colourStep.state == State::Found)
+        return {State::Hidden};
+    const bool colourSawPart = !colourHolds && !m_luminanceStrayed && gap < m_impl->objectRadiusPx()
+                               && m_impl->lastClaimOnAllOfOutline() && !m_colour->lastClaimOnWholeOutline();
+    if (m_impl->round() && gap > kAgreement && m_impl->lastClaimOnWholeOutline()
+        && (!m_colour->round() || colourSawPart))
+        return luminance;
     // Luminance found well away from a colour view that held is following
     // something else (the wheel a marker is on): alone, it is not trusted
     // until the views agree again.

@@ -34,6 +34,8 @@ struct AutoTrackParameters {
         0.5; // ... with its edges this close to the circle, pixels, a quarter more per 10 px of radius
     double outlineReach =
         0.35; // ... this far from the predicted place, in radii (plus up to as much for the usual miss)
+    double outlineOverColour = 0.75; // share of rays on luminance's whole outline that holds it over a colour
+                                     // view which, not leading, saw part of the object (a cap of its colour)
 
     // Searching a frame
     int coarseAbove = 28;       // search radius (samples) from which a half-resolution pass comes first
