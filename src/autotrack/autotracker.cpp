@@ -245,6 +245,7 @@ public:
 
     void start(const cv::Mat &input, Vec2 click);
     void restart(const cv::Mat &input, Vec2 click, int framesAfter);
+    void takeUpAt(const cv::Mat &input, Vec2 at);
     // `luminance`, when given, is the same frame in grey levels as decoded.
     TrackStep next(const cv::Mat &input, const cv::Mat &luminance = cv::Mat());
 
@@ -556,6 +557,15 @@ void AutoTracker::Private::restart(const cv::Mat &input, Vec2 click, int framesA
     if (framesAfter > 1)
         m_motion.keepNewest(1); // the motion before the gap says little about now
     m_motion.add(m_frame, toWorld(m_start));
+}
+
+// Starts again at a point of the frame just followed, as if clicked there:
+// the motion before says nothing of where it goes next.
+void AutoTracker::Private::takeUpAt(const cv::Mat &input, Vec2 at)
+{
+    restart(input, at, 0);
+    m_motion.keepNewest(1);
+    releaseFrame();
 }
 
 // The centre of point symmetry near `point`: the patch matched against
@@ -1055,12 +1065,14 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
                                               static_cast<int>(std::ceil(reach / spacing)), extent);
     std::optional<Blob> only;
     for (const Blob &blob : blobs) {
-        if (!aboutArea(blob.area, m_blobArea) || (longUnseen && onLookAlike(blob.centre)))
+        if (!aboutArea(blob.area, m_blobArea))
             continue;
         if (only)
             return std::nullopt; // two of them: no telling which
         only = blob;
     }
+    if (only && longUnseen && onLookAlike(only->centre))
+        return std::nullopt;
     if (!only)
         return m_round && !longUnseen ? outlineOnPartialRegion(sampler, blobs, predicted) : std::nullopt;
     const Vec2 spot = spotOn(*only);
@@ -1596,6 +1608,14 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     if (m_impl->round() && gap > kAgreement && m_impl->lastClaimOnWholeOutline()
         && (!m_colour->round() || colourSawPart))
         return luminance;
+    // Luminance lost while the colour view holds the object takes it up
+    // again there (a ball whose side as bright as the wall was turned to
+    // the camera for a while).
+    if (++m_sinceTakeUp >= kTakeUpEvery && luminance.state == State::Lost && colourHolds
+        && colourStep.state == State::Found) {
+        m_impl->takeUpAt(frame, {colourStep.x, colourStep.y});
+        m_sinceTakeUp = 0;
+    }
     // Luminance found well away from a colour view that held is following
     // something else (the wheel a marker is on): alone, it is not trusted
     // until the views agree again.

@@ -113,12 +113,15 @@ private:
     // ... when both views placed the click on the same spot, pixels (a
     // blurred outline in colour may place it elsewhere).
     static constexpr double kSameStart = 1.0;
+    // Frames between two attempts to take a lost view up again.
+    static constexpr int kTakeUpEvery = 10;
 
     class Private;
     std::unique_ptr<Private> m_impl;   // follows luminance
     std::unique_ptr<Private> m_colour; // follows the object's colour axis, in colour frames where it has one
     bool m_colourLeads = false;        // where the views disagree, the colour view holds
     bool m_luminanceStrayed = false;   // luminance's last claim beside the colour view's was elsewhere
+    int m_sinceTakeUp = kTakeUpEvery;  // frames since luminance, lost, was last taken up again
 };
 
 } // namespace zorvane

@@ -200,6 +200,17 @@ TEST(AutoTrackLookAlike, LookAlikeStillInViewIsNotTakenForTheObjectThatLeft)
     }
 }
 
+TEST(AutoTrackCorpus, LuminanceLostIsTakenUpAgainWhereTheColourViewHolds)
+{
+    // The room clip: luminance loses the ball while its side as bright as
+    // the wall faces the camera, and is lost at frame 559. The colour view
+    // then followed alone, and the ball was hidden wherever that view lost
+    // its colour (93.6 % within).
+    const CaseScore score = trackAndScore("long-changing", 700);
+    EXPECT_LE(score.wrongClaims, 1);
+    EXPECT_GE(score.withinShare(), 0.945);
+}
+
 TEST(AutoTrackCorpus, FastTurningAndRotatingObjectsStayWithinTolerance)
 {
     // Wall bounces at 21 px a frame with a long exposure, a patterned
