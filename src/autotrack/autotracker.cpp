@@ -1114,9 +1114,9 @@ const std::vector<Blob> &AutoTracker::Private::rememberMovingEverywhere()
     m_lookAlikes.clear();
     const int seenBefore = m_motion.empty() ? 0 : m_frame - 1 - m_motion.lastFrame();
     const double travel = travelPerFrame();
+    // Compression makes a region's area vary from frame to frame: what
+    // carries on from a look-alike is one, whatever its area.
     for (const Blob &now : m_moving) {
-        if (!aboutArea(now.area, m_blobArea))
-            continue;
         auto near = [&](const Blob &earlier) { return length(minus(earlier.centre, now.centre)) <= travel; };
         const bool carriesOn = std::any_of(lookAlikesBefore.begin(), lookAlikesBefore.end(), near);
         const bool wasElsewhere = std::any_of(before.begin(), before.end(), [&](const Blob &earlier) {
