@@ -256,6 +256,7 @@ public:
     double lastResidual() const { return m_lastResidual; }
     // It follows the object's round outline, whose centre is the object's.
     bool round() const { return m_round; }
+    // Its size now, pixels.
     double objectRadiusPx() const { return m_radius * m_spacing; }
     // The last claim is the centre of a sharp, nearly whole outline of the
     // object where it was expected.
@@ -1112,7 +1113,8 @@ const std::vector<Blob> &AutoTracker::Private::rememberMovingEverywhere()
                                             std::max(1, static_cast<int>(extent / m_p.motionSearchSamples)));
     m_movingFrame = m_frame;
     m_lookAlikes.clear();
-    const int seenBefore = m_motion.empty() ? 0 : m_frame - 1 - m_motion.lastFrame();
+    // Frames from the last sighting to the frame before this one.
+    const int unseenBefore = m_motion.empty() ? 0 : m_frame - 1 - m_motion.lastFrame();
     const double travel = travelPerFrame();
     // Compression makes a region's area vary from frame to frame: what
     // carries on from a look-alike is one, whatever its area.
@@ -1120,7 +1122,7 @@ const std::vector<Blob> &AutoTracker::Private::rememberMovingEverywhere()
         auto near = [&](const Blob &earlier) { return length(minus(earlier.centre, now.centre)) <= travel; };
         const bool carriesOn = std::any_of(lookAlikesBefore.begin(), lookAlikesBefore.end(), near);
         const bool wasElsewhere = std::any_of(before.begin(), before.end(), [&](const Blob &earlier) {
-            return aboutArea(earlier.area, m_blobArea) && near(earlier) && beyondReach(earlier.centre, seenBefore);
+            return aboutArea(earlier.area, m_blobArea) && near(earlier) && beyondReach(earlier.centre, unseenBefore);
         });
         if (carriesOn || wasElsewhere)
             m_lookAlikes.push_back(now);
@@ -1152,8 +1154,8 @@ double AutoTracker::Private::travelPerFrame() const
     return 1.5 * length(m_motion.velocity()) + std::max(objectRadiusPx(), std::sqrt(m_blobArea / 3.14159));
 }
 
-// Farther from where the object was last seen than it can have gone in
-// the frames since, counting this one.
+// Farther from where the object was last seen than it can go in that
+// many frames.
 bool AutoTracker::Private::beyondReach(Vec2 position, int frames) const
 {
     return length(minus(position, toPicture(m_motion.lastPosition()))) > frames * travelPerFrame();
