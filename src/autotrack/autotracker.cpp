@@ -33,6 +33,8 @@ double length(Vec2 v) { return std::hypot(v.x, v.y); }
 
 double discArea(double radius) { return 3.14159 * radius * radius; }
 
+double discRadius(double area) { return std::sqrt(area / 3.14159); }
+
 Vec2 minus(Vec2 a, Vec2 b) { return {a.x - b.x, a.y - b.y}; }
 
 cv::Mat correlate(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &weights = {})
@@ -319,8 +321,10 @@ private:
     std::optional<Match> outlineOnPartialRegion(const GraySampler &sampler, const std::vector<Blob> &blobs,
                                                 Vec2 predicted) const;
     Vec2 spotOn(const Blob &region) const;
+    bool regionKnown() const;
     bool hasWholeArea(const Blob &region) const;
     bool withinABounce(Vec2 position) const;
+    double bounceReach() const;
     bool aboutArea(double area, double expected) const;
     bool movesThere(const GraySampler &sampler, Match &match, Vec2 predicted);
     bool backgroundShowsOutline(const Match &match) const;
@@ -1048,10 +1052,10 @@ bool AutoTracker::Private::predictionLeftPicture(Vec2 predicted) const
 std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(const GraySampler &sampler,
                                                                               Vec2 predicted, double radiusPx)
 {
-    if (!m_spotKnown || m_blobArea <= 0)
+    if (!regionKnown())
         return std::nullopt;
     const Vec2 last = toPicture(m_motion.lastPosition());
-    const double extent = std::sqrt(m_blobArea / 3.14159);
+    const double extent = discRadius(m_blobArea);
     const Vec2 centre{(last.x + predicted.x) / 2, (last.y + predicted.y) / 2};
     const double reach = radiusPx + length(minus(predicted, last)) / 2 + 2 * extent;
     const double spacing = std::max(m_spacing, reach / m_p.maxSearchSamples);
@@ -1108,7 +1112,7 @@ const std::vector<Blob> &AutoTracker::Private::rememberMovingEverywhere()
     const bool following = m_movingFrame == m_frame - 1;
     const std::vector<Blob> before = following ? std::move(m_moving) : std::vector<Blob>();
     const std::vector<Blob> lookAlikesBefore = following ? std::move(m_lookAlikes) : std::vector<Blob>();
-    const double extent = std::sqrt(m_blobArea / 3.14159);
+    const double extent = discRadius(m_blobArea);
     m_moving = m_background.blobsEverywhere(m_luminance, m_cameraOffset,
                                             std::max(1, static_cast<int>(extent / m_p.motionSearchSamples)));
     m_movingFrame = m_frame;
@@ -1142,7 +1146,7 @@ bool AutoTracker::Private::onLookAlike(Vec2 position) const
 // the whole picture being looked at first.
 bool AutoTracker::Private::onLookAlikeNow(Vec2 position)
 {
-    if (!m_spotKnown || m_blobArea <= 0)
+    if (!regionKnown())
         return false;
     rememberMovingEverywhere();
     return onLookAlike(position);
@@ -1151,7 +1155,7 @@ bool AutoTracker::Private::onLookAlikeNow(Vec2 position)
 // How far the object may go in a frame, pixels: its pace and its size.
 double AutoTracker::Private::travelPerFrame() const
 {
-    return 1.5 * length(m_motion.velocity()) + std::max(objectRadiusPx(), std::sqrt(m_blobArea / 3.14159));
+    return 1.5 * length(m_motion.velocity()) + std::max(objectRadiusPx(), discRadius(m_blobArea));
 }
 
 // Farther from where the object was last seen than it can go in that
@@ -1222,8 +1226,16 @@ bool AutoTracker::Private::withinABounce(Vec2 position) const
     if (m_missing > 0 || m_motion.samples() < 2 || pace <= objectRadiusPx())
         return false;
     const Vec2 last = toPicture(m_motion.lastPosition());
-    return length(minus(position, last)) <= 1.5 * pace + 0.5 * objectRadiusPx();
+    return length(minus(position, last)) <= bounceReach();
 }
+
+// How far from where it was last seen a bounce may take the object in a
+// frame, pixels.
+double AutoTracker::Private::bounceReach() const { return 1.5 * length(m_motion.velocity()) + 0.5 * objectRadiusPx(); }
+
+// The object's moving region, and where on it the followed point lies, are
+// known.
+bool AutoTracker::Private::regionKnown() const { return m_spotKnown && m_blobArea > 0; }
 
 // The region has the object's area, as its whole silhouette has.
 bool AutoTracker::Private::hasWholeArea(const Blob &region) const
@@ -1312,7 +1324,7 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
 std::optional<BackgroundModel::Finding> AutoTracker::Private::movingAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 at,
                                                                        double spacing) const
 {
-    const double extent = std::max(objectRadiusPx(), std::sqrt(m_blobArea / 3.14159));
+    const double extent = std::max(objectRadiusPx(), discRadius(m_blobArea));
     const int half = static_cast<int>(std::ceil(2.2 * extent / spacing)) + 3;
     const int core = std::max(2, static_cast<int>(std::lround(0.5 * m_radius)));
     // Wider only while the object's size is not known from its region.
@@ -1430,7 +1442,7 @@ TrackStep AutoTracker::Private::follow(const cv::Mat &frame)
     }
     if (!found && m_missing == 0 && m_motion.samples() >= 2) {
         // Weak evidence on the predicted path: the motion may have turned.
-        const double wide = std::max(2 * radius, 1.5 * length(m_motion.velocity()) + 0.5 * objectRadiusPx());
+        const double wide = std::max(2 * radius, bounceReach());
         match = search(sampler, toPicture(m_motion.lastPosition()), wide, predicted);
         found = accepted(match, widened);
     }
@@ -1487,7 +1499,7 @@ TrackStep AutoTracker::Private::follow(const cv::Mat &frame)
     ++m_missing;
     // The whole picture is searched from the next frame on: what moves
     // there now is not the object.
-    if (m_missing + 1 >= m_p.globalSearchAfter && m_spotKnown && m_blobArea > 0)
+    if (m_missing + 1 >= m_p.globalSearchAfter && regionKnown())
         rememberMovingEverywhere();
     if (m_missing > m_p.maxMissing
         || (m_missing > m_p.missingOutside && predictionLeftPicture(predicted) && lastSeenAtTheEdge())) {
