@@ -14,6 +14,47 @@ namespace zorvane {
 
 cv::Mat medianOf(const std::vector<cv::Mat> &layers, double *noise);
 
+namespace {
+
+// Batcher's odd-even merge sort for n values, as pairs (lower, upper) to
+// put in order one after the other. Built for the next power of two with
+// the missing values taken as larger than any: pairs that reach them
+// change nothing and are left out.
+std::vector<std::pair<int, int>> sortingPairs(int n)
+{
+    int p = 1;
+    while (p < n)
+        p *= 2;
+    std::vector<std::pair<int, int>> pairs;
+    for (int q = 1; q < p; q *= 2)
+        for (int r = q; r > 0; r /= 2)
+            for (int j = r % q; j + r < p; j += 2 * r)
+                for (int i = 0; i < std::min(r, p - j - r); ++i)
+                    if ((i + j) / (2 * q) == (i + j + r) / (2 * q) && i + j + r < n)
+                        pairs.emplace_back(i + j, i + j + r);
+    return pairs;
+}
+
+// The layers sorted sample by sample. Whole-image minima and maxima run
+// on vectors of samples: several times cheaper than sorting each sample's
+// values, and this runs on every sample of every frame.
+std::vector<cv::Mat> sortedLayers(const std::vector<cv::Mat> &layers)
+{
+    std::vector<cv::Mat> sorted;
+    sorted.reserve(layers.size());
+    for (const cv::Mat &layer : layers)
+        sorted.push_back(layer.clone());
+    cv::Mat lower;
+    for (const auto &[a, b] : sortingPairs(static_cast<int>(sorted.size()))) {
+        cv::min(sorted[a], sorted[b], lower);
+        cv::max(sorted[a], sorted[b], sorted[b]);
+        std::swap(sorted[a], lower);
+    }
+    return sorted;
+}
+
+} // namespace
+
 void BackgroundModel::add(const cv::Mat &frame, Vec2 cameraOffset, std::optional<Vec2> object, double objectRadius)
 {
     Kept kept{cv::Mat(), cameraOffset, object, objectRadius, cv::Mat(), 0};
@@ -84,20 +125,13 @@ cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing
 cv::Mat medianOf(const std::vector<cv::Mat> &layers, double *noise)
 {
     const cv::Size size = layers.front().size();
-    cv::Mat median(size, CV_32F);
-    std::vector<float> values(layers.size());
+    const cv::Mat median = sortedLayers(layers)[layers.size() / 2];
     std::vector<float> spreads;
     spreads.reserve(static_cast<std::size_t>(size.area()));
-    const std::size_t middle = values.size() / 2;
     for (int y = 0; y < size.height; ++y) {
-        float *out = median.ptr<float>(y);
-        for (int x = 0; x < size.width; ++x) {
-            for (std::size_t i = 0; i < layers.size(); ++i)
-                values[i] = layers[i].at<float>(y, x);
-            std::nth_element(values.begin(), values.begin() + middle, values.end());
-            out[x] = values[middle];
-            spreads.push_back(std::fabs(layers[(x + y) % layers.size()].at<float>(y, x) - out[x]));
-        }
+        const float *middle = median.ptr<float>(y);
+        for (int x = 0; x < size.width; ++x)
+            spreads.push_back(std::fabs(layers[(x + y) % layers.size()].at<float>(y, x) - middle[x]));
     }
     std::nth_element(spreads.begin(), spreads.begin() + spreads.size() / 2, spreads.end());
     *noise = 1.4826 * spreads[spreads.size() / 2];

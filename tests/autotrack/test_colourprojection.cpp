@@ -53,4 +53,25 @@ TEST(ColourProjection, KeepsLuminanceWhereColourAddsNothing)
     EXPECT_EQ(toGray(gray, ColourProjection{}).data, gray.data);
 }
 
+TEST(ColourProjection, ProjectsEveryPixelOntoTheAxis)
+{
+    // A width that leaves pixels over after whole vectors, and weights of
+    // both signs with the offset that keeps the result in range.
+    cv::Mat frame(3, 37, CV_8UC3);
+    cv::randu(frame, 0, 256);
+    frame.at<cv::Vec3b>(0, 0) = {255, 0, 255};
+    frame.at<cv::Vec3b>(0, 36) = {0, 255, 0};
+    ColourProjection projection;
+    projection.luminance = false;
+    projection.weights = {0.5f, -0.3f, 0.2f};
+    projection.offset = 0.3f * 255;
+    const cv::Mat projected = toGray(frame, projection);
+    for (int y = 0; y < frame.rows; ++y)
+        for (int x = 0; x < frame.cols; ++x) {
+            const cv::Vec3b pixel = frame.at<cv::Vec3b>(y, x);
+            const double expected = 0.5 * pixel[0] - 0.3 * pixel[1] + 0.2 * pixel[2] + 0.3 * 255;
+            EXPECT_NEAR(projected.at<std::uint8_t>(y, x), expected, 0.51) << x << "," << y;
+        }
+}
+
 } // namespace
