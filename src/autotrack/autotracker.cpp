@@ -306,6 +306,8 @@ private:
     double nearPath() const;
     bool inPicture(Vec2 position) const;
     bool accepted(const Match &match, const Thresholds &limits) const;
+    bool closeAsAReacquisition(const Match &match) const;
+    bool withinItsPace(Vec2 position) const;
     bool onPath(const Match &match, Vec2 predicted) const;
     void learn(const GraySampler &sampler, const Match &match, Vec2 predicted);
     void learnPose(const GraySampler &sampler, Vec2 centre);
@@ -928,6 +930,17 @@ bool AutoTracker::Private::accepted(const Match &match, const Thresholds &limits
     return match.adaptive >= adaptive && match.memory >= memory;
 }
 
+bool AutoTracker::Private::closeAsAReacquisition(const Match &match) const
+{
+    return match.adaptive >= m_p.reacquireAdaptive && match.memory >= m_p.reacquireMemory;
+}
+
+bool AutoTracker::Private::withinItsPace(Vec2 position) const
+{
+    const double pace = 1.5 * length(m_motion.velocity());
+    return length(minus(position, toPicture(m_motion.lastPosition()))) <= (m_missing + 1) * pace + objectRadiusPx();
+}
+
 // A middling match off a path the object kept to closely is more likely
 // the object half covered, pulled aside by what covers it, than the
 // object itself.
@@ -1268,8 +1281,14 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
     const std::optional<BackgroundModel::Finding> found =
         movingAt(m_luminance, m_cameraOffset, match.position, m_spacing);
     m_region = found ? found->blob : std::nullopt;
+    // Nothing tells whether the place moves (too few frames show it without
+    // the object). Found again after frames unseen, it must then lie where
+    // the object's pace can have taken it, or look as closely like it as a
+    // re-acquisition needs, whatever its outline: a round look-alike that
+    // does not move, once taken, would keep the background unknown where it
+    // stands, and be claimed for good.
     if (!found)
-        return true;
+        return m_missing == 0 || withinItsPace(match.position) || closeAsAReacquisition(match);
     // What is claimed there looks as the place did without the object:
     // not it, unless its extent is not known yet and it was seen a frame
     // ago (what was kept may show it there). Found again after frames
