@@ -1651,10 +1651,14 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     }
     // Luminance found well away from a colour view that held is following
     // something else (the wheel a marker is on): alone, it is not trusted
-    // until the views agree again.
-    if (bothFound)
-        m_luminanceStrayed = colourHolds && gap > kStrayed;
-    else if (m_luminanceStrayed && m_colourLeads && luminance.state == State::Found)
+    // until the views agree again. A colour view that does not hold for a
+    // frame (its claim off its own path as the camera shakes) tells nothing.
+    if (bothFound) {
+        if (gap <= kAgreement)
+            m_luminanceStrayed = false;
+        else if (colourHolds && gap > kStrayed)
+            m_luminanceStrayed = true;
+    } else if (m_luminanceStrayed && m_colourLeads && luminance.state == State::Found)
         return {State::Hidden};
     return agreed(luminance, colourStep, colourHolds);
 }

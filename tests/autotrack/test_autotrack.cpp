@@ -388,9 +388,13 @@ TEST(AutoTrackCorpus, WhereTheViewsDisagreeTheOneThatSeesTheObjectHolds)
     // the two disagreeing made the frame hidden (53 % within). The marker
     // on a turning wheel: luminance follows the wheel's rim, the colour
     // view the marker; when the colour view lost the marker, luminance
-    // claimed the rim alone, up to 48 px off (32 wrong claims).
+    // claimed the rim alone, up to 48 px off (32 wrong claims). At x264's
+    // default quality, luminance was trusted again on the rim as soon as the
+    // colour view's claim left its own path for a frame (19 claims up to
+    // 51 px off).
     expectFollowed(trackEncodedAndScore("lowlight", 100, 18), 0.75, "lowlight");
     EXPECT_EQ(trackEncodedAndScore("marker-spin", 40, 18).wrongClaims, 0);
+    EXPECT_EQ(trackEncodedAndScore("marker-spin", 120, 23).wrongClaims, 0);
 }
 
 TEST(AutoTrackCorpus, ColouredMarkerOnATurningWheelIsFollowedByItsColour)
