@@ -364,6 +364,10 @@ private:
     double m_lastResidual = 0;
     double m_typicalResidual = 0;
     double m_typicalScore = 1;
+    // The fastest it went lately, pixels per frame: it may speed up again
+    // while unseen (a marker on a wheel, slow where it turns).
+    double m_pace = 0;
+    static constexpr double kPaceMemory = 0.95; // per claim
     int m_missing = 0;
     cv::Mat m_previousPictureMap; // of the last whole-picture search
     // Moving regions over the whole picture while the object is unseen,
@@ -937,7 +941,7 @@ bool AutoTracker::Private::closeAsAReacquisition(const Match &match) const
 
 bool AutoTracker::Private::withinItsPace(Vec2 position) const
 {
-    const double pace = 1.5 * length(m_motion.velocity());
+    const double pace = 1.5 * std::max(length(m_motion.velocity()), m_pace);
     return length(minus(position, toPicture(m_motion.lastPosition()))) <= (m_missing + 1) * pace + objectRadiusPx();
 }
 
@@ -957,6 +961,11 @@ void AutoTracker::Private::learn(const GraySampler &sampler, const Match &match,
     // An abrupt turn (a bounce): older positions no longer describe the motion.
     if (m_motion.samples() >= 3 && residual > std::max(3.0, 0.5 * objectRadiusPx()))
         m_motion.keepNewest(1);
+    if (!m_motion.empty() && m_frame > m_motion.lastFrame()) {
+        const double step =
+            length(minus(toWorld(match.position), m_motion.lastPosition())) / (m_frame - m_motion.lastFrame());
+        m_pace = std::max(step, kPaceMemory * m_pace);
+    }
     m_motion.add(m_frame, toWorld(match.position));
     m_lastResidual = residual;
     m_lastOnWholeOutline = completeOutlineOnPath(match, predicted);

@@ -73,9 +73,10 @@ std::optional<DiscAndRing> discAndRing(cv::Size frame, Vec2 centre, double radiu
 {
     const double outer = 2.5 * radius + 3;
     DiscAndRing masks;
-    masks.area = cv::Rect(static_cast<int>(std::floor(centre.x - outer)), static_cast<int>(std::floor(centre.y - outer)),
-                          static_cast<int>(2 * outer) + 2, static_cast<int>(2 * outer) + 2)
-                 & cv::Rect(0, 0, frame.width, frame.height);
+    masks.area =
+        cv::Rect(static_cast<int>(std::floor(centre.x - outer)), static_cast<int>(std::floor(centre.y - outer)),
+                 static_cast<int>(2 * outer) + 2, static_cast<int>(2 * outer) + 2)
+        & cv::Rect(0, 0, frame.width, frame.height);
     if (masks.area.empty())
         return std::nullopt;
     masks.inside = cv::Mat::zeros(masks.area.size(), CV_8U);
@@ -105,8 +106,8 @@ void projectRow(const std::uint8_t *in, std::uint8_t *out, int width, const Fixe
     int x = 0;
 #if CV_SIMD
     const auto pair = [](int low, int high) {
-        return cv::v_reinterpret_as_s16(cv::vx_setall_s32(static_cast<int>(
-            (static_cast<std::uint32_t>(high) << 16) | (static_cast<std::uint32_t>(low) & 0xffffu))));
+        return cv::v_reinterpret_as_s16(cv::vx_setall_s32(
+            static_cast<int>((static_cast<std::uint32_t>(high) << 16) | (static_cast<std::uint32_t>(low) & 0xffffu))));
     };
     const cv::v_int16 redGreen = pair(w.r, w.g), blue = pair(w.b, 0);
     const cv::v_int32 offset = cv::vx_setall_s32(w.offset);

@@ -234,6 +234,9 @@ TEST(AutoTrackLookAlike, StillLookAlikeIsNotTakenWhereNothingTellsWhetherItMoves
             EXPECT_NE(step.state, TrackStep::State::Found) << "frame " << t << " at " << step.x << "," << step.y;
         }
     }
+    // A marker on a wheel is slow where the wheel turns it back: lost
+    // there, it is found again farther than that pace would take it.
+    expectFollowed(trackEncodedAndScore("marker-spin-dark", 40, 18), 0.75, "marker-spin-dark");
 }
 
 TEST(AutoTrackCorpus, LuminanceLostIsTakenUpAgainWhereTheColourViewHolds)
