@@ -286,6 +286,7 @@ private:
     };
     TrackStep follow(const cv::Mat &frame);
     Located locate(const GraySampler &sampler, Vec2 click) const;
+    ColourProjection colourAxisOf(const cv::Mat &input, const Located &object) const;
     Vec2 takeLook(const GraySampler &sampler, const Located &object);
     void takeOutlineIfSeen(const GraySampler &sampler, Match &match);
     double searchRadiusPx() const;
@@ -509,7 +510,7 @@ void AutoTracker::Private::start(const cv::Mat &input, Vec2 click)
     if (object.flat)
         return;
     if (m_onColourAxis) {
-        m_projection = projectionFor(input, object.centre, object.radiusPx);
+        m_projection = colourAxisOf(input, object);
         if (m_projection.luminance)
             return;
         frame = toGray(input, m_projection);
@@ -527,6 +528,24 @@ void AutoTracker::Private::start(const cv::Mat &input, Vec2 click)
     m_hasTarget = true;
     keepBackground(m_luminance, toWorld(m_start));
     rememberClick(m_luminance);
+}
+
+// The colour axis that sets the object apart. Where luminance shows no
+// outline and no axis sets apart a disc of the size it gave, that size
+// may be the background's texture's (an object of the background's grey,
+// its colour smeared by compression): object sizes around the click are
+// tried, and the axis that sets one apart best is taken.
+ColourProjection AutoTracker::Private::colourAxisOf(const cv::Mat &input, const Located &object) const
+{
+    ColourProjection best = projectionFor(input, object.centre, object.radiusPx);
+    if (object.round || !best.luminance)
+        return best;
+    for (double radius = m_p.minRoundRadius; radius < 2.4 * m_p.defaultRadius; radius *= 1.4) {
+        const ColourProjection tried = projectionFor(input, object.centre, radius);
+        if (!tried.luminance && (best.luminance || tried.separation > best.separation))
+            best = tried;
+    }
+    return best;
 }
 
 // Picking up after a stop: what was learnt of the motion stays, the look

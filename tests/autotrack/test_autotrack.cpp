@@ -407,6 +407,17 @@ TEST(AutoTrackCorpus, ColouredMarkerOnATurningWheelIsFollowedByItsColour)
     expectFollowed(trackAndScore("marker-spin", 40), 0.95);
 }
 
+TEST(AutoTrackCorpus, BallOfTheBackgroundsGreyIsFollowedByItsColourUnderHeavyCompression)
+{
+    // A red ball on green of its brightness, heavily compressed: luminance
+    // shows the grass's texture only and gave its size, too large for the
+    // ball's smeared colour to stand out. Followed in grey alone, the grass
+    // at the click was claimed on every frame.
+    const CaseScore score = trackEncodedAndScore("ff-red-on-green", 40, 28);
+    expectFollowed(score, 0.95, "ff-red-on-green");
+    EXPECT_EQ(score.wrongClaims, 0);
+}
+
 TEST(AutoTrackRestart, PicksUpFromAClickAfterAStop)
 {
     const auto corpus = makeCorpusCase("spinball", 50);
