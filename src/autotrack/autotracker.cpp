@@ -1315,8 +1315,14 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
     // re-acquisition needs, whatever its outline: a round look-alike that
     // does not move, once taken, would keep the background unknown where it
     // stands, and be claimed for good.
-    if (!found)
+    if (!found) {
+        // ... and what was there already when the object was elsewhere (a
+        // patch of floor the object left from) is not it. Kept in grey
+        // levels, the frames tell nothing of an object set apart by colour.
+        if (!m_onColourAxis && m_background.unchangedAt(m_luminance, m_cameraOffset, match.position, objectRadiusPx()))
+            return false;
         return m_missing == 0 || withinItsPace(match.position) || closeAsAReacquisition(match);
+    }
     // What is claimed there looks as the place did without the object:
     // not it, unless its extent is not known yet and it was seen a frame
     // ago (what was kept may show it there). Found again after frames

@@ -220,6 +220,31 @@ BackgroundModel::Finding BackgroundModel::blobAt(const cv::Mat &frame, Vec2 came
     return {true, blob};
 }
 
+bool BackgroundModel::unchangedAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double radius) const
+{
+    // Past a tenth of the disc changed, something arrived or left.
+    constexpr double kChangedShare = 0.1;
+    const int half = static_cast<int>(std::ceil(radius));
+    const cv::Size size(2 * half + 1, 2 * half + 1);
+    cv::Mat disc = cv::Mat::zeros(size, CV_8U);
+    cv::circle(disc, cv::Point(half, half), half, cv::Scalar(255), cv::FILLED);
+    const cv::Mat now = GraySampler(frame).sample(near, 1, size);
+    const Vec2 world{near.x + cameraOffset.x, near.y + cameraOffset.y};
+    for (const Kept &kept : m_frames) {
+        const Vec2 at{world.x - kept.offset.x, world.y - kept.offset.y};
+        if (at.x < 0 || at.y < 0 || at.x > kept.gray.cols - 1 || at.y > kept.gray.rows - 1)
+            continue;
+        if (kept.object && std::hypot(kept.object->x - world.x, kept.object->y - world.y) < kept.radius + radius + 2)
+            continue;
+        cv::Mat difference;
+        cv::absdiff(now, GraySampler(kept.gray).sample(at, 1, size), difference);
+        const cv::Mat changed = (difference > m_minContrast) & disc;
+        if (cv::countNonZero(changed) < kChangedShare * cv::countNonZero(disc))
+            return true;
+    }
+    return false;
+}
+
 cv::Mat BackgroundModel::pictureAt(Vec2 cameraOffset, Vec2 near, int half, double extent) const
 {
     double noise = 0;

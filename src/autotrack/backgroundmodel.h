@@ -47,6 +47,12 @@ public:
     Finding blobAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing, int half, int core,
                    double extent) const;
 
+    // Whether a kept frame in which the object was clear of the disc of
+    // `radius` around `near` shows that disc as `frame` does: what is
+    // there now was there then. For a place whose background is not known
+    // yet (fewer than `least` frames show it).
+    bool unchangedAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double radius) const;
+
     // The background itself around `near`, `half` pixels either side, in
     // grey levels; empty where it is not known. Frames in which the object,
     // of radius `extent` at least, was near are left out.
