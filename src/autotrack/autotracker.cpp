@@ -1687,12 +1687,24 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     // something else (the wheel a marker is on): alone, it is not trusted
     // until the views agree again. A colour view that does not hold for a
     // frame (its claim off its own path as the camera shakes) tells nothing.
+    // Views that parted farther than the object's size, neither leading:
+    // one follows something else, more likely luminance (a leaf of the
+    // ball's grey; the colour view keeps to the colour that sets the ball
+    // apart). Alone, luminance is not trusted until they are on the object
+    // together.
     if (bothFound) {
+        const double radius = m_impl->objectRadiusPx();
         if (gap <= kAgreement)
             m_luminanceStrayed = false;
         else if (colourHolds && gap > kStrayed)
             m_luminanceStrayed = true;
+        if (gap <= std::max(kAgreement, radius))
+            m_viewsParted = false;
+        else if (gap > std::max(kStrayed, 2 * radius))
+            m_viewsParted = true;
     } else if (m_luminanceStrayed && m_colourLeads && luminance.state == State::Found)
+        return {State::Hidden};
+    else if (m_viewsParted && !m_colourLeads && luminance.state == State::Found)
         return {State::Hidden};
     return agreed(luminance, colourStep, colourHolds);
 }
@@ -1734,7 +1746,7 @@ void AutoTracker::restart(const cv::Mat &frame, double x, double y, int framesAf
     checkInside(frame, x, y);
     m_impl->restart(frame, {x, y}, std::max(1, framesAfter));
     m_impl->releaseFrame();
-    m_luminanceStrayed = false;
+    m_luminanceStrayed = m_viewsParted = false;
     if (m_colour && frame.channels() != 3)
         m_colour.reset(); // it cannot follow colour on grey levels
     if (m_colour) {

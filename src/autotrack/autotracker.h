@@ -120,7 +120,8 @@ private:
     std::unique_ptr<Private> m_impl;   // follows luminance
     std::unique_ptr<Private> m_colour; // follows the object's colour axis, in colour frames where it has one
     bool m_colourLeads = false;        // where the views disagree, the colour view holds
-    bool m_luminanceStrayed = false;   // luminance follows something else since its claims beside the colour view's parted
+    bool m_viewsParted = false;        // their claims side by side lay farther apart than the object's size
+    bool m_luminanceStrayed = false;   // luminance follows something else: it parted from a colour view that held
     int m_sinceTakeUp = kTakeUpEvery;  // frames since luminance, lost, was last taken up again
 };
 
