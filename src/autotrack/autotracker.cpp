@@ -194,6 +194,7 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.turnProbe, 0.001, 0.5);
     clampTo(p.turnStep, 0.0, 0.5);
     clampTo(p.maxMissing, 0, 100000);
+    clampTo(p.paceMemory, 0.0, 1.0);
     clampTo(p.missingOutside, 0, 100000);
     clampTo(p.globalSearchAfter, 1, 100000);
     clampTo(p.widenFrames, 0, 100);
@@ -368,7 +369,6 @@ private:
     // The fastest it went lately, pixels per frame: it may speed up again
     // while unseen (a marker on a wheel, slow where it turns).
     double m_pace = 0;
-    static constexpr double kPaceMemory = 0.95; // per claim
     int m_missing = 0;
     cv::Mat m_previousPictureMap; // of the last whole-picture search
     // Moving regions over the whole picture while the object is unseen,
@@ -983,7 +983,7 @@ void AutoTracker::Private::learn(const GraySampler &sampler, const Match &match,
     if (!m_motion.empty() && m_frame > m_motion.lastFrame()) {
         const double step =
             length(minus(toWorld(match.position), m_motion.lastPosition())) / (m_frame - m_motion.lastFrame());
-        m_pace = std::max(step, kPaceMemory * m_pace);
+        m_pace = std::max(step, m_p.paceMemory * m_pace);
     }
     m_motion.add(m_frame, toWorld(match.position));
     m_lastResidual = residual;

@@ -75,6 +75,7 @@ struct AutoTrackParameters {
 
     // Losing and finding again
     int maxMissing = 60;            // frames without the object after which it is lost
+    double paceMemory = 0.95;       // share of its fastest pace kept per claim: how far, unseen, it may go
     int missingOutside = 60;        // ... once it has left the picture: it may come back in
     int widenFrames = 8;            // frames without the object over which the search around its path widens
     int globalSearchAfter = 3;      // frames without the object after which the whole picture is searched
