@@ -93,6 +93,21 @@ std::size_t BackgroundModel::leastUseful() const
     return least;
 }
 
+// Beyond the picture's edge frames repeat their border: a point there is
+// in none.
+std::optional<Vec2> BackgroundModel::Kept::placeOf(Vec2 world) const
+{
+    const Vec2 at{world.x - offset.x, world.y - offset.y};
+    if (at.x < 0 || at.y < 0 || at.x > gray.cols - 1 || at.y > gray.rows - 1)
+        return std::nullopt;
+    return at;
+}
+
+bool BackgroundModel::Kept::objectWithin(Vec2 world, double distance) const
+{
+    return object && std::hypot(object->x - world.x, object->y - world.y) < distance;
+}
+
 // The median of the kept frames over the grid, each read where the world
 // point under the grid was in it; frames that do not hold the point, or
 // in which the object was near it, are left out. Empty when fewer than
@@ -100,17 +115,12 @@ std::size_t BackgroundModel::leastUseful() const
 cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double extent,
                                     double *noise) const
 {
+    const Vec2 world{near.x + cameraOffset.x, near.y + cameraOffset.y};
     std::vector<std::pair<const Kept *, Vec2>> usable;
     for (const Kept &kept : m_frames) {
-        const Vec2 at{near.x + cameraOffset.x - kept.offset.x, near.y + cameraOffset.y - kept.offset.y};
-        // Beyond the picture's edge both frames repeat their border.
-        if (at.x < 0 || at.y < 0 || at.x > kept.gray.cols - 1 || at.y > kept.gray.rows - 1)
-            continue;
-        if (kept.object
-            && std::hypot(kept.object->x - near.x - cameraOffset.x, kept.object->y - near.y - cameraOffset.y)
-                   < 2.5 * std::max(kept.radius, extent) + 2)
-            continue;
-        usable.emplace_back(&kept, at);
+        const std::optional<Vec2> at = kept.placeOf(world);
+        if (at && !kept.objectWithin(world, 2.5 * std::max(kept.radius, extent) + 2))
+            usable.emplace_back(&kept, *at);
     }
     if (static_cast<int>(usable.size()) < m_least)
         return {};
@@ -231,13 +241,11 @@ bool BackgroundModel::unchangedAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 
     const cv::Mat now = GraySampler(frame).sample(near, 1, size);
     const Vec2 world{near.x + cameraOffset.x, near.y + cameraOffset.y};
     for (const Kept &kept : m_frames) {
-        const Vec2 at{world.x - kept.offset.x, world.y - kept.offset.y};
-        if (at.x < 0 || at.y < 0 || at.x > kept.gray.cols - 1 || at.y > kept.gray.rows - 1)
-            continue;
-        if (kept.object && std::hypot(kept.object->x - world.x, kept.object->y - world.y) < kept.radius + radius + 2)
+        const std::optional<Vec2> at = kept.placeOf(world);
+        if (!at || kept.objectWithin(world, kept.radius + radius + 2))
             continue;
         cv::Mat difference;
-        cv::absdiff(now, GraySampler(kept.gray).sample(at, 1, size), difference);
+        cv::absdiff(now, GraySampler(kept.gray).sample(*at, 1, size), difference);
         const cv::Mat changed = (difference > m_minContrast) & disc;
         if (cv::countNonZero(changed) < kChangedShare * cv::countNonZero(disc))
             return true;

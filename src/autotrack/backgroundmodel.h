@@ -87,6 +87,9 @@ private:
         double radius = 0;
         cv::Mat small; // shrunk for the whole-picture search
         int factor = 0;
+
+        std::optional<Vec2> placeOf(Vec2 world) const;
+        bool objectWithin(Vec2 world, double distance) const;
     };
 
     cv::Mat background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double extent, double *noise) const;
