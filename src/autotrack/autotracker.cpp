@@ -428,7 +428,14 @@ AutoTracker::Private::Located AutoTracker::Private::locate(const GraySampler &sa
         if (!circle || circle->radius < m_p.minRoundRadius
             || length(minus(circle->centre, click)) > std::max(1.5, 0.4 * circle->radius))
             continue;
-        if (!best || circle->radius > best->radius + 0.3)
+        // Well off the click, part of a circle is more likely the end of a
+        // longer object (an egg, a bottle) than a ball clicked off its centre.
+        if (length(minus(circle->centre, click)) > std::max(1.5, 0.25 * circle->radius)
+            && circle->support < m_p.offClickSupport)
+            continue;
+        // Larger, but drawn by far fewer rays: edges of the texture around
+        // a small object, not its outline.
+        if (!best || (circle->radius > best->radius + 0.3 && circle->support > best->support - m_p.largerOutlineSupport))
             best = circle;
     }
     if (best)

@@ -74,6 +74,14 @@ const Sprite kCorneredSquare{"cornered-square.png",
                              "g='if(gt(X,34)*gt(Y,34),220,g(X,Y))':b='if(gt(X,34)*gt(Y,34),0,b(X,Y))':a=255",
                              36};
 
+// An orange egg with a dark band across it, tumbling inside a 49 px box:
+// neither round nor its own centre of symmetry when turned.
+const Sprite kBandedEgg{"banded-egg.png",
+                        "color=c=0xE08A20:s=41x25,format=rgba,geq=r='if(lt(abs(X-26),3),60,r(X,Y))':"
+                        "g='if(lt(abs(X-26),3),40,g(X,Y))':b='b(X,Y)':"
+                        "a='if(lte((X-20)*(X-20)/400+(Y-12)*(Y-12)/144,1),255,0)'",
+                        24};
+
 std::vector<Recipe> recipes()
 {
     using std::floor;
@@ -158,6 +166,33 @@ std::vector<Recipe> recipes()
              y = floor(560 - 28 * n / 8 + 0.55 * n * n / 64);
          },
          false, 0, 4},
+        // Made after the session that found the corpus held only 720p and
+        // 1080p landscape pictures, not tuned on: other sizes and shapes.
+        {"ff-egg-tumbling", 960, 540, 90, kBandedEgg, "color=c=0x707880:s=960x540:r=30,noise=alls=10:allf=t",
+         "rotate=a='n*0.2':c=black@0:ow=49:oh=49[s]", "floor(60+9*n)", "floor(420-12*n+0.12*n*n)",
+         [](double n, double &x, double &y) {
+             x = floor(60 + 9 * n);
+             y = floor(420 - 12 * n + 0.12 * n * n);
+         }},
+        {"ff-egg-over-fractal", 960, 540, 90, kBandedEgg, "sierpinski=s=960x540:r=30:seed=3",
+         "rotate=a='-n*0.15':c=black@0:ow=49:oh=49[s]", "floor(880-9*n)", "floor(400-11*n+0.12*n*n)",
+         [](double n, double &x, double &y) {
+             x = floor(880 - 9 * n);
+             y = floor(400 - 11 * n + 0.12 * n * n);
+         }},
+        {"ff-portrait-drop", 720, 1280, 45, kSmallDisc,
+         "gradients=s=720x1280:r=30:speed=0.02:seed=11,noise=alls=10:allf=t", "null[s]", "floor(340+1.5*n)",
+         "floor(60+0.55*n*n)",
+         [](double n, double &x, double &y) {
+             x = floor(340 + 1.5 * n);
+             y = floor(60 + 0.55 * n * n);
+         }},
+        {"ff-webcam-roll", 640, 360, 90, kDarkDisc, "color=c=0x9A8A74:s=640x360:r=30,noise=alls=14:allf=t,vignette",
+         "null[s]", "floor(30+6*n)", "floor(250-40*abs(sin(n/14)))",
+         [](double n, double &x, double &y) {
+             x = floor(30 + 6 * n);
+             y = floor(250 - 40 * std::abs(std::sin(n / 14)));
+         }},
     };
 }
 

@@ -323,6 +323,18 @@ TEST(AutoTrackCorpus, BallThrownFromAHandIsResizedByItsWholeOutline)
     EXPECT_LT(score.maxError, 7);
 }
 
+TEST(AutoTrackCorpus, ObjectsThatAreNotBallsAreNotTakenForCirclesAroundTheClick)
+{
+    // A small disc on a grainy gradient: a 26 px circle of the grain around
+    // it, drawn by two thirds of the rays, was taken for its outline (28
+    // claims 3 to 5 px off). A tumbling egg: the circle of one of its ends,
+    // 4 px off the click, was followed (1 % within).
+    expectFollowed(trackAndScore("ff-portrait-drop", 45), 0.85, "ff-portrait-drop");
+    const CaseScore egg = trackAndScore("ff-egg-tumbling", 40);
+    EXPECT_GE(egg.withinShare(), 0.9);
+    EXPECT_LE(egg.wrongClaims, 1);
+}
+
 TEST(AutoTrackCorpus, BallClickedWhileSmearedIsSizedByItsOutlineNotItsStripe)
 {
     // Its stripe through the centre shows more sharply than its smeared
