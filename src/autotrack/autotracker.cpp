@@ -435,7 +435,8 @@ AutoTracker::Private::Located AutoTracker::Private::locate(const GraySampler &sa
             continue;
         // Larger, but drawn by far fewer rays: edges of the texture around
         // a small object, not its outline.
-        if (!best || (circle->radius > best->radius + 0.3 && circle->support > best->support - m_p.largerOutlineSupport))
+        if (!best
+            || (circle->radius > best->radius + 0.3 && circle->support > best->support - m_p.largerOutlineSupport))
             best = circle;
     }
     if (best)
