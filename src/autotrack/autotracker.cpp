@@ -179,6 +179,8 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.radiusChange, 0.0, 1.0);
     clampTo(p.radiusRate, 0.0, 1.0);
     clampTo(p.outlineShift, 0.0, 2.0);
+    clampTo(p.offClickSupport, 0.0, 1.0);
+    clampTo(p.largerOutlineSupport, 0.0, 1.0);
     clampTo(p.outlineOverColour, 0.0, 1.0);
     clampTo(p.completeOutline, 0.0, 1.0);
     clampTo(p.sharpOutline, 0.01, 10.0);
