@@ -180,6 +180,7 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.radiusRate, 0.0, 1.0);
     clampTo(p.outlineShift, 0.0, 2.0);
     clampTo(p.offClickSupport, 0.0, 1.0);
+    clampTo(p.largeCircleClick, 0.0, 1.0);
     clampTo(p.largerOutlineSupport, 0.0, 1.0);
     clampTo(p.outlineOverColour, 0.0, 1.0);
     clampTo(p.completeOutline, 0.0, 1.0);
@@ -288,7 +289,11 @@ private:
         bool flat = false;   // nothing to follow
     };
     TrackStep follow(const cv::Mat &frame);
-    Located locate(const GraySampler &sampler, Vec2 click) const;
+    // Where the user clicked, circles larger than the texture suggests are
+    // tried too (a ball close to the camera, clicked on its stripe); around
+    // a claim, not (the wheel a followed marker is on).
+    enum class Sizes { UpToProbe, Usual };
+    Located locate(const GraySampler &sampler, Vec2 click, Sizes sizes = Sizes::UpToProbe) const;
     ColourProjection colourAxisOf(const cv::Mat &input, const Located &object) const;
     Vec2 takeLook(const GraySampler &sampler, const Located &object);
     void takeOutlineIfSeen(const GraySampler &sampler, Match &match);
@@ -403,7 +408,7 @@ private:
 
 // The object under a click: a round outline around it when there is one,
 // its centre then being the object's.
-AutoTracker::Private::Located AutoTracker::Private::locate(const GraySampler &sampler, Vec2 click) const
+AutoTracker::Private::Located AutoTracker::Private::locate(const GraySampler &sampler, Vec2 click, Sizes sizes) const
 {
     const int probe =
         static_cast<int>(std::max(m_p.minProbeRadius, std::min(m_frameSize.width, m_frameSize.height) / 12.0));
@@ -416,8 +421,10 @@ AutoTracker::Private::Located AutoTracker::Private::locate(const GraySampler &sa
     std::vector<double> guesses{outline};
     // Up to a few times the outline the radial slopes show (the pattern of
     // a ball may show first), which keeps large circles of texture out.
-    const double largest = std::max(2.5 * outline, 2.4 * m_p.defaultRadius);
-    for (double guess = m_p.minRoundRadius; guess < std::min<double>(probe, largest); guess *= 1.4)
+    // Larger ones only centred on the click.
+    const double usual = std::max(2.5 * outline, 2.4 * m_p.defaultRadius);
+    const double largest = sizes == Sizes::Usual ? std::min<double>(probe, usual) : probe;
+    for (double guess = m_p.minRoundRadius; guess < largest; guess *= 1.4)
         guesses.push_back(guess);
     for (const double guess : guesses) {
         if (guess < m_p.minRoundRadius)
@@ -429,6 +436,9 @@ AutoTracker::Private::Located AutoTracker::Private::locate(const GraySampler &sa
                 OutlineLimits{limits.minSupport, limits.maxRms, limits.minSlope, circle->radius, m_p.radiusChange});
         if (!circle || circle->radius < m_p.minRoundRadius
             || length(minus(circle->centre, click)) > std::max(1.5, 0.4 * circle->radius))
+            continue;
+        if (circle->radius > usual
+            && length(minus(circle->centre, click)) > std::max(1.5, m_p.largeCircleClick * circle->radius))
             continue;
         // Well off the click, part of a circle is more likely the end of a
         // longer object (an egg, a bottle) than a ball clicked off its centre.
@@ -487,7 +497,7 @@ void AutoTracker::Private::takeOutlineIfSeen(const GraySampler &sampler, Match &
         m_roundSeen = 0;
         return;
     }
-    const Located object = locate(sampler, mayBecomeRound ? match.position : m_region->centre);
+    const Located object = locate(sampler, mayBecomeRound ? match.position : m_region->centre, Sizes::Usual);
     const bool sameSize =
         m_roundSeen > 0 && std::fabs(object.radiusPx - m_roundSeenRadius) <= m_p.radiusChange * m_roundSeenRadius + 1;
     const bool larger = object.radiusPx > (1 + m_p.radiusChange) * objectRadiusPx() + 1;
@@ -1329,7 +1339,11 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
         // ... and what was there already when the object was elsewhere (a
         // patch of floor the object left from) is not it. Kept in grey
         // levels, the frames tell nothing of an object set apart by colour.
-        if (!m_onColourAxis && m_background.unchangedAt(m_luminance, m_cameraOffset, match.position, objectRadiusPx()))
+        // The whole template is compared: the object may be larger than
+        // what its size was taken from (a sticker on a plain cart), and a
+        // disc of its plain body looks the same wherever the body passed.
+        if (!m_onColourAxis
+            && m_background.unchangedAt(m_luminance, m_cameraOffset, match.position, m_half * m_spacing))
             return false;
         return m_missing == 0 || withinItsPace(match.position) || closeAsAReacquisition(match);
     }

@@ -27,6 +27,7 @@ struct AutoTrackParameters {
     double radiusChange = 0.12;       // how far a fitted radius may be from the expected one, as a share (plus a pixel)
     double radiusRate = 0.3;          // weight of a frame's fitted radius in the expected one
     double outlineShift = 0.6;        // largest move from the template's match to the outline's centre, in radii
+    double largeCircleClick = 0.15;   // how far off a large circle's centre the click may be, in radii
     double offClickSupport = 0.72;    // share of rays a circle well off the click needs to be the object's outline
     double largerOutlineSupport = 0.25; // how much less of its outline a larger circle round the click may show
     int roundLaterFrames = 30;     // frames after the click over which an object not found round may still prove round

@@ -82,6 +82,19 @@ const Sprite kBandedEgg{"banded-egg.png",
                         "a='if(lte((X-20)*(X-20)/400+(Y-12)*(Y-12)/144,1),255,0)'",
                         24};
 
+// A ball close to the camera, 121 px across, with a stripe.
+const Sprite kLargeBall{"large-ball.png",
+                        "color=c=0x3070D0:s=121x121,format=rgba,geq=r='if(lt(abs(X-Y),9),235,r(X,Y))':"
+                        "g='if(lt(abs(X-Y),9),235,g(X,Y))':b='if(lt(abs(X-Y),9),235,b(X,Y))':"
+                        "a='if(lte(hypot(X-60,Y-60),60),255,0)'",
+                        60};
+// A cart seen from the side, 90 by 44 px, a yellow sticker off its centre,
+// in a 91 px box.
+const Sprite kCart{"cart.png",
+                   "color=c=0xB03030:s=90x44,format=rgba,geq=r='if(between(X,50,62)*between(Y,10,22),250,r(X,Y))':"
+                   "g='if(between(X,50,62)*between(Y,10,22),220,g(X,Y))':b='b(X,Y)':a=255",
+                   45};
+
 std::vector<Recipe> recipes()
 {
     using std::floor;
@@ -186,6 +199,18 @@ std::vector<Recipe> recipes()
          [](double n, double &x, double &y) {
              x = floor(340 + 1.5 * n);
              y = floor(60 + 0.55 * n * n);
+         }},
+        {"ff-large-ball", 1280, 720, 90, kLargeBall, "smptebars=s=1280x720:r=30,noise=alls=6:allf=t",
+         "rotate=a='n*0.08':c=black@0:ow=121:oh=121[s]", "floor(100+11*n)", "floor(500-9*n+0.1*n*n)",
+         [](double n, double &x, double &y) {
+             x = floor(100 + 11 * n);
+             y = floor(500 - 9 * n + 0.1 * n * n);
+         }},
+        {"ff-cart-on-track", 1280, 720, 120, kCart, "testsrc2=s=1280x720:r=30",
+         "pad=91:91:0:23:color=black@0[s]", "floor(40+2*n+0.06*n*n)", "400",
+         [](double n, double &x, double &y) {
+             x = floor(40 + 2 * n + 0.06 * n * n);
+             y = 400;
          }},
         {"ff-webcam-roll", 640, 360, 90, kDarkDisc, "color=c=0x9A8A74:s=640x360:r=30,noise=alls=14:allf=t,vignette",
          "null[s]", "floor(30+6*n)", "floor(250-40*abs(sin(n/14)))",

@@ -335,6 +335,13 @@ TEST(AutoTrackCorpus, ObjectsThatAreNotBallsAreNotTakenForCirclesAroundTheClick)
     EXPECT_LE(egg.wrongClaims, 1);
 }
 
+TEST(AutoTrackCorpus, BallCloseToTheCameraClickedOnItsStripeIsSizedByItsOutline)
+{
+    // 120 px across: circles that large were not looked for, and a 7 px
+    // template slid along the stripe, claims up to 49 px off.
+    expectFollowed(trackAndScore("ff-large-ball", 30), 0.9, "ff-large-ball");
+}
+
 TEST(AutoTrackCorpus, BallClickedWhileSmearedIsSizedByItsOutlineNotItsStripe)
 {
     // Its stripe through the centre shows more sharply than its smeared
