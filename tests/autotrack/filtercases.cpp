@@ -46,6 +46,8 @@ struct Recipe {
     // Motion blur: drawn at eight times the rate, each frame the mean of
     // this many of its eight drawings; the point followed is their mean.
     int exposed = 0;
+    // Filters over the whole picture, after the sprite is drawn.
+    std::string after = {};
 };
 
 constexpr int kBlurDrawings = 8;
@@ -94,6 +96,16 @@ const Sprite kCart{"cart.png",
                    "color=c=0xB03030:s=90x44,format=rgba,geq=r='if(between(X,50,62)*between(Y,10,22),250,r(X,Y))':"
                    "g='if(between(X,50,62)*between(Y,10,22),220,g(X,Y))':b='b(X,Y)':a=255",
                    45};
+
+// An orange ball, 41 px across, with its shadow on the floor below and
+// behind it, drawn with it.
+const Sprite kBallAndShadow{"ball-and-shadow.png",
+                            "color=c=black:s=61x61,format=rgba,geq="
+                            "r='if(lte(hypot(X-24,Y-24),20),if(lt(abs(X-Y),4),40,232),0)':"
+                            "g='if(lte(hypot(X-24,Y-24),20),if(lt(abs(X-Y),4),40,106),0)':"
+                            "b='if(lte(hypot(X-24,Y-24),20),if(lt(abs(X-Y),4),40,16),0)':"
+                            "a='if(lte(hypot(X-24,Y-24),20),255,if(lte((X-32)*(X-32)/484+(Y-46)*(Y-46)/64,1),120,0))'",
+                            24};
 
 std::vector<Recipe> recipes()
 {
@@ -212,6 +224,20 @@ std::vector<Recipe> recipes()
              x = floor(40 + 2 * n + 0.06 * n * n);
              y = 400;
          }},
+        {"ff-flicker-throw", 1280, 720, 90, kStripedDisc, "color=c=0x8A8478:s=1280x720:r=30,noise=alls=8:allf=t",
+         "rotate=a='n*0.12':c=black@0:ow=iw:oh=ih[s]", "floor(90+10*n)", "floor(560-16*n+0.2*n*n)",
+         [](double n, double &x, double &y) {
+             x = floor(90 + 10 * n);
+             y = floor(560 - 16 * n + 0.2 * n * n);
+         },
+         false, 0, 0, "eq=brightness='0.12*sin(2.1*n)':contrast='1+0.2*sin(0.7*n)':eval=frame"},
+        {"ff-ball-and-shadow", 1280, 720, 120, kBallAndShadow,
+         "color=c=0xB0A490:s=1280x720:r=30,noise=alls=6:allf=t", "null[s]", "floor(60+9*n-0.03*n*n)",
+         "floor(420+0.2*n)",
+         [](double n, double &x, double &y) {
+             x = floor(60 + 9 * n - 0.03 * n * n);
+             y = floor(420 + 0.2 * n);
+         }},
         {"ff-webcam-roll", 640, 360, 90, kDarkDisc, "color=c=0x9A8A74:s=640x360:r=30,noise=alls=14:allf=t,vignette",
          "null[s]", "floor(30+6*n)", "floor(250-40*abs(sin(n/14)))",
          [](double n, double &x, double &y) {
@@ -277,6 +303,8 @@ fs::path makeVideo(const Recipe &recipe)
         weave += ",tmix=frames=" + std::to_string(recipe.exposed)
                  + ",trim=start_frame=" + std::to_string(recipe.exposed - 1)
                  + ",framestep=" + std::to_string(kBlurDrawings) + ",setpts=N/30/TB";
+    if (!recipe.after.empty())
+        weave += "," + recipe.after;
     const int rate = 30 * drawingsPerFrame(recipe);
     const std::string fieldCoding = recipe.interlaced ? " -flags +ildct+ilme" : "";
     run("ffmpeg -nostdin -y -loglevel error -f lavfi -i \"" + recipe.background + "\" -framerate "
