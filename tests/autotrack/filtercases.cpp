@@ -191,8 +191,8 @@ std::vector<Recipe> recipes()
              y = floor(560 - 28 * n / 8 + 0.55 * n * n / 64);
          },
          false, 0, 4},
-        // Made after the session that found the corpus held only 720p and
-        // 1080p landscape pictures, not tuned on: other sizes and shapes.
+        // Made later, and scored before any tuning on them: picture sizes
+        // other than landscape 720p and 1080p, other shapes, other light.
         {"ff-egg-tumbling", 960, 540, 90, kBandedEgg, "color=c=0x707880:s=960x540:r=30,noise=alls=10:allf=t",
          "rotate=a='n*0.2':c=black@0:ow=49:oh=49[s]", "floor(60+9*n)", "floor(420-12*n+0.12*n*n)",
          [](double n, double &x, double &y) {
