@@ -179,6 +179,7 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.radiusChange, 0.0, 1.0);
     clampTo(p.radiusRate, 0.0, 1.0);
     clampTo(p.outlineShift, 0.0, 2.0);
+    clampTo(p.wellOffClick, 0.0, 1.0);
     clampTo(p.offClickSupport, 0.0, 1.0);
     clampTo(p.largeCircleClick, 0.0, 1.0);
     clampTo(p.largerOutlineSupport, 0.0, 1.0);
@@ -434,16 +435,15 @@ AutoTracker::Private::Located AutoTracker::Private::locate(const GraySampler &sa
             circle = fitOutline(
                 sampler, circle->centre, circle->radius,
                 OutlineLimits{limits.minSupport, limits.maxRms, limits.minSlope, circle->radius, m_p.radiusChange});
-        if (!circle || circle->radius < m_p.minRoundRadius
-            || length(minus(circle->centre, click)) > std::max(1.5, 0.4 * circle->radius))
+        if (!circle || circle->radius < m_p.minRoundRadius)
             continue;
-        if (circle->radius > usual
-            && length(minus(circle->centre, click)) > std::max(1.5, m_p.largeCircleClick * circle->radius))
+        const double offClick = length(minus(circle->centre, click));
+        if (offClick > std::max(1.5, 0.4 * circle->radius)
+            || (circle->radius > usual && offClick > std::max(1.5, m_p.largeCircleClick * circle->radius)))
             continue;
         // Well off the click, part of a circle is more likely the end of a
         // longer object (an egg, a bottle) than a ball clicked off its centre.
-        if (length(minus(circle->centre, click)) > std::max(1.5, 0.25 * circle->radius)
-            && circle->support < m_p.offClickSupport)
+        if (offClick > std::max(1.5, m_p.wellOffClick * circle->radius) && circle->support < m_p.offClickSupport)
             continue;
         // Larger, but drawn by far fewer rays: edges of the texture around
         // a small object, not its outline.

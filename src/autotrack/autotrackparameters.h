@@ -28,7 +28,8 @@ struct AutoTrackParameters {
     double radiusRate = 0.3;          // weight of a frame's fitted radius in the expected one
     double outlineShift = 0.6;        // largest move from the template's match to the outline's centre, in radii
     double largeCircleClick = 0.15;   // how far off a large circle's centre the click may be, in radii
-    double offClickSupport = 0.72;    // share of rays a circle well off the click needs to be the object's outline
+    double wellOffClick = 0.25;       // a circle whose centre is this far from the click, in radii, is well off it
+    double offClickSupport = 0.72;    // ... and needs this share of rays on it to be the object's outline
     double largerOutlineSupport = 0.25; // how much less of its outline a larger circle round the click may show
     int roundLaterFrames = 30;     // frames after the click over which an object not found round may still prove round
     int roundLaterSeen = 3;        // ... by its outline around this many claims in a row
