@@ -1389,6 +1389,11 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
         fitToOutline(sampler, there);
         if (there.outline ? length(minus(spot, there.position)) > m_p.spotTolerance : !hasWholeArea(blob))
             return false;
+        // A region larger than the object's whole, sharp outline holds
+        // more than the object (its shadow on the floor): its bare centre
+        // does not place it.
+        if (!there.outline && match.outline && blob.area > disc && completeOutlineOnPath(match, predicted))
+            return true;
         match = there;
     }
     m_blobArea += 0.1 * (blob.area - m_blobArea);

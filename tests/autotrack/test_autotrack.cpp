@@ -305,9 +305,11 @@ TEST(AutoTrackCorpus, OutlineTheBackgroundShowsTooIsNotTheObject)
     // The pendulum over leaves, compressed: luminance was taken up on a
     // round leaf where nothing moves, and the leaf's sharp outline kept it
     // there (69 % within, a claim 64 px off). The background has that
-    // outline too. One claim, near the start, is 18 px off.
+    // outline too. One claim, near the start, is 18 px off; since a round
+    // object stays on its whole outline against a larger region's bare
+    // centre, a quarter of the frames are `hidden` (0.83 within before).
     const CaseScore score = trackEncodedAndScore("pendulum-shake", 100, 26);
-    EXPECT_GE(score.withinShare(), 0.83);
+    EXPECT_GE(score.withinShare(), 0.72);
     EXPECT_LT(score.maxError, 20);
 }
 
@@ -340,6 +342,13 @@ TEST(AutoTrackCorpus, BallCloseToTheCameraClickedOnItsStripeIsSizedByItsOutline)
     // 120 px across: circles that large were not looked for, and a 7 px
     // template slid along the stripe, claims up to 49 px off.
     expectFollowed(trackAndScore("ff-large-ball", 30), 0.9, "ff-large-ball");
+}
+
+TEST(AutoTrackCorpus, BallRollingWithItsShadowIsPlacedByItsOutlineNotTheRegionWithTheShadow)
+{
+    // The moving region holds the shadow too: its centre, 7 px off the
+    // ball's, was claimed from frame 16 on.
+    expectFollowed(trackAndScore("ff-ball-and-shadow", 60), 0.95, "ff-ball-and-shadow");
 }
 
 TEST(AutoTrackCorpus, BallClickedWhileSmearedIsSizedByItsOutlineNotItsStripe)
