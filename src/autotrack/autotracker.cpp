@@ -178,6 +178,7 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.weakOutlineSupport, 0.0, 1.0);
     clampTo(p.radiusChange, 0.0, 1.0);
     clampTo(p.radiusRate, 0.0, 1.0);
+    clampTo(p.loneRegionFrames, 1, 100);
     clampTo(p.outlineShift, 0.0, 2.0);
     clampTo(p.wellOffClick, 0.0, 1.0);
     clampTo(p.offClickSupport, 0.0, 1.0);
@@ -241,6 +242,7 @@ public:
         double rms = 0;         // scatter of its edges about the circle, pixels
         bool byOutline = false; // accepted on its outline alone
         bool anchored = false;  // placed by the first appearance, turned as the object
+        bool lone = false;      // the lone moving region of its size, seen for a few frames
     };
 
     // `onColourAxis`: follows on the colour axis that sets the object
@@ -327,6 +329,8 @@ private:
     std::optional<Match> findByMotion(const GraySampler &sampler, Vec2 predicted, double radiusPx);
     const std::vector<Blob> &rememberMovingEverywhere();
     bool onLookAlike(Vec2 position) const;
+    bool followLoneRegion(Vec2 centre);
+    void moveAsTheLoneRegion();
     bool onLookAlikeNow(Vec2 position);
     double travelPerFrame() const;
     bool beyondReach(Vec2 position, int frames) const;
@@ -383,6 +387,13 @@ private:
     // and the look-alikes among them, in the frame given.
     std::vector<Blob> m_moving, m_lookAlikes;
     int m_movingFrame = -2;
+    // The one region of the object's size moving over the whole picture,
+    // frame after frame, while the object is unseen.
+    struct Sighting {
+        int frame;
+        Vec2 world;
+    };
+    std::vector<Sighting> m_loneRegion;
     BackgroundModel m_background;
     Vec2 m_lastKeptWorld;
     int m_lastKeptFrame = 0;
@@ -471,6 +482,7 @@ Vec2 AutoTracker::Private::takeLook(const GraySampler &sampler, const Located &o
     m_angle = 0;
     m_spotAngle = 0;
     m_turnRate = 0;
+    m_loneRegion.clear();
     // A click is up to half a pixel off the object's centre.
     const Vec2 centre =
         symmetryCentre(sampler, object.centre, m_round ? m_p.symmetricScore : 0.6, 1.0).value_or(object.centre);
@@ -1139,11 +1151,13 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     }
     if (only && longUnseen && onLookAlike(only->centre))
         return std::nullopt;
+    const bool lone = only && longUnseen && followLoneRegion(only->centre);
     if (!only)
         return m_round && !longUnseen ? outlineOnPartialRegion(sampler, blobs, predicted) : std::nullopt;
     const Vec2 spot = spotOn(*only);
     Match match = refine(sampler, spot, 2, predicted, radiusPx);
-    if (length(minus(match.position, spot)) > m_p.spotTolerance)
+    const double lookOffRegion = length(minus(match.position, spot));
+    if (lookOffRegion > m_p.spotTolerance)
         match.position = spot;
     fitToOutline(sampler, match);
     // The one moving region of its size, with an outline of the object's
@@ -1156,9 +1170,42 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     const bool wholeRegionOnPath = m_round && !match.outline && !longUnseen && hasWholeArea(*only) && onPath;
     if (wholeRegionOnPath)
         match.position = spot;
-    else if (!accepted(match, {m_p.followAdaptive, m_p.followMemory}) && !match.outline)
-        return std::nullopt;
+    else if (!accepted(match, {m_p.followAdaptive, m_p.followMemory}) && !match.outline) {
+        // The look must place it about where the region does: a region
+        // that leaves out the object's shaded side is well off its centre.
+        const bool lookOnRegion = lookOffRegion <= std::max(m_p.spotTolerance, 0.2 * objectRadiusPx());
+        if (!lone || !lookOnRegion || match.adaptive < m_p.followAdaptive || match.memory < m_p.followMemory)
+            return std::nullopt;
+        match.lone = true;
+    }
     return match;
+}
+
+// Whether the one moving region of the object's size has now been the only
+// one for a few frames in a row, each within a frame's travel of the last:
+// something of the object's size and look moving on its own where nothing
+// else does, the object still in view (compression blurred its look below
+// what a single frame's re-acquisition needs).
+bool AutoTracker::Private::followLoneRegion(Vec2 centre)
+{
+    const Vec2 world = toWorld(centre);
+    const bool carriesOn = !m_loneRegion.empty() && m_loneRegion.back().frame == m_frame - 1
+                           && length(minus(world, m_loneRegion.back().world)) <= travelPerFrame();
+    if (!carriesOn)
+        m_loneRegion.clear();
+    m_loneRegion.push_back({m_frame, world});
+    return static_cast<int>(m_loneRegion.size()) >= m_p.loneRegionFrames;
+}
+
+// Taken up on a lone moving region, the object's motion is that region's
+// over the frames it was followed, not nothing.
+void AutoTracker::Private::moveAsTheLoneRegion()
+{
+    m_motion.clear();
+    for (const Sighting &sighting : m_loneRegion)
+        if (sighting.frame < m_frame)
+            m_motion.add(sighting.frame, sighting.world);
+    m_loneRegion.clear();
 }
 
 // What moves over the whole picture while the object is unseen, kept for
@@ -1570,6 +1617,8 @@ TrackStep AutoTracker::Private::follow(const cv::Mat &frame)
     // Found anywhere after a long gap: the motion before it says nothing.
     if (found && anywhere)
         m_motion.keepNewest(0);
+    if (found && match.lone)
+        moveAsTheLoneRegion();
     if (found)
         takeOutlineIfSeen(sampler, match);
     keepBackground(m_luminance, found ? std::optional<Vec2>(toWorld(match.position)) : std::nullopt);
