@@ -291,7 +291,7 @@ private:
         bool round = false;  // the radius is that of a fitted round outline
         bool flat = false;   // nothing to follow
     };
-    TrackStep follow(const cv::Mat &frame);
+    TrackStep follow(const GraySampler &sampler);
     // Where the user clicked, circles larger than the texture suggests are
     // tried too (a ball close to the camera, clicked on its stripe); around
     // a claim, not (the wheel a followed marker is on).
@@ -785,9 +785,7 @@ AutoTracker::Private::Match AutoTracker::Private::searchPicture(const GraySample
     const cv::Point2d middle(m_half, m_half);
     const cv::Mat templ = resampleAbout(m_appearances.front(), middle, level, coarseSize);
     const cv::Mat weights = resampleAbout(m_weights, middle, level, coarseSize);
-    cv::Mat gray = sampler.frame();
-    if (gray.channels() == 3)
-        cv::cvtColor(sampler.frame(), gray, cv::COLOR_RGB2GRAY);
+    const cv::Mat gray = sampler.gray();
     cv::Mat small, picture;
     cv::resize(gray, small, cv::Size(std::max(1, gray.cols / factor), std::max(1, gray.rows / factor)), 0, 0,
                cv::INTER_AREA);
@@ -1522,22 +1520,18 @@ TrackStep AutoTracker::Private::next(const cv::Mat &input, const cv::Mat &lumina
         m_lost = true;
     if (m_lost)
         return {TrackStep::State::Lost};
-    const cv::Mat frame = toGray(input, m_projection);
-    if (!luminance.empty())
-        m_luminance = luminance;
-    else
-        m_luminance = m_projection.luminance ? frame : toGray(input, ColourProjection());
-    const TrackStep step = follow(frame);
+    // Colour frames stay as they are: what is looked at is converted as it is read.
+    m_luminance = luminance.empty() ? input : luminance;
+    const TrackStep step = follow(GraySampler(input, m_projection));
     if (m_onColourAxis && step.state == TrackStep::State::Found && m_startContrast != 0) {
-        m_lastColourShare = contrastAt(frame, {step.x, step.y}, objectRadiusPx()) / m_startContrast;
+        m_lastColourShare = contrastAt(input, {step.x, step.y}, objectRadiusPx(), m_projection) / m_startContrast;
     }
     releaseFrame();
     return step;
 }
 
-TrackStep AutoTracker::Private::follow(const cv::Mat &frame)
+TrackStep AutoTracker::Private::follow(const GraySampler &sampler)
 {
-    const GraySampler sampler(frame);
     m_angle += m_turnRate;
     if (m_p.followCamera) {
         const Vec2 guess = toPicture(m_motion.predict(m_frame));

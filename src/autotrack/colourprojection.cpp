@@ -179,12 +179,12 @@ ColourProjection projectionFor(const cv::Mat &rgb, Vec2 centre, double radius)
     return projection;
 }
 
-double contrastAt(const cv::Mat &gray, Vec2 centre, double radius)
+double contrastAt(const cv::Mat &frame, Vec2 centre, double radius, const ColourProjection &projection)
 {
-    const std::optional<DiscAndRing> masks = discAndRing(gray.size(), centre, radius);
+    const std::optional<DiscAndRing> masks = discAndRing(frame.size(), centre, radius);
     if (!masks)
         return 0;
-    const cv::Mat patch = gray(masks->area);
+    const cv::Mat patch = toGray(frame(masks->area), projection);
     return cv::mean(patch, masks->inside)[0] - cv::mean(patch, masks->ring)[0];
 }
 

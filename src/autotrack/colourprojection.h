@@ -27,9 +27,9 @@ struct ColourProjection {
 ColourProjection projectionFor(const cv::Mat &rgb, Vec2 centre, double radius);
 
 // How much brighter the disc of `radius` around `centre` is than the ring
-// around it, in an 8-bit grey frame (negative where darker); 0 where the
-// disc lies outside the frame.
-double contrastAt(const cv::Mat &gray, Vec2 centre, double radius);
+// around it (negative where darker), in an 8-bit grey frame or an RGB24
+// frame by the projection; 0 where the disc lies outside the frame.
+double contrastAt(const cv::Mat &frame, Vec2 centre, double radius, const ColourProjection &projection = {});
 
 // An RGB24 frame in grey levels by the projection; an 8-bit grey frame as it is.
 cv::Mat toGray(const cv::Mat &frame, const ColourProjection &projection);

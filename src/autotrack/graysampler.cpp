@@ -52,11 +52,8 @@ cv::Mat GraySampler::sample(Vec2 centre, double spacing, cv::Size size, double a
     const int y1 = std::clamp(static_cast<int>(std::ceil(centre.y + halfH)) + pad + 1, y0 + 1, m_frame.rows);
     const cv::Rect area(x0, y0, x1 - x0, y1 - y0);
 
-    cv::Mat gray = m_frame(area);
-    if (m_frame.channels() == 3)
-        cv::cvtColor(m_frame(area), gray, cv::COLOR_RGB2GRAY);
     cv::Mat source;
-    gray.convertTo(source, CV_32F);
+    toGray(m_frame(area), m_projection).convertTo(source, CV_32F);
     if (sigma > 0)
         cv::GaussianBlur(source, source, cv::Size(), sigma, sigma, cv::BORDER_REPLICATE);
     return warpGrid(source, cv::Point2d(centre.x - x0, centre.y - y0), spacing, size, angle);

@@ -1,4 +1,5 @@
 #include "autotrack/colourprojection.h"
+#include "autotrack/graysampler.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,10 @@ TEST(ColourProjection, SetsApartAnObjectOfItsBackgroundsBrightness)
     EXPECT_GT(onDisc, 30);
     EXPECT_LT(std::abs(contrastAt(projected, {125, 60}, 14)), 0.5 * onDisc);
     EXPECT_EQ(contrastAt(projected, {-200, -200}, 14), 0);
+    // Read from the colour frame area by area, the same grey levels.
+    EXPECT_EQ(contrastAt(frame, {80, 60}, 14, projection), contrastAt(projected, {80, 60}, 14));
+    const cv::Mat sampled = GraySampler(frame, projection).sample({75.3, 58.6}, 1.7, {21, 21}, 0.3);
+    EXPECT_EQ(cv::norm(sampled, GraySampler(projected).sample({75.3, 58.6}, 1.7, {21, 21}, 0.3), cv::NORM_INF), 0);
 }
 
 TEST(ColourProjection, KeepsLuminanceWhereColourAddsNothing)
