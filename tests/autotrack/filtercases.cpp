@@ -244,6 +244,63 @@ std::vector<Recipe> recipes()
              x = floor(30 + 6 * n);
              y = floor(250 - 40 * std::abs(std::sin(n / 14)));
          }},
+        // Made later again, scored before any tuning on them: a clip of half
+        // the frame rate with every frame doubled, a white ball over white
+        // court lines, a post in front of the ball, a floor darker than the
+        // ball under a wall lighter than it, and steps of 30 to 60 px.
+        {"ff-doubled-frames", 1280, 720, 120, kStripedDisc,
+         "gradients=s=1280x720:r=30:speed=0.01:seed=3,noise=alls=8:allf=t",
+         "rotate=a='floor(n/2)*0.2':c=black@0:ow=iw:oh=ih[s]", "floor(80+18*floor(n/2))",
+         "floor(560-20*floor(n/2)+0.35*floor(n/2)*floor(n/2))",
+         [](double n, double &x, double &y) {
+             const double m = floor(n / 2);
+             x = floor(80 + 18 * m);
+             y = floor(560 - 20 * m + 0.35 * m * m);
+         }},
+        {"ff-ball-on-lines", 1280, 720, 120, kSmallDisc,
+         "color=c=black:s=1280x720:r=30,format=rgb24,geq=r='if(lt(mod(X,160),6)+lt(mod(Y,120),6),235,58)':"
+         "g='if(lt(mod(X,160),6)+lt(mod(Y,120),6),235,122)':b='if(lt(mod(X,160),6)+lt(mod(Y,120),6),235,58)',"
+         "trim=end_frame=1,loop=loop=-1:size=1:start=0,setpts=N/30/TB,noise=alls=6:allf=t",
+         "null[s]", "floor(60+9*n)", "floor(600-15*n+0.12*n*n)",
+         [](double n, double &x, double &y) {
+             x = floor(60 + 9 * n);
+             y = floor(600 - 15 * n + 0.12 * n * n);
+         }},
+        {"ff-behind-post", 1280, 720, 120, kStripedDisc, "color=c=0xA09888:s=1280x720:r=30,noise=alls=8:allf=t",
+         "rotate=a='n*0.15':c=black@0:ow=iw:oh=ih[s]", "floor(200+8*n)", "floor(340+60*sin(n/20))",
+         [](double n, double &x, double &y) {
+             x = floor(200 + 8 * n);
+             y = floor(340 + 60 * std::sin(n / 20));
+         },
+         false, 0, 0, "drawbox=x=620:y=0:w=14:h=720:color=0x303030:t=fill"},
+        {"ff-wall-to-floor", 1280, 720, 140, kRedDisc,
+         "color=c=black:s=1280x720:r=30,format=rgb24,geq=r='if(lt(Y,400),205,45)':g='if(lt(Y,400),200,50)':"
+         "b='if(lt(Y,400),190,60)',trim=end_frame=1,loop=loop=-1:size=1:start=0,setpts=N/30/TB,"
+         "noise=alls=10:allf=t",
+         "null[s]", "floor(100+8*n)", "floor(250+2.2*n)",
+         [](double n, double &x, double &y) {
+             x = floor(100 + 8 * n);
+             y = floor(250 + 2.2 * n);
+         }},
+        {"ff-coming-closer", 1280, 720, 90, kStripedDisc, "color=c=0x8C9098:s=1280x720:r=30,noise=alls=10:allf=t",
+         "rotate=a='n*0.1':c=black@0:ow=iw:oh=ih,scale=w='2*floor(10+n/3)+1':h='2*floor(10+n/3)+1':eval=frame[s]",
+         "floor(500+3*n)-(overlay_w-1)/2", "floor(300+1.5*n)-(overlay_h-1)/2",
+         [](double n, double &x, double &y) {
+             x = floor(500 + 3 * n) - 20;
+             y = floor(300 + 1.5 * n) - 20;
+         }},
+        {"ff-tiny-throw", 1280, 720, 70, kSmallDisc, "color=c=0x807A70:s=1280x720:r=30,noise=alls=10:allf=t",
+         "scale=9:9[s]", "floor(100+14*n)-4", "floor(600-22*n+0.3*n*n)-4",
+         [](double n, double &x, double &y) {
+             x = floor(100 + 14 * n) - 8;
+             y = floor(600 - 22 * n + 0.3 * n * n) - 8;
+         }},
+        {"ff-long-steps", 1280, 720, 38, kSmallDisc, "gradients=s=1280x720:r=30:speed=0.02:seed=5",
+         "null[s]", "floor(40+31*n)", "floor(620-480*abs(sin(n/9)))",
+         [](double n, double &x, double &y) {
+             x = floor(40 + 31 * n);
+             y = floor(620 - 480 * std::abs(std::sin(n / 9)));
+         }},
     };
 }
 
