@@ -206,6 +206,7 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.roundLaterFrames, 0, 100000);
     clampTo(p.roundLaterSeen, 1, 1000);
     clampTo(p.globalSearchEvery, 1, 100000);
+    clampTo(p.heldSearchEvery, 1, 100000);
     clampTo(p.coarseObjectSamples, 3.0, 64.0);
     clampTo(p.backgroundFrames, 1, 32);
     clampTo(p.backgroundLeast, 1, p.backgroundFrames);
@@ -265,6 +266,9 @@ public:
     double lastResidual() const { return m_lastResidual; }
     // It follows the object's round outline, whose centre is the object's.
     bool round() const { return m_round; }
+    // Another view holds the object: the whole picture is searched for it
+    // less often, as that view knows where it is.
+    void heldElsewhere(bool held) { m_heldElsewhere = held; }
     // Its size now, pixels.
     double objectRadiusPx() const { return m_radius * m_spacing; }
     // The last claim is the centre of a sharp, nearly whole outline of the
@@ -414,6 +418,7 @@ private:
     int m_roundSeen = 0;          // claims in a row with another round outline around them than the one followed
     double m_roundSeenRadius = 0; // of the last of them, pixels
     std::optional<Blob> m_region; // what moves where the object was last claimed, when known
+    bool m_heldElsewhere = false;
     bool m_lastOnWholeOutline = false;
     double m_lastOutlineSupport = 0;
 };
@@ -1574,7 +1579,8 @@ TrackStep AutoTracker::Private::follow(const GraySampler &sampler)
     // elsewhere would be taken for it.
     const bool mayBeAnywhere = predictionLeftPicture(predicted) || m_missing + 1 >= m_p.globalSearchAfter;
     bool anywhere = false; // found by a search of the whole picture
-    if (!found && mayBeAnywhere && (m_missing + 1) % m_p.globalSearchEvery == 0) {
+    const int searchEvery = m_heldElsewhere ? m_p.heldSearchEvery : m_p.globalSearchEvery;
+    if (!found && mayBeAnywhere && (m_missing + 1) % searchEvery == 0) {
         match = searchPicture(sampler, predicted);
         found = accepted(match, reacquiring) && match.first >= m_p.reacquireFirst && !onLookAlikeNow(match.position);
         anywhere = found;
@@ -1721,6 +1727,7 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     checkSize(frame);
     if (!colour.empty())
         checkSize(colour);
+    m_impl->heldElsewhere(m_colourHeld && !colour.empty());
     const TrackStep luminance = m_impl->next(frame);
     if (!m_colour || colour.empty())
         return luminance;
@@ -1731,6 +1738,7 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     const bool colourHolds =
         m_colourLeads && m_colour->lastResidual() <= kAgreement && m_colour->lastClaimShowsColour();
     using State = TrackStep::State;
+    m_colourHeld = colourHolds && colourStep.state == State::Found;
     const bool bothFound = luminance.state == State::Found && colourStep.state == State::Found;
     const double gap = bothFound ? std::hypot(luminance.x - colourStep.x, luminance.y - colourStep.y) : 0;
     // Luminance follows a round object by its outline; a colour view that
@@ -1818,7 +1826,7 @@ void AutoTracker::restart(const cv::Mat &frame, double x, double y, int framesAf
     checkInside(frame, x, y);
     m_impl->restart(frame, {x, y}, std::max(1, framesAfter));
     m_impl->releaseFrame();
-    m_luminanceStrayed = m_viewsParted = false;
+    m_luminanceStrayed = m_viewsParted = m_colourHeld = false;
     if (m_colour && frame.channels() != 3)
         m_colour.reset(); // it cannot follow colour on grey levels
     if (m_colour) {

@@ -123,6 +123,7 @@ private:
     bool m_viewsParted = false;        // their claims side by side lay farther apart than the object's size
     bool m_luminanceStrayed = false;   // luminance follows something else: it parted from a colour view that held
     int m_sinceTakeUp = kTakeUpEvery;  // frames since luminance, lost, was last taken up again
+    bool m_colourHeld = false;         // the colour view that leads found the object in the last frame
 };
 
 } // namespace zorvane

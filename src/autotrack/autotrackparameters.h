@@ -85,6 +85,7 @@ struct AutoTrackParameters {
     int globalSearchAfter = 3;      // frames without the object after which the whole picture is searched
     double reacquireFirst = 0.7;    // correlation with the first appearance a whole-picture search needs
     int globalSearchEvery = 1;      // frames between whole-picture searches
+    int heldSearchEvery = 5;        // ... while another view holds the object, which knows where it is
     int loneRegionFrames = 3;       // frames a lone moving region of the object's size must last to be taken on a middling look
     double coarseObjectSamples = 8; // the object's width at the reduced resolution of the whole-picture search
     double uniqueLead = 0.15;       // how much the best candidate of a whole-picture search must beat the second
