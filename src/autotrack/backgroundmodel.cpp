@@ -12,8 +12,6 @@
 
 namespace zorvane {
 
-cv::Mat medianOf(const std::vector<cv::Mat> &layers, double *noise);
-
 namespace {
 
 // Batcher's odd-even merge sort for n values, as pairs (lower, upper) to
@@ -35,22 +33,42 @@ std::vector<std::pair<int, int>> sortingPairs(int n)
     return pairs;
 }
 
-// The layers sorted sample by sample. Whole-image minima and maxima run
-// on vectors of samples: several times cheaper than sorting each sample's
-// values, and this runs on every sample of every frame.
-std::vector<cv::Mat> sortedLayers(const std::vector<cv::Mat> &layers)
+// The pairs of a sorting network for n values that the value at `place`
+// depends on: the others order values no one reads.
+std::vector<std::pair<int, int>> pairsFor(int n, int place)
 {
+    std::vector<std::pair<int, int>> pairs = sortingPairs(n);
+    std::vector<bool> needed(static_cast<std::size_t>(n), false);
+    needed[static_cast<std::size_t>(place)] = true;
+    std::vector<std::pair<int, int>> kept;
+    for (auto pair = pairs.rbegin(); pair != pairs.rend(); ++pair) {
+        auto &[a, b] = *pair;
+        if (!needed[static_cast<std::size_t>(a)] && !needed[static_cast<std::size_t>(b)])
+            continue;
+        needed[static_cast<std::size_t>(a)] = needed[static_cast<std::size_t>(b)] = true;
+        kept.push_back(*pair);
+    }
+    std::reverse(kept.begin(), kept.end());
+    return kept;
+}
+
+// The layers' middle value sample by sample. Whole-image minima and maxima
+// run on vectors of samples: several times cheaper than sorting each
+// sample's values, and this runs on every sample of every frame.
+cv::Mat middleLayer(const std::vector<cv::Mat> &layers)
+{
+    const int middle = static_cast<int>(layers.size()) / 2;
     std::vector<cv::Mat> sorted;
     sorted.reserve(layers.size());
     for (const cv::Mat &layer : layers)
         sorted.push_back(layer.clone());
     cv::Mat lower;
-    for (const auto &[a, b] : sortingPairs(static_cast<int>(sorted.size()))) {
+    for (const auto &[a, b] : pairsFor(static_cast<int>(sorted.size()), middle)) {
         cv::min(sorted[a], sorted[b], lower);
         cv::max(sorted[a], sorted[b], sorted[b]);
         std::swap(sorted[a], lower);
     }
-    return sorted;
+    return sorted[static_cast<std::size_t>(middle)];
 }
 
 } // namespace
@@ -130,12 +148,10 @@ cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing
     return medianOf(layers, noise);
 }
 
-// The per-sample median of the layers, and the typical difference of one
-// layer from it: the noise over time.
 cv::Mat medianOf(const std::vector<cv::Mat> &layers, double *noise)
 {
     const cv::Size size = layers.front().size();
-    const cv::Mat median = sortedLayers(layers)[layers.size() / 2];
+    const cv::Mat median = middleLayer(layers);
     std::vector<float> spreads;
     spreads.reserve(static_cast<std::size_t>(size.area()));
     for (int y = 0; y < size.height; ++y) {
@@ -300,6 +316,10 @@ std::vector<Blob> BackgroundModel::blobsEverywhere(const cv::Mat &frame, Vec2 ca
             kept.factor = factor;
         }
         const double dx = (kept.offset.x - cameraOffset.x) / factor, dy = (kept.offset.y - cameraOffset.y) / factor;
+        if (dx == 0 && dy == 0) {
+            layers.push_back(kept.small); // a still camera: nothing to move
+            continue;
+        }
         cv::Mat moved;
         cv::warpAffine(kept.small, moved, cv::Matx23d(1, 0, -dx, 0, 1, -dy), kept.small.size(), cv::INTER_LINEAR,
                        cv::BORDER_REPLICATE);

@@ -16,6 +16,11 @@ struct Blob {
     double area = 0; // square pixels
 };
 
+// The per-sample median of float layers of one size (the upper middle
+// value for an even count), and the typical difference of one layer from
+// it: the noise over time.
+cv::Mat medianOf(const std::vector<cv::Mat> &layers, double *noise);
+
 // What moves against the background. The background is the per-pixel
 // median of a few earlier frames in which the object was elsewhere, so it
 // does not care how the object's face turns or what lies under it. Frames

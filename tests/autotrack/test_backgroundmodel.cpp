@@ -4,7 +4,9 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 using namespace zorvane;
 
@@ -25,6 +27,29 @@ cv::Mat scene(Vec2 camera, Vec2 disc, double radius = 12)
         cv::circle(frame, cv::Point2d(disc.x - camera.x, disc.y - camera.y), static_cast<int>(radius), cv::Scalar(230),
                    cv::FILLED);
     return frame;
+}
+
+TEST(BackgroundModel, MedianIsTheMiddleValueOfEverySampleForAnyNumberOfLayers)
+{
+    cv::RNG random(7);
+    for (int count = 1; count <= 12; ++count) {
+        std::vector<cv::Mat> layers;
+        for (int i = 0; i < count; ++i) {
+            cv::Mat layer(5, 7, CV_32F);
+            random.fill(layer, cv::RNG::UNIFORM, 0, 255);
+            layers.push_back(layer);
+        }
+        double noise = 0;
+        const cv::Mat median = medianOf(layers, &noise);
+        for (int y = 0; y < median.rows; ++y)
+            for (int x = 0; x < median.cols; ++x) {
+                std::vector<float> values;
+                for (const cv::Mat &layer : layers)
+                    values.push_back(layer.at<float>(y, x));
+                std::sort(values.begin(), values.end());
+                ASSERT_EQ(median.at<float>(y, x), values[values.size() / 2]) << count << " layers at " << x << "," << y;
+            }
+    }
 }
 
 TEST(BackgroundModel, FindsTheMovingDiscUnderAMovingCameraAndNothingWhereTheWallIsBare)
