@@ -1,5 +1,6 @@
 #include "autotrack/backgroundmodel.h"
 
+#include "autotrack/colourprojection.h"
 #include "autotrack/graysampler.h"
 
 #include <opencv2/imgproc.hpp>
@@ -42,7 +43,7 @@ std::vector<std::pair<int, int>> pairsFor(int n, int place)
     needed[static_cast<std::size_t>(place)] = true;
     std::vector<std::pair<int, int>> kept;
     for (auto pair = pairs.rbegin(); pair != pairs.rend(); ++pair) {
-        auto &[a, b] = *pair;
+        const auto &[a, b] = *pair;
         if (!needed[static_cast<std::size_t>(a)] && !needed[static_cast<std::size_t>(b)])
             continue;
         needed[static_cast<std::size_t>(a)] = needed[static_cast<std::size_t>(b)] = true;
@@ -325,10 +326,7 @@ std::vector<Blob> BackgroundModel::blobsEverywhere(const cv::Mat &frame, Vec2 ca
                        cv::BORDER_REPLICATE);
         layers.push_back(moved);
     }
-    cv::Mat gray = frame;
-    if (frame.channels() == 3)
-        cv::cvtColor(frame, gray, cv::COLOR_RGB2GRAY);
-    const cv::Mat now = shrink(gray);
+    const cv::Mat now = shrink(toGray(frame, ColourProjection()));
     double noise = 0;
     const cv::Mat background = medianOf(layers, &noise);
     // A coarse sample covers factor x factor pixels; its centre lies half

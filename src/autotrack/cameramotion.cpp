@@ -1,5 +1,7 @@
 #include "autotrack/cameramotion.h"
 
+#include "autotrack/colourprojection.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -46,11 +48,8 @@ double median(std::vector<double> values)
 
 cv::Mat CameraMotion::patchArea(const cv::Mat &frame, cv::Rect area) const
 {
-    cv::Mat gray = frame(area);
-    if (frame.channels() == 3)
-        cv::cvtColor(frame(area), gray, cv::COLOR_RGB2GRAY);
     cv::Mat result;
-    gray.convertTo(result, CV_32F);
+    toGray(frame(area), ColourProjection()).convertTo(result, CV_32F);
     return result;
 }
 
