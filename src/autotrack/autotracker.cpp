@@ -567,15 +567,16 @@ void AutoTracker::Private::start(const cv::Mat &input, Vec2 click)
     rememberClick(m_luminance);
 }
 
-// The colour axis that sets the object apart. Where luminance shows no
-// outline and no axis sets apart a disc of the size it gave, that size
-// may be the background's texture's (an object of the background's grey,
-// its colour smeared by compression): object sizes around the click are
-// tried, and the axis that sets one apart best is taken.
+// The colour axis that sets the object apart. Where no axis sets apart a
+// disc of the size luminance gave, that size may be the background's
+// texture's (an object of the background's grey, its colour smeared by
+// compression), or a dark spot's on a ball of the wall's grey, whose small
+// outline is all luminance shows: object sizes around the click are tried,
+// and the axis that sets one apart best is taken.
 ColourProjection AutoTracker::Private::colourAxisOf(const cv::Mat &input, const Located &object) const
 {
     ColourProjection best = projectionFor(input, object.centre, object.radiusPx);
-    if (object.round || !best.luminance)
+    if (!best.luminance)
         return best;
     for (double radius = m_p.minRoundRadius; radius < 2.4 * m_p.defaultRadius; radius *= 1.4) {
         const ColourProjection tried = projectionFor(input, object.centre, radius);
@@ -1418,8 +1419,10 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
     }
     if (!m_spotKnown && !learnSpotFromClick())
         return true;
+    // Merged with something else, or mostly hidden: no telling. Long
+    // unseen, its look must then be as close as a re-acquisition needs.
     if (!aboutArea(blob.area, m_blobArea))
-        return true; // merged with something else, or mostly hidden: no telling
+        return m_missing <= 1 || closeAsAReacquisition(match);
     const Vec2 spot = spotOn(blob);
     // A round object's region smaller than its outline misses the side
     // whose grey matches the background: its centre is off that way.

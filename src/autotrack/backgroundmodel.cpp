@@ -72,7 +72,75 @@ cv::Mat middleLayer(const std::vector<cv::Mat> &layers)
     return sorted[static_cast<std::size_t>(middle)];
 }
 
+cv::Mat inLight(const cv::Mat &layer, double gain)
+{
+    if (gain == 1)
+        return layer;
+    cv::Mat scaled = layer * gain;
+    cv::min(scaled, 255.0, scaled); // no brighter than the camera records
+    return scaled;
+}
+
+float greyAt(const cv::Mat &frame, int x, int y)
+{
+    const uchar *pixel = frame.ptr<uchar>(y) + x * frame.channels();
+    if (frame.channels() == 1)
+        return pixel[0];
+    const cv::Matx13f luminance = ColourProjection().weights;
+    return luminance(0) * pixel[0] + luminance(1) * pixel[1] + luminance(2) * pixel[2];
+}
+
+float middleOf(std::vector<float> &values)
+{
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
 } // namespace
+
+double lightChange(const cv::Mat &now, Vec2 nowOffset, const cv::Mat &then, Vec2 thenOffset)
+{
+    // Every 32nd pixel either way of what both frames show: the object
+    // covers little of it.
+    constexpr int kStride = 32;
+    // Not below this level, where grain sets it, nor for a smaller change
+    // than this, which noise makes.
+    constexpr float kDarkest = 16;
+    constexpr double kSameLight = 0.02;
+    // Share of the differences between the frames the factor must leave.
+    constexpr double kExplained = 0.8;
+    const int dx = static_cast<int>(std::lround(nowOffset.x - thenOffset.x));
+    const int dy = static_cast<int>(std::lround(nowOffset.y - thenOffset.y));
+    std::vector<float> levelsNow, levelsThen;
+    for (int y = kStride / 2; y < now.rows; y += kStride) {
+        if (y + dy < 0 || y + dy >= then.rows)
+            continue;
+        for (int x = kStride / 2; x < now.cols; x += kStride) {
+            if (x + dx < 0 || x + dx >= then.cols)
+                continue;
+            levelsNow.push_back(greyAt(now, x, y));
+            levelsThen.push_back(greyAt(then, x + dx, y + dy));
+        }
+    }
+    if (levelsNow.size() < 16)
+        return 1;
+    // The typical difference left between the frames at that gain; paired,
+    // before the middle values reorder them.
+    auto leftOver = [&](double gain) {
+        std::vector<float> differences(levelsNow.size());
+        for (std::size_t i = 0; i < levelsNow.size(); ++i)
+            differences[i] = std::fabs(levelsNow[i] - static_cast<float>(gain) * levelsThen[i]);
+        return middleOf(differences);
+    };
+    std::vector<float> sortedNow = levelsNow, sortedThen = levelsThen;
+    const float lightNow = middleOf(sortedNow), lightThen = middleOf(sortedThen);
+    if (lightNow < kDarkest || lightThen < kDarkest || std::fabs(lightNow / lightThen - 1) < kSameLight)
+        return 1;
+    // Only a change that one factor explains over the picture: not a
+    // background that changes by itself (a screen, moving shadows).
+    const double gain = lightNow / lightThen;
+    return leftOver(gain) <= kExplained * leftOver(1) ? gain : 1;
+}
 
 void BackgroundModel::add(const cv::Mat &frame, Vec2 cameraOffset, std::optional<Vec2> object, double objectRadius)
 {
@@ -132,7 +200,7 @@ bool BackgroundModel::Kept::objectWithin(Vec2 world, double distance) const
 // in which the object was near it, are left out. Empty when fewer than
 // `least` remain.
 cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double extent,
-                                    double *noise) const
+                                    double *noise, const cv::Mat &now) const
 {
     const Vec2 world{near.x + cameraOffset.x, near.y + cameraOffset.y};
     std::vector<std::pair<const Kept *, Vec2>> usable;
@@ -145,7 +213,8 @@ cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing
         return {};
     std::vector<cv::Mat> layers;
     for (const auto &[kept, at] : usable)
-        layers.push_back(GraySampler(kept->gray).sample(at, spacing, size));
+        layers.push_back(inLight(GraySampler(kept->gray).sample(at, spacing, size),
+                                 now.empty() ? 1 : lightChange(now, cameraOffset, kept->gray, kept->offset)));
     return medianOf(layers, noise);
 }
 
@@ -173,7 +242,7 @@ BackgroundModel::Regions BackgroundModel::regions(const cv::Mat &frame, Vec2 cam
 {
     const cv::Size size(2 * half + 1, 2 * half + 1);
     double noise = 0;
-    const cv::Mat background = this->background(cameraOffset, near, spacing, size, extent, &noise);
+    const cv::Mat background = this->background(cameraOffset, near, spacing, size, extent, &noise, frame);
     if (background.empty())
         return {};
     return label(GraySampler(frame).sample(near, spacing, size), background, noise,
@@ -312,19 +381,20 @@ std::vector<Blob> BackgroundModel::blobsEverywhere(const cv::Mat &frame, Vec2 ca
     };
     std::vector<cv::Mat> layers;
     for (Kept &kept : m_frames) {
+        const double gain = lightChange(frame, cameraOffset, kept.gray, kept.offset);
         if (kept.factor != factor) {
             kept.small = shrink(kept.gray);
             kept.factor = factor;
         }
         const double dx = (kept.offset.x - cameraOffset.x) / factor, dy = (kept.offset.y - cameraOffset.y) / factor;
         if (dx == 0 && dy == 0) {
-            layers.push_back(kept.small); // a still camera: nothing to move
+            layers.push_back(inLight(kept.small, gain)); // a still camera: nothing to move
             continue;
         }
         cv::Mat moved;
         cv::warpAffine(kept.small, moved, cv::Matx23d(1, 0, -dx, 0, 1, -dy), kept.small.size(), cv::INTER_LINEAR,
                        cv::BORDER_REPLICATE);
-        layers.push_back(moved);
+        layers.push_back(inLight(moved, gain));
     }
     const cv::Mat now = shrink(toGray(frame, ColourProjection()));
     double noise = 0;

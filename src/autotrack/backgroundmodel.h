@@ -21,6 +21,12 @@ struct Blob {
 // it: the noise over time.
 cv::Mat medianOf(const std::vector<cv::Mat> &layers, double *noise);
 
+// How much brighter the frame `now` is than the frame `then`, as a factor
+// (1: the same light), over what both show of the world: a camera
+// adjusting its exposure, or a light dimming, changes the whole picture at
+// once. Each frame is 8-bit grey or RGB24, with its camera offset.
+double lightChange(const cv::Mat &now, Vec2 nowOffset, const cv::Mat &then, Vec2 thenOffset);
+
 // What moves against the background. The background is the per-pixel
 // median of a few earlier frames in which the object was elsewhere, so it
 // does not care how the object's face turns or what lies under it. Frames
@@ -97,7 +103,9 @@ private:
         bool objectWithin(Vec2 world, double distance) const;
     };
 
-    cv::Mat background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double extent, double *noise) const;
+    // Brought to the light of `now` when given: the frame compared with it.
+    cv::Mat background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double extent, double *noise,
+                       const cv::Mat &now = cv::Mat()) const;
 
     std::size_t leastUseful() const;
 

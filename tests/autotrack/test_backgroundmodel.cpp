@@ -14,14 +14,14 @@ namespace {
 
 // A textured wall seen by a camera looking at `camera` (world = picture +
 // camera), with a bright disc at world point `disc` (none when NaN).
-cv::Mat scene(Vec2 camera, Vec2 disc, double radius = 12)
+cv::Mat scene(Vec2 camera, Vec2 disc, double radius = 12, double light = 1)
 {
     cv::Mat frame(240, 320, CV_8U);
     for (int y = 0; y < frame.rows; ++y)
         for (int x = 0; x < frame.cols; ++x) {
             const double wx = x + camera.x, wy = y + camera.y;
             frame.at<std::uint8_t>(y, x) =
-                cv::saturate_cast<std::uint8_t>(100 + 30 * std::sin(wx * 0.21) * std::cos(wy * 0.17));
+                cv::saturate_cast<std::uint8_t>(light * (100 + 30 * std::sin(wx * 0.21) * std::cos(wy * 0.17)));
         }
     if (!std::isnan(disc.x))
         cv::circle(frame, cv::Point2d(disc.x - camera.x, disc.y - camera.y), static_cast<int>(radius), cv::Scalar(230),
@@ -81,6 +81,41 @@ TEST(BackgroundModel, FindsTheMovingDiscUnderAMovingCameraAndNothingWhereTheWall
     const std::vector<Blob> around = model.blobsAround(frame, camera(20), {inPicture.x - 20, inPicture.y}, 1, 60, 12);
     ASSERT_EQ(around.size(), 1u);
     EXPECT_NEAR(around[0].centre.x, found.blob->centre.x, 1e-9);
+}
+
+TEST(BackgroundModel, TheWallDoesNotMoveWhenTheCameraOpensUp)
+{
+    BackgroundModel model(10, 4, 6, 3.5);
+    const auto disc = [](int t) { return Vec2{60.0 + 9 * t, 120.0}; };
+    for (int t = 0; t < 20; t += 2)
+        model.add(scene({}, disc(t)), {}, disc(t), 12);
+    const cv::Mat frame = scene({}, disc(20), 12, 1.3); // the camera opened up
+
+    const BackgroundModel::Finding found = model.blobAt(frame, {}, disc(20), 1, 30, 4, 12);
+    ASSERT_TRUE(found.known);
+    ASSERT_TRUE(found.blob);
+    EXPECT_NEAR(found.blob->centre.x, disc(20).x, 0.5);
+    EXPECT_NEAR(found.blob->area, 3.14159 * 12 * 12, 60);
+    const BackgroundModel::Finding bare = model.blobAt(frame, {}, {disc(20).x, disc(20).y - 70}, 1, 30, 4, 12);
+    EXPECT_TRUE(bare.known);
+    EXPECT_FALSE(bare.blob);
+
+    const std::vector<Blob> everywhere = model.blobsEverywhere(frame, {}, 4);
+    ASSERT_EQ(everywhere.size(), 1u);
+    EXPECT_NEAR(everywhere[0].centre.x, disc(20).x, 2);
+}
+
+TEST(BackgroundModel, LightIsComparedOnWhatBothFramesShow)
+{
+    const Vec2 from{0, 0}, to{37, -11};
+    const cv::Mat then = scene(from, {100, 100});
+    EXPECT_NEAR(lightChange(scene(to, {150, 90}, 12, 1.3), to, then, from), 1.3, 0.03);
+    // A camera turning to a brighter part of the wall (from world x 197
+    // on) is no change of light.
+    cv::Mat wallThen = then.clone(), wallNow = scene(to, {150, 90});
+    wallThen(cv::Rect(197, 0, 123, 240)) += cv::Scalar(40);
+    wallNow(cv::Rect(160, 0, 160, 240)) += cv::Scalar(40);
+    EXPECT_EQ(lightChange(wallNow, to, wallThen, from), 1);
 }
 
 } // namespace
