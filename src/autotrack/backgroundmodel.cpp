@@ -90,68 +90,112 @@ float greyAt(const cv::Mat &frame, int x, int y)
     return luminance(0) * pixel[0] + luminance(1) * pixel[1] + luminance(2) * pixel[2];
 }
 
+// Every 32nd pixel either way: the light is the whole picture's, which the
+// object covers little of.
+constexpr int kLightStride = 32;
+
+std::vector<float> lightSamplesOf(const cv::Mat &frame)
+{
+    std::vector<float> levels;
+    for (int y = kLightStride / 2; y < frame.rows; y += kLightStride)
+        for (int x = kLightStride / 2; x < frame.cols; x += kLightStride)
+            levels.push_back(greyAt(frame, x, y));
+    return levels;
+}
+
 float middleOf(std::vector<float> &values)
 {
     std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
     return values[values.size() / 2];
 }
 
-} // namespace
-
-double lightChange(const cv::Mat &now, Vec2 nowOffset, const cv::Mat &then, Vec2 thenOffset)
+// The light factor between paired samples of two frames, whose middle
+// values are given.
+double gainBetween(const std::vector<float> &now, float lightNow, const std::vector<float> &then, float lightThen)
 {
-    // Every 32nd pixel either way of what both frames show: the object
-    // covers little of it.
-    constexpr int kStride = 32;
     // Not below this level, where grain sets it, nor for a smaller change
     // than this, which noise makes.
     constexpr float kDarkest = 16;
     constexpr double kSameLight = 0.02;
     // Share of the differences between the frames the factor must leave.
     constexpr double kExplained = 0.8;
-    const int dx = static_cast<int>(std::lround(nowOffset.x - thenOffset.x));
-    const int dy = static_cast<int>(std::lround(nowOffset.y - thenOffset.y));
-    std::vector<float> levelsNow, levelsThen;
-    for (int y = kStride / 2; y < now.rows; y += kStride) {
-        if (y + dy < 0 || y + dy >= then.rows)
-            continue;
-        for (int x = kStride / 2; x < now.cols; x += kStride) {
-            if (x + dx < 0 || x + dx >= then.cols)
-                continue;
-            levelsNow.push_back(greyAt(now, x, y));
-            levelsThen.push_back(greyAt(then, x + dx, y + dy));
-        }
-    }
-    if (levelsNow.size() < 16)
+    if (now.size() < 16 || lightNow < kDarkest || lightThen < kDarkest
+        || std::fabs(lightNow / lightThen - 1) < kSameLight)
         return 1;
-    // The typical difference left between the frames at that gain; paired,
-    // before the middle values reorder them.
+    // The typical difference left between the frames at that gain.
     auto leftOver = [&](double gain) {
-        std::vector<float> differences(levelsNow.size());
-        for (std::size_t i = 0; i < levelsNow.size(); ++i)
-            differences[i] = std::fabs(levelsNow[i] - static_cast<float>(gain) * levelsThen[i]);
+        std::vector<float> differences(now.size());
+        for (std::size_t i = 0; i < now.size(); ++i)
+            differences[i] = std::fabs(now[i] - static_cast<float>(gain) * then[i]);
         return middleOf(differences);
     };
-    std::vector<float> sortedNow = levelsNow, sortedThen = levelsThen;
-    const float lightNow = middleOf(sortedNow), lightThen = middleOf(sortedThen);
-    if (lightNow < kDarkest || lightThen < kDarkest || std::fabs(lightNow / lightThen - 1) < kSameLight)
-        return 1;
     // Only a change that one factor explains over the picture: not a
     // background that changes by itself (a screen, moving shadows).
     const double gain = lightNow / lightThen;
     return leftOver(gain) <= kExplained * leftOver(1) ? gain : 1;
 }
 
+} // namespace
+
+double lightChange(const cv::Mat &now, Vec2 nowOffset, const cv::Mat &then, Vec2 thenOffset)
+{
+    const int dx = static_cast<int>(std::lround(nowOffset.x - thenOffset.x));
+    const int dy = static_cast<int>(std::lround(nowOffset.y - thenOffset.y));
+    std::vector<float> levelsNow, levelsThen;
+    for (int y = kLightStride / 2; y < now.rows; y += kLightStride) {
+        if (y + dy < 0 || y + dy >= then.rows)
+            continue;
+        for (int x = kLightStride / 2; x < now.cols; x += kLightStride) {
+            if (x + dx < 0 || x + dx >= then.cols)
+                continue;
+            levelsNow.push_back(greyAt(now, x, y));
+            levelsThen.push_back(greyAt(then, x + dx, y + dy));
+        }
+    }
+    if (levelsNow.empty())
+        return 1;
+    std::vector<float> sortedNow = levelsNow, sortedThen = levelsThen;
+    return gainBetween(levelsNow, middleOf(sortedNow), levelsThen, middleOf(sortedThen));
+}
+
 void BackgroundModel::add(const cv::Mat &frame, Vec2 cameraOffset, std::optional<Vec2> object, double objectRadius)
 {
-    Kept kept{cv::Mat(), cameraOffset, object, objectRadius, cv::Mat(), 0};
+    Kept kept;
+    kept.offset = cameraOffset;
+    kept.object = object;
+    kept.radius = objectRadius;
     if (frame.channels() == 3)
         cv::cvtColor(frame, kept.gray, cv::COLOR_RGB2GRAY);
     else
         kept.gray = frame.clone();
+    kept.lightSamples = lightSamplesOf(kept.gray);
+    std::vector<float> sorted = kept.lightSamples;
+    kept.light = middleOf(sorted);
     m_frames.push_back(std::move(kept));
+    m_lightKnown = false;
     if (static_cast<int>(m_frames.size()) > m_keep)
         m_frames.erase(m_frames.begin() + static_cast<std::ptrdiff_t>(leastUseful()));
+}
+
+// The kept frames' light factors for `frame`, worked out once for it: they
+// depend only on the samples they read of it and on the camera's offset.
+void BackgroundModel::bringToLightOf(const cv::Mat &frame, Vec2 cameraOffset) const
+{
+    std::vector<float> samples = lightSamplesOf(frame);
+    if (m_lightKnown && samples == m_lightSamples && cameraOffset.x == m_lightOffset.x
+        && cameraOffset.y == m_lightOffset.y)
+        return;
+    std::vector<float> sorted = samples;
+    const float light = middleOf(sorted);
+    // Under a still camera both show the same place: the samples kept with
+    // each frame pair with these.
+    for (Kept &kept : m_frames)
+        kept.gain = kept.offset.x == cameraOffset.x && kept.offset.y == cameraOffset.y
+                        ? gainBetween(samples, light, kept.lightSamples, kept.light)
+                        : lightChange(frame, cameraOffset, kept.gray, kept.offset);
+    m_lightSamples = std::move(samples);
+    m_lightOffset = cameraOffset;
+    m_lightKnown = true;
 }
 
 // The kept frame that adds least: one without the object's place, else
@@ -211,10 +255,11 @@ cv::Mat BackgroundModel::background(Vec2 cameraOffset, Vec2 near, double spacing
     }
     if (static_cast<int>(usable.size()) < m_least)
         return {};
+    if (!now.empty())
+        bringToLightOf(now, cameraOffset);
     std::vector<cv::Mat> layers;
     for (const auto &[kept, at] : usable)
-        layers.push_back(inLight(GraySampler(kept->gray).sample(at, spacing, size),
-                                 now.empty() ? 1 : lightChange(now, cameraOffset, kept->gray, kept->offset)));
+        layers.push_back(inLight(GraySampler(kept->gray).sample(at, spacing, size), now.empty() ? 1 : kept->gain));
     return medianOf(layers, noise);
 }
 
@@ -379,22 +424,22 @@ std::vector<Blob> BackgroundModel::blobsEverywhere(const cv::Mat &frame, Vec2 ca
         small.convertTo(values, CV_32F);
         return values;
     };
+    bringToLightOf(frame, cameraOffset);
     std::vector<cv::Mat> layers;
     for (Kept &kept : m_frames) {
-        const double gain = lightChange(frame, cameraOffset, kept.gray, kept.offset);
         if (kept.factor != factor) {
             kept.small = shrink(kept.gray);
             kept.factor = factor;
         }
         const double dx = (kept.offset.x - cameraOffset.x) / factor, dy = (kept.offset.y - cameraOffset.y) / factor;
         if (dx == 0 && dy == 0) {
-            layers.push_back(inLight(kept.small, gain)); // a still camera: nothing to move
+            layers.push_back(inLight(kept.small, kept.gain)); // a still camera: nothing to move
             continue;
         }
         cv::Mat moved;
         cv::warpAffine(kept.small, moved, cv::Matx23d(1, 0, -dx, 0, 1, -dy), kept.small.size(), cv::INTER_LINEAR,
                        cv::BORDER_REPLICATE);
-        layers.push_back(inLight(moved, gain));
+        layers.push_back(inLight(moved, kept.gain));
     }
     const cv::Mat now = shrink(toGray(frame, ColourProjection()));
     double noise = 0;

@@ -41,7 +41,11 @@ public:
     // was in it (world), when known; beyond `keep` frames, drops the one
     // that adds least.
     void add(const cv::Mat &frame, Vec2 cameraOffset, std::optional<Vec2> object, double objectRadius);
-    void forget() { m_frames.clear(); }
+    void forget()
+    {
+        m_frames.clear();
+        m_lightKnown = false;
+    }
     int frames() const { return static_cast<int>(m_frames.size()); }
 
     struct Finding {
@@ -98,6 +102,9 @@ private:
         double radius = 0;
         cv::Mat small; // shrunk for the whole-picture search
         int factor = 0;
+        std::vector<float> lightSamples; // grey levels that tell its light
+        float light = 0;                 // their middle value
+        double gain = 1;                 // to the light of the frame looked at
 
         std::optional<Vec2> placeOf(Vec2 world) const;
         bool objectWithin(Vec2 world, double distance) const;
@@ -107,6 +114,7 @@ private:
     cv::Mat background(Vec2 cameraOffset, Vec2 near, double spacing, cv::Size size, double extent, double *noise,
                        const cv::Mat &now = cv::Mat()) const;
 
+    void bringToLightOf(const cv::Mat &frame, Vec2 cameraOffset) const;
     std::size_t leastUseful() const;
 
     int m_keep;
@@ -114,6 +122,10 @@ private:
     double m_minContrast;
     double m_noiseFactor;
     mutable std::deque<Kept> m_frames; // their shrunk copies are made when first needed
+    // What the kept frames' gains were worked out for.
+    mutable std::vector<float> m_lightSamples;
+    mutable Vec2 m_lightOffset;
+    mutable bool m_lightKnown = false;
 };
 
 } // namespace zorvane
