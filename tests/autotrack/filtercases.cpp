@@ -301,6 +301,22 @@ std::vector<Recipe> recipes()
              x = floor(40 + 31 * n);
              y = floor(620 - 480 * std::abs(std::sin(n / 9)));
          }},
+        // Made after the background was brought to each frame's light.
+        {"ff-exposure-swing", 1280, 720, 150, kStripedDisc,
+         "mandelbrot=s=1280x720:r=30,trim=end_frame=1,loop=loop=-1:size=1:start=0,setpts=N/30/TB",
+         "rotate=a='n*0.15':c=black@0:ow=iw:oh=ih[s]", "floor(80+7.5*n)", "floor(560-13*n+0.09*n*n)",
+         [](double n, double &x, double &y) {
+             x = floor(80 + 7.5 * n);
+             y = floor(560 - 13 * n + 0.09 * n * n);
+         },
+         false, 0, 0, "eq=gamma='1+0.4*sin(n/18)':eval=frame"},
+        {"ff-lights-dimmed", 1280, 720, 120, kDarkDisc, "color=c=0xB8AC98:s=1280x720:r=30,noise=alls=8:allf=t",
+         "null[s]", "floor(60+9*n)", "floor(300+120*sin(n/15))",
+         [](double n, double &x, double &y) {
+             x = floor(60 + 9 * n);
+             y = floor(300 + 120 * std::sin(n / 15));
+         },
+         false, 0, 0, "eq=brightness='if(gte(n,50),-0.18,0)':contrast='if(gte(n,50),0.8,1)':eval=frame"},
     };
 }
 
