@@ -103,8 +103,11 @@ std::vector<float> lightSamplesOf(const cv::Mat &frame)
     return levels;
 }
 
+// 0 for none (a picture smaller than the samples' spacing).
 float middleOf(std::vector<float> &values)
 {
+    if (values.empty())
+        return 0;
     std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
     return values[values.size() / 2];
 }

@@ -105,6 +105,17 @@ TEST(BackgroundModel, TheWallDoesNotMoveWhenTheCameraOpensUp)
     EXPECT_NEAR(everywhere[0].centre.x, disc(20).x, 2);
 }
 
+TEST(BackgroundModel, PictureTooSmallToTellItsLightIsTakenAsItIs)
+{
+    BackgroundModel model(10, 4, 6, 3.5);
+    const cv::Mat tiny(12, 12, CV_8U, cv::Scalar(90));
+    for (int t = 0; t < 6; ++t)
+        model.add(tiny, {}, Vec2{2.0 + t, 6}, 2);
+    const cv::Mat brighter = tiny * 1.5;
+    EXPECT_TRUE(model.blobsEverywhere(brighter, {}, 2).empty()); // all of it moves: no telling
+    EXPECT_FALSE(model.blobAt(brighter, {}, {6, 6}, 1, 4, 1, 2).known);
+}
+
 TEST(BackgroundModel, LightIsComparedOnWhatBothFramesShow)
 {
     const Vec2 from{0, 0}, to{37, -11};
