@@ -2,6 +2,7 @@
 
 #include "autotrack/colourprojection.h"
 #include "autotrack/graysampler.h"
+#include "common/middlevalue.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -103,18 +104,9 @@ std::vector<float> lightSamplesOf(const cv::Mat &frame)
     return levels;
 }
 
-// 0 for none (a picture smaller than the samples' spacing).
-float middleOf(std::vector<float> &values)
-{
-    if (values.empty())
-        return 0;
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
-}
-
-// The light factor between paired samples of two frames, whose middle
-// values are given.
-double gainBetween(const std::vector<float> &now, float lightNow, const std::vector<float> &then, float lightThen)
+// The light factor between paired samples of two frames (none for a
+// picture smaller than their spacing).
+double gainBetween(const std::vector<float> &now, const std::vector<float> &then)
 {
     // Not below this level, where grain sets it, nor for a smaller change
     // than this, which noise makes.
@@ -122,6 +114,7 @@ double gainBetween(const std::vector<float> &now, float lightNow, const std::vec
     constexpr double kSameLight = 0.02;
     // Share of the differences between the frames the factor must leave.
     constexpr double kExplained = 0.8;
+    const float lightNow = middleValue(now), lightThen = middleValue(then);
     if (now.size() < 16 || lightNow < kDarkest || lightThen < kDarkest
         || std::fabs(lightNow / lightThen - 1) < kSameLight)
         return 1;
@@ -130,7 +123,7 @@ double gainBetween(const std::vector<float> &now, float lightNow, const std::vec
         std::vector<float> differences(now.size());
         for (std::size_t i = 0; i < now.size(); ++i)
             differences[i] = std::fabs(now[i] - static_cast<float>(gain) * then[i]);
-        return middleOf(differences);
+        return middleValue(std::move(differences));
     };
     // Only a change that one factor explains over the picture: not a
     // background that changes by itself (a screen, moving shadows).
@@ -155,10 +148,7 @@ double lightChange(const cv::Mat &now, Vec2 nowOffset, const cv::Mat &then, Vec2
             levelsThen.push_back(greyAt(then, x + dx, y + dy));
         }
     }
-    if (levelsNow.empty())
-        return 1;
-    std::vector<float> sortedNow = levelsNow, sortedThen = levelsThen;
-    return gainBetween(levelsNow, middleOf(sortedNow), levelsThen, middleOf(sortedThen));
+    return gainBetween(levelsNow, levelsThen);
 }
 
 void BackgroundModel::add(const cv::Mat &frame, Vec2 cameraOffset, std::optional<Vec2> object, double objectRadius)
@@ -172,8 +162,6 @@ void BackgroundModel::add(const cv::Mat &frame, Vec2 cameraOffset, std::optional
     else
         kept.gray = frame.clone();
     kept.lightSamples = lightSamplesOf(kept.gray);
-    std::vector<float> sorted = kept.lightSamples;
-    kept.light = middleOf(sorted);
     m_frames.push_back(std::move(kept));
     m_lightKnown = false;
     if (static_cast<int>(m_frames.size()) > m_keep)
@@ -188,13 +176,11 @@ void BackgroundModel::bringToLightOf(const cv::Mat &frame, Vec2 cameraOffset) co
     if (m_lightKnown && samples == m_lightSamples && cameraOffset.x == m_lightOffset.x
         && cameraOffset.y == m_lightOffset.y)
         return;
-    std::vector<float> sorted = samples;
-    const float light = middleOf(sorted);
     // Under a still camera both show the same place: the samples kept with
     // each frame pair with these.
     for (Kept &kept : m_frames)
         kept.gain = kept.offset.x == cameraOffset.x && kept.offset.y == cameraOffset.y
-                        ? gainBetween(samples, light, kept.lightSamples, kept.light)
+                        ? gainBetween(samples, kept.lightSamples)
                         : lightChange(frame, cameraOffset, kept.gray, kept.offset);
     m_lightSamples = std::move(samples);
     m_lightOffset = cameraOffset;
@@ -277,8 +263,7 @@ cv::Mat medianOf(const std::vector<cv::Mat> &layers, double *noise)
         for (int x = 0; x < size.width; ++x)
             spreads.push_back(std::fabs(layers[(x + y) % layers.size()].at<float>(y, x) - middle[x]));
     }
-    std::nth_element(spreads.begin(), spreads.begin() + spreads.size() / 2, spreads.end());
-    *noise = 1.4826 * spreads[spreads.size() / 2];
+    *noise = 1.4826 * middleValue(std::move(spreads));
     return median;
 }
 

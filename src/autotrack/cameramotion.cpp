@@ -1,6 +1,7 @@
 #include "autotrack/cameramotion.h"
 
 #include "autotrack/colourprojection.h"
+#include "common/middlevalue.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -36,12 +37,6 @@ bool hasCorners(const cv::Mat &patch)
     const double xx = gx.dot(gx), yy = gy.dot(gy), xy = gx.dot(gy);
     const double weakest = 0.5 * (xx + yy - std::sqrt((xx - yy) * (xx - yy) + 4 * xy * xy));
     return weakest / patch.total() >= kMinPatchSlope * kMinPatchSlope;
-}
-
-double median(std::vector<double> values)
-{
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace
@@ -100,7 +95,7 @@ Vec2 CameraMotion::measure(const cv::Mat &frame, Vec2 object, double objectRadiu
     m_previous = std::move(current);
     if (xs.size() < 3)
         return {};
-    const double mx = median(xs), my = median(ys);
+    const double mx = middleValue(xs), my = middleValue(ys);
     double sx = 0, sy = 0;
     int agreeing = 0;
     for (std::size_t i = 0; i < xs.size(); ++i) {

@@ -1,5 +1,7 @@
 #include "measure/fit.h"
 
+#include "common/middlevalue.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -204,10 +206,7 @@ double medianSpacing(std::span<const double> x)
     for (std::size_t i = 1; i < sorted.size(); ++i)
         if (sorted[i] > sorted[i - 1])
             gaps.push_back(sorted[i] - sorted[i - 1]);
-    if (gaps.empty())
-        return 0;
-    std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2), gaps.end());
-    return gaps[gaps.size() / 2];
+    return middleValue(std::move(gaps));
 }
 
 // The angular frequency whose a sin + b cos + c fits best, scanned from

@@ -1,5 +1,7 @@
 #include "measure/quantity.h"
 
+#include "common/middlevalue.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -63,10 +65,7 @@ double frameInterval(const MeasureTable &table)
         if (frames > 0 && gap > 0)
             gaps.push_back(gap);
     }
-    if (gaps.empty())
-        return 1;
-    std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2), gaps.end());
-    return gaps[gaps.size() / 2];
+    return gaps.empty() ? 1 : middleValue(std::move(gaps));
 }
 
 double largestSpeed(const MeasureTable &table)
