@@ -125,8 +125,9 @@ std::vector<Recipe> recipes()
              x = floor(300 + 4 * n);
              y = floor(340 + 150 * std::sin(n / 12));
          }},
-        {"ff-gradient-bounce", 1280, 720, 150, kStripedDisc, "gradients=s=1280x720:r=30:speed=0.03:seed=7", "null[s]",
-         "floor(80+8*n)", "floor(640-420*abs(sin(n/15)))",
+        {"ff-gradient-bounce", 1280, 720, 150, kStripedDisc,
+         "gradients=s=1280x720:r=30:speed=0.03:seed=7:c0=0x2E5C8A:c1=0xC8B48C", "null[s]", "floor(80+8*n)",
+         "floor(640-420*abs(sin(n/15)))",
          [](double n, double &x, double &y) {
              x = floor(80 + 8 * n);
              y = floor(640 - 420 * std::abs(std::sin(n / 15)));
@@ -206,8 +207,8 @@ std::vector<Recipe> recipes()
              y = floor(400 - 11 * n + 0.12 * n * n);
          }},
         {"ff-portrait-drop", 720, 1280, 45, kSmallDisc,
-         "gradients=s=720x1280:r=30:speed=0.02:seed=11,noise=alls=10:allf=t", "null[s]", "floor(340+1.5*n)",
-         "floor(60+0.55*n*n)",
+         "gradients=s=720x1280:r=30:speed=0.02:seed=11:c0=0x3A3F6B:c1=0xB07A4A,noise=alls=10:allf=t", "null[s]",
+         "floor(340+1.5*n)", "floor(60+0.55*n*n)",
          [](double n, double &x, double &y) {
              x = floor(340 + 1.5 * n);
              y = floor(60 + 0.55 * n * n);
@@ -218,8 +219,8 @@ std::vector<Recipe> recipes()
              x = floor(100 + 11 * n);
              y = floor(500 - 9 * n + 0.1 * n * n);
          }},
-        {"ff-cart-on-track", 1280, 720, 120, kCart, "testsrc2=s=1280x720:r=30",
-         "pad=91:91:0:23:color=black@0[s]", "floor(40+2*n+0.06*n*n)", "400",
+        {"ff-cart-on-track", 1280, 720, 120, kCart, "testsrc2=s=1280x720:r=30", "pad=91:91:0:23:color=black@0[s]",
+         "floor(40+2*n+0.06*n*n)", "400",
          [](double n, double &x, double &y) {
              x = floor(40 + 2 * n + 0.06 * n * n);
              y = 400;
@@ -231,9 +232,8 @@ std::vector<Recipe> recipes()
              y = floor(560 - 16 * n + 0.2 * n * n);
          },
          false, 0, 0, "eq=brightness='0.12*sin(2.1*n)':contrast='1+0.2*sin(0.7*n)':eval=frame"},
-        {"ff-ball-and-shadow", 1280, 720, 120, kBallAndShadow,
-         "color=c=0xB0A490:s=1280x720:r=30,noise=alls=6:allf=t", "null[s]", "floor(60+9*n-0.03*n*n)",
-         "floor(420+0.2*n)",
+        {"ff-ball-and-shadow", 1280, 720, 120, kBallAndShadow, "color=c=0xB0A490:s=1280x720:r=30,noise=alls=6:allf=t",
+         "null[s]", "floor(60+9*n-0.03*n*n)", "floor(420+0.2*n)",
          [](double n, double &x, double &y) {
              x = floor(60 + 9 * n - 0.03 * n * n);
              y = floor(420 + 0.2 * n);
@@ -249,7 +249,7 @@ std::vector<Recipe> recipes()
         // court lines, a post in front of the ball, a floor darker than the
         // ball under a wall lighter than it, and steps of 30 to 60 px.
         {"ff-doubled-frames", 1280, 720, 120, kStripedDisc,
-         "gradients=s=1280x720:r=30:speed=0.01:seed=3,noise=alls=8:allf=t",
+         "gradients=s=1280x720:r=30:speed=0.01:seed=3:c0=0x2E5C8A:c1=0xC8B48C,noise=alls=8:allf=t",
          "rotate=a='floor(n/2)*0.2':c=black@0:ow=iw:oh=ih[s]", "floor(80+18*floor(n/2))",
          "floor(560-20*floor(n/2)+0.35*floor(n/2)*floor(n/2))",
          [](double n, double &x, double &y) {
@@ -295,8 +295,9 @@ std::vector<Recipe> recipes()
              x = floor(100 + 14 * n) - 8;
              y = floor(600 - 22 * n + 0.3 * n * n) - 8;
          }},
-        {"ff-long-steps", 1280, 720, 38, kSmallDisc, "gradients=s=1280x720:r=30:speed=0.02:seed=5",
-         "null[s]", "floor(40+31*n)", "floor(620-480*abs(sin(n/9)))",
+        {"ff-long-steps", 1280, 720, 38, kSmallDisc,
+         "gradients=s=1280x720:r=30:speed=0.02:seed=5:c0=0x3A3F6B:c1=0xB07A4A", "null[s]", "floor(40+31*n)",
+         "floor(620-480*abs(sin(n/9)))",
          [](double n, double &x, double &y) {
              x = floor(40 + 31 * n);
              y = floor(620 - 480 * std::abs(std::sin(n / 9)));
