@@ -331,6 +331,7 @@ private:
     bool predictionLeftPicture(Vec2 predicted) const;
     bool lastSeenAtTheEdge() const;
     std::optional<Match> findByMotion(const GraySampler &sampler, Vec2 predicted, double radiusPx);
+    std::optional<Match> findAgainstTheFirstFrame(const GraySampler &sampler, Vec2 predicted, double radiusPx);
     const std::vector<Blob> &rememberMovingEverywhere();
     bool onLookAlike(Vec2 position) const;
     bool followLoneRegion(Vec2 centre);
@@ -353,6 +354,7 @@ private:
                                                      double spacing) const;
     void rememberClick(const cv::Mat &frame);
     void keepBackground(const cv::Mat &frame, std::optional<Vec2> object);
+    Vec2 clickNow() const { return toPicture({m_start.x + m_clickOffset.x, m_start.y + m_clickOffset.y}); }
     Vec2 toWorld(Vec2 picture) const { return {picture.x + m_cameraOffset.x, picture.y + m_cameraOffset.y}; }
     Vec2 toPicture(Vec2 world) const { return {world.x - m_cameraOffset.x, world.y - m_cameraOffset.y}; }
 
@@ -692,9 +694,12 @@ double AutoTracker::Private::searchRadiusPx() const
     const double objectRadius = objectRadiusPx();
     const double base = std::max(4.0, 0.5 * objectRadius);
     if (m_motion.samples() < 2) {
-        // No motion known yet: a fast object may be anywhere nearby.
+        // No motion known yet: a fast object may be anywhere nearby, and
+        // farther with every frame it stays unseen, until the whole
+        // picture is searched.
         const double scale = std::max(1.0, m_frameSize.height / 1080.0);
-        return std::max(m_p.unknownMotionReach * scale, 3 * objectRadius);
+        const int unseen = std::min(m_missing, m_p.globalSearchAfter - 1);
+        return (1 + unseen) * std::max(m_p.unknownMotionReach * scale, 3 * objectRadius);
     }
     const double speed = length(m_motion.velocity());
     // Growing while the object is unseen, up to a point: beyond it the
@@ -1129,8 +1134,13 @@ bool AutoTracker::Private::predictionLeftPicture(Vec2 predicted) const
 std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(const GraySampler &sampler,
                                                                               Vec2 predicted, double radiusPx)
 {
+    // Too few frames show the background yet: the first one stands for it,
+    // as long as the object was seen lately.
     if (!regionKnown())
-        return std::nullopt;
+        return m_round && !m_onColourAxis && m_background.frames() < m_p.backgroundLeast
+                               && m_missing + 1 < m_p.globalSearchAfter
+                       ? findAgainstTheFirstFrame(sampler, predicted, radiusPx)
+                       : std::nullopt;
     const Vec2 last = toPicture(m_motion.lastPosition());
     const double extent = discRadius(m_blobArea);
     const Vec2 centre{(last.x + predicted.x) / 2, (last.y + predicted.y) / 2};
@@ -1182,6 +1192,53 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
             return std::nullopt;
         match.lone = true;
     }
+    return match;
+}
+
+// A round object thrown from the first frame on, blurred by its speed, may
+// fit neither its outline nor its look closely. Before the background is
+// known, the one region of its size that differs from the first frame,
+// away from where it was clicked, is where it went: on its path, or where
+// its look, though blurred, places it too.
+std::optional<AutoTracker::Private::Match>
+AutoTracker::Private::findAgainstTheFirstFrame(const GraySampler &sampler, Vec2 predicted, double radiusPx)
+{
+    const double extent = objectRadiusPx();
+    const double area = discArea(extent);
+    const Vec2 last = toPicture(m_motion.lastPosition());
+    const Vec2 centre{(last.x + predicted.x) / 2, (last.y + predicted.y) / 2};
+    const double reach = radiusPx + length(minus(predicted, last)) / 2 + 2 * extent;
+    const double spacing = std::max(m_spacing, reach / m_p.maxSearchSamples);
+    std::vector<Blob> blobs = m_background.blobsSinceFirst(m_luminance, m_cameraOffset, centre, spacing,
+                                                           static_cast<int>(std::ceil(reach / spacing)));
+    // Where it was clicked, the place it left shows.
+    std::erase_if(blobs, [&](const Blob &blob) { return length(minus(blob.centre, clickNow())) < extent; });
+    // Its speed smears it: the region may be larger than its disc.
+    const auto ofItsSize = [&](const Blob &blob) {
+        return blob.area >= area / m_p.blobAreaRange && blob.area <= 2 * m_p.blobAreaRange * area;
+    };
+    std::optional<Blob> only;
+    for (const Blob &blob : blobs) {
+        if (!ofItsSize(blob))
+            continue;
+        if (only)
+            return std::nullopt;
+        only = blob;
+    }
+    if (!only)
+        return std::nullopt;
+    const Vec2 spot = only->centre;
+    Match match = refine(sampler, spot, 2, predicted, radiusPx);
+    // On its path, the region alone places it; elsewhere its look must
+    // too, if less closely than usual: its speed blurs it.
+    const bool onPath = m_motion.samples() >= 2 && length(minus(spot, predicted)) <= std::max(nearPath(), extent);
+    const bool lookOnRegion = length(minus(match.position, spot)) <= std::max(m_p.spotTolerance, 0.5 * extent)
+                              && match.adaptive >= m_p.followAdaptive && match.memory >= m_p.followMemory;
+    if (!onPath && !lookOnRegion)
+        return std::nullopt;
+    fitToOutline(sampler, match);
+    if (!match.outline)
+        match.position = spot;
     return match;
 }
 

@@ -388,6 +388,24 @@ std::vector<Blob> BackgroundModel::blobsAround(const cv::Mat &frame, Vec2 camera
     return regions(frame, cameraOffset, centre, spacing, half, extent).blobs();
 }
 
+std::vector<Blob> BackgroundModel::blobsSinceFirst(const cv::Mat &frame, Vec2 cameraOffset, Vec2 centre,
+                                                   double spacing, int half) const
+{
+    if (m_frames.empty())
+        return {};
+    const Kept &first = m_frames.front();
+    const std::optional<Vec2> at = first.placeOf({centre.x + cameraOffset.x, centre.y + cameraOffset.y});
+    if (!at)
+        return {};
+    const cv::Size size(2 * half + 1, 2 * half + 1);
+    const cv::Mat then = GraySampler(first.gray).sample(*at, spacing, size);
+    const cv::Mat now = GraySampler(frame).sample(centre, spacing, size);
+    cv::Mat difference;
+    cv::absdiff(now, then, difference);
+    const double noise = 1.4826 * middleValue(std::vector<float>(difference.begin<float>(), difference.end<float>()));
+    return label(now, then, noise, {centre.x - half * spacing, centre.y - half * spacing}, spacing).blobs();
+}
+
 std::vector<Blob> BackgroundModel::Regions::blobs() const
 {
     std::vector<Blob> found;

@@ -78,6 +78,13 @@ public:
     std::vector<Blob> blobsAround(const cv::Mat &frame, Vec2 cameraOffset, Vec2 centre, double spacing, int half,
                                   double extent) const;
 
+    // What differs from the first frame kept, within `half` samples of
+    // `centre`: before enough frames show the place without the object.
+    // The noise is read from the difference itself, mostly background.
+    // Where the object was then, the place it left shows too.
+    std::vector<Blob> blobsSinceFirst(const cv::Mat &frame, Vec2 cameraOffset, Vec2 centre, double spacing,
+                                      int half) const;
+
     // The same over the whole picture shrunk `factor` times, for an object
     // long unseen; the kept frames are all taken, wherever the object was.
     std::vector<Blob> blobsEverywhere(const cv::Mat &frame, Vec2 cameraOffset, int factor) const;
