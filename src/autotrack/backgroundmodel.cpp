@@ -105,8 +105,8 @@ std::vector<float> lightSamplesOf(const cv::Mat &frame)
 }
 
 // The light factor between paired samples of two frames (none for a
-// picture smaller than their spacing).
-double gainBetween(const std::vector<float> &now, const std::vector<float> &then)
+// picture smaller than their spacing), given their middle values.
+double gainBetween(const std::vector<float> &now, float lightNow, const std::vector<float> &then, float lightThen)
 {
     // Not below this level, where grain sets it, nor for a smaller change
     // than this, which noise makes.
@@ -114,7 +114,6 @@ double gainBetween(const std::vector<float> &now, const std::vector<float> &then
     constexpr double kSameLight = 0.02;
     // Share of the differences between the frames the factor must leave.
     constexpr double kExplained = 0.8;
-    const float lightNow = middleValue(now), lightThen = middleValue(then);
     if (now.size() < 16 || lightNow < kDarkest || lightThen < kDarkest
         || std::fabs(lightNow / lightThen - 1) < kSameLight)
         return 1;
@@ -148,7 +147,7 @@ double lightChange(const cv::Mat &now, Vec2 nowOffset, const cv::Mat &then, Vec2
             levelsThen.push_back(greyAt(then, x + dx, y + dy));
         }
     }
-    return gainBetween(levelsNow, levelsThen);
+    return gainBetween(levelsNow, middleValue(levelsNow), levelsThen, middleValue(levelsThen));
 }
 
 void BackgroundModel::add(const cv::Mat &frame, Vec2 cameraOffset, std::optional<Vec2> object, double objectRadius)
@@ -162,6 +161,7 @@ void BackgroundModel::add(const cv::Mat &frame, Vec2 cameraOffset, std::optional
     else
         kept.gray = frame.clone();
     kept.lightSamples = lightSamplesOf(kept.gray);
+    kept.lightMiddle = middleValue(kept.lightSamples);
     m_frames.push_back(std::move(kept));
     m_lightKnown = false;
     if (static_cast<int>(m_frames.size()) > m_keep)
@@ -178,9 +178,10 @@ void BackgroundModel::bringToLightOf(const cv::Mat &frame, Vec2 cameraOffset) co
         return;
     // Under a still camera both show the same place: the samples kept with
     // each frame pair with these.
+    const float middle = middleValue(samples);
     for (Kept &kept : m_frames)
         kept.gain = kept.offset.x == cameraOffset.x && kept.offset.y == cameraOffset.y
-                        ? gainBetween(samples, kept.lightSamples)
+                        ? gainBetween(samples, middle, kept.lightSamples, kept.lightMiddle)
                         : lightChange(frame, cameraOffset, kept.gray, kept.offset);
     m_lightSamples = std::move(samples);
     m_lightOffset = cameraOffset;

@@ -110,6 +110,7 @@ private:
         cv::Mat small; // shrunk for the whole-picture search
         int factor = 0;
         std::vector<float> lightSamples; // grey levels that tell its light
+        float lightMiddle = 0;           // ... and their middle value
         double gain = 1;                 // to the light of the frame looked at
 
         std::optional<Vec2> placeOf(Vec2 world) const;

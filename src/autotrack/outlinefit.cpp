@@ -129,8 +129,21 @@ std::optional<Circle> fitOutline(const GraySampler &sampler, Vec2 guess, double 
         const double cx = std::cos(angle), cy = std::sin(angle);
         auto at = [&](double rho) { return bilinear(patch, half + rho * cx, half + rho * cy); };
         profile.clear();
-        for (double rho = inner; rho <= outer; rho += 0.5)
-            profile.push_back(std::fabs(at(rho + 0.5) - at(rho - 0.5)));
+        // Half a sample on, the level behind is mostly the one read ahead
+        // two steps before: read once where the radii are the same.
+        double aheadRadius[2] = {};
+        float aheadLevel[2] = {};
+        int step = 0;
+        for (double rho = inner; rho <= outer; rho += 0.5, ++step) {
+            const double behindRadius = rho - 0.5;
+            const float behind = step >= 2 && behindRadius == aheadRadius[step % 2]
+                                     ? aheadLevel[step % 2]
+                                     : at(behindRadius);
+            const float ahead = at(rho + 0.5);
+            aheadRadius[step % 2] = rho + 0.5;
+            aheadLevel[step % 2] = ahead;
+            profile.push_back(std::fabs(ahead - behind));
+        }
         RayEdges edges;
         const double strongest = *std::max_element(profile.begin(), profile.end());
         for (std::size_t i = 1; i + 1 < profile.size(); ++i) {
