@@ -5,16 +5,16 @@
 #include <opencv2/imgproc.hpp>
 
 #include <cmath>
-#include <cstring>
 
 using namespace zorvane;
 
 namespace {
 
 // The tracker's answers were tuned on OpenCV's warp: its own sampling must
-// give the very same bits, on grids turned or not, partly or wholly off the
-// image, finer or coarser than its pixels.
-TEST(GraySampler, SamplesAsOpenCvsWarpToTheLastBit)
+// give the same levels, on grids turned or not, partly or wholly off the
+// image, finer or coarser than its pixels. Here they agree to the bit;
+// the bound leaves room for another build of OpenCV to round otherwise.
+TEST(GraySampler, SamplesAsOpenCvsWarp)
 {
     cv::RNG random(11);
     for (int trial = 0; trial < 3000; ++trial) {
@@ -34,7 +34,7 @@ TEST(GraySampler, SamplesAsOpenCvsWarpToTheLastBit)
         cv::warpAffine(image, warped, toImage, size, cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_REPLICATE);
         ASSERT_EQ(sampled.size(), warped.size());
         ASSERT_EQ(sampled.type(), warped.type());
-        ASSERT_EQ(std::memcmp(sampled.data, warped.data, warped.total() * warped.elemSize()), 0)
+        ASSERT_LE(cv::norm(sampled, warped, cv::NORM_INF), 1e-3)
             << "trial " << trial << ": spacing " << spacing << ", angle " << angle;
     }
 }
