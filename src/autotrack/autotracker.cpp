@@ -29,6 +29,23 @@ struct Peak {
     double score = -1;
 };
 
+// The one region that passes; none when `several` do.
+template <typename Passes>
+std::optional<Blob> onlyOneOf(const std::vector<Blob> &blobs, Passes passes, bool &several)
+{
+    std::optional<Blob> only;
+    for (const Blob &blob : blobs) {
+        if (!passes(blob))
+            continue;
+        if (only) {
+            several = true;
+            return std::nullopt;
+        }
+        only = blob;
+    }
+    return only;
+}
+
 double length(Vec2 v) { return std::hypot(v.x, v.y); }
 
 double discArea(double radius) { return 3.14159 * radius * radius; }
@@ -332,6 +349,12 @@ private:
     bool lastSeenAtTheEdge() const;
     std::optional<Match> findByMotion(const GraySampler &sampler, Vec2 predicted, double radiusPx);
     std::optional<Match> findAgainstTheFirstFrame(const GraySampler &sampler, Vec2 predicted, double radiusPx);
+    struct Grid {
+        Vec2 centre;
+        double spacing;
+        int half; // samples either side
+    };
+    Grid gridAlongPath(Vec2 predicted, double radiusPx, double extent) const;
     const std::vector<Blob> &rememberMovingEverywhere();
     bool onLookAlike(Vec2 position) const;
     bool followLoneRegion(Vec2 centre);
@@ -1127,6 +1150,17 @@ bool AutoTracker::Private::predictionLeftPicture(Vec2 predicted) const
            || predicted.y > m_frameSize.height - 1 + margin;
 }
 
+// From where the object was last seen to where it is predicted, as far
+// as the search reaches and the object's extent beyond.
+AutoTracker::Private::Grid AutoTracker::Private::gridAlongPath(Vec2 predicted, double radiusPx, double extent) const
+{
+    const Vec2 last = toPicture(m_motion.lastPosition());
+    const double reach = radiusPx + length(minus(predicted, last)) / 2 + 2 * extent;
+    const double spacing = std::max(m_spacing, reach / m_p.maxSearchSamples);
+    return {{(last.x + predicted.x) / 2, (last.y + predicted.y) / 2}, spacing,
+            static_cast<int>(std::ceil(reach / spacing))};
+}
+
 // Where the texture found nothing good: the one moving region of the
 // object's size around its path, confirmed by its look there (and its
 // outline, for a round object). A bounce, a blur or a turn that the
@@ -1141,28 +1175,21 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
                                && m_missing + 1 < m_p.globalSearchAfter
                        ? findAgainstTheFirstFrame(sampler, predicted, radiusPx)
                        : std::nullopt;
-    const Vec2 last = toPicture(m_motion.lastPosition());
     const double extent = discRadius(m_blobArea);
-    const Vec2 centre{(last.x + predicted.x) / 2, (last.y + predicted.y) / 2};
-    const double reach = radiusPx + length(minus(predicted, last)) / 2 + 2 * extent;
-    const double spacing = std::max(m_spacing, reach / m_p.maxSearchSamples);
     // Long unseen, it may be anywhere: the whole picture, shrunk so that
     // the object keeps a few samples across. There, only a region of its
     // size with its outline or look counts: a smaller region, or a region
     // alone, is too likely something else.
     const bool longUnseen = m_missing + 1 >= m_p.globalSearchAfter;
+    const Grid grid = gridAlongPath(predicted, radiusPx, extent);
     const std::vector<Blob> blobs =
         longUnseen ? rememberMovingEverywhere()
-                   : m_background.blobsAround(m_luminance, m_cameraOffset, centre, spacing,
-                                              static_cast<int>(std::ceil(reach / spacing)), extent);
-    std::optional<Blob> only;
-    for (const Blob &blob : blobs) {
-        if (!aboutArea(blob.area, m_blobArea))
-            continue;
-        if (only)
-            return std::nullopt; // two of them: no telling which
-        only = blob;
-    }
+                   : m_background.blobsAround(m_luminance, m_cameraOffset, grid.centre, grid.spacing, grid.half, extent);
+    bool several = false;
+    const std::optional<Blob> only =
+        onlyOneOf(blobs, [&](const Blob &blob) { return aboutArea(blob.area, m_blobArea); }, several);
+    if (several)
+        return std::nullopt; // no telling which
     if (only && longUnseen && onLookAlike(only->centre))
         return std::nullopt;
     const bool lone = only && longUnseen && followLoneRegion(only->centre);
@@ -1205,27 +1232,18 @@ AutoTracker::Private::findAgainstTheFirstFrame(const GraySampler &sampler, Vec2 
 {
     const double extent = objectRadiusPx();
     const double area = discArea(extent);
-    const Vec2 last = toPicture(m_motion.lastPosition());
-    const Vec2 centre{(last.x + predicted.x) / 2, (last.y + predicted.y) / 2};
-    const double reach = radiusPx + length(minus(predicted, last)) / 2 + 2 * extent;
-    const double spacing = std::max(m_spacing, reach / m_p.maxSearchSamples);
-    std::vector<Blob> blobs = m_background.blobsSinceFirst(m_luminance, m_cameraOffset, centre, spacing,
-                                                           static_cast<int>(std::ceil(reach / spacing)));
+    const Grid grid = gridAlongPath(predicted, radiusPx, extent);
+    std::vector<Blob> blobs =
+        m_background.blobsSinceFirst(m_luminance, m_cameraOffset, grid.centre, grid.spacing, grid.half);
     // Where it was clicked, the place it left shows.
     std::erase_if(blobs, [&](const Blob &blob) { return length(minus(blob.centre, clickNow())) < extent; });
     // Its speed smears it: the region may be larger than its disc.
     const auto ofItsSize = [&](const Blob &blob) {
         return blob.area >= area / m_p.blobAreaRange && blob.area <= 2 * m_p.blobAreaRange * area;
     };
-    std::optional<Blob> only;
-    for (const Blob &blob : blobs) {
-        if (!ofItsSize(blob))
-            continue;
-        if (only)
-            return std::nullopt;
-        only = blob;
-    }
-    if (!only)
+    bool several = false;
+    const std::optional<Blob> only = onlyOneOf(blobs, ofItsSize, several);
+    if (!only || several)
         return std::nullopt;
     const Vec2 spot = only->centre;
     Match match = refine(sampler, spot, 2, predicted, radiusPx);
