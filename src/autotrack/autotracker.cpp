@@ -1243,7 +1243,7 @@ AutoTracker::Private::findAgainstTheFirstFrame(const GraySampler &sampler, Vec2 
     };
     bool several = false;
     const std::optional<Blob> only = onlyOneOf(blobs, ofItsSize, several);
-    if (!only || several)
+    if (!only)
         return std::nullopt;
     const Vec2 spot = only->centre;
     Match match = refine(sampler, spot, 2, predicted, radiusPx);

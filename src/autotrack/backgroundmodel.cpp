@@ -16,6 +16,10 @@ namespace zorvane {
 
 namespace {
 
+// The noise that differences mostly of background show: their median
+// scaled to a standard deviation, whatever a few large ones do.
+double noiseOf(std::vector<float> differences) { return 1.4826 * middleValue(std::move(differences)); }
+
 // Batcher's odd-even merge sort for n values, as pairs (lower, upper) to
 // put in order one after the other. Built for the next power of two with
 // the missing values taken as larger than any: pairs that reach them
@@ -264,7 +268,7 @@ cv::Mat medianOf(const std::vector<cv::Mat> &layers, double *noise)
         for (int x = 0; x < size.width; ++x)
             spreads.push_back(std::fabs(layers[(x + y) % layers.size()].at<float>(y, x) - middle[x]));
     }
-    *noise = 1.4826 * middleValue(std::move(spreads));
+    *noise = noiseOf(std::move(spreads));
     return median;
 }
 
@@ -403,7 +407,7 @@ std::vector<Blob> BackgroundModel::blobsSinceFirst(const cv::Mat &frame, Vec2 ca
     const cv::Mat now = GraySampler(frame).sample(centre, spacing, size);
     cv::Mat difference;
     cv::absdiff(now, then, difference);
-    const double noise = 1.4826 * middleValue(std::vector<float>(difference.begin<float>(), difference.end<float>()));
+    const double noise = noiseOf(std::vector<float>(difference.begin<float>(), difference.end<float>()));
     return label(now, then, noise, {centre.x - half * spacing, centre.y - half * spacing}, spacing).blobs();
 }
 
