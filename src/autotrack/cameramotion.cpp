@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace zorvane {
 namespace {
@@ -14,12 +15,26 @@ namespace {
 constexpr int kPatchSide = 16;
 // Mean slope (grey levels per pixel) a patch needs in its weakest
 // direction to show a shift.
-constexpr double kMinPatchSlope = 3.0;
-// Shifts below this are the estimate's own noise.
+constexpr double kMinPatchSlope = 2.0;
+// Shifts below this are the estimate's own noise: they are told once
+// they add up to more.
 constexpr double kStill = 0.2;
 constexpr double kMinPatchScore = 0.8;
+// Patches that agree must lie this share of the picture's width or height
+// apart.
+constexpr double kLeastSpread = 1.0 / 3;
 // Patches whose shift agrees with the median within this many pixels.
 constexpr double kAgreement = 0.5;
+// A match is unique when no place farther than this from it (the peak's
+// own slope) scores within the lead of it.
+constexpr int kPeakHalfWidth = 2;
+constexpr double kUniqueLead = 0.1;
+// Texture is looked for at this fraction of the picture's size.
+constexpr int kSearchScale = 4;
+// Patches placed on texture keep this far apart.
+constexpr int kPlaceSpacing = 3 * kPatchSide;
+// Frames in a row the reference may fail to match before it is taken again.
+constexpr int kPatience = 3;
 
 double peakOffset(double before, double at, double after)
 {
@@ -39,6 +54,70 @@ bool hasCorners(const cv::Mat &patch)
     return weakest / patch.total() >= kMinPatchSlope * kMinPatchSlope;
 }
 
+// Whether the best match stands out from every other place: a repeating
+// texture (a chequerboard, a grille) matches as well a period away.
+bool matchesOnce(const cv::Mat &map, cv::Point best, double score)
+{
+    const cv::Rect aroundBest(best.x - kPeakHalfWidth, best.y - kPeakHalfWidth, 2 * kPeakHalfWidth + 1,
+                              2 * kPeakHalfWidth + 1);
+    cv::Mat elsewhere(map.size(), CV_8U, cv::Scalar(255));
+    elsewhere(aroundBest & cv::Rect(0, 0, map.cols, map.rows)).setTo(0);
+    double second = -1;
+    cv::minMaxLoc(map, nullptr, &second, nullptr, nullptr, elsewhere);
+    return second < score - kUniqueLead;
+}
+
+// A patch found again: how far the picture slid there, and where it is.
+struct Found {
+    Vec2 slid;
+    cv::Point place;
+};
+
+// Whether patches lie far enough apart not to be on one thing that moves
+// (a sign, a screen, a chequered board).
+bool spreadOver(const std::vector<Found> &patches, cv::Size picture)
+{
+    int left = picture.width, right = 0, top = picture.height, bottom = 0;
+    for (const Found &patch : patches) {
+        left = std::min(left, patch.place.x), right = std::max(right, patch.place.x);
+        top = std::min(top, patch.place.y), bottom = std::max(bottom, patch.place.y);
+    }
+    return right - left >= kLeastSpread * picture.width || bottom - top >= kLeastSpread * picture.height;
+}
+
+// The shift most patches agree on, if they spread over the picture; none
+// otherwise. Two would not do: both may lie on one thing that moves.
+std::optional<Vec2> agreedShift(const std::vector<Found> &found, cv::Size picture)
+{
+    if (found.size() < 3)
+        return std::nullopt;
+    std::vector<double> xs, ys;
+    for (const Found &patch : found)
+        xs.push_back(patch.slid.x), ys.push_back(patch.slid.y);
+    const double mx = middleValue(xs), my = middleValue(ys);
+    std::vector<Found> agreeing;
+    for (const Found &patch : found)
+        if (std::hypot(patch.slid.x - mx, patch.slid.y - my) <= kAgreement)
+            agreeing.push_back(patch);
+    if (agreeing.size() < 3 || 2 * agreeing.size() <= found.size() || !spreadOver(agreeing, picture))
+        return std::nullopt;
+    Vec2 sum;
+    for (const Found &patch : agreeing)
+        sum.x += patch.slid.x, sum.y += patch.slid.y;
+    return Vec2{sum.x / agreeing.size(), sum.y / agreeing.size()};
+}
+
+// How well the texture around each place of the picture, shrunk, pins a
+// shift down: the weakest direction's slope.
+cv::Mat textureMap(const cv::Mat &frame)
+{
+    cv::Mat small, weakest;
+    cv::resize(toGray(frame, ColourProjection()), small, cv::Size(frame.cols / kSearchScale, frame.rows / kSearchScale),
+               0, 0, cv::INTER_AREA);
+    cv::cornerMinEigenVal(small, weakest, kPatchSide / kSearchScale, 3);
+    return weakest;
+}
+
 } // namespace
 
 cv::Mat CameraMotion::patchArea(const cv::Mat &frame, cv::Rect area) const
@@ -48,66 +127,138 @@ cv::Mat CameraMotion::patchArea(const cv::Mat &frame, cv::Rect area) const
     return result;
 }
 
+// The place of a cell of the picture whose texture pins a shift down best,
+// one a patch and its search fit around.
+cv::Point CameraMotion::mostTexturedIn(const cv::Mat &texture, cv::Rect cell, cv::Size picture) const
+{
+    const cv::Rect shrunk(cell.x / kSearchScale, cell.y / kSearchScale, std::max(1, cell.width / kSearchScale),
+                          std::max(1, cell.height / kSearchScale));
+    cv::Point best;
+    cv::minMaxLoc(texture(shrunk & cv::Rect(0, 0, texture.cols, texture.rows)), nullptr, nullptr, nullptr, &best);
+    const int border = m_reach + kPatchSide;
+    return {std::clamp((shrunk.x + best.x) * kSearchScale + kSearchScale / 2, border, picture.width - border - 1),
+            std::clamp((shrunk.y + best.y) * kSearchScale + kSearchScale / 2, border, picture.height - border - 1)};
+}
+
+// A grid over the picture, about as many columns as rows fit its shape, a
+// patch at the middle of each cell; where the middle is flat, at the spot
+// of the cell whose texture pins a shift down best (a plain wall with a few
+// posters: patches at fixed places would mostly fall on the wall), but not
+// beside another patch: patches that lie on one poster count as one.
+void CameraMotion::takeReference(const cv::Mat &frame, Vec2 object, double keepAway)
+{
+    const int border = m_reach + kPatchSide;
+    const int rows = std::max(1, static_cast<int>(std::lround(std::sqrt(m_patches * double(frame.rows) / frame.cols))));
+    const int columns = std::max(1, (m_patches + rows - 1) / rows);
+    const double width = frame.cols - 2 * border, height = frame.rows - 2 * border;
+    m_places.clear();
+    m_reference.clear();
+    m_slid = {};
+    m_failures = 0;
+    cv::Mat texture;
+    const auto takenNear = [&](cv::Point place) {
+        cv::circle(texture, place / kSearchScale, kPlaceSpacing / kSearchScale, cv::Scalar(0), cv::FILLED);
+    };
+    for (int j = 0; j < rows; ++j) {
+        for (int i = 0; i < columns; ++i) {
+            cv::Point place(static_cast<int>(border + width * (i + 0.5) / columns),
+                            static_cast<int>(border + height * (j + 0.5) / rows));
+            cv::Mat patch = patchAt(frame, place);
+            if (!hasCorners(patch)) {
+                if (texture.empty()) {
+                    texture = textureMap(frame);
+                    std::for_each(m_places.begin(), m_places.end(), takenNear);
+                }
+                const cv::Rect cell(static_cast<int>(border + width * i / columns),
+                                    static_cast<int>(border + height * j / rows), static_cast<int>(width / columns),
+                                    static_cast<int>(height / rows));
+                place = mostTexturedIn(texture, cell, frame.size());
+                patch = patchAt(frame, place);
+            }
+            if (!texture.empty())
+                takenNear(place);
+            const bool usable = hasCorners(patch) && std::hypot(place.x - object.x, place.y - object.y) >= keepAway;
+            m_places.push_back(place);
+            m_reference.push_back(usable ? patch : cv::Mat());
+        }
+    }
+}
+
+cv::Mat CameraMotion::patchAt(const cv::Mat &frame, cv::Point place) const
+{
+    return patchArea(frame, {place.x - kPatchSide / 2, place.y - kPatchSide / 2, kPatchSide, kPatchSide});
+}
+
+std::optional<Vec2> CameraMotion::slidSinceReference(const cv::Mat &frame, Vec2 object, double keepAway) const
+{
+    const cv::Point lastSlid(static_cast<int>(std::lround(m_slid.x)), static_cast<int>(std::lround(m_slid.y)));
+    const cv::Rect inside(0, 0, frame.cols, frame.rows);
+    std::vector<Found> found;
+    for (std::size_t k = 0; k < m_places.size(); ++k) {
+        if (m_reference[k].empty())
+            continue;
+        const cv::Point place = m_places[k] + lastSlid;
+        if (std::hypot(place.x - object.x, place.y - object.y) < keepAway)
+            continue; // the object moves over it
+        const cv::Rect searchRect(place.x - kPatchSide / 2 - m_reach, place.y - kPatchSide / 2 - m_reach,
+                                  kPatchSide + 2 * m_reach, kPatchSide + 2 * m_reach);
+        if ((searchRect & inside) != searchRect)
+            continue;
+        cv::Mat map;
+        cv::matchTemplate(patchArea(frame, searchRect), m_reference[k], map, cv::TM_CCOEFF_NORMED);
+        double score = 0;
+        cv::Point at;
+        cv::minMaxLoc(map, nullptr, &score, nullptr, &at);
+        if (std::isfinite(score) && score >= kMinPatchScore && at.x > 0 && at.y > 0 && at.x < map.cols - 1
+            && at.y < map.rows - 1 && matchesOnce(map, at, score)) {
+            const Vec2 slid{lastSlid.x + at.x - m_reach
+                                + peakOffset(map.at<float>(at.y, at.x - 1), score, map.at<float>(at.y, at.x + 1)),
+                            lastSlid.y + at.y - m_reach
+                                + peakOffset(map.at<float>(at.y - 1, at.x), score, map.at<float>(at.y + 1, at.x))};
+            found.push_back({slid, place});
+        }
+    }
+    return agreedShift(found, frame.size());
+}
+
 Vec2 CameraMotion::measure(const cv::Mat &frame, Vec2 object, double objectRadius)
 {
     const int border = m_reach + kPatchSide;
     if (frame.cols < 2 * border + kPatchSide || frame.rows < 2 * border + kPatchSide || m_patches <= 0)
         return {};
-    if (m_places.empty()) {
-        // A grid over the picture, about as many columns as rows fit its shape.
-        const int rows =
-            std::max(1, static_cast<int>(std::lround(std::sqrt(m_patches * double(frame.rows) / frame.cols))));
-        const int columns = std::max(1, (m_patches + rows - 1) / rows);
-        for (int j = 0; j < rows; ++j)
-            for (int i = 0; i < columns; ++i)
-                m_places.emplace_back(border + (frame.cols - 2 * border) * (i + 0.5) / columns,
-                                      border + (frame.rows - 2 * border) * (j + 0.5) / rows);
-    }
-    std::vector<double> xs, ys;
     const double keepAway = objectRadius + kPatchSide + m_reach;
-    const bool compare = m_previous.size() == m_places.size();
-    std::vector<cv::Mat> current(m_places.size());
-    for (std::size_t k = 0; k < m_places.size(); ++k) {
-        const cv::Point place = m_places[k];
-        const cv::Rect patchRect(place.x - kPatchSide / 2, place.y - kPatchSide / 2, kPatchSide, kPatchSide);
-        if (std::hypot(place.x - object.x, place.y - object.y) < keepAway)
-            continue; // the object moves over it
-        if (compare && !m_previous[k].empty()) {
-            const cv::Rect searchRect(patchRect.x - m_reach, patchRect.y - m_reach, kPatchSide + 2 * m_reach,
-                                      kPatchSide + 2 * m_reach);
-            cv::Mat map;
-            cv::matchTemplate(patchArea(frame, searchRect), m_previous[k], map, cv::TM_CCOEFF_NORMED);
-            double score = 0;
-            cv::Point at;
-            cv::minMaxLoc(map, nullptr, &score, nullptr, &at);
-            if (std::isfinite(score) && score >= kMinPatchScore && at.x > 0 && at.y > 0 && at.x < map.cols - 1
-                && at.y < map.rows - 1) {
-                xs.push_back(at.x - m_reach
-                             + peakOffset(map.at<float>(at.y, at.x - 1), score, map.at<float>(at.y, at.x + 1)));
-                ys.push_back(at.y - m_reach
-                             + peakOffset(map.at<float>(at.y - 1, at.x), score, map.at<float>(at.y + 1, at.x)));
-            }
-        }
-        cv::Mat patch = patchArea(frame, patchRect);
-        if (hasCorners(patch))
-            current[k] = patch;
-    }
-    m_previous = std::move(current);
-    if (xs.size() < 3)
+    if (m_reference.empty()) {
+        takeReference(frame, object, keepAway);
         return {};
-    const double mx = middleValue(xs), my = middleValue(ys);
-    double sx = 0, sy = 0;
-    int agreeing = 0;
-    for (std::size_t i = 0; i < xs.size(); ++i) {
-        if (std::hypot(xs[i] - mx, ys[i] - my) <= kAgreement) {
-            sx += xs[i], sy += ys[i];
-            ++agreeing;
-        }
     }
-    if (agreeing < 3 || 2 * agreeing <= static_cast<int>(xs.size()))
+    const std::optional<Vec2> slid = slidSinceReference(frame, object, keepAway);
+    if (!slid) {
+        // Too few patches agree: the picture is taken as still. A frame or
+        // two of that is passing (the object crossing a patch, a flash);
+        // longer, the reference has grown stale.
+        if (++m_failures > kPatience)
+            takeReference(frame, object, keepAway);
         return {};
-    const Vec2 shift{sx / agreeing, sy / agreeing};
-    return std::hypot(shift.x, shift.y) < kStill ? Vec2{} : shift;
+    }
+    const Vec2 step{slid->x - m_slid.x, slid->y - m_slid.y};
+    m_failures = 0;
+    m_slid = *slid;
+    const Vec2 shift = tell(step);
+    if (std::hypot(m_slid.x, m_slid.y) >= 0.5 * kPatchSide)
+        takeReference(frame, object, keepAway);
+    return shift;
+}
+
+// The shift to tell for a move: none until the moves add up to more than
+// the estimate's noise.
+Vec2 CameraMotion::tell(Vec2 move)
+{
+    m_untold.x += move.x;
+    m_untold.y += move.y;
+    Vec2 shift;
+    if (std::hypot(m_untold.x, m_untold.y) >= kStill)
+        std::swap(shift, m_untold);
+    return shift;
 }
 
 } // namespace zorvane
