@@ -46,13 +46,9 @@ std::optional<Blob> onlyOneOf(const std::vector<Blob> &blobs, Passes passes, boo
     return only;
 }
 
-double length(Vec2 v) { return std::hypot(v.x, v.y); }
-
 double discArea(double radius) { return 3.14159 * radius * radius; }
 
 double discRadius(double area) { return std::sqrt(area / 3.14159); }
-
-Vec2 minus(Vec2 a, Vec2 b) { return {a.x - b.x, a.y - b.y}; }
 
 cv::Mat correlate(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &weights = {})
 {

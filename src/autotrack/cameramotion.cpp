@@ -67,6 +67,12 @@ bool matchesOnce(const cv::Mat &map, cv::Point best, double score)
     return second < score - kUniqueLead;
 }
 
+// Whether the object may move over the patch at `place` before the next frame.
+bool underObject(cv::Point place, Vec2 object, double keepAway)
+{
+    return length(minus({double(place.x), double(place.y)}, object)) < keepAway;
+}
+
 // A patch found again: how far the picture slid there, and where it is.
 struct Found {
     Vec2 slid;
@@ -97,7 +103,7 @@ std::optional<Vec2> agreedShift(const std::vector<Found> &found, cv::Size pictur
     const double mx = middleValue(xs), my = middleValue(ys);
     std::vector<Found> agreeing;
     for (const Found &patch : found)
-        if (std::hypot(patch.slid.x - mx, patch.slid.y - my) <= kAgreement)
+        if (length(minus(patch.slid, {mx, my})) <= kAgreement)
             agreeing.push_back(patch);
     if (agreeing.size() < 3 || 2 * agreeing.size() <= found.size() || !spreadOver(agreeing, picture))
         return std::nullopt;
@@ -135,7 +141,7 @@ cv::Point CameraMotion::mostTexturedIn(const cv::Mat &texture, cv::Rect cell, cv
                           std::max(1, cell.height / kSearchScale));
     cv::Point best;
     cv::minMaxLoc(texture(shrunk & cv::Rect(0, 0, texture.cols, texture.rows)), nullptr, nullptr, nullptr, &best);
-    const int border = m_reach + kPatchSide;
+    const int border = this->border();
     return {std::clamp((shrunk.x + best.x) * kSearchScale + kSearchScale / 2, border, picture.width - border - 1),
             std::clamp((shrunk.y + best.y) * kSearchScale + kSearchScale / 2, border, picture.height - border - 1)};
 }
@@ -147,7 +153,7 @@ cv::Point CameraMotion::mostTexturedIn(const cv::Mat &texture, cv::Rect cell, cv
 // beside another patch: patches that lie on one poster count as one.
 void CameraMotion::takeReference(const cv::Mat &frame, Vec2 object, double keepAway)
 {
-    const int border = m_reach + kPatchSide;
+    const int border = this->border();
     const int rows = std::max(1, static_cast<int>(std::lround(std::sqrt(m_patches * double(frame.rows) / frame.cols))));
     const int columns = std::max(1, (m_patches + rows - 1) / rows);
     const double width = frame.cols - 2 * border, height = frame.rows - 2 * border;
@@ -177,12 +183,15 @@ void CameraMotion::takeReference(const cv::Mat &frame, Vec2 object, double keepA
             }
             if (!texture.empty())
                 takenNear(place);
-            const bool usable = hasCorners(patch) && std::hypot(place.x - object.x, place.y - object.y) >= keepAway;
+            const bool usable = hasCorners(patch) && !underObject(place, object, keepAway);
             m_places.push_back(place);
             m_reference.push_back(usable ? patch : cv::Mat());
         }
     }
 }
+
+// Where no patch may lie: a patch and the reach of its search fit inside.
+int CameraMotion::border() const { return m_reach + kPatchSide; }
 
 cv::Mat CameraMotion::patchAt(const cv::Mat &frame, cv::Point place) const
 {
@@ -198,8 +207,8 @@ std::optional<Vec2> CameraMotion::slidSinceReference(const cv::Mat &frame, Vec2 
         if (m_reference[k].empty())
             continue;
         const cv::Point place = m_places[k] + lastSlid;
-        if (std::hypot(place.x - object.x, place.y - object.y) < keepAway)
-            continue; // the object moves over it
+        if (underObject(place, object, keepAway))
+            continue;
         const cv::Rect searchRect(place.x - kPatchSide / 2 - m_reach, place.y - kPatchSide / 2 - m_reach,
                                   kPatchSide + 2 * m_reach, kPatchSide + 2 * m_reach);
         if ((searchRect & inside) != searchRect)
@@ -223,8 +232,7 @@ std::optional<Vec2> CameraMotion::slidSinceReference(const cv::Mat &frame, Vec2 
 
 Vec2 CameraMotion::measure(const cv::Mat &frame, Vec2 object, double objectRadius)
 {
-    const int border = m_reach + kPatchSide;
-    if (frame.cols < 2 * border + kPatchSide || frame.rows < 2 * border + kPatchSide || m_patches <= 0)
+    if (frame.cols < 2 * border() + kPatchSide || frame.rows < 2 * border() + kPatchSide || m_patches <= 0)
         return {};
     const double keepAway = objectRadius + kPatchSide + m_reach;
     if (m_reference.empty()) {
@@ -240,11 +248,11 @@ Vec2 CameraMotion::measure(const cv::Mat &frame, Vec2 object, double objectRadiu
             takeReference(frame, object, keepAway);
         return {};
     }
-    const Vec2 step{slid->x - m_slid.x, slid->y - m_slid.y};
+    const Vec2 step = minus(*slid, m_slid);
     m_failures = 0;
     m_slid = *slid;
     const Vec2 shift = tell(step);
-    if (std::hypot(m_slid.x, m_slid.y) >= 0.5 * kPatchSide)
+    if (length(m_slid) >= 0.5 * kPatchSide)
         takeReference(frame, object, keepAway);
     return shift;
 }
@@ -256,7 +264,7 @@ Vec2 CameraMotion::tell(Vec2 move)
     m_untold.x += move.x;
     m_untold.y += move.y;
     Vec2 shift;
-    if (std::hypot(m_untold.x, m_untold.y) >= kStill)
+    if (length(m_untold) >= kStill)
         std::swap(shift, m_untold);
     return shift;
 }

@@ -32,6 +32,7 @@ public:
 
 private:
     cv::Mat patchArea(const cv::Mat &frame, cv::Rect area) const;
+    int border() const;
     cv::Mat patchAt(const cv::Mat &frame, cv::Point place) const;
     cv::Point mostTexturedIn(const cv::Mat &texture, cv::Rect cell, cv::Size picture) const;
     Vec2 tell(Vec2 move);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <deque>
 
 namespace zorvane {
@@ -8,6 +9,10 @@ struct Vec2 {
     double x = 0;
     double y = 0;
 };
+
+inline double length(Vec2 v) { return std::hypot(v.x, v.y); }
+
+inline Vec2 minus(Vec2 a, Vec2 b) { return {a.x - b.x, a.y - b.y}; }
 
 // Where the object should be in a frame, from where it was found in the
 // recent frames: a least-squares fit of constant acceleration (thrown
