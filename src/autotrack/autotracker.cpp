@@ -3,6 +3,7 @@
 #include "autotrack/backgroundmodel.h"
 #include "autotrack/cameramotion.h"
 #include "autotrack/colourprojection.h"
+#include "autotrack/correlation.h"
 #include "autotrack/graysampler.h"
 #include "autotrack/motionmodel.h"
 #include "autotrack/outlinefit.h"
@@ -49,21 +50,6 @@ std::optional<Blob> onlyOneOf(const std::vector<Blob> &blobs, Passes passes, boo
 double discArea(double radius) { return 3.14159 * radius * radius; }
 
 double discRadius(double area) { return std::sqrt(area / 3.14159); }
-
-cv::Mat correlate(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &weights = {})
-{
-    cv::Mat map;
-    if (weights.empty())
-        cv::matchTemplate(image, templ, map, cv::TM_CCOEFF_NORMED);
-    else
-        cv::matchTemplate(image, templ, map, cv::TM_CCOEFF_NORMED, weights);
-    // Flat areas (a plain wall, the repeated border outside the picture)
-    // have no defined correlation.
-    cv::patchNaNs(map, -1);
-    cv::Mat undefined = map > 1.01;
-    map.setTo(-1, undefined);
-    return map;
-}
 
 double parabolaOffset(double before, double at, double after)
 {
@@ -1202,8 +1188,11 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     // outline need not be whole there: motion smears it. Where it smears
     // it beyond fitting (a fast ball), a round object's region of its whole
     // area, on its path, places it alone; off its path, where a bounce took
-    // it, only if nothing else moves around.
-    const bool onPath = length(minus(spot, predicted)) <= nearPath() || (blobs.size() == 1 && withinABounce(spot));
+    // it, only if nothing else moves around. While one position alone
+    // tells its motion (just clicked, or found again anywhere), the
+    // prediction stays there: its pace tells how far it may have gone.
+    const bool onPath = length(minus(spot, predicted)) <= nearPath() || (blobs.size() == 1 && withinABounce(spot))
+                        || (m_motion.samples() < 2 && withinItsPace(spot));
     const bool wholeRegionOnPath = m_round && !match.outline && !longUnseen && hasWholeArea(*only) && onPath;
     if (wholeRegionOnPath)
         match.position = spot;
@@ -1802,10 +1791,13 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     if (!colour.empty())
         checkSize(colour);
     m_impl->heldElsewhere(m_colourHeld && !colour.empty());
-    const TrackStep luminance = m_impl->next(frame);
+    // Luminance follows grey levels, and both views judge motion and the
+    // background on them: one conversion serves both.
+    const cv::Mat gray = toGray(frame, ColourProjection());
+    const TrackStep luminance = m_impl->next(gray, gray);
     if (!m_colour || colour.empty())
         return luminance;
-    const TrackStep colourStep = m_colour->next(colour, frame.channels() == 1 ? frame : cv::Mat());
+    const TrackStep colourStep = m_colour->next(colour, gray);
     // A leading colour view that jumped off its own path, or whose claim
     // lacks the object's colour (smeared by compression), is not trusted
     // over luminance.
