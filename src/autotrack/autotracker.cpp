@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -46,6 +47,30 @@ std::optional<Blob> onlyOneOf(const std::vector<Blob> &blobs, Passes passes, boo
     }
     return only;
 }
+
+// Regions sorted across the picture, so that those near a point are found
+// without going through all of them: a picture of noise moves in
+// thousands of specks, and comparing each with each took minutes.
+class BlobsByX {
+public:
+    explicit BlobsByX(std::vector<Blob> blobs) : m_blobs(std::move(blobs))
+    {
+        std::sort(m_blobs.begin(), m_blobs.end(), [](const Blob &a, const Blob &b) { return a.centre.x < b.centre.x; });
+    }
+
+    bool anyWithin(Vec2 point, double reach) const
+    {
+        auto it = std::lower_bound(m_blobs.begin(), m_blobs.end(), point.x - reach,
+                                   [](const Blob &blob, double x) { return blob.centre.x < x; });
+        for (; it != m_blobs.end() && it->centre.x <= point.x + reach; ++it)
+            if (length(minus(it->centre, point)) <= reach)
+                return true;
+        return false;
+    }
+
+private:
+    std::vector<Blob> m_blobs;
+};
 
 double discArea(double radius) { return 3.14159 * radius * radius; }
 
@@ -1292,17 +1317,16 @@ const std::vector<Blob> &AutoTracker::Private::rememberMovingEverywhere()
     // Frames from the last sighting to the frame before this one.
     const int unseenBefore = m_motion.empty() ? 0 : m_frame - 1 - m_motion.lastFrame();
     const double travel = travelPerFrame();
+    std::vector<Blob> elsewhereBefore;
+    std::copy_if(before.begin(), before.end(), std::back_inserter(elsewhereBefore), [&](const Blob &earlier) {
+        return aboutArea(earlier.area, m_blobArea) && beyondReach(earlier.centre, unseenBefore);
+    });
     // Compression makes a region's area vary from frame to frame: what
     // carries on from a look-alike is one, whatever its area.
-    for (const Blob &now : m_moving) {
-        auto near = [&](const Blob &earlier) { return length(minus(earlier.centre, now.centre)) <= travel; };
-        const bool carriesOn = std::any_of(lookAlikesBefore.begin(), lookAlikesBefore.end(), near);
-        const bool wasElsewhere = std::any_of(before.begin(), before.end(), [&](const Blob &earlier) {
-            return aboutArea(earlier.area, m_blobArea) && near(earlier) && beyondReach(earlier.centre, unseenBefore);
-        });
-        if (carriesOn || wasElsewhere)
+    const BlobsByX lookAlikes(lookAlikesBefore), elsewhere(std::move(elsewhereBefore));
+    for (const Blob &now : m_moving)
+        if (lookAlikes.anyWithin(now.centre, travel) || elsewhere.anyWithin(now.centre, travel))
             m_lookAlikes.push_back(now);
-    }
     return m_moving;
 }
 
