@@ -2,6 +2,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <cmath>
 #include <vector>
 
 namespace zorvane {
