@@ -76,14 +76,6 @@ double discArea(double radius) { return 3.14159 * radius * radius; }
 
 double discRadius(double area) { return std::sqrt(area / 3.14159); }
 
-double parabolaOffset(double before, double at, double after)
-{
-    const double curvature = before - 2 * at + after;
-    if (!(curvature < 0))
-        return 0;
-    return std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5);
-}
-
 // The best cell within `reach` cells of a point of a correlation map,
 // refined between cells.
 Peak peakNear(const cv::Mat &map, cv::Point2d at, int reach)

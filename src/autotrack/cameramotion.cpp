@@ -1,6 +1,7 @@
 #include "autotrack/cameramotion.h"
 
 #include "autotrack/colourprojection.h"
+#include "autotrack/correlation.h"
 #include "common/middlevalue.h"
 
 #include <opencv2/imgproc.hpp>
@@ -35,12 +36,6 @@ constexpr int kSearchScale = 4;
 constexpr int kPlaceSpacing = 3 * kPatchSide;
 // Frames in a row the reference may fail to match before it is taken again.
 constexpr int kPatience = 3;
-
-double peakOffset(double before, double at, double after)
-{
-    const double curvature = before - 2 * at + after;
-    return curvature < 0 ? std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5) : 0.0;
-}
 
 // Texture that pins a shift down in both directions: a smooth ramp or
 // parallel stripes slide along themselves and match anywhere along them.
@@ -213,17 +208,16 @@ std::optional<Vec2> CameraMotion::slidSinceReference(const cv::Mat &frame, Vec2 
                                   kPatchSide + 2 * m_reach, kPatchSide + 2 * m_reach);
         if ((searchRect & inside) != searchRect)
             continue;
-        cv::Mat map;
-        cv::matchTemplate(patchArea(frame, searchRect), m_reference[k], map, cv::TM_CCOEFF_NORMED);
+        const cv::Mat map = correlate(patchArea(frame, searchRect), m_reference[k]);
         double score = 0;
         cv::Point at;
         cv::minMaxLoc(map, nullptr, &score, nullptr, &at);
         if (std::isfinite(score) && score >= kMinPatchScore && at.x > 0 && at.y > 0 && at.x < map.cols - 1
             && at.y < map.rows - 1 && matchesOnce(map, at, score)) {
             const Vec2 slid{lastSlid.x + at.x - m_reach
-                                + peakOffset(map.at<float>(at.y, at.x - 1), score, map.at<float>(at.y, at.x + 1)),
+                                + parabolaOffset(map.at<float>(at.y, at.x - 1), score, map.at<float>(at.y, at.x + 1)),
                             lastSlid.y + at.y - m_reach
-                                + peakOffset(map.at<float>(at.y - 1, at.x), score, map.at<float>(at.y + 1, at.x))};
+                                + parabolaOffset(map.at<float>(at.y - 1, at.x), score, map.at<float>(at.y + 1, at.x))};
             found.push_back({slid, place});
         }
     }

@@ -2,6 +2,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -112,10 +113,10 @@ bool directIsFaster(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &w
 
 cv::Mat correlate(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &weights)
 {
-    cv::Mat map;
     if (directIsFaster(image, templ, weights))
-        map = correlateDirectly(image, templ, weights);
-    else if (weights.empty())
+        return correlateDirectly(image, templ, weights);
+    cv::Mat map;
+    if (weights.empty())
         cv::matchTemplate(image, templ, map, cv::TM_CCOEFF_NORMED);
     else
         cv::matchTemplate(image, templ, map, cv::TM_CCOEFF_NORMED, weights);
@@ -124,6 +125,14 @@ cv::Mat correlate(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &wei
     cv::Mat undefined = map > 1.01;
     map.setTo(-1, undefined);
     return map;
+}
+
+double parabolaOffset(double before, double at, double after)
+{
+    const double curvature = before - 2 * at + after;
+    if (!(curvature < 0))
+        return 0;
+    return std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5);
 }
 
 } // namespace zorvane

@@ -10,4 +10,9 @@ namespace zorvane {
 // (a plain wall, the repeated border outside the picture) score -1.
 cv::Mat correlate(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &weights = {});
 
+// Where a peak sampled at three even steps lies between them, in steps
+// from the middle one, by the parabola through the three; 0 where they
+// make no peak.
+double parabolaOffset(double before, double at, double after);
+
 } // namespace zorvane

@@ -1,5 +1,7 @@
 #include "autotrack/outlinefit.h"
 
+#include "autotrack/correlation.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -150,9 +152,8 @@ std::optional<Circle> fitOutline(const GraySampler &sampler, Vec2 guess, double 
             const double slope = profile[i];
             if (slope < minSlope || slope < 0.3 * strongest || slope < profile[i - 1] || slope < profile[i + 1])
                 continue;
-            const double curvature = profile[i - 1] - 2 * slope + profile[i + 1];
-            const double offset =
-                curvature < 0 ? std::clamp(0.5 * (profile[i - 1] - profile[i + 1]) / curvature, -0.5, 0.5) * 0.5 : 0.0;
+            // Profile steps are half a sample.
+            const double offset = parabolaOffset(profile[i - 1], slope, profile[i + 1]) * 0.5;
             const double rho = inner + 0.5 * i + offset;
             const double d = (rho - r) / spread;
             edges.add(
