@@ -104,6 +104,21 @@ Peak subPixelPeak(const cv::Mat &map)
     return peakNear(map, cv::Point2d(map.cols / 2, map.rows / 2), std::max(map.cols, map.rows));
 }
 
+// How far a correlation map falls one cell either side of a peak, along its
+// flatter axis: a look with sharp edges places the object finely, a smooth
+// one slides.
+double peakSharpness(const cv::Mat &map, cv::Point2d at)
+{
+    if (map.cols < 3 || map.rows < 3)
+        return 0;
+    const int x = std::clamp(static_cast<int>(std::lround(at.x)), 1, map.cols - 2);
+    const int y = std::clamp(static_cast<int>(std::lround(at.y)), 1, map.rows - 2);
+    const float peak = map.at<float>(y, x);
+    const double across = peak - 0.5 * (map.at<float>(y, x - 1) + map.at<float>(y, x + 1));
+    const double down = peak - 0.5 * (map.at<float>(y - 1, x) + map.at<float>(y + 1, x));
+    return std::isfinite(across) && std::isfinite(down) ? std::min(across, down) : 0;
+}
+
 // Radius of the outline around the patch centre whose slope points most
 // consistently towards or away from the centre; 0 when none stands out.
 // Radii under `minRadius` are left out: there, a stripe or a seam through
@@ -235,6 +250,7 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.blobAreaRange, 1.0, 100.0);
     clampTo(p.partialRegion, 0.01, 1.0);
     clampTo(p.anchorOverRegion, 0.0, 2.0);
+    clampTo(p.sharpLook, 0.0, 2.0);
     clampTo(p.silhouetteArea, 0.0, 2.0);
     clampTo(p.motionSearchSamples, 1.0, 100.0);
     clampTo(p.wholeSilhouette, 0.0, 2.0);
@@ -260,6 +276,7 @@ public:
         bool byOutline = false; // accepted on its outline alone
         bool anchored = false;  // placed by the first appearance, turned as the object
         bool lone = false;      // the lone moving region of its size, seen for a few frames
+        double sharpness = 0;   // fall of the adapted template's correlation one sample off its peak
     };
 
     // `onColourAxis`: follows on the colour axis that sets the object
@@ -298,6 +315,9 @@ public:
     // The last claim shows the object's colour against its surroundings
     // about as clearly as the click did.
     bool lastClaimShowsColour() const { return m_lastColourShare >= kColourShown; }
+    // It moves as fast as the object has lately: not still on something
+    // that stands (a leaf of its grey).
+    bool movingAtItsPace() const { return length(m_motion.velocity()) >= 0.5 * m_pace && m_pace >= 1; }
 
     Vec2 m_start;
     double m_separation = 0; // of the object on the colour axis, where this view located it
@@ -364,6 +384,7 @@ private:
     std::optional<Match> outlineOnPartialRegion(const GraySampler &sampler, const std::vector<Blob> &blobs,
                                                 Vec2 predicted) const;
     Vec2 spotOn(const Blob &region) const;
+    void learnSpotFrom(const Blob &region, Vec2 position);
     bool regionKnown() const;
     bool hasWholeArea(const Blob &region) const;
     bool withinABounce(Vec2 position) const;
@@ -432,6 +453,8 @@ private:
     double m_startContrast = 0;   // on the colour axis, between the object and its surroundings at the click
     double m_lastColourShare = 0; // of that contrast at the last claim
     static constexpr double kColourShown = 0.5;
+    // A region this many times the object's radius holds more than it.
+    static constexpr double kMuchLarger = 2.0;
     // The turn the spot is carried by: a ball's texture spins while its
     // region does not, so only a turn its first appearance confirmed counts.
     double m_spotAngle = 0;
@@ -877,11 +900,12 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
 {
     constexpr int kMoves = 3;
     const int side = 2 * m_half + 1 + 2 * reach;
-    cv::Mat area;
+    cv::Mat area, adaptiveMap;
     Peak adaptive;
     for (int move = 0; move <= kMoves; ++move) {
         area = sampler.sample(candidate, m_spacing, cv::Size(side, side), m_angle);
-        adaptive = subPixelPeak(correlate(area, m_adaptive, m_weights));
+        adaptiveMap = correlate(area, m_adaptive, m_weights);
+        adaptive = subPixelPeak(adaptiveMap);
         const cv::Point cell(static_cast<int>(std::lround(adaptive.at.x)),
                              static_cast<int>(std::lround(adaptive.at.y)));
         const bool atEdge = cell.x == 0 || cell.y == 0 || cell.x == 2 * reach || cell.y == 2 * reach;
@@ -891,6 +915,7 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
     }
     Match match;
     match.adaptive = adaptive.score;
+    match.sharpness = peakSharpness(adaptiveMap, adaptive.at);
     cv::Point2d at = adaptive.at;
     for (std::size_t i = 0; i < m_appearances.size(); ++i) {
         const cv::Mat map = correlate(area, m_appearances[i], m_weights);
@@ -1389,6 +1414,19 @@ bool AutoTracker::Private::lastSeenAtTheEdge() const
 
 // Where the followed point lies on a moving region of the object: the
 // click's place on it, scaled and turned as the object is.
+// Where the look places the object on its region, learnt: the region
+// taken at the click may have left out the parts as grey as what was
+// behind them then.
+void AutoTracker::Private::learnSpotFrom(const Blob &region, Vec2 position)
+{
+    const double scale = m_spacing / m_firstSpacing;
+    const double c = std::cos(m_spotAngle), s = std::sin(m_spotAngle);
+    const Vec2 offset = minus(position, region.centre);
+    const Vec2 seen{(c * offset.x + s * offset.y) / scale, (-s * offset.x + c * offset.y) / scale};
+    m_spot.x += m_p.adaptRate * (seen.x - m_spot.x);
+    m_spot.y += m_p.adaptRate * (seen.y - m_spot.y);
+}
+
 Vec2 AutoTracker::Private::spotOn(const Blob &region) const
 {
     const double scale = m_spacing / m_firstSpacing;
@@ -1511,7 +1549,18 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
     // off, by a fraction of its size.
     const bool anchorHolds =
         match.anchored && length(minus(spot, match.position)) <= m_p.anchorOverRegion * objectRadiusPx();
-    if (length(minus(spot, match.position)) > tolerance && !anchorHolds) {
+    // A rigid object's sharp look, matched closely by its first appearance
+    // too, places it more finely than the centre of a region much larger
+    // than it (a sticker on a cart, whose region a few stray moving pixels
+    // shift by pixels). A smooth look (the end of an egg) slides, and a look
+    // that changed (a walker's head) drifts: the region places them.
+    const double regionRadius = discRadius(m_blobArea);
+    const bool sharpLookHolds = !m_round && match.sharpness >= m_p.sharpLook && match.adaptive >= m_p.sureScore
+                                && match.first >= m_p.sureScore && regionRadius >= kMuchLarger * objectRadiusPx()
+                                && length(minus(spot, match.position)) <= m_p.anchorOverRegion * regionRadius;
+    if (sharpLookHolds)
+        learnSpotFrom(blob, match.position);
+    if (length(minus(spot, match.position)) > tolerance && !anchorHolds && !sharpLookHolds) {
         Match there = match;
         there.position = spot;
         there.outline = false;
@@ -1864,9 +1913,19 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
             m_viewsParted = false;
         else if (gap > std::max(kStrayed, 2 * radius))
             m_viewsParted = true;
-    } else if (m_luminanceStrayed && m_colourLeads && luminance.state == State::Found)
-        return {State::Hidden};
-    else if (m_viewsParted && !m_colourLeads && luminance.state == State::Found)
+    }
+    // The colour view that lost the object (its colour changed with what is
+    // behind it: a red cart leaving a red wall) while luminance keeps on
+    // along the object's path, at its pace: luminance holds it.
+    if (m_viewsParted && !bothFound && luminance.state == State::Found && m_impl->lastResidual() <= kAgreement
+        && m_impl->movingAtItsPace())
+        ++m_heldByLuminanceAlone;
+    else
+        m_heldByLuminanceAlone = 0;
+    if (m_heldByLuminanceAlone >= kHeldAlone)
+        m_viewsParted = false;
+    if (!bothFound && luminance.state == State::Found
+        && ((m_luminanceStrayed && m_colourLeads) || (m_viewsParted && !m_colourLeads)))
         return {State::Hidden};
     return agreed(luminance, colourStep, colourHolds);
 }
@@ -1909,6 +1968,7 @@ void AutoTracker::restart(const cv::Mat &frame, double x, double y, int framesAf
     m_impl->restart(frame, {x, y}, std::max(1, framesAfter));
     m_impl->releaseFrame();
     m_luminanceStrayed = m_viewsParted = m_colourHeld = false;
+    m_heldByLuminanceAlone = 0;
     if (m_colour && frame.channels() != 3)
         m_colour.reset(); // it cannot follow colour on grey levels
     if (m_colour) {

@@ -115,6 +115,9 @@ private:
     static constexpr double kSameStart = 1.0;
     // Frames between two attempts to take a lost view up again.
     static constexpr int kTakeUpEvery = 10;
+    // Frames in a row after which luminance, alone keeping to the object's
+    // path and pace, is trusted again over a colour view that lost it.
+    static constexpr int kHeldAlone = 5;
 
     class Private;
     std::unique_ptr<Private> m_impl;   // follows luminance
@@ -124,6 +127,7 @@ private:
     bool m_luminanceStrayed = false;   // luminance follows something else: it parted from a colour view that held
     int m_sinceTakeUp = kTakeUpEvery;  // frames since luminance, lost, was last taken up again
     bool m_colourHeld = false;         // the colour view that leads found the object in the last frame
+    int m_heldByLuminanceAlone = 0;    // frames in a row luminance alone kept to its path at the object's pace
 };
 
 } // namespace zorvane

@@ -76,6 +76,9 @@ struct AutoTrackParameters {
     double anchorLead = 0.25; // ... when the adapted one leads it by at most this
     double anchorFits = 0.95; // a rigid object is placed and turned by its first appearance from this correlation
     double anchorOverRegion = 0.25; // ... over where its moving region puts it, when that is this near, in radii
+    double sharpLook = 0.03;        // fall of a close match's correlation one sample off its peak from which a rigid
+                                    // object's look places it over its moving region's centre (as near as above, in
+                                    // the region's radii)
 
     // Losing and finding again
     int maxMissing = 60;            // frames without the object after which it is lost
