@@ -97,6 +97,14 @@ const Sprite kCart{"cart.png",
                    "g='if(between(X,50,62)*between(Y,10,22),220,g(X,Y))':b='b(X,Y)':a=255",
                    45};
 
+// A blue box with a white label off its centre, the box's centre followed.
+const Sprite kLabelledBox{
+    "labelled-box.png",
+    "color=c=0x3050A0:s=70x40,format=rgba,geq=r='if(between(X,44,53)*between(Y,8,17),245,r(X,Y))':"
+    "g='if(between(X,44,53)*between(Y,8,17),245,g(X,Y))':"
+    "b='if(between(X,44,53)*between(Y,8,17),245,b(X,Y))':a=255",
+    35};
+
 // An orange ball, 41 px across, with its shadow on the floor below and
 // behind it, drawn with it.
 const Sprite kBallAndShadow{"ball-and-shadow.png",
@@ -318,6 +326,15 @@ std::vector<Recipe> recipes()
              y = floor(300 + 120 * std::sin(n / 15));
          },
          false, 0, 0, "eq=brightness='if(gte(n,50),-0.18,0)':contrast='if(gte(n,50),0.8,1)':eval=frame"},
+        // Made after the cart's fixes, to try them on what they were not
+        // made on: a box slowing down from right to left across grainy
+        // colour bars, its label off its centre.
+        {"ff-box-over-bars", 1280, 720, 120, kLabelledBox, "smptebars=s=1280x720:r=30,noise=alls=10:allf=t",
+         "pad=71:71:0:15:color=black@0[s]", "floor(1180-14*n+0.05*n*n)", "floor(300+0.8*n)",
+         [](double n, double &x, double &y) {
+             x = floor(1180 - 14 * n + 0.05 * n * n);
+             y = floor(300 + 0.8 * n);
+         }},
     };
 }
 
