@@ -72,6 +72,12 @@ private:
     std::vector<Blob> m_blobs;
 };
 
+Vec2 turned(Vec2 v, double angle)
+{
+    const double c = std::cos(angle), s = std::sin(angle);
+    return {c * v.x - s * v.y, s * v.x + c * v.y};
+}
+
 double discArea(double radius) { return 3.14159 * radius * radius; }
 
 double discRadius(double area) { return std::sqrt(area / 3.14159); }
@@ -1414,25 +1420,22 @@ bool AutoTracker::Private::lastSeenAtTheEdge() const
 
 // Where the followed point lies on a moving region of the object: the
 // click's place on it, scaled and turned as the object is.
+Vec2 AutoTracker::Private::spotOn(const Blob &region) const
+{
+    const double scale = m_spacing / m_firstSpacing;
+    const Vec2 offset = turned(m_spot, m_spotAngle);
+    return {region.centre.x + scale * offset.x, region.centre.y + scale * offset.y};
+}
+
 // Where the look places the object on its region, learnt: the region
 // taken at the click may have left out the parts as grey as what was
 // behind them then.
 void AutoTracker::Private::learnSpotFrom(const Blob &region, Vec2 position)
 {
     const double scale = m_spacing / m_firstSpacing;
-    const double c = std::cos(m_spotAngle), s = std::sin(m_spotAngle);
-    const Vec2 offset = minus(position, region.centre);
-    const Vec2 seen{(c * offset.x + s * offset.y) / scale, (-s * offset.x + c * offset.y) / scale};
-    m_spot.x += m_p.adaptRate * (seen.x - m_spot.x);
-    m_spot.y += m_p.adaptRate * (seen.y - m_spot.y);
-}
-
-Vec2 AutoTracker::Private::spotOn(const Blob &region) const
-{
-    const double scale = m_spacing / m_firstSpacing;
-    const double c = std::cos(m_spotAngle), s = std::sin(m_spotAngle);
-    return {region.centre.x + scale * (c * m_spot.x - s * m_spot.y),
-            region.centre.y + scale * (s * m_spot.x + c * m_spot.y)};
+    const Vec2 seen = turned(minus(position, region.centre), -m_spotAngle);
+    m_spot.x += m_p.adaptRate * (seen.x / scale - m_spot.x);
+    m_spot.y += m_p.adaptRate * (seen.y / scale - m_spot.y);
 }
 
 // A moving region's area near enough an expected one for the object's:
