@@ -215,6 +215,7 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.weakOutlineSupport, 0.0, 1.0);
     clampTo(p.radiusChange, 0.0, 1.0);
     clampTo(p.radiusRate, 0.0, 1.0);
+    clampTo(p.sizeStep, 0.0, 0.5);
     clampTo(p.loneRegionFrames, 1, 100);
     clampTo(p.outlineShift, 0.0, 2.0);
     clampTo(p.wellOffClick, 0.0, 1.0);
@@ -318,6 +319,8 @@ public:
     {
         return m_lastOnWholeOutline && m_lastOutlineSupport >= m_p.outlineOverColour;
     }
+    // The outline the last claim is the centre of; radius 0 when it rests on none.
+    Outline lastOutline() const { return {m_lastOutlineRadius, m_lastOutlineSupport}; }
     // The last claim shows the object's colour against its surroundings
     // about as clearly as the click did.
     bool lastClaimShowsColour() const { return m_lastColourShare >= kColourShown; }
@@ -357,10 +360,13 @@ private:
     Match refine(const GraySampler &sampler, Vec2 candidate, int reach, Vec2 predicted, double radiusPx) const;
     OutlineLimits limitsOfItsSize() const;
     std::optional<Circle> outlineOfItsSize(const GraySampler &sampler, Vec2 guess) const;
+    std::optional<Circle> outlineOfLargerSize(const GraySampler &sampler, Vec2 guess) const;
+    bool smearedLarger() const;
     static void placeOn(Match &match, const Circle &circle);
     void fitToOutline(const GraySampler &sampler, Match &match) const;
     std::optional<Match> outlineOnPath(const GraySampler &sampler, Vec2 predicted) const;
     bool completeOutlineOnPath(const Match &match, Vec2 predicted) const;
+    bool completeOutline(const Match &match) const;
     double nearPath() const;
     bool inPicture(Vec2 position) const;
     bool accepted(const Match &match, const Thresholds &limits) const;
@@ -474,6 +480,7 @@ private:
     bool m_heldElsewhere = false;
     bool m_lastOnWholeOutline = false;
     double m_lastOutlineSupport = 0;
+    double m_lastOutlineRadius = 0;
 };
 
 // The object under a click: a round outline around it when there is one,
@@ -965,6 +972,20 @@ std::optional<Circle> AutoTracker::Private::outlineOfItsSize(const GraySampler &
         OutlineLimits{m_p.weakOutlineSupport, m_p.outlineRms, m_p.weakOutlineSlope, radius, m_p.radiusChange});
 }
 
+// Motion smears an object that goes farther than its radius each frame
+// into larger circles than it is.
+bool AutoTracker::Private::smearedLarger() const { return length(m_motion.velocity()) > objectRadiusPx(); }
+
+// An object coming closer faster than its size is followed: a whole,
+// sharp outline a little larger than expected. Not smaller: a lit cap or
+// the shaded rim of a ball draws smaller circles, whole ones too.
+std::optional<Circle> AutoTracker::Private::outlineOfLargerSize(const GraySampler &sampler, Vec2 guess) const
+{
+    const double larger = (1 + m_p.sizeStep) * objectRadiusPx();
+    return fitOutline(sampler, guess, larger,
+                      OutlineLimits{m_p.completeOutline, m_p.sharpOutline, m_p.outlineSlope, larger, m_p.radiusChange});
+}
+
 void AutoTracker::Private::placeOn(Match &match, const Circle &circle)
 {
     match.position = circle.centre;
@@ -979,9 +1000,10 @@ void AutoTracker::Private::fitToOutline(const GraySampler &sampler, Match &match
     if (!m_round)
         return;
     const double radius = objectRadiusPx();
-    const std::optional<Circle> circle = outlineOfItsSize(sampler, match.position);
-    if (!circle || std::fabs(circle->radius - radius) > m_p.radiusChange * radius + 1
-        || length(minus(circle->centre, match.position)) > m_p.outlineShift * radius)
+    std::optional<Circle> circle = outlineOfItsSize(sampler, match.position);
+    if ((!circle || std::fabs(circle->radius - radius) > m_p.radiusChange * radius + 1) && !smearedLarger())
+        circle = outlineOfLargerSize(sampler, match.position);
+    if (!circle || length(minus(circle->centre, match.position)) > m_p.outlineShift * radius)
         return;
     placeOn(match, *circle);
     match.rank += 0.2 * circle->support;
@@ -1022,9 +1044,13 @@ double AutoTracker::Private::nearPath() const
 // was expected.
 bool AutoTracker::Private::completeOutlineOnPath(const Match &match, Vec2 predicted) const
 {
+    return completeOutline(match) && length(minus(match.position, predicted)) <= nearPath();
+}
+
+bool AutoTracker::Private::completeOutline(const Match &match) const
+{
     return match.outline && match.support >= m_p.completeOutline
-           && match.rms <= m_p.sharpOutline * (1 + objectRadiusPx() / 40)
-           && length(minus(match.position, predicted)) <= nearPath();
+           && match.rms <= m_p.sharpOutline * (1 + objectRadiusPx() / 40);
 }
 
 bool AutoTracker::Private::inPicture(Vec2 position) const
@@ -1083,6 +1109,7 @@ void AutoTracker::Private::learn(const GraySampler &sampler, const Match &match,
     m_lastResidual = residual;
     m_lastOnWholeOutline = completeOutlineOnPath(match, predicted);
     m_lastOutlineSupport = match.outline ? match.support : 0;
+    m_lastOutlineRadius = match.outline ? match.radius : 0;
     m_typicalResidual = m_motion.samples() <= 2 ? residual : 0.8 * m_typicalResidual + 0.2 * residual;
     m_typicalScore = 0.8 * m_typicalScore + 0.2 * match.adaptive;
     m_missing = 0;
@@ -1713,7 +1740,10 @@ TrackStep AutoTracker::Private::follow(const GraySampler &sampler)
     const int searchEvery = m_heldElsewhere ? m_p.heldSearchEvery : m_p.globalSearchEvery;
     if (!found && mayBeAnywhere && (m_missing + 1) % searchEvery == 0) {
         match = searchPicture(sampler, predicted);
-        found = accepted(match, reacquiring) && match.first >= m_p.reacquireFirst && !onLookAlikeNow(match.position);
+        // A spinning ball shows another face when it comes back: its whole
+        // outline, of its size, stands for what its first look no longer shows.
+        const double firstNeeded = completeOutline(match) ? m_p.roundMemory : m_p.reacquireFirst;
+        found = accepted(match, reacquiring) && match.first >= firstNeeded && !onLookAlikeNow(match.position);
         anywhere = found;
     }
     // Found again, it must show at least half: a centre on the picture's
@@ -1889,6 +1919,17 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     if (m_impl->round() && gap > kAgreement && m_impl->lastClaimOnWholeOutline()
         && (!m_colour->round() || colourSawPart))
         return luminance;
+    // Each view placed the object by an outline, one well inside the
+    // other: the smaller is what shading leaves of the object in that view
+    // (its lit cap), the larger the whole object.
+    if (bothFound && gap > kAgreement) {
+        const Outline inLuminance = m_impl->lastOutline();
+        const Outline inColour = m_colour->lastOutline();
+        if (holdsWellInside(inLuminance, inColour, gap))
+            return luminance;
+        if (holdsWellInside(inColour, inLuminance, gap))
+            return colourStep;
+    }
     // Luminance lost while the colour view holds the object takes it up
     // again there (a ball whose side as bright as the wall was turned to
     // the camera for a while).
@@ -1931,6 +1972,13 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
         && ((m_luminanceStrayed && m_colourLeads) || (m_viewsParted && !m_colourLeads)))
         return {State::Hidden};
     return agreed(luminance, colourStep, colourHolds);
+}
+
+bool AutoTracker::holdsWellInside(Outline outer, Outline inner, double gap)
+{
+    return inner.radius > 0 && outer.radius - inner.radius >= std::max(1.0, kSmallerOutline * outer.radius)
+           && outer.radius <= kLargestCap * inner.radius && outer.support >= inner.support - kSupportSlack
+           && gap + inner.radius <= (1 + kSmallerOutline) * outer.radius + 1;
 }
 
 // Two views of the same object: a claim either makes alone stands, a claim

@@ -100,6 +100,15 @@ private:
     void checkSize(const cv::Mat &frame) const;
     void startColourView(const cv::Mat &colour, double x, double y, const AutoTrackParameters &parameters);
     static TrackStep agreed(const TrackStep &luminance, const TrackStep &colour, bool colourLeads);
+    struct Outline {
+        double radius = 0;  // pixels
+        double support = 0; // share of its rays on the circle
+    };
+    // Two outlines of the same object, centres `gap` apart: the outer holds
+    // the inner, is larger by more than an outline's usual scatter, though
+    // not so much larger that the inner could not be its lit cap, and is as
+    // well supported.
+    static bool holdsWellInside(Outline outer, Outline inner, double gap);
 
     // Two claims farther apart than this, pixels, are two different things.
     static constexpr double kAgreement = 3.0;
@@ -113,6 +122,13 @@ private:
     // ... when both views placed the click on the same spot, pixels (a
     // blurred outline in colour may place it elsewhere).
     static constexpr double kSameStart = 1.0;
+    // Share of its radius by which one view's outline of the object must be
+    // smaller than the other's to be only part of it.
+    static constexpr double kSmallerOutline = 0.08;
+    // ... and the larger at most this many times the smaller.
+    static constexpr double kLargestCap = 1.25;
+    // Share of rays by which the larger outline may be less supported.
+    static constexpr double kSupportSlack = 0.15;
     // Frames between two attempts to take a lost view up again.
     static constexpr int kTakeUpEvery = 10;
     // Frames in a row after which luminance, alone keeping to the object's

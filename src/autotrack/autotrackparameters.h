@@ -26,6 +26,7 @@ struct AutoTrackParameters {
     double weakOutlineSupport = 0.75; // ... that share of them
     double radiusChange = 0.12;       // how far a fitted radius may be from the expected one, as a share (plus a pixel)
     double radiusRate = 0.3;          // weight of a frame's fitted radius in the expected one
+    double sizeStep = 0.2; // where its outline is not of the expected size, how much larger a size is tried, as a share
     double outlineShift = 0.6;        // largest move from the template's match to the outline's centre, in radii
     double largeCircleClick = 0.15;   // how far off a large circle's centre the click may be, in radii
     double wellOffClick = 0.25;       // a circle whose centre is this far from the click, in radii, is well off it
