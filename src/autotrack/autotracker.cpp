@@ -956,13 +956,11 @@ OutlineLimits AutoTracker::Private::limitsOfItsSize() const
 std::optional<Circle> AutoTracker::Private::outlineOfItsSize(const GraySampler &sampler, Vec2 guess) const
 {
     const double radius = objectRadiusPx();
-    if (std::optional<Circle> circle = fitOutline(sampler, guess, radius, limitsOfItsSize()))
-        return circle;
     // Compression flattens the edges of a dim or small object: weaker
     // edges count where nearly all the rays find them.
-    return fitOutline(
-        sampler, guess, radius,
-        OutlineLimits{m_p.weakOutlineSupport, m_p.outlineRms, m_p.weakOutlineSlope, radius, m_p.radiusChange});
+    return fitOutline(sampler, guess, radius,
+                      {limitsOfItsSize(), OutlineLimits{m_p.weakOutlineSupport, m_p.outlineRms, m_p.weakOutlineSlope,
+                                                        radius, m_p.radiusChange}});
 }
 
 void AutoTracker::Private::placeOn(Match &match, const Circle &circle)

@@ -106,31 +106,43 @@ double residual(const Circle &circle, const EdgePoint &p)
     return std::fabs(std::hypot(p.x - circle.centre.x, p.y - circle.centre.y) - circle.radius);
 }
 
-} // namespace
+// The slope profile along each ray from the guess, half a sample a step:
+// what the edges are read from, whatever an outline must show.
+struct RayProfiles {
+    Vec2 guess;
+    double radius = 0;  // frame pixels
+    double spacing = 1; // frame pixels per sample
+    double r = 0;       // the radius in samples
+    double inner = 0;   // samples from the guess to the first step
+    std::vector<double> cx, cy;
+    std::vector<std::vector<double>> profiles;
+};
 
-std::optional<Circle> fitOutline(const GraySampler &sampler, Vec2 guess, double radius, const OutlineLimits &limits)
+RayProfiles readRays(const GraySampler &sampler, Vec2 guess, double radius)
 {
-    if (!(radius > 1) || !std::isfinite(guess.x) || !std::isfinite(guess.y))
-        return std::nullopt;
+    RayProfiles rays;
+    rays.guess = guess;
+    rays.radius = radius;
     const double spacing = std::max(1.0, radius / kMaxRadiusSamples);
     const double r = radius / spacing;
+    rays.spacing = spacing;
+    rays.r = r;
     const int half = static_cast<int>(std::ceil(1.6 * r + 3));
     cv::Mat patch = sampler.sample(guess, spacing, cv::Size(2 * half + 1, 2 * half + 1));
     cv::GaussianBlur(patch, patch, cv::Size(5, 5), 1.0);
 
     const double inner = std::max(1.5, 0.55 * r), outer = 1.5 * r + 1.5;
-    const double spread = 0.35 * r + 1;
-    const double minSlope = limits.minSlope * spacing;
-    // Per ray, the few strongest edges: the outline, but also a seam, the
-    // shading of the ball or the background may give one.
-    std::vector<RayEdges> rays;
-    rays.reserve(kRays);
-    std::vector<double> profile;
+    rays.inner = inner;
+    rays.cx.resize(kRays);
+    rays.cy.resize(kRays);
+    rays.profiles.resize(kRays);
     for (int ray = 0; ray < kRays; ++ray) {
         const double angle = 2 * kPi * ray / kRays;
         const double cx = std::cos(angle), cy = std::sin(angle);
+        rays.cx[ray] = cx;
+        rays.cy[ray] = cy;
         auto at = [&](double rho) { return bilinear(patch, half + rho * cx, half + rho * cy); };
-        profile.clear();
+        std::vector<double> &profile = rays.profiles[ray];
         // Half a sample on, the level behind is mostly the one read ahead
         // two steps before: read once where the radii are the same.
         double aheadRadius[2] = {};
@@ -146,22 +158,45 @@ std::optional<Circle> fitOutline(const GraySampler &sampler, Vec2 guess, double 
             aheadLevel[step % 2] = ahead;
             profile.push_back(std::fabs(ahead - behind));
         }
+    }
+    return rays;
+}
+
+// Per ray, the few strongest edges at least `minSlope` steep (grey levels
+// per frame pixel): the outline, but also a seam, the shading of the ball
+// or the background may give one.
+std::vector<RayEdges> edgesOf(const RayProfiles &rays, double minSlope)
+{
+    const double spread = 0.35 * rays.r + 1;
+    const double slopeLimit = minSlope * rays.spacing;
+    std::vector<RayEdges> edgesPerRay;
+    edgesPerRay.reserve(kRays);
+    for (int ray = 0; ray < kRays; ++ray) {
+        const std::vector<double> &profile = rays.profiles[ray];
+        const double cx = rays.cx[ray], cy = rays.cy[ray];
         RayEdges edges;
         const double strongest = *std::max_element(profile.begin(), profile.end());
         for (std::size_t i = 1; i + 1 < profile.size(); ++i) {
             const double slope = profile[i];
-            if (slope < minSlope || slope < 0.3 * strongest || slope < profile[i - 1] || slope < profile[i + 1])
+            if (slope < slopeLimit || slope < 0.3 * strongest || slope < profile[i - 1] || slope < profile[i + 1])
                 continue;
             // Profile steps are half a sample.
             const double offset = parabolaOffset(profile[i - 1], slope, profile[i + 1]) * 0.5;
-            const double rho = inner + 0.5 * i + offset;
-            const double d = (rho - r) / spread;
-            edges.add(
-                {guess.x + spacing * rho * cx, guess.y + spacing * rho * cy, slope * std::exp(-0.5 * d * d), rho});
+            const double rho = rays.inner + 0.5 * i + offset;
+            const double d = (rho - rays.r) / spread;
+            edges.add({rays.guess.x + rays.spacing * rho * cx, rays.guess.y + rays.spacing * rho * cy,
+                       slope * std::exp(-0.5 * d * d), rho});
         }
-        rays.push_back(edges);
+        edgesPerRay.push_back(edges);
     }
+    return edgesPerRay;
+}
 
+std::optional<Circle> outlineOn(const RayProfiles &profiles, const OutlineLimits &limits)
+{
+    const std::vector<RayEdges> rays = edgesOf(profiles, limits.minSlope);
+    const Vec2 guess = profiles.guess;
+    const double radius = profiles.radius;
     // Hypotheses: the expected circle, the strongest edges, the outermost
     // edges, and a circle a little larger than expected.
     // Edges of a true outline lie within a pixel of it, whatever its size;
@@ -222,6 +257,25 @@ std::optional<Circle> fitOutline(const GraySampler &sampler, Vec2 guess, double 
             best = circle;
     }
     return best;
+}
+
+} // namespace
+
+std::optional<Circle> fitOutline(const GraySampler &sampler, Vec2 guess, double radius, const OutlineLimits &limits)
+{
+    return fitOutline(sampler, guess, radius, {limits});
+}
+
+std::optional<Circle> fitOutline(const GraySampler &sampler, Vec2 guess, double radius,
+                                 std::initializer_list<OutlineLimits> tries)
+{
+    if (!(radius > 1) || !std::isfinite(guess.x) || !std::isfinite(guess.y))
+        return std::nullopt;
+    const RayProfiles rays = readRays(sampler, guess, radius);
+    for (const OutlineLimits &limits : tries)
+        if (std::optional<Circle> circle = outlineOn(rays, limits))
+            return circle;
+    return std::nullopt;
 }
 
 } // namespace zorvane
