@@ -295,8 +295,8 @@ public:
     void start(const cv::Mat &input, Vec2 click);
     void restart(const cv::Mat &input, Vec2 click, int framesAfter);
     void takeUpAt(const cv::Mat &input, Vec2 at);
-    // `luminance`, when given, is the same frame in grey levels as decoded.
-    TrackStep next(const cv::Mat &input, const cv::Mat &luminance = cv::Mat());
+    // `luminance` is the same frame in grey levels as decoded.
+    TrackStep next(const cv::Mat &input, const CameraFrame &luminance);
 
     cv::Size frameSize() const { return m_frameSize; }
     // The frame given last may be the caller's pixels: nothing keeps them.
@@ -337,7 +337,7 @@ private:
         bool round = false;  // the radius is that of a fitted round outline
         bool flat = false;   // nothing to follow
     };
-    TrackStep follow(const GraySampler &sampler);
+    TrackStep follow(const GraySampler &sampler, const CameraFrame &luminance);
     // Where the user clicked, circles larger than the texture suggests are
     // tried too (a ball close to the camera, clicked on its stripe); around
     // a claim, not (the wheel a followed marker is on).
@@ -1647,7 +1647,7 @@ void AutoTracker::Private::keepBackground(const cv::Mat &frame, std::optional<Ve
         m_lastKeptWorld = *object;
 }
 
-TrackStep AutoTracker::Private::next(const cv::Mat &input, const cv::Mat &luminance)
+TrackStep AutoTracker::Private::next(const cv::Mat &input, const CameraFrame &luminance)
 {
     ++m_frame;
     if (!m_hasTarget)
@@ -1655,8 +1655,8 @@ TrackStep AutoTracker::Private::next(const cv::Mat &input, const cv::Mat &lumina
     if (m_lost)
         return {TrackStep::State::Lost};
     // Colour frames stay as they are: what is looked at is converted as it is read.
-    m_luminance = luminance.empty() ? input : luminance;
-    const TrackStep step = follow(GraySampler(input, m_projection));
+    m_luminance = luminance.pixels();
+    const TrackStep step = follow(GraySampler(input, m_projection), luminance);
     if (m_onColourAxis && step.state == TrackStep::State::Found && m_startContrast != 0) {
         m_lastColourShare = contrastAt(input, {step.x, step.y}, objectRadiusPx(), m_projection) / m_startContrast;
     }
@@ -1664,12 +1664,12 @@ TrackStep AutoTracker::Private::next(const cv::Mat &input, const cv::Mat &lumina
     return step;
 }
 
-TrackStep AutoTracker::Private::follow(const GraySampler &sampler)
+TrackStep AutoTracker::Private::follow(const GraySampler &sampler, const CameraFrame &luminance)
 {
     m_angle += m_turnRate;
     if (m_p.followCamera) {
         const Vec2 guess = toPicture(m_motion.predict(m_frame));
-        const Vec2 shift = m_camera.measure(m_luminance, guess, objectRadiusPx() + searchRadiusPx());
+        const Vec2 shift = m_camera.measure(luminance, guess, objectRadiusPx() + searchRadiusPx());
         m_cameraOffset.x -= shift.x;
         m_cameraOffset.y -= shift.y;
     }
@@ -1858,12 +1858,13 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
         checkSize(colour);
     m_impl->heldElsewhere(m_colourHeld && !colour.empty());
     // Luminance follows grey levels, and both views judge motion and the
-    // background on them: one conversion serves both.
+    // background on them: one conversion, and one map of its texture, serve both.
     const cv::Mat gray = toGray(frame, ColourProjection());
-    const TrackStep luminance = m_impl->next(gray, gray);
+    const CameraFrame grayFrame(gray);
+    const TrackStep luminance = m_impl->next(gray, grayFrame);
     if (!m_colour || colour.empty())
         return luminance;
-    const TrackStep colourStep = m_colour->next(colour, gray);
+    const TrackStep colourStep = m_colour->next(colour, grayFrame);
     // A leading colour view that jumped off its own path, or whose claim
     // lacks the object's colour (smeared by compression), is not trusted
     // over luminance.

@@ -108,18 +108,18 @@ std::optional<Vec2> agreedShift(const std::vector<Found> &found, cv::Size pictur
     return Vec2{sum.x / agreeing.size(), sum.y / agreeing.size()};
 }
 
-// How well the texture around each place of the picture, shrunk, pins a
-// shift down: the weakest direction's slope.
-cv::Mat textureMap(const cv::Mat &frame)
-{
-    cv::Mat small, weakest;
-    cv::resize(toGray(frame, ColourProjection()), small, cv::Size(frame.cols / kSearchScale, frame.rows / kSearchScale),
-               0, 0, cv::INTER_AREA);
-    cv::cornerMinEigenVal(small, weakest, kPatchSide / kSearchScale, 3);
-    return weakest;
-}
-
 } // namespace
+
+const cv::Mat &CameraFrame::texture() const
+{
+    if (m_texture.empty()) {
+        cv::Mat small;
+        cv::resize(toGray(m_frame, ColourProjection()), small,
+                   cv::Size(m_frame.cols / kSearchScale, m_frame.rows / kSearchScale), 0, 0, cv::INTER_AREA);
+        cv::cornerMinEigenVal(small, m_texture, kPatchSide / kSearchScale, 3);
+    }
+    return m_texture;
+}
 
 cv::Mat CameraMotion::patchArea(const cv::Mat &frame, cv::Rect area) const
 {
@@ -146,8 +146,9 @@ cv::Point CameraMotion::mostTexturedIn(const cv::Mat &texture, cv::Rect cell, cv
 // of the cell whose texture pins a shift down best (a plain wall with a few
 // posters: patches at fixed places would mostly fall on the wall), but not
 // beside another patch: patches that lie on one poster count as one.
-void CameraMotion::takeReference(const cv::Mat &frame, Vec2 object, double keepAway)
+void CameraMotion::takeReference(const CameraFrame &picture, Vec2 object, double keepAway)
 {
+    const cv::Mat &frame = picture.pixels();
     const int border = this->border();
     const int rows = std::max(1, static_cast<int>(std::lround(std::sqrt(m_patches * double(frame.rows) / frame.cols))));
     const int columns = std::max(1, (m_patches + rows - 1) / rows);
@@ -167,7 +168,7 @@ void CameraMotion::takeReference(const cv::Mat &frame, Vec2 object, double keepA
             cv::Mat patch = patchAt(frame, place);
             if (!hasCorners(patch)) {
                 if (texture.empty()) {
-                    texture = textureMap(frame);
+                    texture = picture.texture().clone();
                     std::for_each(m_places.begin(), m_places.end(), takenNear);
                 }
                 const cv::Rect cell(static_cast<int>(border + width * i / columns),
@@ -224,13 +225,14 @@ std::optional<Vec2> CameraMotion::slidSinceReference(const cv::Mat &frame, Vec2 
     return agreedShift(found, frame.size());
 }
 
-Vec2 CameraMotion::measure(const cv::Mat &frame, Vec2 object, double objectRadius)
+Vec2 CameraMotion::measure(const CameraFrame &picture, Vec2 object, double objectRadius)
 {
+    const cv::Mat &frame = picture.pixels();
     if (frame.cols < 2 * border() + kPatchSide || frame.rows < 2 * border() + kPatchSide || m_patches <= 0)
         return {};
     const double keepAway = objectRadius + kPatchSide + m_reach;
     if (m_reference.empty()) {
-        takeReference(frame, object, keepAway);
+        takeReference(picture, object, keepAway);
         return {};
     }
     const std::optional<Vec2> slid = slidSinceReference(frame, object, keepAway);
@@ -239,7 +241,7 @@ Vec2 CameraMotion::measure(const cv::Mat &frame, Vec2 object, double objectRadiu
         // two of that is passing (the object crossing a patch, a flash);
         // longer, the reference has grown stale.
         if (++m_failures > kPatience)
-            takeReference(frame, object, keepAway);
+            takeReference(picture, object, keepAway);
         return {};
     }
     const Vec2 step = minus(*slid, m_slid);
@@ -247,7 +249,7 @@ Vec2 CameraMotion::measure(const cv::Mat &frame, Vec2 object, double objectRadiu
     m_slid = *slid;
     const Vec2 shift = tell(step);
     if (length(m_slid) >= 0.5 * kPatchSide)
-        takeReference(frame, object, keepAway);
+        takeReference(picture, object, keepAway);
     return shift;
 }
 
