@@ -163,7 +163,7 @@ void BackgroundModel::add(const cv::Mat &frame, Vec2 cameraOffset, std::optional
     if (frame.channels() == 3)
         cv::cvtColor(frame, kept.gray, cv::COLOR_RGB2GRAY);
     else
-        kept.gray = frame.clone();
+        kept.gray = frame.u ? frame : frame.clone();
     kept.lightSamples = lightSamplesOf(kept.gray);
     kept.lightMiddle = middleValue(kept.lightSamples);
     m_frames.push_back(std::move(kept));
