@@ -108,35 +108,37 @@ std::optional<Vec2> agreedShift(const std::vector<Found> &found, cv::Size pictur
     return Vec2{sum.x / agreeing.size(), sum.y / agreeing.size()};
 }
 
-} // namespace
-
-const cv::Mat &CameraFrame::texture() const
-{
-    if (m_texture.empty()) {
-        cv::Mat small;
-        cv::resize(toGray(m_frame, ColourProjection()), small,
-                   cv::Size(m_frame.cols / kSearchScale, m_frame.rows / kSearchScale), 0, 0, cv::INTER_AREA);
-        cv::cornerMinEigenVal(small, m_texture, kPatchSide / kSearchScale, 3);
-    }
-    return m_texture;
-}
-
-cv::Mat CameraMotion::patchArea(const cv::Mat &frame, cv::Rect area) const
+cv::Mat patchArea(const cv::Mat &frame, cv::Rect area)
 {
     cv::Mat result;
     toGray(frame(area), ColourProjection()).convertTo(result, CV_32F);
     return result;
 }
 
+cv::Mat patchAt(const cv::Mat &frame, cv::Point place)
+{
+    return patchArea(frame, {place.x - kPatchSide / 2, place.y - kPatchSide / 2, kPatchSide, kPatchSide});
+}
+
+// How well the texture around each place of the picture, shrunk, pins a
+// shift down: the weakest direction's slope.
+cv::Mat textureMap(const cv::Mat &frame)
+{
+    cv::Mat small, weakest;
+    cv::resize(toGray(frame, ColourProjection()), small, cv::Size(frame.cols / kSearchScale, frame.rows / kSearchScale),
+               0, 0, cv::INTER_AREA);
+    cv::cornerMinEigenVal(small, weakest, kPatchSide / kSearchScale, 3);
+    return weakest;
+}
+
 // The place of a cell of the picture whose texture pins a shift down best,
-// one a patch and its search fit around.
-cv::Point CameraMotion::mostTexturedIn(const cv::Mat &texture, cv::Rect cell, cv::Size picture) const
+// one a patch and its search fit around (`border` pixels inside).
+cv::Point mostTexturedIn(const cv::Mat &texture, cv::Rect cell, cv::Size picture, int border)
 {
     const cv::Rect shrunk(cell.x / kSearchScale, cell.y / kSearchScale, std::max(1, cell.width / kSearchScale),
                           std::max(1, cell.height / kSearchScale));
     cv::Point best;
     cv::minMaxLoc(texture(shrunk & cv::Rect(0, 0, texture.cols, texture.rows)), nullptr, nullptr, nullptr, &best);
-    const int border = this->border();
     return {std::clamp((shrunk.x + best.x) * kSearchScale + kSearchScale / 2, border, picture.width - border - 1),
             std::clamp((shrunk.y + best.y) * kSearchScale + kSearchScale / 2, border, picture.height - border - 1)};
 }
@@ -146,17 +148,12 @@ cv::Point CameraMotion::mostTexturedIn(const cv::Mat &texture, cv::Rect cell, cv
 // of the cell whose texture pins a shift down best (a plain wall with a few
 // posters: patches at fixed places would mostly fall on the wall), but not
 // beside another patch: patches that lie on one poster count as one.
-void CameraMotion::takeReference(const CameraFrame &picture, Vec2 object, double keepAway)
+CameraFrame::Patches texturedPatches(const cv::Mat &frame, int count, int border)
 {
-    const cv::Mat &frame = picture.pixels();
-    const int border = this->border();
-    const int rows = std::max(1, static_cast<int>(std::lround(std::sqrt(m_patches * double(frame.rows) / frame.cols))));
-    const int columns = std::max(1, (m_patches + rows - 1) / rows);
+    const int rows = std::max(1, static_cast<int>(std::lround(std::sqrt(count * double(frame.rows) / frame.cols))));
+    const int columns = std::max(1, (count + rows - 1) / rows);
     const double width = frame.cols - 2 * border, height = frame.rows - 2 * border;
-    m_places.clear();
-    m_reference.clear();
-    m_slid = {};
-    m_failures = 0;
+    CameraFrame::Patches taken{count, border, {}, {}};
     cv::Mat texture;
     const auto takenNear = [&](cv::Point place) {
         cv::circle(texture, place / kSearchScale, kPlaceSpacing / kSearchScale, cv::Scalar(0), cv::FILLED);
@@ -168,31 +165,47 @@ void CameraMotion::takeReference(const CameraFrame &picture, Vec2 object, double
             cv::Mat patch = patchAt(frame, place);
             if (!hasCorners(patch)) {
                 if (texture.empty()) {
-                    texture = picture.texture().clone();
-                    std::for_each(m_places.begin(), m_places.end(), takenNear);
+                    texture = textureMap(frame);
+                    std::for_each(taken.places.begin(), taken.places.end(), takenNear);
                 }
                 const cv::Rect cell(static_cast<int>(border + width * i / columns),
                                     static_cast<int>(border + height * j / rows), static_cast<int>(width / columns),
                                     static_cast<int>(height / rows));
-                place = mostTexturedIn(texture, cell, frame.size());
+                place = mostTexturedIn(texture, cell, frame.size(), border);
                 patch = patchAt(frame, place);
             }
             if (!texture.empty())
                 takenNear(place);
-            const bool usable = hasCorners(patch) && !underObject(place, object, keepAway);
-            m_places.push_back(place);
-            m_reference.push_back(usable ? patch : cv::Mat());
+            taken.places.push_back(place);
+            taken.patches.push_back(hasCorners(patch) ? patch : cv::Mat());
         }
     }
+    return taken;
+}
+
+} // namespace
+
+const CameraFrame::Patches &CameraFrame::patches(int count, int border) const
+{
+    if (!m_patches || m_patches->count != count || m_patches->border != border)
+        m_patches = texturedPatches(m_frame, count, border);
+    return *m_patches;
+}
+
+// The patches of the frame, but none where the object may move over them.
+void CameraMotion::takeReference(const CameraFrame &picture, Vec2 object, double keepAway)
+{
+    const CameraFrame::Patches &taken = picture.patches(m_patches, border());
+    m_places = taken.places;
+    m_reference.clear();
+    for (std::size_t k = 0; k < taken.places.size(); ++k)
+        m_reference.push_back(underObject(taken.places[k], object, keepAway) ? cv::Mat() : taken.patches[k]);
+    m_slid = {};
+    m_failures = 0;
 }
 
 // Where no patch may lie: a patch and the reach of its search fit inside.
 int CameraMotion::border() const { return m_reach + kPatchSide; }
-
-cv::Mat CameraMotion::patchAt(const cv::Mat &frame, cv::Point place) const
-{
-    return patchArea(frame, {place.x - kPatchSide / 2, place.y - kPatchSide / 2, kPatchSide, kPatchSide});
-}
 
 std::optional<Vec2> CameraMotion::slidSinceReference(const cv::Mat &frame, Vec2 object, double keepAway) const
 {

@@ -9,19 +9,25 @@
 
 namespace zorvane {
 
-// A frame the camera's motion is measured on. Where its texture lies is
-// worked out when first needed, once for every view that measures on it.
+// A frame the camera's motion is measured on. The textured patches a
+// reference is taken from are picked when first needed, once for every
+// view that measures on it.
 class CameraFrame {
 public:
     explicit CameraFrame(const cv::Mat &frame) : m_frame(frame) {}
     const cv::Mat &pixels() const { return m_frame; }
-    // How well the texture around each place of the picture, shrunk,
-    // pins a shift down: the weakest direction's slope.
-    const cv::Mat &texture() const;
+
+    struct Patches {
+        int count = 0;  // asked for
+        int border = 0; // pixels inside the picture
+        std::vector<cv::Point> places;
+        std::vector<cv::Mat> patches; // grey levels, empty where flat
+    };
+    const Patches &patches(int count, int border) const;
 
 private:
     cv::Mat m_frame;
-    mutable cv::Mat m_texture;
+    mutable std::optional<Patches> m_patches;
 };
 
 // How far the whole picture moved since the previous frame (a camera held
@@ -50,10 +56,7 @@ public:
     }
 
 private:
-    cv::Mat patchArea(const cv::Mat &frame, cv::Rect area) const;
     int border() const;
-    cv::Mat patchAt(const cv::Mat &frame, cv::Point place) const;
-    cv::Point mostTexturedIn(const cv::Mat &texture, cv::Rect cell, cv::Size picture) const;
     Vec2 tell(Vec2 move);
     void takeReference(const CameraFrame &frame, Vec2 object, double keepAway);
     std::optional<Vec2> slidSinceReference(const cv::Mat &frame, Vec2 object, double keepAway) const;
