@@ -56,14 +56,15 @@ struct RayEdges {
             std::swap(edges[at - 1], edges[at]);
     }
     EdgePoint strongest() const { return edges[0]; }
-    EdgePoint outermost() const
+    int outermostAt() const
     {
         int far = 0;
         for (int i = 1; i < count; ++i)
             if (edges[i].rho > edges[far].rho)
                 far = i;
-        return edges[far];
+        return far;
     }
+    EdgePoint outermost() const { return edges[outermostAt()]; }
     const EdgePoint *nearest(const Circle &circle) const
     {
         const EdgePoint *found = nullptr;
@@ -78,6 +79,10 @@ struct RayEdges {
 Circle fitCircle(const std::vector<EdgePoint> &points, Vec2 start)
 {
     Circle circle{start, 0, 0, 0};
+    const double n = static_cast<double>(points.size());
+    double mx = 0, my = 0;
+    for (const EdgePoint &p : points)
+        mx += p.x, my += p.y;
     for (int iteration = 0; iteration < 30; ++iteration) {
         double sumR = 0, sx = 0, sy = 0;
         for (const EdgePoint &p : points) {
@@ -87,11 +92,7 @@ Circle fitCircle(const std::vector<EdgePoint> &points, Vec2 start)
             sx += dx / r;
             sy += dy / r;
         }
-        const double n = static_cast<double>(points.size());
         circle.radius = sumR / n;
-        double mx = 0, my = 0;
-        for (const EdgePoint &p : points)
-            mx += p.x, my += p.y;
         const Vec2 next{mx / n - circle.radius * sx / n, my / n - circle.radius * sy / n};
         const double step = std::hypot(next.x - circle.centre.x, next.y - circle.centre.y);
         circle.centre = next;
@@ -192,6 +193,12 @@ std::vector<RayEdges> edgesOf(const RayProfiles &rays, double minSlope)
     return edgesPerRay;
 }
 
+bool strongestAreOutermost(const std::vector<RayEdges> &rays)
+{
+    return std::all_of(rays.begin(), rays.end(),
+                       [](const RayEdges &edges) { return edges.count == 0 || edges.outermostAt() == 0; });
+}
+
 std::optional<Circle> outlineOn(const RayProfiles &profiles, const OutlineLimits &limits)
 {
     const std::vector<RayEdges> rays = edgesOf(profiles, limits.minSlope);
@@ -205,6 +212,10 @@ std::optional<Circle> outlineOn(const RayProfiles &profiles, const OutlineLimits
     const double tolerance = 0.8 + 0.03 * radius;
     std::optional<Circle> best;
     for (int hypothesis = 0; hypothesis < 4; ++hypothesis) {
+        // The same edges as the strongest ones fit the same circle, which
+        // cannot do better than it did.
+        if (hypothesis == 2 && strongestAreOutermost(rays))
+            continue;
         Circle circle{guess, hypothesis == 3 ? 1.1 * radius : radius, 0, 0};
         if (hypothesis == 1 || hypothesis == 2) {
             std::vector<EdgePoint> points;
