@@ -104,6 +104,15 @@ Peak peakNear(const cv::Mat &map, cv::Point2d at, int reach)
     return {{loc.x + dx, loc.y + dy}, std::min(best, 1.0)};
 }
 
+// The cells of a map of `size` that peakNear() reads: `reach` either side
+// of the cell nearest `at`, and the next ones for the parabola.
+cv::Rect readByPeakNear(cv::Size size, cv::Point2d at, int reach)
+{
+    const int x = std::clamp(static_cast<int>(std::lround(at.x)), 0, size.width - 1);
+    const int y = std::clamp(static_cast<int>(std::lround(at.y)), 0, size.height - 1);
+    return cv::Rect(x - reach - 1, y - reach - 1, 2 * reach + 3, 2 * reach + 3) & cv::Rect(cv::Point(), size);
+}
+
 // The best cell of a correlation map, refined between cells.
 Peak subPixelPeak(const cv::Mat &map)
 {
@@ -924,7 +933,11 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
     match.sharpness = peakSharpness(adaptiveMap, adaptive.at);
     cv::Point2d at = adaptive.at;
     for (std::size_t i = 0; i < m_appearances.size(); ++i) {
-        const cv::Mat map = correlate(area, m_appearances[i], m_weights);
+        const bool anchors = i == 0 && !m_round;
+        const cv::Mat &appearance = m_appearances[i];
+        const cv::Size mapSize(area.cols - appearance.cols + 1, area.rows - appearance.rows + 1);
+        const cv::Mat map =
+            correlateWithin(area, appearance, m_weights, readByPeakNear(mapSize, adaptive.at, anchors ? 2 : 1));
         const double score = peakNear(map, adaptive.at, 1).score;
         match.memory = std::max(match.memory, score);
         if (i == 0)
@@ -932,7 +945,7 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
         // The first appearance anchors the position while it still fits
         // nearly as well as the adapted template, so small errors of the
         // latter cannot add up.
-        if (i == 0 && !m_round) {
+        if (anchors) {
             const Peak first = peakNear(map, adaptive.at, 2);
             const bool fits = first.score >= m_p.anchorScore && first.score >= adaptive.score - m_p.anchorLead;
             if (fits && std::hypot(first.at.x - adaptive.at.x, first.at.y - adaptive.at.y) < 2)
