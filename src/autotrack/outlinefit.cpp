@@ -65,12 +65,19 @@ struct RayEdges {
         return far;
     }
     EdgePoint outermost() const { return edges[outermostAt()]; }
-    const EdgePoint *nearest(const Circle &circle) const
+    // The edge nearest a circle, with its distance from it.
+    struct Nearest {
+        const EdgePoint *edge = nullptr; // none without edges
+        double residual = 0;
+    };
+    Nearest nearest(const Circle &circle) const
     {
-        const EdgePoint *found = nullptr;
-        for (int i = 0; i < count; ++i)
-            if (!found || residual(circle, edges[i]) < residual(circle, *found))
-                found = &edges[i];
+        Nearest found;
+        for (int i = 0; i < count; ++i) {
+            const double distance = residual(circle, edges[i]);
+            if (!found.edge || distance < found.residual)
+                found = {&edges[i], distance};
+        }
         return found;
     }
 };
@@ -231,9 +238,9 @@ std::optional<Circle> outlineOn(const RayProfiles &profiles, const OutlineLimits
             const double limit = round == 0 ? 3 * tolerance : tolerance;
             kept.clear();
             for (const RayEdges &edges : rays) {
-                const EdgePoint *nearest = edges.nearest(circle);
-                if (nearest && residual(circle, *nearest) <= limit)
-                    kept.push_back(*nearest);
+                const RayEdges::Nearest nearest = edges.nearest(circle);
+                if (nearest.edge && nearest.residual <= limit)
+                    kept.push_back(*nearest.edge);
             }
             if (kept.size() < limits.minSupport * kRays)
                 break;
@@ -242,8 +249,10 @@ std::optional<Circle> outlineOn(const RayProfiles &profiles, const OutlineLimits
         if (kept.size() < limits.minSupport * kRays || !std::isfinite(circle.centre.x))
             continue;
         double sum = 0;
-        for (const EdgePoint &p : kept)
-            sum += residual(circle, p) * residual(circle, p);
+        for (const EdgePoint &p : kept) {
+            const double distance = residual(circle, p);
+            sum += distance * distance;
+        }
         circle.rms = std::sqrt(sum / kept.size());
         circle.support = static_cast<double>(kept.size()) / kRays;
         if (circle.rms > maxRms)
