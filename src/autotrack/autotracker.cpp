@@ -104,6 +104,15 @@ Peak peakNear(const cv::Mat &map, cv::Point2d at, int reach)
     return {{loc.x + dx, loc.y + dy}, std::min(best, 1.0)};
 }
 
+// The cells of a map of `size` that peakNear() reads: `reach` either side
+// of the cell nearest `at`, and the next ones for the parabola.
+cv::Rect readByPeakNear(cv::Size size, cv::Point2d at, int reach)
+{
+    const int x = std::clamp(static_cast<int>(std::lround(at.x)), 0, size.width - 1);
+    const int y = std::clamp(static_cast<int>(std::lround(at.y)), 0, size.height - 1);
+    return cv::Rect(x - reach - 1, y - reach - 1, 2 * reach + 3, 2 * reach + 3) & cv::Rect(cv::Point(), size);
+}
+
 // The best cell of a correlation map, refined between cells.
 Peak subPixelPeak(const cv::Mat &map)
 {
@@ -296,8 +305,8 @@ public:
     void start(const cv::Mat &input, Vec2 click);
     void restart(const cv::Mat &input, Vec2 click, int framesAfter);
     void takeUpAt(const cv::Mat &input, Vec2 at);
-    // `luminance`, when given, is the same frame in grey levels as decoded.
-    TrackStep next(const cv::Mat &input, const cv::Mat &luminance = cv::Mat());
+    // `luminance` is the same frame in grey levels as decoded.
+    TrackStep next(const cv::Mat &input, const CameraFrame &luminance);
 
     cv::Size frameSize() const { return m_frameSize; }
     // The frame given last may be the caller's pixels: nothing keeps them.
@@ -340,7 +349,7 @@ private:
         bool round = false;  // the radius is that of a fitted round outline
         bool flat = false;   // nothing to follow
     };
-    TrackStep follow(const GraySampler &sampler);
+    TrackStep follow(const GraySampler &sampler, const CameraFrame &luminance);
     // Where the user clicked, circles larger than the texture suggests are
     // tried too (a ball close to the camera, clicked on its stripe); around
     // a claim, not (the wheel a followed marker is on).
@@ -931,7 +940,11 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
     match.sharpness = peakSharpness(adaptiveMap, adaptive.at);
     cv::Point2d at = adaptive.at;
     for (std::size_t i = 0; i < m_appearances.size(); ++i) {
-        const cv::Mat map = correlate(area, m_appearances[i], m_weights);
+        const bool anchors = i == 0 && !m_round;
+        const cv::Mat &appearance = m_appearances[i];
+        const cv::Size mapSize(area.cols - appearance.cols + 1, area.rows - appearance.rows + 1);
+        const cv::Mat map =
+            correlateWithin(area, appearance, m_weights, readByPeakNear(mapSize, adaptive.at, anchors ? 2 : 1));
         const double score = peakNear(map, adaptive.at, 1).score;
         match.memory = std::max(match.memory, score);
         if (i == 0)
@@ -939,7 +952,7 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
         // The first appearance anchors the position while it still fits
         // nearly as well as the adapted template, so small errors of the
         // latter cannot add up.
-        if (i == 0 && !m_round) {
+        if (anchors) {
             const Peak first = peakNear(map, adaptive.at, 2);
             const bool fits = first.score >= m_p.anchorScore && first.score >= adaptive.score - m_p.anchorLead;
             if (fits && std::hypot(first.at.x - adaptive.at.x, first.at.y - adaptive.at.y) < 2)
@@ -963,13 +976,11 @@ OutlineLimits AutoTracker::Private::limitsOfItsSize() const
 std::optional<Circle> AutoTracker::Private::outlineOfItsSize(const GraySampler &sampler, Vec2 guess) const
 {
     const double radius = objectRadiusPx();
-    if (std::optional<Circle> circle = fitOutline(sampler, guess, radius, limitsOfItsSize()))
-        return circle;
     // Compression flattens the edges of a dim or small object: weaker
     // edges count where nearly all the rays find them.
-    return fitOutline(
-        sampler, guess, radius,
-        OutlineLimits{m_p.weakOutlineSupport, m_p.outlineRms, m_p.weakOutlineSlope, radius, m_p.radiusChange});
+    return fitOutline(sampler, guess, radius,
+                      {limitsOfItsSize(), OutlineLimits{m_p.weakOutlineSupport, m_p.outlineRms, m_p.weakOutlineSlope,
+                                                        radius, m_p.radiusChange}});
 }
 
 // Motion smears an object that goes farther than its radius each frame
@@ -1676,7 +1687,7 @@ void AutoTracker::Private::keepBackground(const cv::Mat &frame, std::optional<Ve
         m_lastKeptWorld = *object;
 }
 
-TrackStep AutoTracker::Private::next(const cv::Mat &input, const cv::Mat &luminance)
+TrackStep AutoTracker::Private::next(const cv::Mat &input, const CameraFrame &luminance)
 {
     ++m_frame;
     if (!m_hasTarget)
@@ -1684,8 +1695,8 @@ TrackStep AutoTracker::Private::next(const cv::Mat &input, const cv::Mat &lumina
     if (m_lost)
         return {TrackStep::State::Lost};
     // Colour frames stay as they are: what is looked at is converted as it is read.
-    m_luminance = luminance.empty() ? input : luminance;
-    const TrackStep step = follow(GraySampler(input, m_projection));
+    m_luminance = luminance.pixels();
+    const TrackStep step = follow(GraySampler(input, m_projection), luminance);
     if (m_onColourAxis && step.state == TrackStep::State::Found && m_startContrast != 0) {
         m_lastColourShare = contrastAt(input, {step.x, step.y}, objectRadiusPx(), m_projection) / m_startContrast;
     }
@@ -1693,12 +1704,12 @@ TrackStep AutoTracker::Private::next(const cv::Mat &input, const cv::Mat &lumina
     return step;
 }
 
-TrackStep AutoTracker::Private::follow(const GraySampler &sampler)
+TrackStep AutoTracker::Private::follow(const GraySampler &sampler, const CameraFrame &luminance)
 {
     m_angle += m_turnRate;
     if (m_p.followCamera) {
         const Vec2 guess = toPicture(m_motion.predict(m_frame));
-        const Vec2 shift = m_camera.measure(m_luminance, guess, objectRadiusPx() + searchRadiusPx());
+        const Vec2 shift = m_camera.measure(luminance, guess, objectRadiusPx() + searchRadiusPx());
         m_cameraOffset.x -= shift.x;
         m_cameraOffset.y -= shift.y;
     }
@@ -1890,12 +1901,13 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
         checkSize(colour);
     m_impl->heldElsewhere(m_colourHeld && !colour.empty());
     // Luminance follows grey levels, and both views judge motion and the
-    // background on them: one conversion serves both.
+    // background on them: one conversion, and one map of its texture, serve both.
     const cv::Mat gray = toGray(frame, ColourProjection());
-    const TrackStep luminance = m_impl->next(gray, gray);
+    const CameraFrame grayFrame(gray);
+    const TrackStep luminance = m_impl->next(gray, grayFrame);
     if (!m_colour || colour.empty())
         return luminance;
-    const TrackStep colourStep = m_colour->next(colour, gray);
+    const TrackStep colourStep = m_colour->next(colour, grayFrame);
     // A leading colour view that jumped off its own path, or whose claim
     // lacks the object's colour (smeared by compression), is not trusted
     // over luminance.

@@ -4,6 +4,7 @@
 #include "autotrack/graysampler.h"
 #include "common/middlevalue.h"
 
+#include <opencv2/core/hal/intrin.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -58,23 +59,45 @@ std::vector<std::pair<int, int>> pairsFor(int n, int place)
     return kept;
 }
 
-// The layers' middle value sample by sample. Whole-image minima and maxima
-// run on vectors of samples: several times cheaper than sorting each
-// sample's values, and this runs on every sample of every frame.
+// Puts each pair of rows in order, sample by sample: the lower values in
+// the first row, the upper in the second.
+void orderRows(float *first, float *second, int width)
+{
+    int x = 0;
+#if CV_SIMD
+    for (; x + cv::v_float32::nlanes <= width; x += cv::v_float32::nlanes) {
+        const cv::v_float32 a = cv::vx_load(first + x), b = cv::vx_load(second + x);
+        cv::v_store(first + x, cv::v_min(a, b));
+        cv::v_store(second + x, cv::v_max(a, b));
+    }
+#endif
+    for (; x < width; ++x) {
+        const float lower = std::min(first[x], second[x]);
+        second[x] = std::max(first[x], second[x]);
+        first[x] = lower;
+    }
+}
+
+// The layers' middle value sample by sample, by a sorting network run on
+// one row of every layer at a time: the rows stay in the nearest cache,
+// and this runs on every sample of every frame.
 cv::Mat middleLayer(const std::vector<cv::Mat> &layers)
 {
-    const int middle = static_cast<int>(layers.size()) / 2;
-    std::vector<cv::Mat> sorted;
-    sorted.reserve(layers.size());
-    for (const cv::Mat &layer : layers)
-        sorted.push_back(layer.clone());
-    cv::Mat lower;
-    for (const auto &[a, b] : pairsFor(static_cast<int>(sorted.size()), middle)) {
-        cv::min(sorted[a], sorted[b], lower);
-        cv::max(sorted[a], sorted[b], sorted[b]);
-        std::swap(sorted[a], lower);
+    const int count = static_cast<int>(layers.size());
+    const int middle = count / 2;
+    const std::vector<std::pair<int, int>> pairs = pairsFor(count, middle);
+    const cv::Size size = layers.front().size();
+    cv::Mat result(size, CV_32F);
+    std::vector<float> rows(static_cast<std::size_t>(count) * size.width);
+    const auto rowOf = [&](int layer) { return rows.data() + static_cast<std::size_t>(layer) * size.width; };
+    for (int y = 0; y < size.height; ++y) {
+        for (int i = 0; i < count; ++i)
+            std::copy_n(layers[i].ptr<float>(y), size.width, rowOf(i));
+        for (const auto &[a, b] : pairs)
+            orderRows(rowOf(a), rowOf(b), size.width);
+        std::copy_n(rowOf(middle), size.width, result.ptr<float>(y));
     }
-    return sorted[static_cast<std::size_t>(middle)];
+    return result;
 }
 
 cv::Mat inLight(const cv::Mat &layer, double gain)
@@ -163,7 +186,7 @@ void BackgroundModel::add(const cv::Mat &frame, Vec2 cameraOffset, std::optional
     if (frame.channels() == 3)
         cv::cvtColor(frame, kept.gray, cv::COLOR_RGB2GRAY);
     else
-        kept.gray = frame.clone();
+        kept.gray = frame.u ? frame : frame.clone();
     kept.lightSamples = lightSamplesOf(kept.gray);
     kept.lightMiddle = middleValue(kept.lightSamples);
     m_frames.push_back(std::move(kept));

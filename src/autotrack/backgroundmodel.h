@@ -37,9 +37,11 @@ public:
             : m_keep(keep), m_least(least), m_minContrast(minContrast), m_noiseFactor(noiseFactor)
     {}
 
-    // Keeps a grey copy of the frame (RGB24 or grey) with where the object
+    // Keeps the frame (RGB24 or grey) in grey levels with where the object
     // was in it (world), when known; beyond `keep` frames, drops the one
-    // that adds least.
+    // that adds least. A grey frame that owns its pixels is kept without a
+    // copy (two views of one object keep the same frames): they must not
+    // change afterwards. One over someone else's pixels is copied.
     void add(const cv::Mat &frame, Vec2 cameraOffset, std::optional<Vec2> object, double objectRadius);
     void forget()
     {

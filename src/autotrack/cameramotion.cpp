@@ -108,6 +108,18 @@ std::optional<Vec2> agreedShift(const std::vector<Found> &found, cv::Size pictur
     return Vec2{sum.x / agreeing.size(), sum.y / agreeing.size()};
 }
 
+cv::Mat patchArea(const cv::Mat &frame, cv::Rect area)
+{
+    cv::Mat result;
+    toGray(frame(area), ColourProjection()).convertTo(result, CV_32F);
+    return result;
+}
+
+cv::Mat patchAt(const cv::Mat &frame, cv::Point place)
+{
+    return patchArea(frame, {place.x - kPatchSide / 2, place.y - kPatchSide / 2, kPatchSide, kPatchSide});
+}
+
 // How well the texture around each place of the picture, shrunk, pins a
 // shift down: the weakest direction's slope.
 cv::Mat textureMap(const cv::Mat &frame)
@@ -119,24 +131,14 @@ cv::Mat textureMap(const cv::Mat &frame)
     return weakest;
 }
 
-} // namespace
-
-cv::Mat CameraMotion::patchArea(const cv::Mat &frame, cv::Rect area) const
-{
-    cv::Mat result;
-    toGray(frame(area), ColourProjection()).convertTo(result, CV_32F);
-    return result;
-}
-
 // The place of a cell of the picture whose texture pins a shift down best,
-// one a patch and its search fit around.
-cv::Point CameraMotion::mostTexturedIn(const cv::Mat &texture, cv::Rect cell, cv::Size picture) const
+// one a patch and its search fit around (`border` pixels inside).
+cv::Point mostTexturedIn(const cv::Mat &texture, cv::Rect cell, cv::Size picture, int border)
 {
     const cv::Rect shrunk(cell.x / kSearchScale, cell.y / kSearchScale, std::max(1, cell.width / kSearchScale),
                           std::max(1, cell.height / kSearchScale));
     cv::Point best;
     cv::minMaxLoc(texture(shrunk & cv::Rect(0, 0, texture.cols, texture.rows)), nullptr, nullptr, nullptr, &best);
-    const int border = this->border();
     return {std::clamp((shrunk.x + best.x) * kSearchScale + kSearchScale / 2, border, picture.width - border - 1),
             std::clamp((shrunk.y + best.y) * kSearchScale + kSearchScale / 2, border, picture.height - border - 1)};
 }
@@ -146,16 +148,12 @@ cv::Point CameraMotion::mostTexturedIn(const cv::Mat &texture, cv::Rect cell, cv
 // of the cell whose texture pins a shift down best (a plain wall with a few
 // posters: patches at fixed places would mostly fall on the wall), but not
 // beside another patch: patches that lie on one poster count as one.
-void CameraMotion::takeReference(const cv::Mat &frame, Vec2 object, double keepAway)
+CameraFrame::Patches texturedPatches(const cv::Mat &frame, int count, int border)
 {
-    const int border = this->border();
-    const int rows = std::max(1, static_cast<int>(std::lround(std::sqrt(m_patches * double(frame.rows) / frame.cols))));
-    const int columns = std::max(1, (m_patches + rows - 1) / rows);
+    const int rows = std::max(1, static_cast<int>(std::lround(std::sqrt(count * double(frame.rows) / frame.cols))));
+    const int columns = std::max(1, (count + rows - 1) / rows);
     const double width = frame.cols - 2 * border, height = frame.rows - 2 * border;
-    m_places.clear();
-    m_reference.clear();
-    m_slid = {};
-    m_failures = 0;
+    CameraFrame::Patches taken{count, border, {}, {}};
     cv::Mat texture;
     const auto takenNear = [&](cv::Point place) {
         cv::circle(texture, place / kSearchScale, kPlaceSpacing / kSearchScale, cv::Scalar(0), cv::FILLED);
@@ -168,30 +166,46 @@ void CameraMotion::takeReference(const cv::Mat &frame, Vec2 object, double keepA
             if (!hasCorners(patch)) {
                 if (texture.empty()) {
                     texture = textureMap(frame);
-                    std::for_each(m_places.begin(), m_places.end(), takenNear);
+                    std::for_each(taken.places.begin(), taken.places.end(), takenNear);
                 }
                 const cv::Rect cell(static_cast<int>(border + width * i / columns),
                                     static_cast<int>(border + height * j / rows), static_cast<int>(width / columns),
                                     static_cast<int>(height / rows));
-                place = mostTexturedIn(texture, cell, frame.size());
+                place = mostTexturedIn(texture, cell, frame.size(), border);
                 patch = patchAt(frame, place);
             }
             if (!texture.empty())
                 takenNear(place);
-            const bool usable = hasCorners(patch) && !underObject(place, object, keepAway);
-            m_places.push_back(place);
-            m_reference.push_back(usable ? patch : cv::Mat());
+            taken.places.push_back(place);
+            taken.patches.push_back(hasCorners(patch) ? patch : cv::Mat());
         }
     }
+    return taken;
+}
+
+} // namespace
+
+const CameraFrame::Patches &CameraFrame::patches(int count, int border) const
+{
+    if (!m_patches || m_patches->count != count || m_patches->border != border)
+        m_patches = texturedPatches(m_frame, count, border);
+    return *m_patches;
+}
+
+// The patches of the frame, but none where the object may move over them.
+void CameraMotion::takeReference(const CameraFrame &picture, Vec2 object, double keepAway)
+{
+    const CameraFrame::Patches &taken = picture.patches(m_patches, border());
+    m_places = taken.places;
+    m_reference.clear();
+    for (std::size_t k = 0; k < taken.places.size(); ++k)
+        m_reference.push_back(underObject(taken.places[k], object, keepAway) ? cv::Mat() : taken.patches[k]);
+    m_slid = {};
+    m_failures = 0;
 }
 
 // Where no patch may lie: a patch and the reach of its search fit inside.
 int CameraMotion::border() const { return m_reach + kPatchSide; }
-
-cv::Mat CameraMotion::patchAt(const cv::Mat &frame, cv::Point place) const
-{
-    return patchArea(frame, {place.x - kPatchSide / 2, place.y - kPatchSide / 2, kPatchSide, kPatchSide});
-}
 
 std::optional<Vec2> CameraMotion::slidSinceReference(const cv::Mat &frame, Vec2 object, double keepAway) const
 {
@@ -224,13 +238,14 @@ std::optional<Vec2> CameraMotion::slidSinceReference(const cv::Mat &frame, Vec2 
     return agreedShift(found, frame.size());
 }
 
-Vec2 CameraMotion::measure(const cv::Mat &frame, Vec2 object, double objectRadius)
+Vec2 CameraMotion::measure(const CameraFrame &picture, Vec2 object, double objectRadius)
 {
+    const cv::Mat &frame = picture.pixels();
     if (frame.cols < 2 * border() + kPatchSide || frame.rows < 2 * border() + kPatchSide || m_patches <= 0)
         return {};
     const double keepAway = objectRadius + kPatchSide + m_reach;
     if (m_reference.empty()) {
-        takeReference(frame, object, keepAway);
+        takeReference(picture, object, keepAway);
         return {};
     }
     const std::optional<Vec2> slid = slidSinceReference(frame, object, keepAway);
@@ -239,7 +254,7 @@ Vec2 CameraMotion::measure(const cv::Mat &frame, Vec2 object, double objectRadiu
         // two of that is passing (the object crossing a patch, a flash);
         // longer, the reference has grown stale.
         if (++m_failures > kPatience)
-            takeReference(frame, object, keepAway);
+            takeReference(picture, object, keepAway);
         return {};
     }
     const Vec2 step = minus(*slid, m_slid);
@@ -247,7 +262,7 @@ Vec2 CameraMotion::measure(const cv::Mat &frame, Vec2 object, double objectRadiu
     m_slid = *slid;
     const Vec2 shift = tell(step);
     if (length(m_slid) >= 0.5 * kPatchSide)
-        takeReference(frame, object, keepAway);
+        takeReference(picture, object, keepAway);
     return shift;
 }
 

@@ -9,6 +9,27 @@
 
 namespace zorvane {
 
+// A frame the camera's motion is measured on. The textured patches a
+// reference is taken from are picked when first needed, once for every
+// view that measures on it.
+class CameraFrame {
+public:
+    explicit CameraFrame(const cv::Mat &frame) : m_frame(frame) {}
+    const cv::Mat &pixels() const { return m_frame; }
+
+    struct Patches {
+        int count = 0;  // asked for
+        int border = 0; // pixels inside the picture
+        std::vector<cv::Point> places;
+        std::vector<cv::Mat> patches; // grey levels, empty where flat
+    };
+    const Patches &patches(int count, int border) const;
+
+private:
+    cv::Mat m_frame;
+    mutable std::optional<Patches> m_patches;
+};
+
 // How far the whole picture moved since the previous frame (a camera held
 // by hand, or panning), measured on a few textured background patches
 // spread over the picture and away from the followed object. Most patches
@@ -22,7 +43,11 @@ public:
 
     // The background's shift in picture pixels from the previous frame
     // given to this one; zero on the first frame. `frame` is RGB24 or grey.
-    Vec2 measure(const cv::Mat &frame, Vec2 object, double objectRadius);
+    Vec2 measure(const cv::Mat &frame, Vec2 object, double objectRadius)
+    {
+        return measure(CameraFrame(frame), object, objectRadius);
+    }
+    Vec2 measure(const CameraFrame &frame, Vec2 object, double objectRadius);
     // The next frame follows after a gap: nothing to compare it with.
     void forget()
     {
@@ -31,12 +56,9 @@ public:
     }
 
 private:
-    cv::Mat patchArea(const cv::Mat &frame, cv::Rect area) const;
     int border() const;
-    cv::Mat patchAt(const cv::Mat &frame, cv::Point place) const;
-    cv::Point mostTexturedIn(const cv::Mat &texture, cv::Rect cell, cv::Size picture) const;
     Vec2 tell(Vec2 move);
-    void takeReference(const cv::Mat &frame, Vec2 object, double keepAway);
+    void takeReference(const CameraFrame &frame, Vec2 object, double keepAway);
     std::optional<Vec2> slidSinceReference(const cv::Mat &frame, Vec2 object, double keepAway) const;
 
     int m_patches;

@@ -89,15 +89,19 @@ float scoreAt(const cv::Mat &image, int left, int top, cv::Size size, const Weig
     return products / std::sqrt(deviation2 * t.deviation2);
 }
 
-cv::Mat correlateDirectly(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &weights)
+// Each cell is scored on its own: cells outside `cells` are left at -1.
+cv::Mat correlateDirectly(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &weights, cv::Rect cells)
 {
     const WeightedTemplate t = prepare(templ, weights);
-    cv::Mat map(image.rows - templ.rows + 1, image.cols - templ.cols + 1, CV_32F);
+    cv::Mat map(image.rows - templ.rows + 1, image.cols - templ.cols + 1, CV_32F, cv::Scalar(-1));
+    cells &= cv::Rect(0, 0, map.cols, map.rows);
     const bool flatTemplate = !(t.weightSum > 0) || t.deviation2 <= kFlatDeviation * kFlatDeviation * t.weight2Sum;
-    for (int y = 0; y < map.rows; ++y) {
+    if (flatTemplate)
+        return map;
+    for (int y = cells.y; y < cells.y + cells.height; ++y) {
         float *row = map.ptr<float>(y);
-        for (int x = 0; x < map.cols; ++x)
-            row[x] = flatTemplate ? -1.f : scoreAt(image, x, y, templ.size(), t);
+        for (int x = cells.x; x < cells.x + cells.width; ++x)
+            row[x] = scoreAt(image, x, y, templ.size(), t);
     }
     return map;
 }
@@ -111,10 +115,17 @@ bool directIsFaster(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &w
 
 } // namespace
 
+cv::Mat correlateWithin(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &weights, cv::Rect cells)
+{
+    if (directIsFaster(image, templ, weights))
+        return correlateDirectly(image, templ, weights, cells);
+    return correlate(image, templ, weights);
+}
+
 cv::Mat correlate(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &weights)
 {
     if (directIsFaster(image, templ, weights))
-        return correlateDirectly(image, templ, weights);
+        return correlateDirectly(image, templ, weights, {0, 0, image.cols, image.rows});
     cv::Mat map;
     if (weights.empty())
         cv::matchTemplate(image, templ, map, cv::TM_CCOEFF_NORMED);

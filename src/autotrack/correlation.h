@@ -9,6 +9,9 @@ namespace zorvane {
 // TM_CCOEFF_NORMED). Places where the picture or the template is flat
 // (a plain wall, the repeated border outside the picture) score -1.
 cv::Mat correlate(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &weights = {});
+// The same scores where only the cells within `cells` are read: small maps
+// work out those alone (the others hold -1), large ones all of them.
+cv::Mat correlateWithin(const cv::Mat &image, const cv::Mat &templ, const cv::Mat &weights, cv::Rect cells);
 
 // Where a peak sampled at three even steps lies between them, in steps
 // from the middle one, by the parabola through the three; 0 where they

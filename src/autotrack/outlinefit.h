@@ -3,6 +3,7 @@
 #include "autotrack/graysampler.h"
 #include "autotrack/motionmodel.h"
 
+#include <initializer_list>
 #include <optional>
 
 namespace zorvane {
@@ -31,5 +32,9 @@ struct OutlineLimits {
 // a background of the object's own colour). The centre is the object's,
 // whatever its texture does. Empty when too few rays agree.
 std::optional<Circle> fitOutline(const GraySampler &sampler, Vec2 guess, double radius, const OutlineLimits &limits);
+// The same with each of `tries` in turn, until one finds the outline: the
+// rays are read once for all of them.
+std::optional<Circle> fitOutline(const GraySampler &sampler, Vec2 guess, double radius,
+                                 std::initializer_list<OutlineLimits> tries);
 
 } // namespace zorvane

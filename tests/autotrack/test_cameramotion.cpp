@@ -83,6 +83,26 @@ TEST(CameraMotion, PanOverAPlainWallIsMeasuredOnItsFewTexturedSpots)
     }
 }
 
+// Two views measure on one frame and share its patches, each leaving out
+// those its own object may cover: each measures as it would alone.
+TEST(CameraMotion, ViewsSharingAFrameMeasureAsEachAlone)
+{
+    const Vec2 object{330, 170};
+    CameraMotion clear(12, 16), covered(12, 16), clearAlone(12, 16), coveredAlone(12, 16);
+    cv::Point at(0, 0);
+    for (int frame = 0; frame < 12; ++frame, at += cv::Point(4, 1)) {
+        const cv::Mat picture = wallWithPosters(at);
+        const CameraFrame shared(picture);
+        const Vec2 first = covered.measure(shared, object, 40), second = clear.measure(shared, kFarAway, 5);
+        const Vec2 firstAlone = coveredAlone.measure(picture, object, 40);
+        const Vec2 secondAlone = clearAlone.measure(picture, kFarAway, 5);
+        EXPECT_EQ(first.x, firstAlone.x) << frame;
+        EXPECT_EQ(first.y, firstAlone.y) << frame;
+        EXPECT_EQ(second.x, secondAlone.x) << frame;
+        EXPECT_EQ(second.y, secondAlone.y) << frame;
+    }
+}
+
 TEST(CameraMotion, SlowPanAddsUpAndStillPictureStaysStill)
 {
     CameraMotion camera(12, 16);

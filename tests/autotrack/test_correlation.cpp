@@ -54,6 +54,21 @@ TEST(Correlation, SmallAndLargeMapsScoreAlike)
     }
 }
 
+// The tracker reads a few cells around a peak: those alone are worked out,
+// and must score as in the whole map.
+TEST(Correlation, CellsWorkedOutAloneScoreAsInTheWholeMap)
+{
+    const int half = 6;
+    const cv::Mat weights = discWeights(half, 4);
+    const cv::Mat image = picture(cv::Size(2 * half + 8, 2 * half + 8), 3);
+    const cv::Mat templ = image(cv::Rect(4, 3, 2 * half + 1, 2 * half + 1)).clone() * 0.9 + 7;
+    const cv::Mat whole = correlate(image, templ, weights);
+    const cv::Rect cells(2, 1, 5, 5);
+    const cv::Mat within = correlateWithin(image, templ, weights, cells);
+    ASSERT_EQ(within.size(), whole.size());
+    EXPECT_EQ(cv::norm(within(cells), whole(cells), cv::NORM_INF), 0);
+}
+
 TEST(Correlation, FlatPlacesScoreLowest)
 {
     const int half = 10;
