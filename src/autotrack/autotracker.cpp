@@ -326,10 +326,10 @@ public:
     // ... with nearly every ray on it.
     bool lastClaimOnAllOfOutline() const
     {
-        return m_lastOnWholeOutline && m_lastOutlineSupport >= m_p.outlineOverColour;
+        return m_lastOnWholeOutline && m_lastOutline.support >= m_p.outlineOverColour;
     }
     // The outline the last claim is the centre of; radius 0 when it rests on none.
-    Outline lastOutline() const { return {m_lastOutlineRadius, m_lastOutlineSupport}; }
+    Outline lastOutline() const { return m_lastOutline; }
     // The last claim shows the object's colour against its surroundings
     // about as clearly as the click did.
     bool lastClaimShowsColour() const { return m_lastColourShare >= kColourShown; }
@@ -488,8 +488,7 @@ private:
     std::optional<Blob> m_region; // what moves where the object was last claimed, when known
     bool m_heldElsewhere = false;
     bool m_lastOnWholeOutline = false;
-    double m_lastOutlineSupport = 0;
-    double m_lastOutlineRadius = 0;
+    Outline m_lastOutline; // the last claim's
 };
 
 // The object under a click: a round outline around it when there is one,
@@ -1119,8 +1118,7 @@ void AutoTracker::Private::learn(const GraySampler &sampler, const Match &match,
     m_motion.add(m_frame, toWorld(match.position));
     m_lastResidual = residual;
     m_lastOnWholeOutline = completeOutlineOnPath(match, predicted);
-    m_lastOutlineSupport = match.outline ? match.support : 0;
-    m_lastOutlineRadius = match.outline ? match.radius : 0;
+    m_lastOutline = match.outline ? Outline{match.radius, match.support} : Outline{};
     m_typicalResidual = m_motion.samples() <= 2 ? residual : 0.8 * m_typicalResidual + 0.2 * residual;
     m_typicalScore = 0.8 * m_typicalScore + 0.2 * match.adaptive;
     m_missing = 0;
