@@ -313,6 +313,11 @@ public:
     void releaseFrame() { m_luminance.release(); }
     // How far the last claim was from where the motion put it, pixels.
     double lastResidual() const { return m_lastResidual; }
+    // Whether the background, where it is known, shows something moving at
+    // a point of the frame just followed (in grey levels), or shows that
+    // nothing does.
+    bool movesAt(const cv::Mat &frame, Vec2 position) const { return motionAt(frame, position) == Motion::Moving; }
+    bool standsStillAt(const cv::Mat &frame, Vec2 position) const { return motionAt(frame, position) == Motion::Still; }
     // It follows the object's round outline, whose centre is the object's.
     bool round() const { return m_round; }
     // Another view holds the object: the whole picture is searched for it
@@ -368,11 +373,16 @@ private:
     Match searchTurned(const GraySampler &sampler, Vec2 predicted, double radiusPx, Match best);
     Match refine(const GraySampler &sampler, Vec2 candidate, int reach, Vec2 predicted, double radiusPx) const;
     OutlineLimits limitsOfItsSize() const;
+    enum class Motion { Unknown, Still, Moving };
+    Motion motionAt(const cv::Mat &frame, Vec2 position) const;
     std::optional<Circle> outlineOfItsSize(const GraySampler &sampler, Vec2 guess) const;
     std::optional<Circle> outlineOfLargerSize(const GraySampler &sampler, Vec2 guess) const;
     bool smearedLarger() const;
     static void placeOn(Match &match, const Circle &circle);
     void fitToOutline(const GraySampler &sampler, Match &match) const;
+    void fitToOutlineAround(const GraySampler &sampler, Match &match) const;
+    // How far from a rough candidate its outline is looked for from, in radii.
+    static constexpr double kAroundStep = 0.6;
     std::optional<Match> outlineOnPath(const GraySampler &sampler, Vec2 predicted) const;
     bool completeOutlineOnPath(const Match &match, Vec2 predicted) const;
     bool completeOutline(const Match &match) const;
@@ -896,6 +906,8 @@ AutoTracker::Private::Match AutoTracker::Private::searchPicture(const GraySample
         Match match = refine(sampler, positionOf(cell), static_cast<int>(std::ceil(level)) + 1, predicted,
                              std::max(m_frameSize.width, m_frameSize.height));
         fitToOutline(sampler, match);
+        if (!match.outline)
+            fitToOutlineAround(sampler, match);
         const bool again = std::any_of(found.begin(), found.end(), [&](const Match &other) {
             return length(minus(other.position, match.position)) < objectRadiusPx();
         });
@@ -1017,6 +1029,35 @@ void AutoTracker::Private::fitToOutline(const GraySampler &sampler, Match &match
         return;
     placeOn(match, *circle);
     match.rank += 0.2 * circle->support;
+}
+
+// A candidate of the whole-picture search lies only roughly on the object
+// (its coarse grid, and a face turned since the first appearance pull the
+// texture's match aside): a whole, sharp outline of its size is looked for
+// from around it too, and the best one places it.
+void AutoTracker::Private::fitToOutlineAround(const GraySampler &sampler, Match &match) const
+{
+    if (!m_round)
+        return;
+    const double radius = objectRadiusPx();
+    std::optional<Match> best;
+    for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            if (dx == 0 && dy == 0)
+                continue;
+            const Vec2 guess{match.position.x + kAroundStep * radius * dx,
+                             match.position.y + kAroundStep * radius * dy};
+            const std::optional<Circle> circle = outlineOfItsSize(sampler, guess);
+            if (!circle || length(minus(circle->centre, match.position)) > radius)
+                continue;
+            Match placed = match;
+            placeOn(placed, *circle);
+            if (completeOutline(placed) && (!best || placed.support > best->support))
+                best = placed;
+        }
+    }
+    if (best)
+        match = *best;
 }
 
 // A round object whose texture turned too far for the templates (a spinning
@@ -1645,6 +1686,14 @@ void AutoTracker::Private::rememberClick(const cv::Mat &frame)
     m_clickOffset = m_cameraOffset;
 }
 
+AutoTracker::Private::Motion AutoTracker::Private::motionAt(const cv::Mat &frame, Vec2 position) const
+{
+    const std::optional<BackgroundModel::Finding> found = movingAt(frame, m_cameraOffset, position, m_spacing);
+    if (!found)
+        return Motion::Unknown;
+    return found->blob ? Motion::Moving : Motion::Still;
+}
+
 // Where the click lies on the moving region, on the frame clicked, once
 // the background around it is known (the object has moved away).
 bool AutoTracker::Private::learnSpotFromClick()
@@ -1912,6 +1961,8 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     const bool colourHolds =
         m_colourLeads && m_colour->lastResidual() <= kAgreement && m_colour->lastClaimShowsColour();
     using State = TrackStep::State;
+    m_luminanceStands.follow(luminance);
+    m_colourStands.follow(colourStep);
     m_colourHeld = colourHolds && colourStep.state == State::Found;
     const bool bothFound = luminance.state == State::Found && colourStep.state == State::Found;
     const double gap = bothFound ? std::hypot(luminance.x - colourStep.x, luminance.y - colourStep.y) : 0;
@@ -1978,10 +2029,43 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
         m_heldByLuminanceAlone = 0;
     if (m_heldByLuminanceAlone >= kHeldAlone)
         m_viewsParted = false;
+    // Parted views, neither leading, one on what moves and the other
+    // standing in one place where the background shows nothing moving: the
+    // second slid onto the background (a patch of the walker's colour he
+    // passed). Its own kept frames place the object there and cannot tell
+    // it: the first view's are asked.
+    if (bothFound && m_viewsParted && !m_colourLeads) {
+        const Vec2 inLuminance{luminance.x, luminance.y}, inColour{colourStep.x, colourStep.y};
+        if (m_colourStands.frames >= kHeldAlone && leftOnBackground(*m_impl, inLuminance, *m_colour, inColour, gray))
+            return luminance;
+        if (m_luminanceStands.frames >= kHeldAlone && leftOnBackground(*m_colour, inColour, *m_impl, inLuminance, gray))
+            return colourStep;
+    }
     if (!bothFound && luminance.state == State::Found
         && ((m_luminanceStrayed && m_colourLeads) || (m_viewsParted && !m_colourLeads)))
         return {State::Hidden};
     return agreed(luminance, colourStep, colourHolds);
+}
+
+void AutoTracker::Standing::follow(const TrackStep &step)
+{
+    if (step.state != TrackStep::State::Found) {
+        frames = 0;
+        return;
+    }
+    if (frames > 0 && std::hypot(step.x - place.x, step.y - place.y) <= kStandingStill) {
+        ++frames;
+        return;
+    }
+    place = {step.x, step.y};
+    frames = 1;
+}
+
+bool AutoTracker::leftOnBackground(const Private &moving, Vec2 movingClaim, const Private &standing, Vec2 standingClaim,
+                                   const cv::Mat &gray)
+{
+    return moving.movesAt(gray, movingClaim) && moving.standsStillAt(gray, standingClaim)
+           && !standing.movesAt(gray, standingClaim);
 }
 
 bool AutoTracker::holdsWellInside(Outline outer, Outline inner, double gap)
@@ -2030,6 +2114,7 @@ void AutoTracker::restart(const cv::Mat &frame, double x, double y, int framesAf
     m_impl->releaseFrame();
     m_luminanceStrayed = m_viewsParted = m_colourHeld = false;
     m_heldByLuminanceAlone = 0;
+    m_luminanceStands = m_colourStands = {};
     if (m_colour && frame.channels() != 3)
         m_colour.reset(); // it cannot follow colour on grey levels
     if (m_colour) {

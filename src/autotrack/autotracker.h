@@ -1,6 +1,7 @@
 #pragma once
 
 #include "autotrack/autotrackparameters.h"
+#include "autotrack/motionmodel.h"
 #include "player/framesource.h"
 
 #include <memory>
@@ -136,6 +137,20 @@ private:
     static constexpr int kHeldAlone = 5;
 
     class Private;
+    // Where a view's claims have stayed, and for how many frames in a row.
+    struct Standing {
+        Vec2 place;
+        int frames = 0;
+        void follow(const TrackStep &step);
+    };
+    // Claims this close to where a view's first stood, pixels, stand still.
+    static constexpr double kStandingStill = 2.5;
+    // The moving view's kept frames show something moving at its claim and
+    // nothing at the standing view's, and the standing view's own do not
+    // show it moving.
+    static bool leftOnBackground(const Private &moving, Vec2 movingClaim, const Private &standing, Vec2 standingClaim,
+                                 const cv::Mat &gray);
+
     std::unique_ptr<Private> m_impl;   // follows luminance
     std::unique_ptr<Private> m_colour; // follows the object's colour axis, in colour frames where it has one
     bool m_colourLeads = false;        // where the views disagree, the colour view holds
@@ -144,6 +159,7 @@ private:
     int m_sinceTakeUp = kTakeUpEvery;  // frames since luminance, lost, was last taken up again
     bool m_colourHeld = false;         // the colour view that leads found the object in the last frame
     int m_heldByLuminanceAlone = 0;    // frames in a row luminance alone kept to its path at the object's pace
+    Standing m_luminanceStands, m_colourStands;
 };
 
 } // namespace zorvane

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <optional>
 
 namespace zorvane {
 namespace {
@@ -51,27 +52,80 @@ void MotionModel::add(int frame, Vec2 position)
     m_history.push_back({frame, position});
     while (m_history.size() > kFitLength)
         m_history.pop_front();
+    m_recent.push_back({frame, position});
+    while (m_recent.size() > kRepeatSteps + 1)
+        m_recent.pop_front();
 }
 
 void MotionModel::keepNewest(int count)
 {
     while (static_cast<int>(m_history.size()) > count)
         m_history.pop_front();
+    // Frames shown twice make every move look like a bounce: the steps
+    // that tell them are kept, unless nothing of the motion before holds.
+    if (count == 0)
+        m_recent.clear();
 }
 
 Vec2 MotionModel::predict(int frame) const
 {
     if (m_history.empty())
         return {};
-    const Sample &last = m_history.back();
-    const int n = samples();
+    if (frame == lastFrame() + 1) {
+        if (const std::optional<bool> moved = movedLastWhenShownTwice()) {
+            // After a move the frame repeats; after a repeat the object moves
+            // on as the frames it moved in show.
+            if (*moved)
+                return lastPosition();
+            std::deque<Sample> moves;
+            for (std::size_t i = 2; i < m_recent.size(); i += 2)
+                moves.push_back(m_recent[i]);
+            return fitted(moves, frame);
+        }
+    }
+    return fitted(m_history, frame);
+}
+
+// Each frame shown twice (a video made at half its frame rate): steps on
+// consecutive frames alternate between a move and none. Whether the last
+// step was the move; nothing when they do not alternate.
+std::optional<bool> MotionModel::movedLastWhenShownTwice() const
+{
+    constexpr double kMove = 3.0;        // pixels a move needs, for the repeats to matter
+    constexpr double kStillShare = 0.25; // of a move, at most, for a repeat (plus a pixel for noise)
+    if (m_recent.size() < kRepeatSteps + 1 || m_recent.back().frame != lastFrame())
+        return std::nullopt;
+    double steps[kRepeatSteps];
+    for (int i = 0; i < kRepeatSteps; ++i) {
+        const Sample &from = m_recent[i], &to = m_recent[i + 1];
+        if (to.frame != from.frame + 1)
+            return std::nullopt;
+        steps[i] = length(minus(to.position, from.position));
+    }
+    const bool movedLast = steps[kRepeatSteps - 1] > steps[kRepeatSteps - 2];
+    double smallestMove = INFINITY, largestStill = 0;
+    for (int i = 0; i < kRepeatSteps; ++i) {
+        if ((kRepeatSteps - 1 - i) % 2 == (movedLast ? 0 : 1))
+            smallestMove = std::min(smallestMove, steps[i]);
+        else
+            largestStill = std::max(largestStill, steps[i]);
+    }
+    if (smallestMove < kMove || largestStill > std::max(1.0, kStillShare * smallestMove))
+        return std::nullopt;
+    return movedLast;
+}
+
+Vec2 MotionModel::fitted(const std::deque<Sample> &history, int frame)
+{
+    const Sample &last = history.back();
+    const int n = static_cast<int>(history.size());
     if (n < 2)
         return last.position;
     std::array<double, 16> t{}, xs{}, ys{};
     for (int i = 0; i < n; ++i) {
-        t[i] = m_history[i].frame - last.frame;
-        xs[i] = m_history[i].position.x;
-        ys[i] = m_history[i].position.y;
+        t[i] = history[i].frame - last.frame;
+        xs[i] = history[i].position.x;
+        ys[i] = history[i].position.y;
     }
     // Acceleration needs more points than unknowns, or noise dominates.
     const int degree = n >= 4 ? 2 : 1;
@@ -86,8 +140,9 @@ Vec2 MotionModel::velocity() const
 {
     if (m_history.size() < 2)
         return {};
-    const Vec2 now = predict(lastFrame());
-    const Vec2 ahead = predict(lastFrame() + 1);
+    // The pace over repeated frames too: how far it goes, not when.
+    const Vec2 now = fitted(m_history, lastFrame());
+    const Vec2 ahead = fitted(m_history, lastFrame() + 1);
     return {ahead.x - now.x, ahead.y - now.y};
 }
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <deque>
+#include <optional>
 
 namespace zorvane {
 
@@ -16,11 +17,16 @@ inline Vec2 minus(Vec2 a, Vec2 b) { return {a.x - b.x, a.y - b.y}; }
 
 // Where the object should be in a frame, from where it was found in the
 // recent frames: a least-squares fit of constant acceleration (thrown
-// objects), of constant velocity with fewer points.
+// objects), of constant velocity with fewer points. Where every frame
+// shows twice, the next one is predicted as the repeats go.
 class MotionModel {
 public:
     void add(int frame, Vec2 position);
-    void clear() { m_history.clear(); }
+    void clear()
+    {
+        m_history.clear();
+        m_recent.clear();
+    }
     // Forgets all but the newest samples: the motion changed abruptly.
     void keepNewest(int count);
     bool empty() const { return m_history.empty(); }
@@ -38,7 +44,12 @@ private:
         Vec2 position;
     };
     static constexpr int kFitLength = 8;
+    // Steps on consecutive frames that tell frames shown twice.
+    static constexpr int kRepeatSteps = 5;
+    std::optional<bool> movedLastWhenShownTwice() const;
+    static Vec2 fitted(const std::deque<Sample> &history, int frame);
     std::deque<Sample> m_history;
+    std::deque<Sample> m_recent; // the last few, whatever was forgotten of the motion
 };
 
 } // namespace zorvane
