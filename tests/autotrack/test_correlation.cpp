@@ -4,6 +4,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <cstring>
+
 using namespace zorvane;
 
 namespace {
@@ -84,4 +86,26 @@ TEST(Correlation, FlatPlacesScoreLowest)
     EXPECT_LT(highest, 1.0);
     const cv::Mat flat(2 * half + 1, 2 * half + 1, CV_32F, cv::Scalar(90));
     EXPECT_EQ(cv::countNonZero(correlate(image, flat, discWeights(half, 7)) != -1), 0);
+}
+
+// Two cells summed at once in wide registers must score to the bit as the
+// four-lane sums do, whatever is left over of a template row past its
+// groups of four, and for an odd count of cells.
+TEST(Correlation, WideSumsScoreAsFourLaneSums)
+{
+    if (!hasWiderSums())
+        GTEST_SKIP() << "the processor has no wider sums";
+    for (const cv::Size size :
+         {cv::Size(2, 3), cv::Size(3, 3), cv::Size(4, 5), cv::Size(6, 4), cv::Size(13, 13), cv::Size(27, 27)}) {
+        const cv::Mat image = picture(cv::Size(size.width + 6, size.height + 4), size.width);
+        const cv::Mat templ = image(cv::Rect(2, 1, size.width, size.height)).clone() * 0.7 + 11;
+        cv::Mat weights = picture(size, size.height) / 255;
+        weights.at<float>(0, 0) = 0;
+        const cv::Rect cells(0, 0, 7, 5);
+        const cv::Mat wide = correlateWithin(image, templ, weights, cells, SumWidth::Widest);
+        const cv::Mat fourLanes = correlateWithin(image, templ, weights, cells, SumWidth::FourLanes);
+        ASSERT_EQ(wide.size(), fourLanes.size());
+        EXPECT_EQ(std::memcmp(wide.data, fourLanes.data, wide.total() * wide.elemSize()), 0) << size;
+        EXPECT_GT(cv::countNonZero(wide != -1), 0) << size;
+    }
 }
