@@ -313,11 +313,14 @@ public:
     void releaseFrame() { m_luminance.release(); }
     // How far the last claim was from where the motion put it, pixels.
     double lastResidual() const { return m_lastResidual; }
-    // Whether the background, where it is known, shows something moving at
-    // a point of the frame just followed (in grey levels), or shows that
-    // nothing does.
-    bool movesAt(const cv::Mat &frame, Vec2 position) const { return motionAt(frame, position) == Motion::Moving; }
-    bool standsStillAt(const cv::Mat &frame, Vec2 position) const { return motionAt(frame, position) == Motion::Still; }
+    // This view's kept frames show something moving at its own claim in
+    // the frame just followed (grey levels) and nothing at the standing
+    // view's claim, and the standing view's own do not show that moving.
+    bool leftOnBackground(const cv::Mat &frame, Vec2 claim, const Private &standing, Vec2 standingClaim) const
+    {
+        return motionAt(frame, claim) == Motion::Moving && motionAt(frame, standingClaim) == Motion::Still
+               && standing.motionAt(frame, standingClaim) != Motion::Moving;
+    }
     // It follows the object's round outline, whose centre is the object's.
     bool round() const { return m_round; }
     // Another view holds the object: the whole picture is searched for it
@@ -2036,9 +2039,9 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     // it: the first view's are asked.
     if (bothFound && m_viewsParted && !m_colourLeads) {
         const Vec2 inLuminance{luminance.x, luminance.y}, inColour{colourStep.x, colourStep.y};
-        if (m_colourStands.frames >= kHeldAlone && leftOnBackground(*m_impl, inLuminance, *m_colour, inColour, gray))
+        if (m_colourStands.frames >= kHeldAlone && m_impl->leftOnBackground(gray, inLuminance, *m_colour, inColour))
             return luminance;
-        if (m_luminanceStands.frames >= kHeldAlone && leftOnBackground(*m_colour, inColour, *m_impl, inLuminance, gray))
+        if (m_luminanceStands.frames >= kHeldAlone && m_colour->leftOnBackground(gray, inColour, *m_impl, inLuminance))
             return colourStep;
     }
     if (!bothFound && luminance.state == State::Found
@@ -2053,19 +2056,13 @@ void AutoTracker::Standing::follow(const TrackStep &step)
         frames = 0;
         return;
     }
-    if (frames > 0 && std::hypot(step.x - place.x, step.y - place.y) <= kStandingStill) {
+    if (frames > 0 && std::hypot(step.x - x, step.y - y) <= kStandingStill) {
         ++frames;
         return;
     }
-    place = {step.x, step.y};
+    x = step.x;
+    y = step.y;
     frames = 1;
-}
-
-bool AutoTracker::leftOnBackground(const Private &moving, Vec2 movingClaim, const Private &standing, Vec2 standingClaim,
-                                   const cv::Mat &gray)
-{
-    return moving.movesAt(gray, movingClaim) && moving.standsStillAt(gray, standingClaim)
-           && !standing.movesAt(gray, standingClaim);
 }
 
 bool AutoTracker::holdsWellInside(Outline outer, Outline inner, double gap)

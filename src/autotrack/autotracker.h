@@ -1,7 +1,6 @@
 #pragma once
 
 #include "autotrack/autotrackparameters.h"
-#include "autotrack/motionmodel.h"
 #include "player/framesource.h"
 
 #include <memory>
@@ -139,17 +138,12 @@ private:
     class Private;
     // Where a view's claims have stayed, and for how many frames in a row.
     struct Standing {
-        Vec2 place;
+        double x = 0, y = 0;
         int frames = 0;
         void follow(const TrackStep &step);
     };
     // Claims this close to where a view's first stood, pixels, stand still.
     static constexpr double kStandingStill = 2.5;
-    // The moving view's kept frames show something moving at its claim and
-    // nothing at the standing view's, and the standing view's own do not
-    // show it moving.
-    static bool leftOnBackground(const Private &moving, Vec2 movingClaim, const Private &standing, Vec2 standingClaim,
-                                 const cv::Mat &gray);
 
     std::unique_ptr<Private> m_impl;   // follows luminance
     std::unique_ptr<Private> m_colour; // follows the object's colour axis, in colour frames where it has one

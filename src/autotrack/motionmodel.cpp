@@ -77,6 +77,8 @@ Vec2 MotionModel::predict(int frame) const
             // on as the frames it moved in show.
             if (*moved)
                 return lastPosition();
+            // The last step a repeat, every other sample back from the one
+            // before last ended a move.
             std::deque<Sample> moves;
             for (std::size_t i = 2; i < m_recent.size(); i += 2)
                 moves.push_back(m_recent[i]);
