@@ -223,7 +223,9 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.weakOutlineSlope, 0.1, 255.0);
     clampTo(p.weakOutlineSupport, 0.0, 1.0);
     clampTo(p.radiusChange, 0.0, 1.0);
-    clampTo(p.radiusRate, 0.0, 1.0);
+    clampTo(p.radiusRate, 0.01, 1.0);
+    clampTo(p.sizeTrendRate, 0.0, 1.0);
+    clampTo(p.sizeTrendFrames, 1, 100);
     clampTo(p.sizeStep, 0.0, 0.5);
     clampTo(p.loneRegionFrames, 1, 100);
     clampTo(p.outlineShift, 0.0, 2.0);
@@ -231,6 +233,8 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.offClickSupport, 0.0, 1.0);
     clampTo(p.largeCircleClick, 0.0, 1.0);
     clampTo(p.largerOutlineSupport, 0.0, 1.0);
+    clampTo(p.nearerClick, 0.0, 100.0);
+    clampTo(p.moreRays, 0.0, 1.0);
     clampTo(p.outlineOverColour, 0.0, 1.0);
     clampTo(p.completeOutline, 0.0, 1.0);
     clampTo(p.sharpOutline, 0.01, 10.0);
@@ -265,6 +269,7 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.outlineSpotTolerance, 0.0, 2.0);
     clampTo(p.blobAreaRange, 1.0, 100.0);
     clampTo(p.partialRegion, 0.01, 1.0);
+    clampTo(p.returningRegion, 0.0, 1.0);
     clampTo(p.anchorOverRegion, 0.0, 2.0);
     clampTo(p.sharpLook, 0.0, 2.0);
     clampTo(p.silhouetteArea, 0.0, 2.0);
@@ -292,6 +297,7 @@ public:
         bool byOutline = false; // accepted on its outline alone
         bool anchored = false;  // placed by the first appearance, turned as the object
         bool lone = false;      // the lone moving region of its size, seen for a few frames
+        bool leftFirst = false; // the one region of its size where the first frame differs
         double sharpness = 0;   // fall of the adapted template's correlation one sample off its peak
     };
 
@@ -328,6 +334,9 @@ public:
     void heldElsewhere(bool held) { m_heldElsewhere = held; }
     // Its size now, pixels.
     double objectRadiusPx() const { return m_radius * m_spacing; }
+    // How far its outline may have moved from that size: the smoothed size
+    // lags an object coming closer or going away by the steps it weighs.
+    double sizeTrendPx() const { return m_radius * m_spacingStep / m_p.radiusRate; }
     // The last claim is the centre of a sharp, nearly whole outline of the
     // object where it was expected.
     bool lastClaimOnWholeOutline() const { return m_lastOnWholeOutline; }
@@ -363,6 +372,7 @@ private:
     // a claim, not (the wheel a followed marker is on).
     enum class Sizes { UpToProbe, Usual };
     Located locate(const GraySampler &sampler, Vec2 click, Sizes sizes = Sizes::UpToProbe) const;
+    bool betterAtClick(const Circle &circle, const Circle &than, Vec2 click, bool clickedByUser) const;
     ColourProjection colourAxisOf(const cv::Mat &input, const Located &object) const;
     Vec2 takeLook(const GraySampler &sampler, const Located &object);
     void takeOutlineIfSeen(const GraySampler &sampler, Match &match);
@@ -421,6 +431,7 @@ private:
     void learnSpotFrom(const Blob &region, Vec2 position);
     bool regionKnown() const;
     bool hasWholeArea(const Blob &region) const;
+    void takeRegionArea(double area);
     bool withinABounce(Vec2 position) const;
     double bounceReach() const;
     bool aboutArea(double area, double expected) const;
@@ -444,6 +455,8 @@ private:
     cv::Size m_frameSize;
     int m_frame = 0;
     double m_spacing = 1; // frame pixels per template sample
+    double m_spacingStep = 0; // its change per frame, as its outline showed it (an object coming or going)
+    int m_sizedFrame = -1;    // the last frame its outline measured its size
     double m_firstSpacing = 1;
     double m_radius = 0;   // object radius in samples
     bool m_round = false;  // its outline is a circle, whose centre is followed
@@ -493,6 +506,7 @@ private:
     // region does not, so only a turn its first appearance confirmed counts.
     double m_spotAngle = 0;
     double m_blobArea = 0; // of the moving region, pixels
+    double m_blobPace = 0; // the object's pace, pixels a frame, when that area was learnt
     cv::Mat m_clickFrame;  // until the spot is learnt
     Vec2 m_clickOffset;
     int m_lookFrame = 0;          // of the last look taken at a click
@@ -503,6 +517,22 @@ private:
     bool m_lastOnWholeOutline = false;
     Outline m_lastOutline; // the last claim's
 };
+
+// Of two circles round a click, the larger unless drawn by far fewer rays
+// (edges of the texture around a small object, not its outline). Where
+// the user clicked, the one centred on the click and drawn by more rays,
+// whatever their sizes: a larger circle off the click then takes in the
+// edges of what lies beside a ball clicked on its centre (the boards of a
+// floor). Not around a claim, which a lit cap may have pulled aside.
+bool AutoTracker::Private::betterAtClick(const Circle &circle, const Circle &than, Vec2 click, bool clickedByUser) const
+{
+    const double nearer = length(minus(than.centre, click)) - length(minus(circle.centre, click));
+    const double moreRays = circle.support - than.support;
+    if (clickedByUser && std::fabs(nearer) > m_p.nearerClick && std::fabs(moreRays) > m_p.moreRays
+        && (nearer > 0) == (moreRays > 0))
+        return nearer > 0;
+    return circle.radius > than.radius + 0.3 && moreRays > -m_p.largerOutlineSupport;
+}
 
 // The object under a click: a round outline around it when there is one,
 // its centre then being the object's.
@@ -544,8 +574,7 @@ AutoTracker::Private::Located AutoTracker::Private::locate(const GraySampler &sa
             continue;
         // Larger, but drawn by far fewer rays: edges of the texture around
         // a small object, not its outline.
-        if (!best
-            || (circle->radius > best->radius + 0.3 && circle->support > best->support - m_p.largerOutlineSupport))
+        if (!best || betterAtClick(*circle, *best, click, sizes == Sizes::UpToProbe))
             best = circle;
     }
     if (best)
@@ -562,6 +591,8 @@ Vec2 AutoTracker::Private::takeLook(const GraySampler &sampler, const Located &o
     m_round = object.round;
     m_spacing = std::max(1.0, 2 * radiusPx / m_p.maxObjectDiameter);
     m_firstSpacing = m_spacing;
+    m_spacingStep = 0;
+    m_sizedFrame = -1;
     m_radius = radiusPx / m_spacing;
     m_half = static_cast<int>(std::ceil(m_radius)) + m_p.templateMargin;
     m_weights = objectWeights();
@@ -982,7 +1013,7 @@ AutoTracker::Private::Match AutoTracker::Private::refine(const GraySampler &samp
 // What a sharp outline of about the object's size shows.
 OutlineLimits AutoTracker::Private::limitsOfItsSize() const
 {
-    return {m_p.outlineSupport, m_p.outlineRms, m_p.outlineSlope, objectRadiusPx(), m_p.radiusChange};
+    return {m_p.outlineSupport, m_p.outlineRms, m_p.outlineSlope, objectRadiusPx(), m_p.radiusChange, sizeTrendPx()};
 }
 
 // A round object's centre is its outline's, not where its texture matched.
@@ -994,7 +1025,7 @@ std::optional<Circle> AutoTracker::Private::outlineOfItsSize(const GraySampler &
     // edges count where nearly all the rays find them.
     return fitOutline(sampler, guess, radius,
                       {limitsOfItsSize(), OutlineLimits{m_p.weakOutlineSupport, m_p.outlineRms, m_p.weakOutlineSlope,
-                                                        radius, m_p.radiusChange}});
+                                                        radius, m_p.radiusChange, sizeTrendPx()}});
 }
 
 // Motion smears an object that goes farther than its radius each frame
@@ -1170,8 +1201,15 @@ void AutoTracker::Private::learn(const GraySampler &sampler, const Match &match,
         // The outline tells the size: the templates follow it.
         // Smoothed: a lit cap or a seam may give a smaller circle now and then.
         const double measured = match.radius / m_radius;
+        const double before = m_spacing;
         m_spacing =
             std::clamp(m_spacing + m_p.radiusRate * (measured - m_spacing), m_firstSpacing / 4, m_firstSpacing * 4);
+        const int since = m_frame - m_sizedFrame;
+        if (m_sizedFrame >= 0 && since <= m_p.sizeTrendFrames)
+            m_spacingStep += m_p.sizeTrendRate * ((m_spacing - before) / since - m_spacingStep);
+        else
+            m_spacingStep = 0;
+        m_sizedFrame = m_frame;
     }
     // A round object's looks are learnt where its outline placed it only,
     // so that the templates cannot slide off its centre.
@@ -1282,9 +1320,8 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     // as long as the object was seen lately.
     if (!regionKnown())
         return m_round && !m_onColourAxis && m_background.frames() < m_p.backgroundLeast
-                               && m_missing + 1 < m_p.globalSearchAfter
-                       ? findAgainstTheFirstFrame(sampler, predicted, radiusPx)
-                       : std::nullopt;
+                   ? findAgainstTheFirstFrame(sampler, predicted, radiusPx)
+                   : std::nullopt;
     const double extent = discRadius(m_blobArea);
     // Long unseen, it may be anywhere: the whole picture, shrunk so that
     // the object keeps a few samples across. There, only a region of its
@@ -1363,13 +1400,31 @@ AutoTracker::Private::findAgainstTheFirstFrame(const GraySampler &sampler, Vec2 
     // On its path, the region alone places it; elsewhere its look must
     // too, if less closely than usual: its speed blurs it.
     const bool onPath = m_motion.samples() >= 2 && length(minus(spot, predicted)) <= std::max(nearPath(), extent);
+    // Just found again, one position tells nothing of its path: where its
+    // pace can have taken it, its outline around the region places it.
+    const bool withinPaceOfOne = m_motion.samples() == 1 && withinItsPace(spot);
     const bool lookOnRegion = length(minus(match.position, spot)) <= std::max(m_p.spotTolerance, 0.5 * extent)
                               && match.adaptive >= m_p.followAdaptive && match.memory >= m_p.followMemory;
-    if (!onPath && !lookOnRegion)
-        return std::nullopt;
-    fitToOutline(sampler, match);
-    if (!match.outline)
+    // Long unseen (let go from a hand that hid it, turned since), neither
+    // its path nor its look tells: its whole outline of its size around
+    // the region does.
+    if (m_missing + 1 >= m_p.globalSearchAfter) {
         match.position = spot;
+        match.leftFirst = true;
+        fitToOutline(sampler, match);
+        return completeOutline(match) ? std::optional<Match>(match) : std::nullopt;
+    }
+    const bool byOutlineAlone = !onPath && !lookOnRegion;
+    if (byOutlineAlone && !withinPaceOfOne)
+        return std::nullopt;
+    if (byOutlineAlone)
+        match.position = spot;
+    fitToOutline(sampler, match);
+    if (!match.outline) {
+        if (byOutlineAlone)
+            return std::nullopt;
+        match.position = spot;
+    }
     return match;
 }
 
@@ -1547,9 +1602,21 @@ double AutoTracker::Private::bounceReach() const { return 1.5 * length(m_motion.
 bool AutoTracker::Private::regionKnown() const { return m_spotKnown && m_blobArea > 0; }
 
 // The region has the object's area, as its whole silhouette has.
+void AutoTracker::Private::takeRegionArea(double area)
+{
+    m_blobArea = area;
+    m_blobPace = length(m_motion.velocity());
+}
+
+// Motion smears the object along its path: faster than when its area was
+// learnt, its region may be larger by its width times the extra way it
+// goes while the shutter is open, a frame at most; slower, smaller.
 bool AutoTracker::Private::hasWholeArea(const Blob &region) const
 {
-    return std::fabs(std::log(region.area / m_blobArea)) < m_p.silhouetteArea;
+    const double smear = 2 * objectRadiusPx() * (length(m_motion.velocity()) - m_blobPace);
+    const double least = std::max(m_blobArea + std::min(smear, 0.0), 0.1 * m_blobArea);
+    const double most = m_blobArea + std::max(smear, 0.0);
+    return std::log(region.area / most) < m_p.silhouetteArea && std::log(least / region.area) < m_p.silhouetteArea;
 }
 
 // The background itself draws the claimed outline there: something that
@@ -1593,7 +1660,7 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
         if (!m_onColourAxis
             && m_background.unchangedAt(m_luminance, m_cameraOffset, match.position, m_half * m_spacing))
             return false;
-        return m_missing == 0 || withinItsPace(match.position) || closeAsAReacquisition(match);
+        return m_missing == 0 || withinItsPace(match.position) || closeAsAReacquisition(match) || match.leftFirst;
     }
     // What is claimed there looks as the place did without the object:
     // not it, unless its extent is not known yet and it was seen a frame
@@ -1611,15 +1678,19 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
         if (!aboutArea(blob.area, discArea(objectRadiusPx())))
             return true;
         m_spot = {};
-        m_blobArea = blob.area;
+        takeRegionArea(blob.area);
         m_spotKnown = true;
     }
     if (!m_spotKnown && !learnSpotFromClick())
         return true;
     // Merged with something else, or mostly hidden: no telling. Long
-    // unseen, its look must then be as close as a re-acquisition needs.
+    // unseen, its look must then be as close as a re-acquisition needs,
+    // and a region far smaller than it, without its outline, is something
+    // else that moves there (what a passing object uncovers), not the
+    // object coming back.
     if (!aboutArea(blob.area, m_blobArea))
-        return m_missing <= 1 || closeAsAReacquisition(match);
+        return m_missing <= 1
+               || (closeAsAReacquisition(match) && (match.outline || blob.area >= m_p.returningRegion * m_blobArea));
     const Vec2 spot = spotOn(blob);
     // A round object's region smaller than its outline misses the side
     // whose grey matches the background: its centre is off that way.
@@ -1648,16 +1719,27 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
         there.position = spot;
         there.outline = false;
         fitToOutline(sampler, there);
-        if (there.outline ? length(minus(spot, there.position)) > m_p.spotTolerance : !hasWholeArea(blob))
+        // The same outline found from the region's centre as from the
+        // claim: the region is the object's, off its centre by a shaded side
+        // as grey as what it crosses.
+        const bool sameOutline =
+            there.outline && match.outline && length(minus(there.position, match.position)) <= 0.5 * m_p.spotTolerance;
+        const double outlineTolerance =
+            sameOutline ? std::max(m_p.spotTolerance, m_p.outlineSpotTolerance * objectRadiusPx()) : m_p.spotTolerance;
+        if (there.outline ? length(minus(spot, there.position)) > outlineTolerance : !hasWholeArea(blob))
             return false;
         // A region larger than the object's whole, sharp outline holds
         // more than the object (its shadow on the floor): its bare centre
-        // does not place it.
-        if (!there.outline && match.outline && blob.area > disc && completeOutlineOnPath(match, predicted))
+        // does not place it. Unless the object goes farther than its size
+        // each frame: the region is then its smear, centred where it is,
+        // and the outline fitted to the smear is off.
+        if (!there.outline && match.outline && blob.area > disc && completeOutlineOnPath(match, predicted)
+            && !smearedLarger())
             return true;
         match = there;
     }
     m_blobArea += 0.1 * (blob.area - m_blobArea);
+    m_blobPace += 0.1 * (length(m_motion.velocity()) - m_blobPace);
     return true;
 }
 
@@ -1708,7 +1790,7 @@ bool AutoTracker::Private::learnSpotFromClick()
         // Again, now that the object's size is known: the frames kept while
         // it was near the click, but farther than its templates reach, are
         // left out too.
-        m_blobArea = found->blob->area;
+        takeRegionArea(found->blob->area);
         found = movingAt(m_clickFrame, m_clickOffset, m_start, m_firstSpacing);
     }
     // Nothing moving under the click may be the object still shown by the
@@ -1716,7 +1798,7 @@ bool AutoTracker::Private::learnSpotFromClick()
     if (!found || !found->blob)
         return false;
     m_spot = minus(m_start, found->blob->centre);
-    m_blobArea = found->blob->area;
+    takeRegionArea(found->blob->area);
     m_spotKnown = true;
     m_clickFrame.release();
     return true;
@@ -1832,7 +1914,7 @@ TrackStep AutoTracker::Private::follow(const GraySampler &sampler, const CameraF
     if (!found && (!textureFound || m_missing + 1 >= m_p.globalSearchAfter)) {
         if (const std::optional<Match> moving = findByMotion(sampler, predicted, radius)) {
             match = *moving;
-            found = movesThere(sampler, match, predicted);
+            found = movesThere(sampler, match, mayBeAnywhere ? match.position : predicted);
             anywhere = m_missing + 1 >= m_p.globalSearchAfter;
         }
     }
@@ -2032,12 +2114,13 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
         m_heldByLuminanceAlone = 0;
     if (m_heldByLuminanceAlone >= kHeldAlone)
         m_viewsParted = false;
-    // Parted views, neither leading, one on what moves and the other
+    // Parted views, neither holding, one on what moves and the other
     // standing in one place where the background shows nothing moving: the
     // second slid onto the background (a patch of the walker's colour he
     // passed). Its own kept frames place the object there and cannot tell
-    // it: the first view's are asked.
-    if (bothFound && m_viewsParted && !m_colourLeads) {
+    // it: the first view's are asked. A leading colour view may not hold
+    // for a frame (a small ball's colour smeared by its speed).
+    if (bothFound && m_viewsParted && !colourHolds) {
         const Vec2 inLuminance{luminance.x, luminance.y}, inColour{colourStep.x, colourStep.y};
         if (m_colourStands.frames >= kHeldAlone && m_impl->leftOnBackground(gray, inLuminance, *m_colour, inColour))
             return luminance;

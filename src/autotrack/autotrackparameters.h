@@ -26,12 +26,16 @@ struct AutoTrackParameters {
     double weakOutlineSupport = 0.75; // ... that share of them
     double radiusChange = 0.12;       // how far a fitted radius may be from the expected one, as a share (plus a pixel)
     double radiusRate = 0.3;          // weight of a frame's fitted radius in the expected one
+    double sizeTrendRate = 0.3;       // ... and of the change it makes in the expected change per frame
+    int sizeTrendFrames = 5;          // most frames between two measures of the size for that change to count
     double sizeStep = 0.2; // where its outline is not of the expected size, how much larger a size is tried, as a share
     double outlineShift = 0.6;        // largest move from the template's match to the outline's centre, in radii
     double largeCircleClick = 0.15;   // how far off a large circle's centre the click may be, in radii
     double wellOffClick = 0.25;       // a circle whose centre is this far from the click, in radii, is well off it
     double offClickSupport = 0.72;    // ... and needs this share of rays on it to be the object's outline
     double largerOutlineSupport = 0.25; // how much less of its outline a larger circle round the click may show
+    double nearerClick = 1.0;           // a circle whose centre is this much nearer the click, pixels, than another's
+    double moreRays = 0.1; // ... and that shows this much more of its outline is the object's, whatever its size
     int roundLaterFrames = 30;     // frames after the click over which an object not found round may still prove round
     int roundLaterSeen = 3;        // ... by its outline around this many claims in a row
     double completeOutline = 0.65; // share of rays on the circle that places the object whatever its texture shows
@@ -109,6 +113,7 @@ struct AutoTrackParameters {
     double motionSearchSamples = 3;    // the object's radius in samples when the whole picture is searched for it
     double blobAreaRange = 1.6;        // how far the moving region's area may be from the learnt one, either way
     double partialRegion = 0.1; // smallest share of that area a round object's region, its outline around, may show
+    double returningRegion = 0.5; // ... and the region of an object found again, after frames unseen, by its look alone
 
     // The camera
     bool followCamera = true; // measure the whole picture's motion (a hand-held camera) from background patches

@@ -264,8 +264,8 @@ std::optional<Circle> outlineOn(const RayProfiles &profiles, const OutlineLimits
         if (limits.expectedRadius > 0) {
             // Smaller circles are the suspect ones: less room that way.
             const double change = circle.radius - limits.expectedRadius;
-            if (change > limits.radiusChange * limits.expectedRadius + 0.6
-                || -change > 0.5 * limits.radiusChange * limits.expectedRadius + 0.3)
+            if (change > limits.radiusChange * limits.expectedRadius + 0.6 + std::max(limits.sizeTrend, 0.0)
+                || -change > 0.5 * limits.radiusChange * limits.expectedRadius + 0.3 + std::max(-limits.sizeTrend, 0.0))
                 continue;
             better = better || (circle.radius > best->radius + 0.3 && circle.support > best->support - 0.2)
                      || (circle.radius > best->radius - 0.3 && circle.support > best->support + 0.2);

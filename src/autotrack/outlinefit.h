@@ -23,6 +23,7 @@ struct OutlineLimits {
     double minSlope = 2.0;      // grey levels per frame pixel along a ray at the edge
     double expectedRadius = 0;  // when positive, only circles of about this size count
     double radiusChange = 0.06; // how much larger, as a share (plus 0.6 px); half that smaller
+    double sizeTrend = 0;       // pixels more the size may have grown (negative: shrunk) since it was expected
 };
 
 // Finds the circle a round object's outline draws around `guess`, its

@@ -624,6 +624,32 @@ Layer spinning(const Sprite &sprite, const std::function<Pose(double)> &at, int 
     return Layer{sprite, exposed(at, frame, exposure, exposure > 0 ? 6 : 1)};
 }
 
+// One spinning ball over a plain-grained backdrop.
+std::unique_ptr<SceneCase> ballCase(const std::string &name, int width, int height, int frames, const Sprite &ball,
+                                    const std::function<Pose(double)> &at, Backdrop backdrop, double exposure = 0.4)
+{
+    return std::make_unique<SceneCase>(
+        name, width, height, frames, 0, 1.5,
+        [ball, at, exposure](int f) {
+            return Scene{{spinning(ball, at, f, exposure)}, 0};
+        },
+        backdrop);
+}
+
+// A ball with a hand in front of it, at 720p.
+std::unique_ptr<SceneCase> ballInHandCase(const std::string &name, int frames, const Sprite &ball,
+                                          const std::function<Pose(double)> &at,
+                                          const std::function<Pose(double)> &hand, Backdrop backdrop)
+{
+    return std::make_unique<SceneCase>(
+        name, 1280, 720, frames, 0, 1.5,
+        [ball, at, hand](int f) {
+            return Scene{
+                {spinning(ball, at, f), Layer{Sprite{Shape::Hand, 20, 9, kSkin, kSkin}, exposed(hand, f, 0.4, 6)}}, 0};
+        },
+        backdrop);
+}
+
 std::unique_ptr<SceneCase> buildCase(const std::string &name)
 {
     using P = std::function<Pose(double)>;
@@ -722,12 +748,7 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
     if (name == "beachball-room") {
         // From the light wall down onto the darker floor, past the door.
         const P at = [](double t) { return Pose{80.4 + 5.2 * t, 150.6 + 2.6 * t + 0.004 * t * t, t * 0.15, 1}; };
-        return std::make_unique<SceneCase>(
-            name, 1280, 720, 180, 0, 1.5,
-            [at](int f) {
-                return Scene{{spinning(sphere(18, Pattern::Panels, kRed, kSeam, 1.2), at, f)}, 0};
-            },
-            Backdrop::Room);
+        return ballCase(name, 1280, 720, 180, sphere(18, Pattern::Panels, kRed, kSeam, 1.2), at, Backdrop::Room);
     }
     if (name == "handthrow") {
         // Held and shaken by a hand for 30 frames, then thrown; the hand drops away.
@@ -743,14 +764,7 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
             return Pose{300.4 + 10 * std::sin(std::min(t, 30.0) * 0.3) + 2 * u,
                         500.3 - 12 * std::sin(std::min(t, 30.0) * 0.21) + 14 + 6 * u, -0.3, 1};
         };
-        return std::make_unique<SceneCase>(
-            name, 1280, 720, 110, 0, 1.5,
-            [at, hand](int f) {
-                return Scene{{spinning(sphere(13, Pattern::Patches, kSeam, kBlack), at, f),
-                              Layer{Sprite{Shape::Hand, 20, 9, kSkin, kSkin}, exposed(hand, f, 0.4, 6)}},
-                             0};
-            },
-            Backdrop::Clutter);
+        return ballInHandCase(name, 110, sphere(13, Pattern::Patches, kSeam, kBlack), at, hand, Backdrop::Clutter);
     }
     if (name == "toycar") {
         // The sticker on a toy car, off its centre, over a cluttered wall.
@@ -892,12 +906,8 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
             const double a = 0.7 * std::cos(t * 2 * kPi / 75) * std::exp(-t / 3000);
             return Pose{420.3 + 380 * std::sin(a), 40.7 + 380 * std::cos(a), 0.07 * t, 1};
         };
-        return std::make_unique<SceneCase>(
-            name, 1280, 720, 800, 0, 1.5,
-            [at](int f) {
-                return Scene{{spinning(sphere(16, Pattern::Patches, Rgb{180, 180, 190}, kBlack), at, f, 0.5)}, 0};
-            },
-            Backdrop::Room);
+        return ballCase(name, 1280, 720, 800, sphere(16, Pattern::Patches, Rgb{180, 180, 190}, kBlack), at,
+                        Backdrop::Room, 0.5);
     }
     if (name == "long-changing") {
         // 1000 frames of a ball bouncing round a room under a slow pan.
@@ -924,24 +934,16 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
     if (name == "volleyball-window") {
         // White panels passing in front of the bright window, then the wall.
         const P at = [](double t) { return Pose{700.6 + 4.5 * t, 150.3 + 1.5 * t + 0.02 * t * t, t * 0.12, 1}; };
-        return std::make_unique<SceneCase>(
-            name, 1280, 720, 120, 0, 1.5,
-            [at](int f) {
-                return Scene{{spinning(sphere(16, Pattern::Panels, Rgb{60, 90, 200}, kSeam, 0.3), at, f)}, 0};
-            },
-            Backdrop::Room);
+        return ballCase(name, 1280, 720, 120, sphere(16, Pattern::Panels, Rgb{60, 90, 200}, kSeam, 0.3), at,
+                        Backdrop::Room);
     }
     if (name == "pingpong-clutter") {
         // A small white ball bouncing fast in front of the cluttered wall.
         const P at = [](double t) {
             return Pose{triangle(150.2 + 14 * t, 60, 1220), 620.7 - bounce(t + 2, 18, 0.6), t * 0.4, 1};
         };
-        return std::make_unique<SceneCase>(
-            name, 1280, 720, 120, 0, 1.5,
-            [at](int f) {
-                return Scene{{spinning(sphere(6, Pattern::Seam, Rgb{240, 240, 235}, Rgb{200, 120, 40}), at, f)}, 0};
-            },
-            Backdrop::Clutter);
+        return ballCase(name, 1280, 720, 120, sphere(6, Pattern::Seam, Rgb{240, 240, 235}, Rgb{200, 120, 40}), at,
+                        Backdrop::Clutter);
     }
     if (name == "pendulum-shake") {
         // A bob swinging over leaves, filmed by hand.
@@ -1052,6 +1054,59 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
             },
             Backdrop::Clutter);
     }
+    if (name == "floor-roll") {
+        // A red ball rolling along the floor boards, spinning fast: the
+        // boards' edges above it drew a larger circle at the click.
+        const P at = [](double t) { return Pose{60.3 + 9 * t, 600.4, t * 0.9, 1}; };
+        return ballCase(name, 1280, 720, 130, sphere(10, Pattern::Seam, kRed, kWhite), at, Backdrop::Room);
+    }
+    if (name == "tennis-bounce-blur") {
+        // A tennis ball bouncing across leaves at 1080p, 48 px a frame and
+        // more, smeared over half of each frame.
+        const P at = [](double t) {
+            return Pose{triangle(100.4 + 48 * t, 40, 1880), 1000.6 - bounce(t + 1, 45, 3.5), t * 0.4, 1};
+        };
+        return ballCase(name, 1920, 1080, 90, sphere(14, Pattern::Seam, kTennis, kSeam), at, Backdrop::Foliage, 0.5);
+    }
+    if (name == "rest-drop") {
+        // A ball held still in front of the wall, then let go: it falls
+        // onto the floor ever faster, smeared longer every frame.
+        const P at = [](double t) {
+            const double u = std::max(0.0, t - 30);
+            return Pose{500.3, 150.6 + 0.45 * u * u, u * 0.1, 1};
+        };
+        return ballCase(name, 1280, 720, 66, sphere(12, Pattern::Panels, kOrange, kWhite), at, Backdrop::Room);
+    }
+    if (name == "orbit-room") {
+        // A tennis ball circling over the wall, the window, the door and the
+        // floor boards.
+        const P at = [](double t) {
+            return Pose{640.4 + 330 * std::cos(t / 15), 330.2 + 160 * std::sin(t / 15), t * 0.2, 1};
+        };
+        return ballCase(name, 1280, 720, 200, sphere(10, Pattern::Seam, kTennis, kSeam), at, Backdrop::Room);
+    }
+    if (name == "hand-drop") {
+        // A ball held still in a hand, then let go: the hand, drawn back,
+        // passes in front of it as it starts to fall, and the side it
+        // showed has turned away when it shows again.
+        const P at = [](double t) {
+            const double u = std::max(0.0, t - 25);
+            return Pose{700.4 + 3 * std::sin(std::min(t, 25.0) * 0.25), 200.3 + 0.5 * u * u, u * 0.2, 1};
+        };
+        const P hand = [](double t) {
+            const double u = std::max(0.0, t - 25);
+            return Pose{700.4 + 3 * std::sin(std::min(t, 25.0) * 0.25) - 2 * u, 200.3 + 16 - u, 0.2, 1};
+        };
+        return ballInHandCase(name, 60, sphere(12, Pattern::Panels, kBlue, kWhite), at, hand, Backdrop::Room);
+    }
+    if (name == "small-fast-clutter") {
+        // A ball 10 px across bouncing across the cluttered wall at 30 px a
+        // frame, three times its size, smeared by its speed.
+        const P at = [](double t) {
+            return Pose{triangle(60.3 + 30 * t, 20, 1260), 600.6 - bounce(t, 22, 0.9), t * 0.4, 1};
+        };
+        return ballCase(name, 1280, 720, 120, sphere(5, Pattern::Seam, kOrange, kWhite), at, Backdrop::Clutter, 0.3);
+    }
     throw std::invalid_argument("no corpus case named " + name);
 }
 
@@ -1098,7 +1153,13 @@ std::vector<std::string> corpusCaseNames()
                                    "tennis-leaves",
                                    "redcar-room",
                                    "blue-dim-clutter",
-                                   "marker-spin-dark"};
+                                   "marker-spin-dark",
+                                   "floor-roll",
+                                   "tennis-bounce-blur",
+                                   "rest-drop",
+                                   "orbit-room",
+                                   "hand-drop",
+                                   "small-fast-clutter"};
     const std::vector<std::string> filterMade = filterCaseNames();
     names.insert(names.end(), filterMade.begin(), filterMade.end());
     return names;

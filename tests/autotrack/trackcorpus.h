@@ -40,9 +40,11 @@ public:
 // lighting, rotation, scale, lookalike, occlusion, jumps1080, lowcontrast,
 // throw720, throw1080-occluded), then balls turning in three dimensions,
 // asymmetric and non-rigid objects, changing backgrounds, a moving camera,
-// low light and long clips, and three made after the check of claims
-// against what moves was tuned. One more, orbit720, is a plain 600-frame
-// circling ball for timing.
+// low light and long clips, three made after the check of claims against
+// what moves was tuned, and six made later that failed when first tried
+// (floor-roll, tennis-bounce-blur, rest-drop, orbit-room, hand-drop,
+// small-fast-clutter). One more, orbit720, is a plain 600-frame circling
+// ball for timing.
 std::vector<std::string> corpusCaseNames();
 
 // A case by name, with `frames` frames instead of its own count when
