@@ -432,6 +432,7 @@ private:
     bool regionKnown() const;
     bool hasWholeArea(const Blob &region) const;
     void takeRegionArea(double area);
+    Match outlineAroundRegion(const GraySampler &sampler, Match match, Vec2 spot) const;
     bool withinABounce(Vec2 position) const;
     double bounceReach() const;
     bool aboutArea(double area, double expected) const;
@@ -1397,34 +1398,39 @@ AutoTracker::Private::findAgainstTheFirstFrame(const GraySampler &sampler, Vec2 
         return std::nullopt;
     const Vec2 spot = only->centre;
     Match match = refine(sampler, spot, 2, predicted, radiusPx);
-    // On its path, the region alone places it; elsewhere its look must
-    // too, if less closely than usual: its speed blurs it.
-    const bool onPath = m_motion.samples() >= 2 && length(minus(spot, predicted)) <= std::max(nearPath(), extent);
-    // Just found again, one position tells nothing of its path: where its
-    // pace can have taken it, its outline around the region places it.
-    const bool withinPaceOfOne = m_motion.samples() == 1 && withinItsPace(spot);
-    const bool lookOnRegion = length(minus(match.position, spot)) <= std::max(m_p.spotTolerance, 0.5 * extent)
-                              && match.adaptive >= m_p.followAdaptive && match.memory >= m_p.followMemory;
     // Long unseen (let go from a hand that hid it, turned since), neither
     // its path nor its look tells: its whole outline of its size around
     // the region does.
     if (m_missing + 1 >= m_p.globalSearchAfter) {
-        match.position = spot;
-        match.leftFirst = true;
-        fitToOutline(sampler, match);
-        return completeOutline(match) ? std::optional<Match>(match) : std::nullopt;
+        Match around = outlineAroundRegion(sampler, match, spot);
+        around.leftFirst = true;
+        return completeOutline(around) ? std::optional<Match>(around) : std::nullopt;
     }
-    const bool byOutlineAlone = !onPath && !lookOnRegion;
-    if (byOutlineAlone && !withinPaceOfOne)
-        return std::nullopt;
-    if (byOutlineAlone)
-        match.position = spot;
-    fitToOutline(sampler, match);
-    if (!match.outline) {
-        if (byOutlineAlone)
+    // On its path, the region alone places it; elsewhere its look must
+    // too, if less closely than usual: its speed blurs it.
+    const bool onPath = m_motion.samples() >= 2 && length(minus(spot, predicted)) <= std::max(nearPath(), extent);
+    const bool lookOnRegion = length(minus(match.position, spot)) <= std::max(m_p.spotTolerance, 0.5 * extent)
+                              && match.adaptive >= m_p.followAdaptive && match.memory >= m_p.followMemory;
+    if (!onPath && !lookOnRegion) {
+        // Just found again, one position tells nothing of its path: where
+        // its pace can have taken it, its outline around the region places it.
+        if (m_motion.samples() != 1 || !withinItsPace(spot))
             return std::nullopt;
-        match.position = spot;
+        const Match around = outlineAroundRegion(sampler, match, spot);
+        return around.outline ? std::optional<Match>(around) : std::nullopt;
     }
+    fitToOutline(sampler, match);
+    if (!match.outline)
+        match.position = spot;
+    return match;
+}
+
+// The match placed on the outline found from the centre of its region.
+AutoTracker::Private::Match AutoTracker::Private::outlineAroundRegion(const GraySampler &sampler, Match match,
+                                                                      Vec2 spot) const
+{
+    match.position = spot;
+    fitToOutline(sampler, match);
     return match;
 }
 
