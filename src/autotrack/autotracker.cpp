@@ -298,6 +298,7 @@ public:
         bool anchored = false;  // placed by the first appearance, turned as the object
         bool lone = false;      // the lone moving region of its size, seen for a few frames
         bool leftFirst = false; // the one region of its size where the first frame differs
+        bool byRegion = false;  // moved to where its moving region puts it, without an outline there
         double sharpness = 0;   // fall of the adapted template's correlation one sample off its peak
     };
 
@@ -347,6 +348,9 @@ public:
     }
     // The outline the last claim is the centre of; radius 0 when it rests on none.
     Outline lastOutline() const { return m_lastOutline; }
+    // The last claim is where the moving region put the object, off its
+    // look's match: a side as grey as the background may pull it aside.
+    bool lastClaimByRegion() const { return m_lastByRegion; }
     // The last claim shows the object's colour against its surroundings
     // about as clearly as the click did.
     bool lastClaimShowsColour() const { return m_lastColourShare >= kColourShown; }
@@ -436,6 +440,7 @@ private:
     bool withinABounce(Vec2 position) const;
     double bounceReach() const;
     bool aboutArea(double area, double expected) const;
+    double spotToleranceFor(double area, bool onOutline) const;
     bool movesThere(const GraySampler &sampler, Match &match, Vec2 predicted);
     bool backgroundShowsOutline(const Match &match) const;
     bool learnSpotFromClick();
@@ -517,6 +522,7 @@ private:
     bool m_heldElsewhere = false;
     bool m_lastOnWholeOutline = false;
     Outline m_lastOutline; // the last claim's
+    bool m_lastByRegion = false;
 };
 
 // Of two circles round a click, the larger unless drawn by far fewer rays
@@ -1195,6 +1201,7 @@ void AutoTracker::Private::learn(const GraySampler &sampler, const Match &match,
     m_lastResidual = residual;
     m_lastOnWholeOutline = completeOutlineOnPath(match, predicted);
     m_lastOutline = match.outline ? Outline{match.radius, match.support} : Outline{};
+    m_lastByRegion = match.byRegion;
     m_typicalResidual = m_motion.samples() <= 2 ? residual : 0.8 * m_typicalResidual + 0.2 * residual;
     m_typicalScore = 0.8 * m_typicalScore + 0.2 * match.adaptive;
     m_missing = 0;
@@ -1639,6 +1646,23 @@ bool AutoTracker::Private::backgroundShowsOutline(const Match &match) const
         .has_value();
 }
 
+// How far a claim may lie from where its moving region places it. A
+// round object's region smaller than its disc misses the side whose grey
+// matches the background, and its centre is off the other way: as far as
+// its outline allows, or without one, by about the missing share of the
+// disc over the share shown, in radii. Not an object going farther than
+// its size each frame, whose region is its smear, centred where it is.
+double AutoTracker::Private::spotToleranceFor(double area, bool onOutline) const
+{
+    const double radius = objectRadiusPx();
+    const double disc = discArea(radius);
+    if (!(onOutline || (m_round && !smearedLarger())) || area >= m_p.wholeSilhouette * disc)
+        return m_p.spotTolerance;
+    const double share =
+        onOutline ? m_p.outlineSpotTolerance : std::min(m_p.outlineSpotTolerance, (disc - area) / area);
+    return std::max(m_p.spotTolerance, share * radius);
+}
+
 // Whether what moves against the background agrees with a claim: the
 // claim must lie on a moving region, where that region puts the followed
 // point. Yes when the background there is not known well enough to tell.
@@ -1670,12 +1694,14 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
     }
     // What is claimed there looks as the place did without the object:
     // not it, unless its extent is not known yet and it was seen a frame
-    // ago (what was kept may show it there). Found again after frames
+    // ago within its pace of there (what was kept may show it there, or
+    // it may hardly show in grey; not a circle of the leaves that the
+    // search found well off its path). Found again after frames
     // unseen, it has moved since. But an object as grey as what it crosses
     // (a red ball on a wall of its brightness) hardly shows against the
     // background: its sharp, whole outline on its path shows it.
     if (!found->blob)
-        return (!m_spotKnown && m_missing == 0)
+        return (!m_spotKnown && m_missing == 0 && withinItsPace(match.position))
                || (completeOutlineOnPath(match, predicted) && !backgroundShowsOutline(match));
     const Blob &blob = *found->blob;
     if (!m_spotKnown && m_round) {
@@ -1698,12 +1724,8 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
         return m_missing <= 1
                || (closeAsAReacquisition(match) && (match.outline || blob.area >= m_p.returningRegion * m_blobArea));
     const Vec2 spot = spotOn(blob);
-    // A round object's region smaller than its outline misses the side
-    // whose grey matches the background: its centre is off that way.
     const double disc = discArea(objectRadiusPx());
-    const bool partial = match.outline && blob.area < m_p.wholeSilhouette * disc;
-    const double tolerance =
-        partial ? std::max(m_p.spotTolerance, m_p.outlineSpotTolerance * objectRadiusPx()) : m_p.spotTolerance;
+    const double tolerance = spotToleranceFor(blob.area, match.outline);
     // The first appearance placed it turned as it is: a moving region that
     // misses part of the object (as grey as the background) would pull it
     // off, by a fraction of its size.
@@ -1743,6 +1765,7 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
             && !smearedLarger())
             return true;
         match = there;
+        match.byRegion = !there.outline;
     }
     m_blobArea += 0.1 * (blob.area - m_blobArea);
     m_blobPace += 0.1 * (length(m_motion.velocity()) - m_blobPace);
@@ -2071,6 +2094,14 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     if (m_impl->round() && gap > kAgreement && m_impl->lastClaimOnWholeOutline()
         && (!m_colour->round() || colourSawPart))
         return luminance;
+    // Near each other, on the same object: luminance, following its
+    // outline, places it better than the texture a view that does not see
+    // it round follows, even where that view holds (its colour sets the
+    // object apart, but shading pulls its texture aside). Not where only
+    // its moving region placed it.
+    if (m_impl->round() && !m_colour->round() && !m_luminanceStrayed && !m_impl->lastClaimByRegion() && gap > kAgreement
+        && gap < kNearOutline * std::min(m_impl->objectRadiusPx(), m_colour->objectRadiusPx()))
+        return luminance;
     // Each view placed the object by an outline, one well inside the
     // other: the smaller is what shading leaves of the object in that view
     // (its lit cap), the larger the whole object.
@@ -2136,6 +2167,13 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     if (!bothFound && luminance.state == State::Found
         && ((m_luminanceStrayed && m_colourLeads) || (m_viewsParted && !m_colourLeads)))
         return {State::Hidden};
+    // Both see it round, a little apart, neither trusted over the other:
+    // each outline is pulled aside by its own shading or grain, and the
+    // object lies between them.
+    if (bothFound && m_impl->round() && m_colour->round() && !colourHolds && !m_viewsParted && gap <= kRoundViewsApart
+        && gap < kNearOutline * m_impl->objectRadiusPx())
+        return {State::Found, (luminance.x + colourStep.x) / 2, (luminance.y + colourStep.y) / 2,
+                std::min(luminance.confidence, colourStep.confidence)};
     return agreed(luminance, colourStep, colourHolds);
 }
 

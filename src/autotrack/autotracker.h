@@ -116,6 +116,12 @@ private:
     // object (two views of it may differ by a few pixels, as shading pulls
     // a texture aside).
     static constexpr double kStrayed = 6.0;
+    // Share of its radius within which an outline of the object, found in
+    // one view, places it over the other's texture.
+    static constexpr double kNearOutline = 0.5;
+    // Farthest apart, pixels, two views that both see the object round are
+    // taken to lie either side of it.
+    static constexpr double kRoundViewsApart = 2 * kAgreement;
     // Separation on the colour axis from which the colour view is trusted
     // over luminance: the object's colour cannot be mistaken there...
     static constexpr double kColourLeads = 10.0;

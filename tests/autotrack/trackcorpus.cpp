@@ -56,6 +56,10 @@ struct Sprite {
     double tilt = 0.6;               // of a sphere's spin axis from the picture's vertical, radians
     double anchorU = 0;              // the followed spot in the sprite's frame
     double anchorV = 0;
+    // Where a sphere's light comes from (towards the camera is +z) and how
+    // much of it reaches its shaded side.
+    double lightU = -0.45, lightV = -0.55, lightZ = 0.70;
+    double ambient = 0.45;
 };
 
 struct Pose {
@@ -246,7 +250,9 @@ Rgb colourOf(const Sprite &sprite, int part, const Pose &pose, double px, double
         const double u = (px - pose.x) / (pose.scale * sprite.halfWidth),
                      v = (py - pose.y) / (pose.scale * sprite.halfWidth);
         const double z = std::sqrt(std::max(0.0, 1 - u * u - v * v));
-        const double light = 0.45 + 0.55 * std::max(0.0, -0.45 * u - 0.55 * v + 0.70 * z);
+        const double light =
+            sprite.ambient
+            + (1 - sprite.ambient) * std::max(0.0, sprite.lightU * u + sprite.lightV * v + sprite.lightZ * z);
         return scaled(part == 100 ? sprite.a : sprite.b, light);
     }
     case Shape::Car: {
@@ -1054,6 +1060,45 @@ std::unique_ptr<SceneCase> buildCase(const std::string &name)
             },
             Backdrop::Clutter);
     }
+    if (name == "pendulum-cord") {
+        // A bob on a dark cord swinging from the light wall down over the
+        // floor: the cord moves with it, and its grey look is lost on the floor.
+        const double pivotX = 640.4, pivotY = -80.3, arm = 560;
+        const P at = [=](double t) {
+            const double a = 0.55 * std::cos(t * 2 * kPi / 80);
+            return Pose{pivotX + arm * std::sin(a), pivotY + arm * std::cos(a), 0.03 * t, 1};
+        };
+        const P string = [=](double t) {
+            const Pose bob = at(t);
+            return Pose{(pivotX + bob.x) / 2, (pivotY + bob.y) / 2, std::atan2(bob.y - pivotY, bob.x - pivotX), 1};
+        };
+        const Sprite cord{Shape::Bar, arm / 2, 0.8, Rgb{40, 35, 30}, Rgb{40, 35, 30}};
+        const Sprite bob = sphere(12, Pattern::Patches, Rgb{190, 190, 200}, kBlack);
+        return std::make_unique<SceneCase>(
+            name, 1280, 720, 200, 0, 1.5,
+            [at, string, cord, bob](int f) {
+                return Scene{{Layer{cord, exposed(string, f, 0.4, 6)}, spinning(bob, at, f)}, 1};
+            },
+            Backdrop::Room);
+    }
+    if (name == "dim-swing-leaves") {
+        // A small orange ball swinging fast over leaves in dim light, lit
+        // hard from the side: its far side is as dark as the leaves.
+        const P at = [](double t) {
+            const double a = 0.6 * std::cos(t * 2 * kPi / 70);
+            return Pose{640.6 + 500 * std::sin(a), -60.2 + 600 * std::cos(a), 0.08 * t, 1};
+        };
+        Sprite ball = sphere(10, Pattern::Seam, kOrange, kWhite);
+        ball.lightU = -0.95, ball.lightV = 0, ball.lightZ = 0.31, ball.ambient = 0.1;
+        return std::make_unique<SceneCase>(
+            name, 1280, 720, 150, 8, 2.5,
+            [at, ball](int f) {
+                Scene scene{{spinning(ball, at, f)}, 0};
+                scene.gain = 0.45;
+                return scene;
+            },
+            Backdrop::Foliage);
+    }
     if (name == "floor-roll") {
         // A red ball rolling along the floor boards, spinning fast: the
         // boards' edges above it drew a larger circle at the click.
@@ -1159,7 +1204,9 @@ std::vector<std::string> corpusCaseNames()
                                    "rest-drop",
                                    "orbit-room",
                                    "hand-drop",
-                                   "small-fast-clutter"};
+                                   "small-fast-clutter",
+                                   "dim-swing-leaves",
+                                   "pendulum-cord"};
     const std::vector<std::string> filterMade = filterCaseNames();
     names.insert(names.end(), filterMade.begin(), filterMade.end());
     return names;
