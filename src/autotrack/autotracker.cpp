@@ -441,6 +441,7 @@ private:
     double bounceReach() const;
     bool aboutArea(double area, double expected) const;
     double spotToleranceFor(double area, bool onOutline) const;
+    double spotToleranceOnOutline() const;
     bool movesThere(const GraySampler &sampler, Match &match, Vec2 predicted);
     bool backgroundShowsOutline(const Match &match) const;
     bool learnSpotFromClick();
@@ -1614,14 +1615,16 @@ double AutoTracker::Private::bounceReach() const { return 1.5 * length(m_motion.
 // known.
 bool AutoTracker::Private::regionKnown() const { return m_spotKnown && m_blobArea > 0; }
 
-// The region has the object's area, as its whole silhouette has.
+// The area of the object's region, and the pace it went at when that
+// area was taken.
 void AutoTracker::Private::takeRegionArea(double area)
 {
     m_blobArea = area;
     m_blobPace = length(m_motion.velocity());
 }
 
-// Motion smears the object along its path: faster than when its area was
+// The region has the object's area, as its whole silhouette has. Motion
+// smears the object along its path: faster than when its area was
 // learnt, its region may be larger by its width times the extra way it
 // goes while the shutter is open, a frame at most; slower, smaller.
 bool AutoTracker::Private::hasWholeArea(const Blob &region) const
@@ -1656,11 +1659,19 @@ double AutoTracker::Private::spotToleranceFor(double area, bool onOutline) const
 {
     const double radius = objectRadiusPx();
     const double disc = discArea(radius);
-    if (!(onOutline || (m_round && !smearedLarger())) || area >= m_p.wholeSilhouette * disc)
+    if (area >= m_p.wholeSilhouette * disc)
         return m_p.spotTolerance;
-    const double share =
-        onOutline ? m_p.outlineSpotTolerance : std::min(m_p.outlineSpotTolerance, (disc - area) / area);
-    return std::max(m_p.spotTolerance, share * radius);
+    if (onOutline)
+        return spotToleranceOnOutline();
+    if (!m_round || smearedLarger())
+        return m_p.spotTolerance;
+    return std::max(m_p.spotTolerance, std::min(m_p.outlineSpotTolerance, (disc - area) / area) * radius);
+}
+
+// ... for a claim whose outline vouches for it.
+double AutoTracker::Private::spotToleranceOnOutline() const
+{
+    return std::max(m_p.spotTolerance, m_p.outlineSpotTolerance * objectRadiusPx());
 }
 
 // Whether what moves against the background agrees with a claim: the
@@ -1752,8 +1763,7 @@ bool AutoTracker::Private::movesThere(const GraySampler &sampler, Match &match, 
         // as grey as what it crosses.
         const bool sameOutline =
             there.outline && match.outline && length(minus(there.position, match.position)) <= 0.5 * m_p.spotTolerance;
-        const double outlineTolerance =
-            sameOutline ? std::max(m_p.spotTolerance, m_p.outlineSpotTolerance * objectRadiusPx()) : m_p.spotTolerance;
+        const double outlineTolerance = sameOutline ? spotToleranceOnOutline() : m_p.spotTolerance;
         if (there.outline ? length(minus(spot, there.position)) > outlineTolerance : !hasWholeArea(blob))
             return false;
         // A region larger than the object's whole, sharp outline holds
@@ -2172,8 +2182,7 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     // object lies between them.
     if (bothFound && m_impl->round() && m_colour->round() && !colourHolds && !m_viewsParted && gap <= kRoundViewsApart
         && gap < kNearOutline * m_impl->objectRadiusPx())
-        return {State::Found, (luminance.x + colourStep.x) / 2, (luminance.y + colourStep.y) / 2,
-                std::min(luminance.confidence, colourStep.confidence)};
+        return midway(luminance, colourStep, std::min(luminance.confidence, colourStep.confidence));
     return agreed(luminance, colourStep, colourHolds);
 }
 
@@ -2190,6 +2199,11 @@ void AutoTracker::Standing::follow(const TrackStep &step)
     x = step.x;
     y = step.y;
     frames = 1;
+}
+
+TrackStep AutoTracker::midway(const TrackStep &luminance, const TrackStep &colour, double confidence)
+{
+    return {TrackStep::State::Found, (luminance.x + colour.x) / 2, (luminance.y + colour.y) / 2, confidence};
 }
 
 bool AutoTracker::holdsWellInside(Outline outer, Outline inner, double gap)
@@ -2210,8 +2224,7 @@ TrackStep AutoTracker::agreed(const TrackStep &luminance, const TrackStep &colou
     if (luminance.state == State::Found && colour.state == State::Found) {
         if (std::hypot(luminance.x - colour.x, luminance.y - colour.y) > kAgreement)
             return colourLeads ? colour : TrackStep{State::Hidden};
-        return {State::Found, (luminance.x + colour.x) / 2, (luminance.y + colour.y) / 2,
-                std::max(luminance.confidence, colour.confidence)};
+        return midway(luminance, colour, std::max(luminance.confidence, colour.confidence));
     }
     if (luminance.state == State::Found)
         return luminance;

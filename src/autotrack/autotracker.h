@@ -109,6 +109,8 @@ private:
     // not so much larger that the inner could not be its lit cap, and is as
     // well supported.
     static bool holdsWellInside(Outline outer, Outline inner, double gap);
+    // A claim halfway between the two views'.
+    static TrackStep midway(const TrackStep &luminance, const TrackStep &colour, double confidence);
 
     // Two claims farther apart than this, pixels, are two different things.
     static constexpr double kAgreement = 3.0;
