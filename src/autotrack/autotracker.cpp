@@ -270,6 +270,13 @@ AutoTrackParameters sane(AutoTrackParameters p)
     clampTo(p.blobAreaRange, 1.0, 100.0);
     clampTo(p.partialRegion, 0.01, 1.0);
     clampTo(p.returningRegion, 0.0, 1.0);
+    clampTo(p.differenceReach, 1.0, 8.0);
+    clampTo(p.differenceSmear, 0.0, 4.0);
+    clampTo(p.differenceCover, 0.0, 4.0);
+    clampTo(p.differenceLargest, 1.0, 100.0);
+    clampTo(p.differenceSpeed, 0.0, 100.0);
+    clampTo(p.differenceBorder, 0.0, 1.0);
+    clampTo(p.differenceShift, 0.0, 100.0);
     clampTo(p.anchorOverRegion, 0.0, 2.0);
     clampTo(p.sharpLook, 0.0, 2.0);
     clampTo(p.silhouetteArea, 0.0, 2.0);
@@ -330,6 +337,9 @@ public:
     }
     // It follows the object's round outline, whose centre is the object's.
     bool round() const { return m_round; }
+    // The other view saw the object round where this one may not (a blur,
+    // a colour that shades into the background's).
+    void alsoRoundIn(const Private &other) { m_ballLike = m_ballLike || other.m_round; }
     // Another view holds the object: the whole picture is searched for it
     // less often, as that view knows where it is.
     void heldElsewhere(bool held) { m_heldElsewhere = held; }
@@ -443,6 +453,7 @@ private:
     double spotToleranceFor(double area, bool onOutline) const;
     double spotToleranceOnOutline() const;
     bool movesThere(const GraySampler &sampler, Match &match, Vec2 predicted);
+    void centreOnDifference(Match &match) const;
     bool backgroundShowsOutline(const Match &match) const;
     bool learnSpotFromClick();
     std::optional<BackgroundModel::Finding> movingAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 at,
@@ -465,11 +476,12 @@ private:
     double m_spacingStep = 0; // its change per frame, as its outline showed it (an object coming or going)
     int m_sizedFrame = -1;    // the last frame its outline measured its size
     double m_firstSpacing = 1;
-    double m_radius = 0;   // object radius in samples
-    bool m_round = false;  // its outline is a circle, whose centre is followed
-    double m_angle = 0;    // the object's turn since the start, radians
-    double m_turnRate = 0; // per frame
-    int m_half = 0;        // template half side in samples
+    double m_radius = 0;     // object radius in samples
+    bool m_round = false;    // its outline is a circle, whose centre is followed
+    bool m_ballLike = false; // round in one view or the other, once
+    double m_angle = 0;      // the object's turn since the start, radians
+    double m_turnRate = 0;   // per frame
+    int m_half = 0;          // template half side in samples
     cv::Mat m_adaptive;
     cv::Mat m_weights;
     std::vector<cv::Mat> m_appearances; // the first one stays
@@ -597,6 +609,7 @@ Vec2 AutoTracker::Private::takeLook(const GraySampler &sampler, const Located &o
 {
     const double radiusPx = object.radiusPx;
     m_round = object.round;
+    m_ballLike = m_ballLike || m_round;
     m_spacing = std::max(1.0, 2 * radiusPx / m_p.maxObjectDiameter);
     m_firstSpacing = m_spacing;
     m_spacingStep = 0;
@@ -1875,6 +1888,40 @@ TrackStep AutoTracker::Private::next(const cv::Mat &input, const CameraFrame &lu
     return step;
 }
 
+// A moving ball placed without its outline (blurred by its speed) is
+// placed by its texture or by what clearly moves, both pulled towards its
+// sharp or lit side. The centre of all that differs from the background
+// around it, faint parts weighing their share, is its own, as long as
+// nothing else moving comes near.
+void AutoTracker::Private::centreOnDifference(Match &match) const
+{
+    const double radius = objectRadiusPx();
+    const double speed = length(m_motion.velocity());
+    // Its pace lately: just found again, its motion is not known yet.
+    const double pace = std::max(speed, m_pace);
+    if (!m_ballLike || match.outline || pace < m_p.differenceSpeed * radius)
+        return;
+    const double reach = std::min(2 * m_p.differenceReach * radius,
+                                  std::max(m_p.differenceReach * radius, 1.5 * radius + m_p.differenceSmear * speed));
+    const std::optional<BackgroundModel::Mass> mass = m_background.differenceAt(
+        m_luminance, m_cameraOffset, match.position, reach, m_spacing, std::max(radius, reach / 2));
+    if (!mass)
+        return;
+    const Vec2 centre = mass->centre;
+    const double disc = discArea(radius);
+    const double shift = length(minus(centre, match.position));
+    // Smeared farther than its size, its difference is spread thin or
+    // drawn out: how much of it shows says less.
+    const double loose = pace > radius ? 2.0 : 1.0;
+    if (mass->area < m_p.differenceCover * disc / loose
+        || mass->area > loose * m_p.differenceLargest * (disc + 2 * radius * speed)
+        || mass->atBorder > m_p.differenceBorder || shift > radius)
+        return;
+    // Nearer, the grain of the difference places it no better.
+    if (shift >= m_p.differenceShift)
+        match.position = centre;
+}
+
 TrackStep AutoTracker::Private::follow(const GraySampler &sampler, const CameraFrame &luminance)
 {
     m_angle += m_turnRate;
@@ -1962,8 +2009,10 @@ TrackStep AutoTracker::Private::follow(const GraySampler &sampler, const CameraF
         m_motion.keepNewest(0);
     if (found && match.lone)
         moveAsTheLoneRegion();
-    if (found)
+    if (found) {
         takeOutlineIfSeen(sampler, match);
+        centreOnDifference(match);
+    }
     keepBackground(m_luminance, found ? std::optional<Vec2>(toWorld(match.position)) : std::nullopt);
     if (found) {
         learn(sampler, match, predicted);
@@ -2040,6 +2089,8 @@ void AutoTracker::startColourView(const cv::Mat &colour, double x, double y, con
     }
     m_colourLeads =
         m_colour->m_separation >= kColourLeads && length(minus(m_colour->m_start, m_impl->m_start)) <= kSameStart;
+    m_impl->alsoRoundIn(*m_colour);
+    m_colour->alsoRoundIn(*m_impl);
 }
 
 AutoTracker::~AutoTracker() = default;

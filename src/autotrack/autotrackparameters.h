@@ -112,8 +112,19 @@ struct AutoTrackParameters {
     double silhouetteArea = 0.2;       // a round object's region this close to its area (log of the ratio) places it
     double motionSearchSamples = 3;    // the object's radius in samples when the whole picture is searched for it
     double blobAreaRange = 1.6;        // how far the moving region's area may be from the learnt one, either way
-    double partialRegion = 0.1; // smallest share of that area a round object's region, its outline around, may show
+    double partialRegion = 0.1;   // smallest share of that area a round object's region, its outline around, may show
     double returningRegion = 0.5; // ... and the region of an object found again, after frames unseen, by its look alone
+    double differenceSpeed = 0.5; // radii a frame from which a ball placed without its outline (blurred) is placed
+                                  // by what differs from the background around it; slower, shading and what lies
+                                  // behind it pull that centre more than they pull its look
+    double differenceReach = 2.0; // ... looked at within this many radii
+    double differenceSmear = 0.6; // ... or, beyond 1.5 radii, this share of its pace a frame, up to twice as far
+    double differenceCover = 1.0; // share of its disc that must differ, half for one smeared farther than its radius
+    double differenceLargest = 1.5; // ... and at most this many times its disc and smear, twice that for one smeared
+                                    // farther than its radius (larger, its size is not what it was taken for, or
+                                    // something else moves with it)
+    double differenceBorder = 0.02; // largest share of the difference at the edge of the area: more is something else
+    double differenceShift = 1.0;   // pixels a claim must be off the difference's centre to be moved onto it
 
     // The camera
     bool followCamera = true; // measure the whole picture's motion (a hand-held camera) from background patches

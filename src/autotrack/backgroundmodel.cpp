@@ -417,6 +417,53 @@ cv::Mat BackgroundModel::pictureAt(Vec2 cameraOffset, Vec2 near, int half, doubl
     return grey;
 }
 
+std::optional<BackgroundModel::Mass> BackgroundModel::differenceAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near,
+                                                                   double radius, double spacing, double extent) const
+{
+    // Read once, half as far again, for the centre to move in.
+    const double samples = radius / spacing;
+    const int half = static_cast<int>(std::ceil(1.5 * samples));
+    const cv::Size size(2 * half + 1, 2 * half + 1);
+    double noise = 0;
+    const cv::Mat background = this->background(cameraOffset, near, spacing, size, extent, &noise, frame);
+    if (background.empty())
+        return std::nullopt;
+    cv::Mat weights;
+    cv::absdiff(GraySampler(frame).sample(near, spacing, size), background, weights);
+    // Differences within the noise weigh nothing, clear ones fully.
+    const double clear = std::max(m_minContrast, m_noiseFactor * noise);
+    const double faint = 0.5 * clear;
+    weights = cv::min(cv::max((weights - faint) / (clear - faint), 0.0), 1.0);
+    Vec2 centre{static_cast<double>(half), static_cast<double>(half)};
+    Mass found{near, 0, 0};
+    for (int step = 0; step < 3; ++step) {
+        if (centre.x - samples < 0 || centre.y - samples < 0 || centre.x + samples > 2 * half
+            || centre.y + samples > 2 * half)
+            break;
+        double mass = 0, sumX = 0, sumY = 0, outer = 0;
+        for (int y = static_cast<int>(std::ceil(centre.y - samples)); y <= centre.y + samples; ++y) {
+            const float *row = weights.ptr<float>(y);
+            for (int x = static_cast<int>(std::ceil(centre.x - samples)); x <= centre.x + samples; ++x) {
+                const double distance = std::hypot(x - centre.x, y - centre.y);
+                if (distance > samples || row[x] <= 0)
+                    continue;
+                mass += row[x];
+                sumX += row[x] * x;
+                sumY += row[x] * y;
+                if (distance > 0.9 * samples)
+                    outer += row[x];
+            }
+        }
+        if (mass <= 0)
+            return Mass{near, 0, 0};
+        centre = {sumX / mass, sumY / mass};
+        found = {{near.x + spacing * (centre.x - half), near.y + spacing * (centre.y - half)},
+                 mass * spacing * spacing,
+                 outer / mass};
+    }
+    return found;
+}
+
 std::vector<Blob> BackgroundModel::blobsAround(const cv::Mat &frame, Vec2 cameraOffset, Vec2 centre, double spacing,
                                                int half, double extent) const
 {

@@ -75,6 +75,21 @@ public:
     // of radius `extent` at least, was near are left out.
     cv::Mat pictureAt(Vec2 cameraOffset, Vec2 near, int half, double extent) const;
 
+    // What differs from the background within `radius` pixels of a centre,
+    // read on a grid of `spacing` pixels, each sample weighing by how
+    // clearly it differs, so that the faint parts of an object (its shaded
+    // side, the ends of its blur) count for their share. The centre starts
+    // at `near` and moves to that of what differs, a few times over. Empty
+    // where the background is not known. Frames in which the object, of
+    // radius `extent` at least, was near are left out.
+    struct Mass {
+        Vec2 centre;
+        double area = 0;     // square pixels, faint ones counting for their share
+        double atBorder = 0; // share of it in the outer tenth of the disc looked at
+    };
+    std::optional<Mass> differenceAt(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double radius, double spacing,
+                                     double extent) const;
+
     // Every whole moving region within `half` samples of `centre`; none
     // while the background there is not known.
     std::vector<Blob> blobsAround(const cv::Mat &frame, Vec2 cameraOffset, Vec2 centre, double spacing, int half,

@@ -538,6 +538,14 @@ TEST(AutoTrackCorpus, DimBallWhoseFarSideIsAsDarkAsTheLeavesIsFollowed)
     EXPECT_GE(compressed.withinShare(), 0.85);
 }
 
+TEST(AutoTrackCorpus, BlurredBallIsPlacedOnAllOfWhatDiffersFromTheBackground)
+{
+    // A tennis ball smeared over 24 px across leaves, its outline lost in
+    // the blur: its texture and its clearly moving region lay 3 to 5 px
+    // towards its lit side (20 claims more than 3 px off in these frames).
+    expectFollowed(trackAndScore("tennis-bounce-blur", 40), 0.5);
+}
+
 TEST(AutoTrackCorpus, OutlineFoundAgainNeedNotLieWherePredicted)
 {
     // A ball bouncing under a hand-held camera, its place showing nothing

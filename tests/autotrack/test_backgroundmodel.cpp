@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 using namespace zorvane;
@@ -103,6 +104,36 @@ TEST(BackgroundModel, TheWallDoesNotMoveWhenTheCameraOpensUp)
     const std::vector<Blob> everywhere = model.blobsEverywhere(frame, {}, 4);
     ASSERT_EQ(everywhere.size(), 1u);
     EXPECT_NEAR(everywhere[0].centre.x, disc(20).x, 2);
+}
+
+TEST(BackgroundModel, FaintSideOfAnObjectWeighsInItsCentre)
+{
+    BackgroundModel model(10, 4, 6, 3.5);
+    const auto disc = [](int t) { return Vec2{60.0 + 9 * t, 120.0}; };
+    for (int t = 0; t < 20; t += 2)
+        model.add(scene({}, disc(t)), {}, disc(t), 12);
+    // Its left half in shade, a few grey levels off the wall: under what
+    // counts as clearly moving.
+    const Vec2 at = disc(20);
+    cv::Mat frame = scene({}, at);
+    const cv::Mat wall = scene({}, {NAN, NAN});
+    for (int y = 108; y <= 132; ++y)
+        for (int x = 48; x < static_cast<int>(at.x); ++x)
+            if (std::hypot(x - at.x, y - at.y) <= 12)
+                frame.at<std::uint8_t>(y, x) = cv::saturate_cast<std::uint8_t>(wall.at<std::uint8_t>(y, x) + 5);
+
+    const std::optional<Blob> lit = model.blobAt(frame, {}, at, 1, 30, 4, 12).blob;
+    ASSERT_TRUE(lit);
+    EXPECT_GT(lit->centre.x - at.x, 3); // the lit half alone
+    const std::optional<BackgroundModel::Mass> mass = model.differenceAt(frame, {}, at, 24, 1, 12);
+    ASSERT_TRUE(mass);
+    EXPECT_NEAR(mass->centre.x, at.x, 1.5);
+    EXPECT_NEAR(mass->centre.y, at.y, 0.5);
+    EXPECT_LT(mass->atBorder, 0.01);
+    // Something else moving across the edge of the disc looked at shows there.
+    cv::rectangle(frame, cv::Rect(static_cast<int>(at.x) - 10, static_cast<int>(at.y) + 16, 20, 30), cv::Scalar(230),
+                  cv::FILLED);
+    EXPECT_GT(model.differenceAt(frame, {}, at, 24, 1, 12)->atBorder, 0.05);
 }
 
 TEST(BackgroundModel, PictureTooSmallToTellItsLightIsTakenAsItIs)
