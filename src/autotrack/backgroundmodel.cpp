@@ -319,7 +319,7 @@ BackgroundModel::Regions BackgroundModel::label(const cv::Mat &now, const cv::Ma
     Regions regions;
     cv::Mat difference;
     cv::absdiff(now, background, difference);
-    const double threshold = std::max(m_minContrast, m_noiseFactor * noise);
+    const double threshold = clearDifference(noise);
     cv::Mat mask = difference > threshold;
     cv::morphologyEx(mask, mask, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(3, 3)));
     if (2 * static_cast<std::size_t>(cv::countNonZero(mask)) > mask.total())
@@ -431,7 +431,7 @@ std::optional<BackgroundModel::Mass> BackgroundModel::differenceAt(const cv::Mat
     cv::Mat weights;
     cv::absdiff(GraySampler(frame).sample(near, spacing, size), background, weights);
     // Differences within the noise weigh nothing, clear ones fully.
-    const double clear = std::max(m_minContrast, m_noiseFactor * noise);
+    const double clear = clearDifference(noise);
     const double faint = 0.5 * clear;
     weights = cv::min(cv::max((weights - faint) / (clear - faint), 0.0), 1.0);
     Vec2 centre{static_cast<double>(half), static_cast<double>(half)};

@@ -4,6 +4,7 @@
 
 #include <opencv2/core.hpp>
 
+#include <algorithm>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -117,6 +118,8 @@ private:
         std::vector<Blob> blobs() const; // whole ones, grain left out
     };
     Regions label(const cv::Mat &now, const cv::Mat &background, double noise, Vec2 origin, double spacing) const;
+    // The difference from the background from which a sample clearly moves.
+    double clearDifference(double noise) const { return std::max(m_minContrast, m_noiseFactor * noise); }
     Regions regions(const cv::Mat &frame, Vec2 cameraOffset, Vec2 near, double spacing, int half, double extent) const;
 
     struct Kept {
