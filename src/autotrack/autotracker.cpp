@@ -414,6 +414,7 @@ private:
     bool completeOutlineOnPath(const Match &match, Vec2 predicted) const;
     bool completeOutline(const Match &match) const;
     double nearPath() const;
+    bool nearItsPath(Vec2 position, Vec2 predicted) const;
     bool inPicture(Vec2 position) const;
     bool accepted(const Match &match, const Thresholds &limits) const;
     bool closeAsAReacquisition(const Match &match) const;
@@ -1146,6 +1147,14 @@ double AutoTracker::Private::nearPath() const
     return near + std::min(2 * m_typicalResidual, near);
 }
 
+// Near where the object was predicted or, while one position alone tells
+// its motion (just clicked, or found again anywhere), where its pace can
+// have taken it: the prediction then stays there.
+bool AutoTracker::Private::nearItsPath(Vec2 position, Vec2 predicted) const
+{
+    return length(minus(position, predicted)) <= nearPath() || (m_motion.samples() < 2 && withinItsPace(position));
+}
+
 // A sharp outline of the object's size, nearly whole, where the object
 // was expected.
 bool AutoTracker::Private::completeOutlineOnPath(const Match &match, Vec2 predicted) const
@@ -1375,11 +1384,8 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::findByMotion(co
     // outline need not be whole there: motion smears it. Where it smears
     // it beyond fitting (a fast ball), a round object's region of its whole
     // area, on its path, places it alone; off its path, where a bounce took
-    // it, only if nothing else moves around. While one position alone
-    // tells its motion (just clicked, or found again anywhere), the
-    // prediction stays there: its pace tells how far it may have gone.
-    const bool onPath = length(minus(spot, predicted)) <= nearPath() || (blobs.size() == 1 && withinABounce(spot))
-                        || (m_motion.samples() < 2 && withinItsPace(spot));
+    // it, only if nothing else moves around.
+    const bool onPath = nearItsPath(spot, predicted) || (blobs.size() == 1 && withinABounce(spot));
     const bool wholeRegionOnPath = m_round && !match.outline && !longUnseen && hasWholeArea(*only) && onPath;
     if (wholeRegionOnPath)
         match.position = spot;
@@ -1549,7 +1555,8 @@ bool AutoTracker::Private::beyondReach(Vec2 position, int frames) const
 // A round object as grey as the background behind it moves as a region
 // smaller than itself (a white ball on a light wall, its shaded side
 // only): near its path, the one such region around which an outline of
-// its size shows.
+// its size shows. Farther off, such a region with an outline around it is
+// as likely a stripe of the floor.
 std::optional<AutoTracker::Private::Match> AutoTracker::Private::outlineOnPartialRegion(const GraySampler &sampler,
                                                                                         const std::vector<Blob> &blobs,
                                                                                         Vec2 predicted) const
@@ -1560,6 +1567,8 @@ std::optional<AutoTracker::Private::Match> AutoTracker::Private::outlineOnPartia
             continue;
         const std::optional<Circle> circle = outlineOfItsSize(sampler, blob.centre);
         if (!circle || length(minus(circle->centre, blob.centre)) > objectRadiusPx() || !inPicture(circle->centre))
+            continue;
+        if (!nearItsPath(circle->centre, predicted))
             continue;
         Match match = refine(sampler, circle->centre, 1, predicted, std::max(m_frameSize.width, m_frameSize.height));
         placeOn(match, *circle);

@@ -441,16 +441,19 @@ std::optional<BackgroundModel::Mass> BackgroundModel::differenceAt(const cv::Mat
             || centre.y + samples > 2 * half)
             break;
         double mass = 0, sumX = 0, sumY = 0, outer = 0;
+        const double within = samples * samples, edge = 0.81 * within;
         for (int y = static_cast<int>(std::ceil(centre.y - samples)); y <= centre.y + samples; ++y) {
             const float *row = weights.ptr<float>(y);
+            const double dy = y - centre.y;
             for (int x = static_cast<int>(std::ceil(centre.x - samples)); x <= centre.x + samples; ++x) {
-                const double distance = std::hypot(x - centre.x, y - centre.y);
-                if (distance > samples || row[x] <= 0)
+                const double dx = x - centre.x;
+                const double squared = dx * dx + dy * dy;
+                if (squared > within || row[x] <= 0)
                     continue;
                 mass += row[x];
                 sumX += row[x] * x;
                 sumY += row[x] * y;
-                if (distance > 0.9 * samples)
+                if (squared > edge)
                     outer += row[x];
             }
         }
