@@ -2139,6 +2139,7 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     if (!m_colour || colour.empty())
         return luminance;
     const TrackStep colourStep = m_colour->next(colour, grayFrame);
+    const TrackStep colourOnCentre = placedOnCentre(luminance, colourStep);
     // A leading colour view that jumped off its own path, or whose claim
     // lacks the object's colour (smeared by compression), is not trusted
     // over luminance.
@@ -2181,7 +2182,7 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
         if (holdsWellInside(inLuminance, inColour, gap))
             return luminance;
         if (holdsWellInside(inColour, inLuminance, gap))
-            return colourStep;
+            return colourOnCentre;
     }
     // Luminance lost while the colour view holds the object takes it up
     // again there (a ball whose side as bright as the wall was turned to
@@ -2232,7 +2233,7 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
         if (m_colourStands.frames >= kHeldAlone && m_impl->leftOnBackground(gray, inLuminance, *m_colour, inColour))
             return luminance;
         if (m_luminanceStands.frames >= kHeldAlone && m_colour->leftOnBackground(gray, inColour, *m_impl, inLuminance))
-            return colourStep;
+            return colourOnCentre;
     }
     if (!bothFound && luminance.state == State::Found
         && ((m_luminanceStrayed && m_colourLeads) || (m_viewsParted && !m_colourLeads)))
@@ -2243,7 +2244,36 @@ TrackStep AutoTracker::next(const cv::Mat &frame, const cv::Mat &colour)
     if (bothFound && m_impl->round() && m_colour->round() && !colourHolds && !m_viewsParted && gap <= kRoundViewsApart
         && gap < kNearOutline * m_impl->objectRadiusPx())
         return midway(luminance, colourStep, std::min(luminance.confidence, colourStep.confidence));
-    return agreed(luminance, colourStep, colourHolds);
+    return agreed(luminance, colourStep, colourOnCentre, colourHolds);
+}
+
+// A colour view that does not see the object round follows a point of its
+// texture, off its centre by as much as its shading and turn put it. Where
+// luminance places the object on its whole outline near that point, the
+// offset between them is measured, and for a while the colour view's
+// claims are moved by it where they stand for the object. Not where they are
+// compared with luminance's: an offset that no longer holds would then make
+// two views agree on the wrong place.
+TrackStep AutoTracker::placedOnCentre(const TrackStep &luminance, TrackStep colour)
+{
+    using State = TrackStep::State;
+    ++m_sinceCentreOffset;
+    if (!m_impl->round() || m_colour->round() || colour.state != State::Found)
+        return colour;
+    const double dx = colour.x - luminance.x, dy = colour.y - luminance.y;
+    if (luminance.state == State::Found && m_impl->lastClaimOnWholeOutline()
+        && std::hypot(dx, dy) < kNearOutline * m_impl->objectRadiusPx()) {
+        // Smoothed while measured frame after frame: the outline's grain.
+        const double rate = m_sinceCentreOffset == 1 ? kCentreOffsetRate : 1.0;
+        m_centreOffsetX += rate * (dx - m_centreOffsetX);
+        m_centreOffsetY += rate * (dy - m_centreOffsetY);
+        m_sinceCentreOffset = 0;
+    }
+    if (m_sinceCentreOffset <= kCentreOffsetFrames) {
+        colour.x -= m_centreOffsetX;
+        colour.y -= m_centreOffsetY;
+    }
+    return colour;
 }
 
 void AutoTracker::Standing::follow(const TrackStep &step)
@@ -2278,18 +2308,19 @@ bool AutoTracker::holdsWellInside(Outline outer, Outline inner, double gap)
 // holds when the object's colour sets it far apart (luminance may then be
 // following what stands out in grey around it: the wheel a marker is on);
 // otherwise neither is trusted.
-TrackStep AutoTracker::agreed(const TrackStep &luminance, const TrackStep &colour, bool colourLeads)
+TrackStep AutoTracker::agreed(const TrackStep &luminance, const TrackStep &colour, const TrackStep &colourOnCentre,
+                              bool colourLeads)
 {
     using State = TrackStep::State;
     if (luminance.state == State::Found && colour.state == State::Found) {
         if (std::hypot(luminance.x - colour.x, luminance.y - colour.y) > kAgreement)
-            return colourLeads ? colour : TrackStep{State::Hidden};
+            return colourLeads ? colourOnCentre : TrackStep{State::Hidden};
         return midway(luminance, colour, std::max(luminance.confidence, colour.confidence));
     }
     if (luminance.state == State::Found)
         return luminance;
     if (colour.state == State::Found)
-        return colour;
+        return colourOnCentre;
     return {luminance.state == State::Lost && colour.state == State::Lost ? State::Lost : State::Hidden};
 }
 
@@ -2312,6 +2343,7 @@ void AutoTracker::restart(const cv::Mat &frame, double x, double y, int framesAf
     m_luminanceStrayed = m_viewsParted = m_colourHeld = false;
     m_heldByLuminanceAlone = 0;
     m_luminanceStands = m_colourStands = {};
+    m_sinceCentreOffset = kNoCentreOffset;
     if (m_colour && frame.channels() != 3)
         m_colour.reset(); // it cannot follow colour on grey levels
     if (m_colour) {

@@ -99,7 +99,11 @@ private:
     void restart(const cv::Mat &frame, double x, double y, int framesAfter);
     void checkSize(const cv::Mat &frame) const;
     void startColourView(const cv::Mat &colour, double x, double y, const AutoTrackParameters &parameters);
-    static TrackStep agreed(const TrackStep &luminance, const TrackStep &colour, bool colourLeads);
+    // `colourOnCentre`: the colour view's claim moved onto the object's
+    // centre, where it stands alone or holds.
+    static TrackStep agreed(const TrackStep &luminance, const TrackStep &colour, const TrackStep &colourOnCentre,
+                            bool colourLeads);
+    TrackStep placedOnCentre(const TrackStep &luminance, TrackStep colour);
     struct Outline {
         double radius = 0;  // pixels
         double support = 0; // share of its rays on the circle
@@ -143,6 +147,14 @@ private:
     // path and pace, is trusted again over a colour view that lost it.
     static constexpr int kHeldAlone = 5;
 
+    // Share of a new measure of the colour view's offset from the object's
+    // centre taken into it, frame after frame...
+    static constexpr double kCentreOffsetRate = 0.3;
+    // ... and frames it is applied for after the last one: the object's
+    // face turns under the point that view follows.
+    static constexpr int kCentreOffsetFrames = 30;
+    static constexpr int kNoCentreOffset = kCentreOffsetFrames + 1;
+
     class Private;
     // Where a view's claims have stayed, and for how many frames in a row.
     struct Standing {
@@ -162,6 +174,8 @@ private:
     bool m_colourHeld = false;         // the colour view that leads found the object in the last frame
     int m_heldByLuminanceAlone = 0;    // frames in a row luminance alone kept to its path at the object's pace
     Standing m_luminanceStands, m_colourStands;
+    double m_centreOffsetX = 0, m_centreOffsetY = 0; // of the colour view's claims from the object's centre
+    int m_sinceCentreOffset = kNoCentreOffset;       // frames since that offset was measured
 };
 
 } // namespace zorvane
