@@ -157,6 +157,39 @@ double gainBetween(const std::vector<float> &now, float lightNow, const std::vec
     return leftOver(gain) <= kExplained * leftOver(1) ? gain : 1;
 }
 
+// The weights within `radius` samples of `centre`: their sum, their
+// centre, and how much of them lies in the outer tenth of the disc.
+struct DiscWeight {
+    double mass = 0;
+    Vec2 centre;
+    double outer = 0;
+};
+
+DiscWeight weightWithin(const cv::Mat &weights, Vec2 centre, double radius)
+{
+    DiscWeight disc;
+    double sumX = 0, sumY = 0;
+    const double within = radius * radius, edge = 0.81 * within;
+    for (int y = static_cast<int>(std::ceil(centre.y - radius)); y <= centre.y + radius; ++y) {
+        const float *row = weights.ptr<float>(y);
+        const double dy = y - centre.y;
+        for (int x = static_cast<int>(std::ceil(centre.x - radius)); x <= centre.x + radius; ++x) {
+            const double dx = x - centre.x;
+            const double squared = dx * dx + dy * dy;
+            if (squared > within || row[x] <= 0)
+                continue;
+            disc.mass += row[x];
+            sumX += row[x] * x;
+            sumY += row[x] * y;
+            if (squared > edge)
+                disc.outer += row[x];
+        }
+    }
+    if (disc.mass > 0)
+        disc.centre = {sumX / disc.mass, sumY / disc.mass};
+    return disc;
+}
+
 } // namespace
 
 double lightChange(const cv::Mat &now, Vec2 nowOffset, const cv::Mat &then, Vec2 thenOffset)
@@ -440,29 +473,13 @@ std::optional<BackgroundModel::Mass> BackgroundModel::differenceAt(const cv::Mat
         if (centre.x - samples < 0 || centre.y - samples < 0 || centre.x + samples > 2 * half
             || centre.y + samples > 2 * half)
             break;
-        double mass = 0, sumX = 0, sumY = 0, outer = 0;
-        const double within = samples * samples, edge = 0.81 * within;
-        for (int y = static_cast<int>(std::ceil(centre.y - samples)); y <= centre.y + samples; ++y) {
-            const float *row = weights.ptr<float>(y);
-            const double dy = y - centre.y;
-            for (int x = static_cast<int>(std::ceil(centre.x - samples)); x <= centre.x + samples; ++x) {
-                const double dx = x - centre.x;
-                const double squared = dx * dx + dy * dy;
-                if (squared > within || row[x] <= 0)
-                    continue;
-                mass += row[x];
-                sumX += row[x] * x;
-                sumY += row[x] * y;
-                if (squared > edge)
-                    outer += row[x];
-            }
-        }
-        if (mass <= 0)
+        const DiscWeight disc = weightWithin(weights, centre, samples);
+        if (disc.mass <= 0)
             return Mass{near, 0, 0};
-        centre = {sumX / mass, sumY / mass};
+        centre = disc.centre;
         found = {{near.x + spacing * (centre.x - half), near.y + spacing * (centre.y - half)},
-                 mass * spacing * spacing,
-                 outer / mass};
+                 disc.mass * spacing * spacing,
+                 disc.outer / disc.mass};
     }
     return found;
 }
